@@ -1,0 +1,86 @@
+#pragma once
+// The payload archive's layout and every check a reader makes, with no platform in it: the
+// installer reads its resource through this code and the packer's --list reads files through it.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace archive {
+
+// Where the reader takes its bytes from; the installer wraps its payload stream, the packer a file.
+class ByteSource {
+public:
+    // Returns how many bytes were delivered; fewer than asked means the data ended.
+    virtual size_t Read(void* buffer, size_t count) = 0;
+    // Bytes still to come, or UINT64_MAX when the source cannot tell. A size that cannot be
+    // satisfied then fails before its buffer is allocated.
+    virtual uint64_t Remaining() const { return UINT64_MAX; }
+
+protected:
+    ~ByteSource() = default;
+};
+
+struct Header {
+    int32_t entryCount = 0;
+    int32_t totalSize = 0;
+};
+
+enum class EntryError {
+    None,
+    ShortRead,
+    EmptyName,
+    NameTooLong,
+    NegativeSize,
+    ImpossibleSize,
+    OutOfMemory,
+    DecodeFailed,
+    SizeMismatch,
+};
+
+const char* Describe(EntryError error);
+
+// Longest name a Windows path can carry; a longer one could never be written.
+constexpr uint32_t kMaxNameLength = 32767;
+
+// Reads the 8-byte header; false when fewer than 8 bytes arrive.
+bool ReadHeader(ByteSource& source, Header& header);
+
+// Reads one entry name: its length (not 0) and that many UTF-16LE code units.
+EntryError ReadName(ByteSource& source, std::u16string& name);
+
+// A byte buffer that grows and never shrinks, so that a run touches fresh memory only for an
+// entry larger than every one before it. Allocation failure is reported, never thrown.
+class Buffer {
+public:
+    bool Reserve(size_t size);
+    unsigned char* Data() { return m_data.get(); }
+    const unsigned char* Data() const { return m_data.get(); }
+
+private:
+    std::unique_ptr<unsigned char[]> m_data;
+    size_t m_capacity = 0;
+};
+
+// Reads an entry's two sizes and its block and decodes the block. Decoded bytes stay valid until
+// the next call.
+class EntryDecoder {
+public:
+    EntryError ReadData(ByteSource& source);
+    const unsigned char* Data() const { return m_decoded.Data(); }
+    int32_t Size() const { return m_size; }
+    int32_t CompressedSize() const { return m_compressedSize; }
+
+private:
+    Buffer m_block;
+    Buffer m_decoded;
+    int32_t m_size = 0;
+    int32_t m_compressedSize = 0;
+};
+
+// Largest output a deflate stream of `compressed` bytes can produce (deflate expands at most
+// 1032:1, plus a small allowance for the wrapper).
+uint64_t MaxDecodedSize(uint32_t compressed);
+
+}  // namespace archive

@@ -1,0 +1,57 @@
+#include "strings.h"
+
+namespace {
+
+// Reads a little-endian code unit without assuming the block is aligned.
+uint16_t UnitAt(const unsigned char* bytes, size_t unit) {
+    return uint16_t(bytes[2 * unit] | bytes[2 * unit + 1] << 8);
+}
+
+bool FindInModule(HMODULE module, unsigned id, bool neutralLanguage, StringEntry& entry) {
+    const auto name = MAKEINTRESOURCEW(StringBlock(id));
+    HRSRC resource = neutralLanguage
+                         ? FindResourceExW(module, MAKEINTRESOURCEW(6), name,
+                                           MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL))
+                         : FindResourceW(module, name, MAKEINTRESOURCEW(6));
+    if (!resource) return false;
+    HGLOBAL loaded = LoadResource(module, resource);
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data) return false;
+    entry = FindStringEntry(data, SizeofResource(module, resource), StringIndex(id));
+    return entry.text != nullptr;
+}
+
+}  // namespace
+
+StringEntry FindStringEntry(const void* block, size_t size, unsigned index) {
+    const auto* bytes = static_cast<const unsigned char*>(block);
+    const size_t units = size / 2;
+    size_t position = 0;
+    for (unsigned i = 0; i < index; ++i) {
+        if (position >= units) return {};
+        position += 1 + UnitAt(bytes, position);
+    }
+    if (position >= units) return {};
+    const size_t length = UnitAt(bytes, position);
+    if (length == 0 || length > units - position - 1) return {};
+    return {reinterpret_cast<const char16_t*>(bytes + 2 * (position + 1)), length};
+}
+
+bool LoadLocalizedString(std::wstring& target, StringId id) {
+    // Only our own executable carries resources.
+    HMODULE module = GetModuleHandleW(nullptr);
+    StringEntry entry;
+    if (!FindInModule(module, id, true, entry)) return false;
+    if (!FindInModule(module, id, false, entry)) return false;
+    // The data may be unaligned, so copy code units byte-wise.
+    std::wstring text(entry.length, L'\0');
+    memcpy(&text[0], entry.text, entry.length * sizeof(wchar_t));
+    target.swap(text);
+    return true;
+}
+
+std::wstring LoadLocalizedString(StringId id) {
+    std::wstring text;
+    LoadLocalizedString(text, id);
+    return text;
+}

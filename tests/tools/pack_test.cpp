@@ -1,0 +1,202 @@
+#include "packer.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "archive_format.h"
+#include "support/archive_builder.h"
+
+namespace fs = std::filesystem;
+using testing_support::Bytes;
+using testing_support::MemorySource;
+
+namespace {
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "pack-test-XXXXXX").string();
+        m_path = mkdtemp(pattern.data());
+    }
+    ~TempFolder() { fs::remove_all(m_path); }
+    const fs::path& path() const { return m_path; }
+    void Write(const std::string& relative, const std::string& data) const {
+        const fs::path p = m_path / fs::u8path(relative);
+        fs::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << data;
+    }
+
+private:
+    fs::path m_path;
+};
+
+std::string RandomBytes(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = char(rng() & 0xFF);
+    return s;
+}
+
+Bytes ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(Pack, RoundTripThroughTheInstallersReader) {
+    TempFolder in, out;
+    const std::map<std::u16string, std::string> files = {
+        {u"vivevadiz.exe", "MZ main program"},
+        {u"uninstall.exe", "MZ uninstaller"},
+        {u"empty.cfg", ""},
+        {u"中文\\子目录\\数据.txt", "汉字内容"},
+        {u"dict\\pos_dict\\prob_emit.utf8", "B -3.14\n"},
+        {u"plugins\\a\\b\\c\\deep.dll", std::string(4096, 'z')},
+        {u"random.bin", RandomBytes(3 << 20, 7)},
+    };
+    const std::map<std::u16string, std::string> onDisk = {
+        {u"vivevadiz.exe", "vivevadiz.exe"},
+        {u"uninstall.exe", "uninstall.exe"},
+        {u"empty.cfg", "empty.cfg"},
+        {u"中文\\子目录\\数据.txt", "中文/子目录/数据.txt"},
+        {u"dict\\pos_dict\\prob_emit.utf8", "dict/pos_dict/prob_emit.utf8"},
+        {u"plugins\\a\\b\\c\\deep.dll", "plugins/a/b/c/deep.dll"},
+        {u"random.bin", "random.bin"},
+    };
+    for (const auto& [name, data] : files) in.Write(onDisk.at(name), data);
+
+    std::vector<pack::SourceFile> collected;
+    ASSERT_FALSE(pack::CollectFiles(in.path(), "vivevadiz.exe", collected));
+    const fs::path archivePath = out.path() / "payload.dat";
+    std::vector<uint64_t> progress;
+    ASSERT_FALSE(pack::WriteArchive(collected, archivePath,
+                                    [&](uint64_t done, uint64_t) { progress.push_back(done); }));
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_FALSE(fs::exists(out.path() / "payload.dat.partial"));
+
+    const Bytes bytes = ReadFile(archivePath);
+    MemorySource source(bytes);
+    archive::Header header;
+    ASSERT_TRUE(archive::ReadHeader(source, header));
+    ASSERT_EQ(header.entryCount, int32_t(files.size()));
+    uint64_t sum = 0;
+    for (const auto& f : files) sum += f.second.size();
+    EXPECT_EQ(uint64_t(header.totalSize), sum);
+
+    archive::EntryDecoder decoder;
+    std::vector<std::u16string> names;
+    size_t at = 8;
+    for (int32_t i = 0; i < header.entryCount; ++i) {
+        std::u16string name;
+        ASSERT_EQ(archive::ReadName(source, name), archive::EntryError::None);
+        at += 4 + 2 * name.size() + 8;
+        // Default compression: every block carries the 78 9C zlib header.
+        EXPECT_EQ(bytes[at], 0x78);
+        EXPECT_EQ(bytes[at + 1], 0x9C);
+        ASSERT_EQ(decoder.ReadData(source), archive::EntryError::None);
+        at += size_t(decoder.CompressedSize());
+        const std::string data(reinterpret_cast<const char*>(decoder.Data()), size_t(decoder.Size()));
+        ASSERT_TRUE(files.count(name));
+        EXPECT_EQ(data, files.at(name));
+        names.push_back(name);
+    }
+    EXPECT_EQ(source.Remaining(), 0u);
+    EXPECT_EQ(names.back(), u"vivevadiz.exe");
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end() - 1));
+
+    // The same folder packs to the same bytes.
+    ASSERT_FALSE(pack::WriteArchive(collected, out.path() / "again.dat", {}));
+    EXPECT_EQ(ReadFile(out.path() / "again.dat"), bytes);
+
+    std::ostringstream listing;
+    ASSERT_FALSE(pack::ListArchive(archivePath, listing));
+    EXPECT_NE(listing.str().find("中文\\子目录\\数据.txt"), std::string::npos);
+    EXPECT_NE(listing.str().find("7 entries"), std::string::npos);
+    EXPECT_EQ(listing.str().find("warning"), std::string::npos);
+}
+
+TEST(Pack, ListFailsAtTheFirstFault) {
+    TempFolder in, out;
+    in.Write("a.txt", "alpha");
+    in.Write("b.txt", "bravo");
+    std::vector<pack::SourceFile> collected;
+    ASSERT_FALSE(pack::CollectFiles(in.path(), "", collected));
+    const fs::path archivePath = out.path() / "p.dat";
+    ASSERT_FALSE(pack::WriteArchive(collected, archivePath, {}));
+    fs::resize_file(archivePath, fs::file_size(archivePath) - 1);
+    std::ostringstream listing;
+    const auto failure = pack::ListArchive(archivePath, listing);
+    ASSERT_TRUE(failure);
+    EXPECT_NE(failure.message.find("entry 2 of 2"), std::string::npos) << failure.message;
+    EXPECT_NE(listing.str().find("a.txt"), std::string::npos);
+
+    fs::resize_file(archivePath, 5);
+    EXPECT_TRUE(pack::ListArchive(archivePath, listing));
+    EXPECT_TRUE(pack::ListArchive(out.path() / "missing.dat", listing));
+}
+
+TEST(Pack, RefusesWhatTheArchiveOrWindowsCannotHold) {
+    struct Case {
+        const char* what;
+        std::function<void(const TempFolder&)> make;
+        std::string last;
+        const char* messagePart;
+    };
+    const std::vector<Case> cases = {
+        {"empty folder", [](const TempFolder&) {}, "", "holds no files"},
+        {"only empty subfolders",
+         [](const TempFolder& t) { fs::create_directories(t.path() / "a" / "b"); }, "",
+         "holds no files"},
+        {"colon", [](const TempFolder& t) { t.Write("a:b.txt", "x"); }, "", "forbids"},
+        {"trailing dot", [](const TempFolder& t) { t.Write("dir./x", "x"); }, "", "ends with a dot"},
+        {"device name", [](const TempFolder& t) { t.Write("sub/Con.txt", "x"); }, "", "reserved"},
+        {"backslash in a name", [](const TempFolder& t) { t.Write("a\\b", "x"); }, "", "backslash"},
+        {"invalid UTF-8", [](const TempFolder& t) { t.Write("bad\xff.txt", "x"); }, "", "UTF-8"},
+        {"case collision",
+         [](const TempFolder& t) {
+             t.Write("Readme.txt", "1");
+             t.Write("README.txt", "2");
+         },
+         "", "letter case"},
+        {"missing last", [](const TempFolder& t) { t.Write("a.txt", "x"); }, "main.exe",
+         "no such file"},
+        {"dangling link",
+         [](const TempFolder& t) {
+             t.Write("a.txt", "x");
+             fs::create_symlink(t.path() / "gone", t.path() / "link");
+         },
+         "", "neither a file nor a folder"},
+        {"fifo",
+         [](const TempFolder& t) { mkfifo((t.path() / "pipe").c_str(), 0600); }, "",
+         "neither a file nor a folder"},
+        {"file of 2 GiB",
+         [](const TempFolder& t) {
+             t.Write("huge.bin", "");
+             fs::resize_file(t.path() / "huge.bin", uint64_t(1) << 31);
+         },
+         "", "2 GiB"},
+        {"total of 2 GiB",
+         [](const TempFolder& t) {
+             for (const char* n : {"h1.bin", "h2.bin"}) {
+                 t.Write(n, "");
+                 fs::resize_file(t.path() / n, (uint64_t(1) << 30) + 1);
+             }
+         },
+         "", "add up to"},
+    };
+    for (const auto& c : cases) {
+        TempFolder t;
+        c.make(t);
+        std::vector<pack::SourceFile> collected;
+        const auto failure = pack::CollectFiles(t.path(), c.last, collected);
+        ASSERT_TRUE(failure) << c.what;
+        EXPECT_NE(failure.message.find(c.messagePart), std::string::npos)
+            << c.what << ": " << failure.message;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+// Checks the resources of the built setup.exe itself, opened as a data file. The program's path
+// comes as --setup=PATH (a path of the build machine, reached through Wine's Z: drive).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include "archive_format.h"
+#include "expected_strings.h"
+#include "res/strings.h"
+#include "support/archive_builder.h"
+
+namespace {
+
+std::wstring SetupPath() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::wstring path;
+    for (int i = 1; i < argc; ++i)
+        if (wcsncmp(argv[i], L"--setup=", 8) == 0) path = argv[i] + 8;
+    LocalFree(argv);
+    if (!path.empty() && path[0] == L'/') {
+        for (auto& c : path)
+            if (c == L'/') c = L'\\';
+        path = L"Z:" + path;
+    }
+    return path;
+}
+
+class SetupResources : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::wstring path = SetupPath();
+        ASSERT_FALSE(path.empty()) << "run with --setup=PATH";
+        m_module = LoadLibraryExW(path.c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        ASSERT_NE(m_module, nullptr) << "cannot open setup.exe";
+    }
+    void TearDown() override {
+        if (m_module) FreeLibrary(m_module);
+    }
+    // The bytes of one resource in one language; empty when it is missing.
+    std::vector<unsigned char> Resource(LPCWSTR type, LPCWSTR name, WORD language) const {
+        HRSRC r = FindResourceExW(m_module, type, name, language);
+        if (!r) return {};
+        const auto* p = static_cast<const unsigned char*>(LockResource(LoadResource(m_module, r)));
+        return std::vector<unsigned char>(p, p + SizeofResource(m_module, r));
+    }
+    HMODULE m_module = nullptr;
+};
+
+TEST_F(SetupResources, StringTableHoldsTheExactTextsInBothLanguages) {
+    for (WORD language : {WORD(4), WORD(1033)}) {
+        for (unsigned id = 96; id < 144; ++id) {
+            const auto block = Resource(MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(StringBlock(id)),
+                                        language);
+            ASSERT_FALSE(block.empty()) << "block " << StringBlock(id) << " language " << language;
+            const StringEntry entry = FindStringEntry(block.data(), block.size(), StringIndex(id));
+            std::wstring text(entry.length, L'\0');
+            if (entry.text) memcpy(&text[0], entry.text, entry.length * 2);
+            const wchar_t* expected = L"";
+            for (const auto& e : ExpectedStrings())
+                if (e.id == id) expected = language == 4 ? e.chinese : e.english;
+            EXPECT_EQ(text, expected) << "id " << id << " language " << language;
+        }
+    }
+    EXPECT_TRUE(Resource(MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(10), 4).empty());
+    EXPECT_TRUE(Resource(MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(6), 1033).empty());
+}
+
+TEST_F(SetupResources, PayloadIsACompleteArchiveEndingWithTheProduct) {
+    const auto bytes = Resource(L"DAT", MAKEINTRESOURCEW(148), 2052);
+    ASSERT_GT(bytes.size(), 8u);
+    ASSERT_NE(FindResourceW(m_module, MAKEINTRESOURCEW(148), L"DAT"), nullptr);
+
+    testing_support::MemorySource source(bytes);
+    archive::Header header;
+    ASSERT_TRUE(archive::ReadHeader(source, header));
+    ASSERT_GT(header.entryCount, 0);
+    archive::EntryDecoder decoder;
+    std::vector<std::u16string> names;
+    int64_t sum = 0;
+    for (int32_t i = 0; i < header.entryCount; ++i) {
+        std::u16string name;
+        ASSERT_EQ(archive::ReadName(source, name), archive::EntryError::None);
+        ASSERT_EQ(decoder.ReadData(source), archive::EntryError::None) << i;
+        sum += decoder.Size();
+        names.push_back(name);
+    }
+    EXPECT_EQ(sum, header.totalSize);
+    EXPECT_EQ(names.back(), u"vivevadiz.exe");
+    EXPECT_NE(std::find(names.begin(), names.end(), u"uninstall.exe"), names.end());
+}
+
+TEST_F(SetupResources, AcceleratorsAreAltCharacterEntriesToCommand104) {
+    // Each entry: flags, key, command, padding (16-bit words); the last flags carry 0x80.
+    const auto bytes = Resource(RT_ACCELERATOR, MAKEINTRESOURCEW(109), 2052);
+    ASSERT_EQ(bytes.size(), 16u);
+    auto word = [&](size_t i) { return unsigned(bytes[2 * i] | bytes[2 * i + 1] << 8); };
+    const unsigned keys[] = {'?', '/'};
+    for (size_t e = 0; e < 2; ++e) {
+        const unsigned flags = word(4 * e);
+        EXPECT_EQ(flags & FVIRTKEY, 0u) << "entry " << e << " must be a character entry";
+        EXPECT_NE(flags & FALT, 0u) << e;
+        EXPECT_EQ(flags & (FSHIFT | FCONTROL), 0u) << e;
+        EXPECT_EQ(word(4 * e + 1), keys[e]);
+        EXPECT_EQ(word(4 * e + 2), 104u);
+    }
+    EXPECT_NE(word(4) & 0x80, 0u);
+}
+
+TEST_F(SetupResources, ManifestAsksForAdministratorAndPerMonitorDpi) {
+    const auto bytes = Resource(RT_MANIFEST, MAKEINTRESOURCEW(1), 0);
+    const std::string manifest(bytes.begin(), bytes.end());
+    EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
+    EXPECT_NE(manifest.find(">True/PM</dpiAware>"), std::string::npos);
+}
+
+}  // namespace

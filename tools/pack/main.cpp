@@ -1,0 +1,55 @@
+// pack DIR OUT.dat [--last NAME]   build a payload archive from a folder
+// pack --list OUT.dat              check an archive as the installer would and list it
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "packer.h"
+
+namespace {
+
+int Usage() {
+    std::cerr << "usage: pack DIR OUT.dat [--last NAME]\n"
+                 "       pack --list OUT.dat\n";
+    return 2;
+}
+
+int Report(const pack::Failure& failure) {
+    if (!failure) return 0;
+    std::cerr << "pack: " << failure.message << '\n';
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--list") == 0)
+        return Report(pack::ListArchive(argv[2], std::cout));
+
+    std::string last;
+    if (argc == 5 && std::strcmp(argv[3], "--last") == 0)
+        last = argv[4];
+    else if (argc != 3)
+        return Usage();
+
+    std::vector<pack::SourceFile> files;
+    if (int rc = Report(pack::CollectFiles(argv[1], last, files))) return rc;
+
+    // Report every tenth of the way on payloads large enough to take a while.
+    int shown = 0;
+    auto progress = [&](uint64_t done, uint64_t total) {
+        if (total < (64u << 20)) return;
+        const int tenth = int(done * 10 / total);
+        if (tenth > shown) {
+            shown = tenth;
+            std::cerr << "pack: " << tenth * 10 << "% (" << (done >> 20) << " MiB)\n";
+        }
+    };
+    if (int rc = Report(pack::WriteArchive(files, argv[2], progress))) return rc;
+
+    uint64_t total = 0;
+    for (const auto& f : files) total += f.size;
+    std::cout << "pack: " << files.size() << " files, " << total << " bytes -> " << argv[2] << '\n';
+    return 0;
+}

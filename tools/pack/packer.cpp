@@ -1,0 +1,213 @@
+#include "packer.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <ostream>
+#include <system_error>
+
+#include "../../install/archive_format.h"
+#include "text.h"
+
+namespace fs = std::filesystem;
+
+namespace pack {
+
+namespace {
+
+constexpr uint64_t kFormatLimit = 0x7FFFFFFF;  // every count and size is a signed 32-bit number
+
+Failure Fail(std::string message) { return Failure{std::move(message)}; }
+
+std::u16string FoldCase(std::u16string name) {
+    for (auto& c : name)
+        if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
+    return name;
+}
+
+void PutLittleEndian32(std::string& out, uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) out += char(value >> shift & 0xFF);
+}
+
+class FileSource : public archive::ByteSource {
+public:
+    explicit FileSource(std::ifstream& in, uint64_t size) : m_in(in), m_left(size) {}
+    size_t Read(void* buffer, size_t count) override {
+        m_in.read(static_cast<char*>(buffer), std::streamsize(count));
+        const auto got = size_t(m_in.gcount());
+        m_left -= std::min<uint64_t>(m_left, got);
+        return got;
+    }
+    uint64_t Remaining() const override { return m_left; }
+
+private:
+    std::ifstream& m_in;
+    uint64_t m_left;
+};
+
+}  // namespace
+
+Failure CollectFiles(const fs::path& folder, const std::string& last,
+                     std::vector<SourceFile>& files) {
+    files.clear();
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) return Fail(folder.string() + " is not a folder");
+
+    fs::recursive_directory_iterator it(folder, ec), end;
+    if (ec) return Fail("cannot read " + folder.string() + ": " + ec.message());
+    for (; it != end; it.increment(ec)) {
+        if (ec) return Fail("cannot read below " + folder.string() + ": " + ec.message());
+        const fs::path& path = it->path();
+        if (it->is_directory(ec)) continue;
+        if (!it->is_regular_file(ec))
+            return Fail(path.string() + " is neither a file nor a folder");
+
+        std::u16string name;
+        for (const auto& part : fs::relative(path, folder)) {
+            auto converted = Utf8ToUtf16(part.string());
+            if (!converted) return Fail(path.string() + ": the name is not valid UTF-8");
+            if (converted->find(u'\\') != std::u16string::npos)
+                return Fail(path.string() + ": a backslash inside a name would split it on Windows");
+            if (!name.empty()) name += u'\\';
+            name += *converted;
+        }
+        if (auto problem = WindowsNameProblem(name); !problem.empty())
+            return Fail(path.string() + ": " + problem);
+
+        const uint64_t size = it->file_size(ec);
+        if (ec) return Fail("cannot read " + path.string() + ": " + ec.message());
+        if (size > kFormatLimit)
+            return Fail(path.string() + " is 2 GiB or larger, which the archive cannot carry");
+        files.push_back({path, std::move(name), size});
+    }
+    if (files.empty()) return Fail(folder.string() + " holds no files");
+
+    std::sort(files.begin(), files.end(),
+              [](const SourceFile& a, const SourceFile& b) { return a.name < b.name; });
+
+    std::map<std::u16string, const SourceFile*> folded;
+    uint64_t total = 0;
+    for (const auto& file : files) {
+        auto [where, fresh] = folded.emplace(FoldCase(file.name), &file);
+        if (!fresh)
+            return Fail(file.path.string() + " and " + where->second->path.string() +
+                        " differ only in letter case and would be one file on Windows");
+        total += file.size;
+    }
+    if (total > kFormatLimit)
+        return Fail("the files add up to " + std::to_string(total) +
+                    " bytes; the archive holds less than 2 GiB in all");
+
+    if (!last.empty()) {
+        auto wanted = Utf8ToUtf16(last);
+        auto match = std::find_if(files.begin(), files.end(), [&](const SourceFile& f) {
+            return wanted && f.name == *wanted;
+        });
+        if (match == files.end())
+            return Fail("--last " + last + ": no such file at the top of " + folder.string());
+        std::rotate(match, match + 1, files.end());
+    }
+    return {};
+}
+
+Failure WriteArchive(const std::vector<SourceFile>& files, const fs::path& output,
+                     const Progress& progress) {
+    uint64_t total = 0;
+    for (const auto& file : files) total += file.size;
+    if (files.empty() || files.size() > kFormatLimit || total > kFormatLimit)
+        return Fail("nothing the archive format can hold");
+
+    fs::path temporary = output;
+    temporary += ".partial";
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) return Fail("cannot write " + temporary.string());
+
+    std::string header;
+    PutLittleEndian32(header, uint32_t(files.size()));
+    PutLittleEndian32(header, uint32_t(total));
+    out.write(header.data(), std::streamsize(header.size()));
+
+    uint64_t done = 0;
+    std::vector<unsigned char> data, block;
+    for (const auto& file : files) {
+        std::ifstream in(file.path, std::ios::binary);
+        data.resize(file.size);
+        if (!in || !in.read(reinterpret_cast<char*>(data.data()), std::streamsize(file.size)) ||
+            in.peek() != std::char_traits<char>::eof()) {
+            out.close();
+            fs::remove(temporary);
+            return Fail("cannot read " + file.path.string() + " (or it changed while packing)");
+        }
+        uLongf blockSize = compressBound(uLong(data.size()));
+        block.resize(blockSize);
+        if (compress2(block.data(), &blockSize, data.data(), uLong(data.size()),
+                      Z_DEFAULT_COMPRESSION) != Z_OK ||
+            blockSize > kFormatLimit) {
+            out.close();
+            fs::remove(temporary);
+            return Fail("cannot compress " + file.path.string());
+        }
+
+        std::string entry;
+        PutLittleEndian32(entry, uint32_t(file.name.size()));
+        for (char16_t c : file.name) entry += char(c & 0xFF), entry += char(c >> 8);
+        PutLittleEndian32(entry, uint32_t(file.size));
+        PutLittleEndian32(entry, uint32_t(blockSize));
+        out.write(entry.data(), std::streamsize(entry.size()));
+        out.write(reinterpret_cast<const char*>(block.data()), std::streamsize(blockSize));
+
+        done += file.size;
+        if (progress) progress(done, total);
+    }
+    out.close();
+    if (!out) {
+        fs::remove(temporary);
+        return Fail("cannot write " + temporary.string());
+    }
+    std::error_code ec;
+    fs::rename(temporary, output, ec);
+    if (ec) return Fail("cannot create " + output.string() + ": " + ec.message());
+    return {};
+}
+
+Failure ListArchive(const fs::path& path, std::ostream& out) {
+    std::error_code ec;
+    const uint64_t size = fs::file_size(path, ec);
+    std::ifstream in(path, std::ios::binary);
+    if (ec || !in) return Fail("cannot read " + path.string());
+    FileSource source(in, size);
+
+    archive::Header header;
+    if (!archive::ReadHeader(source, header))
+        return Fail("the archive is shorter than its 8-byte header");
+
+    archive::EntryDecoder decoder;
+    int64_t sum = 0;
+    for (int32_t index = 0; index < header.entryCount; ++index) {
+        std::u16string name;
+        archive::EntryError error = archive::ReadName(source, name);
+        if (error == archive::EntryError::None) error = decoder.ReadData(source);
+        if (error != archive::EntryError::None)
+            return Fail("entry " + std::to_string(index + 1) + " of " +
+                        std::to_string(header.entryCount) +
+                        (name.empty() ? "" : " (" + Utf16ToUtf8(name) + ")") + ": " +
+                        archive::Describe(error));
+        sum += decoder.Size();
+        char sizes[48];
+        std::snprintf(sizes, sizeof sizes, "%12d %12d  ", decoder.Size(), decoder.CompressedSize());
+        out << sizes << Utf16ToUtf8(name) << '\n';
+    }
+    out << std::max<int32_t>(header.entryCount, 0) << " entries, " << sum << " bytes decoded, "
+        << size << " bytes of archive\n";
+    if (sum != header.totalSize)
+        out << "warning: the header's total is " << header.totalSize
+            << ", so progress will not end at exactly 100%\n";
+    if (source.Remaining() > 0)
+        out << "note: " << source.Remaining() << " bytes after the last entry are ignored\n";
+    return {};
+}
+
+}  // namespace pack

@@ -1,0 +1,41 @@
+#pragma once
+// Builds payload archives from a folder and lists them, for the build machine.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace pack {
+
+struct SourceFile {
+    std::filesystem::path path;  // on the build machine
+    std::u16string name;         // in the archive: relative, backslash-separated
+    uint64_t size = 0;
+};
+
+struct Failure {
+    std::string message;  // empty on success
+    explicit operator bool() const { return !message.empty(); }
+};
+
+// Every file below `folder`, sorted by archive name, with `last` (a top-level name, if not
+// empty) moved to the end. Refuses names Windows cannot hold, files of 2 GiB or more, totals the
+// format cannot carry, names that differ only in letter case, and an empty folder.
+Failure CollectFiles(const std::filesystem::path& folder, const std::string& last,
+                     std::vector<SourceFile>& files);
+
+// Progress of a long write: bytes done and bytes in all.
+using Progress = std::function<void(uint64_t done, uint64_t total)>;
+
+// Writes the archive to `output` through a temporary file, so a failed run leaves no archive.
+Failure WriteArchive(const std::vector<SourceFile>& files, const std::filesystem::path& output,
+                     const Progress& progress);
+
+// Reads an archive with the installer's checks, printing each entry and a summary to `out`.
+// Fails at the first fault.
+Failure ListArchive(const std::filesystem::path& archive, std::ostream& out);
+
+}  // namespace pack
