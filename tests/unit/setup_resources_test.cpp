@@ -116,4 +116,39 @@ TEST_F(SetupResources, ManifestAsksForAdministratorAndPerMonitorDpi) {
     EXPECT_NE(manifest.find(">True/PM</dpiAware>"), std::string::npos);
 }
 
+TEST_F(SetupResources, SkinPicturesInTheirLanguagesAndTheIcon) {
+    struct Picture {
+        unsigned id;
+        std::vector<WORD> languages;
+    };
+    const std::vector<Picture> pictures = {
+        {140, {4, 1033}}, {135, {4, 1033}}, {136, {4, 1033}}, {137, {4, 1033}},
+        {164, {4, 1033}}, {138, {4, 1024}}, {139, {1024}},    {130, {1024}},
+        {150, {1024}},    {149, {1024}},    {147, {1024}},    {132, {1024}},
+        {133, {1024}},    {141, {1024}},    {142, {1024}},
+    };
+    static const unsigned char kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    for (const auto& picture : pictures) {
+        for (WORD language : picture.languages) {
+            const auto bytes = Resource(L"PNG", MAKEINTRESOURCEW(picture.id), language);
+            ASSERT_GT(bytes.size(), sizeof kPngSignature) << picture.id << "/" << language;
+            EXPECT_EQ(memcmp(bytes.data(), kPngSignature, sizeof kPngSignature), 0) << picture.id;
+        }
+    }
+    EXPECT_EQ(Resource(L"PNG", MAKEINTRESOURCEW(138), 4),
+              Resource(L"PNG", MAKEINTRESOURCEW(138), 1024));
+
+    // Icon group: three words of header, then 14-byte entries whose first byte is the width
+    // (0 meaning 256).
+    HRSRC group = FindResourceW(m_module, MAKEINTRESOURCEW(146), RT_GROUP_ICON);
+    ASSERT_NE(group, nullptr);
+    const auto* p = static_cast<const unsigned char*>(LockResource(LoadResource(m_module, group)));
+    const unsigned count = p[4] | p[5] << 8;
+    ASSERT_EQ(count, 7u);
+    std::vector<unsigned> sizes;
+    for (unsigned i = 0; i < count; ++i) sizes.push_back(p[6 + 14 * i] ? p[6 + 14 * i] : 256);
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ(sizes, (std::vector<unsigned>{16, 24, 32, 48, 64, 128, 256}));
+}
+
 }  // namespace
