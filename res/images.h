@@ -10,8 +10,6 @@
 
 #include "image_ids.h"
 
-#include "image_ids.h"
-
 // Empty means no picture. A picture that failed to decode is still held (its last status tells
 // why) and draws nothing. GDI+ must be running while any handle lives.
 using ImagePtr = std::shared_ptr<Gdiplus::Image>;
