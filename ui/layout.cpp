@@ -48,18 +48,6 @@ constexpr int kPathEditGapUnits = 5;
 
 }  // namespace
 
-int NormalizeDpi(int dpi) {
-    return dpi > 0 ? dpi : 96;
-}
-
-int UnitsToPixels(int units, int dpi) {
-    return MulDiv(units, NormalizeDpi(dpi), 96);
-}
-
-int PixelsToUnits(int pixels, int dpi) {
-    return MulDiv(pixels, 96, NormalizeDpi(dpi));
-}
-
 RECT PlaceRect(const LayoutSpec& spec, const RECT& reference, int dpi) {
     const int sx = UnitsToPixels(spec.x, dpi);
     const int sy = UnitsToPixels(spec.y, dpi);

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 
+#include "res/dpi.h"
 #include "ui/control_ids.h"
 
 enum LayoutAnchor : int32_t {
@@ -27,11 +28,6 @@ struct LayoutSpec {
     int32_t width = 0;
     int32_t height = 0;
 };
-
-// A DPI that is not positive (a failed query) counts as 96.
-int NormalizeDpi(int dpi);
-int UnitsToPixels(int units, int dpi);
-int PixelsToUnits(int pixels, int dpi);
 
 // Any anchor value outside 0 to 5 behaves as AnchorTopLeft; negative lengths count as 0.
 RECT PlaceRect(const LayoutSpec& spec, const RECT& reference, int dpi);
