@@ -1,0 +1,158 @@
+// Drives a running setup.exe from outside, for the whole-program tests: finds its main window
+// (the visible top-level window of a process named setup.exe) and its controls by id, and sends
+// them what a user's clicks and keys would. One command per run; prints results as UTF-8.
+//
+//   driver wait-main MS            wait until the main window is up; prints its rectangle
+//   driver wait-gone MS            wait until it has gone
+//   driver wait-visible ID MS      wait until control ID is visible
+//   driver wait-text ID TEXT MS    wait until control ID shows TEXT
+//   driver click ID                press and release control ID (BM_CLICK)
+//   driver visible ID              prints 1 or 0
+//   driver text ID                 prints the control's text
+//   driver set-text ID TEXT        sets the control's text (WM_SETTEXT)
+//   driver rect                    prints the main window's rectangle: x y w h
+//   driver close                   WM_CLOSE to the main window
+//   driver alt-f4                  the system's close request (WM_SYSCOMMAND SC_CLOSE)
+//   driver dpi-changed DPI         WM_DPICHANGED with the window's rectangle scaled to DPI
+//   driver post MSG WPARAM LPARAM  posts any message to the main window
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+bool IsSetupProcess(DWORD pid) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry))
+        if (entry.th32ProcessID == pid && _wcsicmp(entry.szExeFile, L"setup.exe") == 0)
+            found = true;
+    CloseHandle(snapshot);
+    return found;
+}
+
+HWND FindMainWindow() {
+    struct Search {
+        HWND found = nullptr;
+    } search;
+    EnumWindows(
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hwnd, &pid);
+            if (IsWindowVisible(hwnd) && GetParent(hwnd) == nullptr && IsSetupProcess(pid)) {
+                reinterpret_cast<Search*>(lParam)->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND Control(int id) {
+    HWND main = FindMainWindow();
+    return main ? GetDlgItem(main, id) : nullptr;
+}
+
+std::wstring Text(HWND hwnd) {
+    wchar_t buffer[1024] = {};
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                        2000, nullptr);
+    return buffer;
+}
+
+void PrintUtf8(const std::wstring& text) {
+    char out[4096] = {};
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, sizeof out - 1, nullptr, nullptr);
+    std::printf("%s\n", out);
+}
+
+template <typename Condition>
+bool WaitFor(int ms, Condition condition) {
+    for (DWORD start = GetTickCount(); int(GetTickCount() - start) < ms; Sleep(20))
+        if (condition()) return true;
+    return condition();
+}
+
+int Fail(const char* what) {
+    std::fprintf(stderr, "driver: %s\n", what);
+    return 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) return Fail("no command");
+    const std::wstring command = argv[1];
+    auto arg = [&](int i) { return i < argc ? std::wstring(argv[i]) : std::wstring(); };
+    auto number = [&](int i) { return i < argc ? int(wcstol(argv[i], nullptr, 0)) : 0; };
+
+    if (command == L"wait-main") {
+        if (!WaitFor(number(2), [] { return FindMainWindow() != nullptr; }))
+            return Fail("no main window");
+        RECT r;
+        GetWindowRect(FindMainWindow(), &r);
+        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+        return 0;
+    }
+    if (command == L"wait-gone")
+        return WaitFor(number(2), [] { return FindMainWindow() == nullptr; })
+                   ? 0
+                   : Fail("the main window is still there");
+    if (command == L"wait-visible")
+        return WaitFor(number(3), [&] { return IsWindowVisible(Control(number(2))) != FALSE; })
+                   ? 0
+                   : Fail("the control did not become visible");
+    if (command == L"wait-text")
+        return WaitFor(number(4), [&] { return Text(Control(number(2))) == arg(3); })
+                   ? 0
+                   : Fail("the control did not show the text");
+
+    HWND main = FindMainWindow();
+    if (!main) return Fail("no main window");
+    if (command == L"rect") {
+        RECT r;
+        GetWindowRect(main, &r);
+        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+        return 0;
+    }
+    if (command == L"close") return PostMessageW(main, WM_CLOSE, 0, 0) ? 0 : Fail("post failed");
+    if (command == L"alt-f4")
+        return PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : Fail("post failed");
+    if (command == L"post")
+        return PostMessageW(main, UINT(number(2)), WPARAM(number(3)), LPARAM(number(4)))
+                   ? 0
+                   : Fail("post failed");
+    if (command == L"dpi-changed") {
+        RECT r;
+        GetWindowRect(main, &r);
+        const int dpi = number(2);
+        RECT suggested = {r.left, r.top, r.left + MulDiv(600, dpi, 96), r.top + MulDiv(364, dpi, 96)};
+        SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        return 0;
+    }
+
+    HWND control = GetDlgItem(main, number(2));
+    if (!control) return Fail("no control with that id");
+    if (command == L"click") return PostMessageW(control, BM_CLICK, 0, 0) ? 0 : Fail("post failed");
+    if (command == L"visible") {
+        std::printf("%d\n", IsWindowVisible(control) ? 1 : 0);
+        return 0;
+    }
+    if (command == L"text") {
+        PrintUtf8(Text(control));
+        return 0;
+    }
+    if (command == L"set-text") {
+        const std::wstring text = arg(3);
+        return SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) ? 0
+                                                                                          : Fail("set failed");
+    }
+    return Fail("unknown command");
+}
