@@ -1,0 +1,15 @@
+#pragma once
+// What the installer does as its window goes away: after a successful installation the desktop
+// shortcut and the product's start, each as the user chose; in every case the end of the message
+// loop. Runs on the UI thread, which must have COM initialised (the entry point's CComInit).
+
+#include <string>
+
+struct FinishChoices {
+    bool installed = false;
+    bool desktopShortcut = false;
+    bool launch = false;
+    std::wstring installFolder;
+};
+
+void RunFinishStep(const FinishChoices& choices);

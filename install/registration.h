@@ -1,0 +1,7 @@
+#pragma once
+// Registers a completely extracted product with Windows: Start-menu shortcut and Uninstall entry.
+// Runs on the extraction worker; best effort and silent, the installation counts as done anyway.
+
+#include <string>
+
+void RegisterProduct(const std::wstring& installFolder);

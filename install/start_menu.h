@@ -1,0 +1,12 @@
+#pragma once
+// The product's folder and shortcut in the current user's Start menu. Needs COM on the calling
+// thread.
+
+#include <string>
+
+// "<Programs>\<Start-menu folder name>", or empty when the shell cannot name the Programs folder.
+std::wstring StartMenuFolderPath();
+
+// Creates the folder (with any missing levels) and the shortcut to the product; false when no
+// shortcut could be written.
+bool AddStartMenuShortcut(const std::wstring& installFolder);

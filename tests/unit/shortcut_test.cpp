@@ -1,0 +1,58 @@
+#include "install/shortcut.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "install/com_init.h"
+#include "support/shell_sandbox.h"
+
+namespace {
+
+using namespace testing_support;
+
+TEST(CreateShortcut, SetsTargetDescriptionAndFirstIconOnly) {
+    const CComInit com;
+    struct Case {
+        const wchar_t* folder;
+        const wchar_t* program;
+        const wchar_t* description;
+    };
+    for (auto c : {Case{L"shortcut-plain", L"tool.exe", L"A tool"},
+                   Case{L"快捷 方式", L"马林 程序.exe", L"马林iOS数据恢复"}}) {
+        const std::wstring folder = MakeSandboxFolder(c.folder);
+        const std::wstring target = JoinPath(folder, c.program);
+        WriteBytes(target, "MZ");
+        const std::wstring link = JoinPath(folder, L"link.lnk");
+
+        ASSERT_EQ(CreateShortcut(target, link, c.description), S_OK) << c.folder;
+        const ShortcutFields read = ReadShortcut(link);
+        ASSERT_EQ(read.loaded, S_OK) << c.folder;
+        EXPECT_EQ(read.target, target);
+        EXPECT_EQ(read.description, c.description);
+        EXPECT_EQ(read.iconPath, target);
+        EXPECT_EQ(read.iconIndex, 0);
+        EXPECT_EQ(read.arguments, L"");
+        EXPECT_EQ(read.workingFolder, L"");
+    }
+}
+
+TEST(CreateShortcut, ReportsFailureAndWritesNothing) {
+    const std::wstring folder = MakeSandboxFolder(L"shortcut-failures");
+    const std::wstring target = JoinPath(folder, L"tool.exe");
+    WriteBytes(target, "MZ");
+    {
+        const CComInit com;
+        const std::wstring missing = JoinPath(folder, L"missing\\link.lnk");
+        EXPECT_TRUE(FAILED(CreateShortcut(target, missing, L"d")));
+        EXPECT_FALSE(FileExists(missing));
+    }
+    // A thread that never initialised COM gets the error back instead of a crash.
+    const std::wstring link = JoinPath(folder, L"no-com.lnk");
+    HRESULT hr = S_OK;
+    std::thread([&] { hr = CreateShortcut(target, link, L"d"); }).join();
+    EXPECT_EQ(hr, CO_E_NOTINITIALIZED);
+    EXPECT_FALSE(FileExists(link));
+}
+
+}  // namespace
