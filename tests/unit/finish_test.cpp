@@ -5,7 +5,7 @@
 #include "install/com_init.h"
 #include "install/shell_folders.h"
 #include "support/shell_sandbox.h"
-#include "support/ui_language.h"
+#include "support/run_environment.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ protected:
         std::wstring desktop;
         EXPECT_TRUE(GetShellFolder(CSIDL_DESKTOP, desktop));
         return JoinPath(
-            desktop, ExpectChinese() ? L"马林iOS数据恢复.lnk" : L"Marlin Data Recovery (iOS).lnk");
+            desktop, ExpectChineseUi() ? L"马林iOS数据恢复.lnk" : L"Marlin Data Recovery (iOS).lnk");
     }
 
     // The exit code of a WM_QUIT waiting in this thread's queue, or -1 if there is none.
@@ -81,7 +81,7 @@ TEST_F(FinishStep, ActsOnlyAfterInstallingAndAsChosenThenQuits) {
             ASSERT_EQ(read.loaded, S_OK);
             EXPECT_EQ(read.target, JoinPath(folder, L"vivevadiz.exe"));
             EXPECT_EQ(read.description,
-                      ExpectChinese() ? L"马林iOS数据恢复" : L"Marlin Data Recovery (iOS)");
+                      ExpectChineseUi() ? L"马林iOS数据恢复" : L"Marlin Data Recovery (iOS)");
             EXPECT_EQ(read.iconPath, read.target);
             EXPECT_EQ(read.iconIndex, 0);
         }

@@ -10,7 +10,7 @@
 #include "install/start_menu.h"
 #include "install/uninstall_entry.h"
 #include "support/shell_sandbox.h"
-#include "support/ui_language.h"
+#include "support/run_environment.h"
 
 namespace {
 
@@ -20,11 +20,11 @@ const wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall
 const wchar_t kDefaultFolder[] = L"C:\\Program Files\\Marlin\\MarlinDataRecoveryiOS";
 
 std::wstring ShortcutName() {
-    return ExpectChinese() ? L"马林iOS数据恢复" : L"Marlin Data Recovery (iOS)";
+    return ExpectChineseUi() ? L"马林iOS数据恢复" : L"Marlin Data Recovery (iOS)";
 }
 
 std::wstring DisplayName() {
-    return ExpectChinese() ? L"马林iOS数据恢复" : L"Marlin Data Recovery (IOS)";
+    return ExpectChineseUi() ? L"马林iOS数据恢复" : L"Marlin Data Recovery (IOS)";
 }
 
 // As the window does it: on a worker thread of its own, which has no COM yet.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "expected_strings.h"
+#include "support/run_environment.h"
 
 namespace {
 
@@ -76,14 +77,8 @@ TEST(StringTable, TruncatedBlocksNeverReadPastTheirData) {
     EXPECT_EQ(FindStringEntry(lying.data(), lying.size(), 5).text, nullptr);
 }
 
-bool ExpectChinese() {
-    const char* expected = std::getenv("EXPECTED_UI_LANGUAGE");
-    if (expected && *expected) return std::string(expected) == "zh";
-    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE;
-}
-
 TEST(StringTable, LoadsEveryTextInTheThreadsUiLanguage) {
-    const bool chinese = ExpectChinese();
+    const bool chinese = testing_support::ExpectChineseUi();
     if (const char* expected = std::getenv("EXPECTED_UI_LANGUAGE"); expected && *expected) {
         ASSERT_EQ(PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE, chinese)
             << "the test environment did not set the UI language";
