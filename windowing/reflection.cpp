@@ -62,8 +62,6 @@ HWND SenderOf(HWND parent, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-}  // namespace
-
 HWND FindNotifyingChild(HWND parent, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!IsControlNotification(msg)) return nullptr;
     const HWND child = SenderOf(parent, msg, wParam, lParam);
@@ -71,15 +69,17 @@ HWND FindNotifyingChild(HWND parent, UINT msg, WPARAM wParam, LPARAM lParam) {
     return child && ::IsChild(parent, child) ? child : nullptr;
 }
 
+bool IsReflectedMessage(UINT msg) {
+    return msg >= OCM__BASE && IsControlNotification(msg - OCM__BASE);
+}
+
+}  // namespace
+
 bool ReflectNotification(HWND parent, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     const HWND child = FindNotifyingChild(parent, msg, wParam, lParam);
     if (!child) return false;
     result = ::SendMessageW(child, OCM__BASE + msg, wParam, lParam);
     return true;
-}
-
-bool IsReflectedMessage(UINT msg) {
-    return msg >= OCM__BASE && IsControlNotification(msg - OCM__BASE);
 }
 
 bool DefaultReflectionHandler(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {

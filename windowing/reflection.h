@@ -29,17 +29,11 @@
 #define OCM_NOTIFY (OCM__BASE + WM_NOTIFY)
 #endif
 
-// The child of `parent` that raised `msg`, or null when the message is no control notification
-// or names no child of `parent`. Pointers in lParam are read only for the messages that carry
-// them, and only when not null.
-HWND FindNotifyingChild(HWND parent, UINT msg, WPARAM wParam, LPARAM lParam);
-
-// Sends a control notification to the child that raised it as msg + OCM__BASE and returns true
-// with the child's answer in `result`; false when there is no such child.
+// Sends a control notification to the child of `parent` that raised it as msg + OCM__BASE and
+// returns true with the child's answer in `result`; false when the message is no control
+// notification or names no child of `parent`. Pointers in lParam are read only for the messages
+// that carry them, and only when not null.
 bool ReflectNotification(HWND parent, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
-
-// True for the numbers ReflectNotification can send.
-bool IsReflectedMessage(UINT msg);
 
 // For a reflected message a control did not handle: the answer of DefWindowProcW to the
 // original notification. False for any other message.

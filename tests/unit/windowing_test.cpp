@@ -7,8 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "support/message_pump.h"
-
 namespace {
 
 // WS_OVERLAPPED alone is 0, which would pick the child style of the traits.
@@ -100,6 +98,31 @@ public:
     }
 };
 
+int g_messagesAfterDestruction = 0;
+
+// Counts what reaches it after its own destructor has run.
+class CWatchedWindow : public CWindowImpl<CWatchedWindow, CWindow> {
+public:
+    ~CWatchedWindow() override { m_destroyed = true; }
+
+    BEGIN_MSG_MAP(CWatchedWindow)
+        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+    END_MSG_MAP()
+
+    LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
+        Witness();
+        handled = FALSE;
+        return 0;
+    }
+    void OnFinalMessage(HWND) override { Witness(); }
+
+private:
+    void Witness() {
+        if (m_destroyed) ++g_messagesAfterDestruction;
+    }
+    bool m_destroyed = false;
+};
+
 TEST(WindowImpl, HandlersAnswerAndTheRestReachesTheStandardProcedure) {
     CTopWindow window;
     ASSERT_NE(window.CreateTopLevel(), nullptr);
@@ -148,13 +171,15 @@ TEST(WindowImpl, FinalMessageMayDeleteTheObject) {
 }
 
 TEST(WindowImpl, ObjectDestroyedBeforeItsWindowTakesTheWindowAlong) {
+    g_messagesAfterDestruction = 0;
     HWND hWnd = nullptr;
     {
-        CTopWindow window;
-        hWnd = window.CreateTopLevel();
+        CWatchedWindow window;
+        hWnd = window.Create(nullptr, RECT{0, 0, 100, 100}, L"", kTopLevelStyle);
         ASSERT_NE(hWnd, nullptr);
     }
     EXPECT_FALSE(::IsWindow(hWnd));
+    EXPECT_EQ(g_messagesAfterDestruction, 0);
 }
 
 TEST(WindowImpl, TraitsStyleAppliesOnlyWhenTheCreatorPassesNone) {
@@ -231,7 +256,6 @@ TEST(Superclass, ButtonStillSendsItsClickToTheParent) {
     ASSERT_NE(button.Create(parent, kButtonRect, L"Go", WS_CHILD | BS_PUSHBUTTON, 0, 1002),
               nullptr);
     button.SendMessage(BM_CLICK);
-    PumpMessages();
     EXPECT_EQ(button.m_buttonUps, 1);
     ASSERT_EQ(parent.m_commands.size(), 1u);
     EXPECT_EQ(parent.m_commands[0].first, MAKEWPARAM(1002, BN_CLICKED));
