@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
-// The same definitions as the platform's OLE control header, so either may come first.
+// The same definitions, spelled alike, as the platform's OLE control header, so either may come
+// first.
+// clang-format off
 #ifndef OCM__BASE
-#define OCM__BASE (WM_USER + 0x1c00)
+#define OCM__BASE (WM_USER+0x1c00)
 #define OCM_COMMAND (OCM__BASE + WM_COMMAND)
 
 #define OCM_CTLCOLORBTN (OCM__BASE + WM_CTLCOLORBTN)
@@ -28,6 +30,7 @@
 #define OCM_PARENTNOTIFY (OCM__BASE + WM_PARENTNOTIFY)
 #define OCM_NOTIFY (OCM__BASE + WM_NOTIFY)
 #endif
+// clang-format on
 
 // Sends a control notification to the child of `parent` that raised it as msg + OCM__BASE and
 // returns true with the child's answer in `result`; false when the message is no control
