@@ -82,8 +82,8 @@ TEST(ArchiveFormat, CutAtEveryOffsetFailsAtTheFirstShortRead) {
                 EXPECT_FALSE(outcome.headerRead) << "cut " << cut;
                 continue;
             }
-            const size_t complete = size_t(std::count_if(
-                ends.begin(), ends.end(), [&](size_t end) { return end <= cut; }));
+            const size_t complete = size_t(
+                std::count_if(ends.begin(), ends.end(), [&](size_t end) { return end <= cut; }));
             EXPECT_EQ(outcome.error, EntryError::ShortRead) << "cut " << cut;
             EXPECT_EQ(outcome.names.size(), complete) << "cut " << cut;
         }
@@ -133,9 +133,11 @@ TEST(ArchiveFormat, RejectsMalformedEntries) {
         {"empty block", {u"f", 0, {}}, EntryError::DecodeFailed},
         {"size of 2^31", {u"f", 0x80000000u, block}, EntryError::NegativeSize},
         {"size of 2^32-1", {u"f", 0xFFFFFFFFu, block}, EntryError::NegativeSize},
-        {"larger than any stream of the block", {u"f", 0x7FFFFFFFu, block},
+        {"larger than any stream of the block",
+         {u"f", 0x7FFFFFFFu, block},
          EntryError::ImpossibleSize},
-        {"name longer than a path", {std::u16string(archive::kMaxNameLength + 1, u'x'), n, block},
+        {"name longer than a path",
+         {std::u16string(archive::kMaxNameLength + 1, u'x'), n, block},
          EntryError::NameTooLong},
     };
     for (const auto& c : cases) {
@@ -182,7 +184,9 @@ TEST(ArchiveFormat, EmptyEntryAndDuplicateNames) {
 
 TEST(ArchiveFormat, DecoderReusesItsBuffersAcrossEntries) {
     ArchiveBuilder b;
-    b.Add(u"big", std::string(100000, 'x')).Add(u"small", "tiny").Add(u"big2", std::string(50, 'y'));
+    b.Add(u"big", std::string(100000, 'x'))
+        .Add(u"small", "tiny")
+        .Add(u"big2", std::string(50, 'y'));
     auto outcome = ReadBytes(b.Build());
     ASSERT_EQ(outcome.error, EntryError::None);
     EXPECT_EQ(outcome.contents[1], "tiny");

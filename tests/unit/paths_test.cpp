@@ -10,10 +10,10 @@ TEST(Paths, JoinPathPutsExactlyOneSeparatorBetween) {
         const wchar_t* right;
         const wchar_t* joined;
     };
-    for (auto c : {Case{L"C:\\A", L"b\\c.dll", L"C:\\A\\b\\c.dll"}, Case{L"C:\\A\\", L"\\b", L"C:\\A\\b"},
-                   Case{L"C:\\A\\\\", L"b", L"C:\\A\\\\b"}, Case{L"", L"b", L"\\b"},
-                   Case{L"C:\\A", L"\\\\b", L"C:\\A\\\\b"}, Case{L"C:\\A", L"", L"C:\\A\\"},
-                   Case{L"C:/A", L"b/../c", L"C:/A\\b/../c"}}) {
+    for (auto c : {Case{L"C:\\A", L"b\\c.dll", L"C:\\A\\b\\c.dll"},
+                   Case{L"C:\\A\\", L"\\b", L"C:\\A\\b"}, Case{L"C:\\A\\\\", L"b", L"C:\\A\\\\b"},
+                   Case{L"", L"b", L"\\b"}, Case{L"C:\\A", L"\\\\b", L"C:\\A\\\\b"},
+                   Case{L"C:\\A", L"", L"C:\\A\\"}, Case{L"C:/A", L"b/../c", L"C:/A\\b/../c"}}) {
         EXPECT_EQ(JoinPath(c.left, c.right), c.joined) << c.left << " + " << c.right;
     }
 }

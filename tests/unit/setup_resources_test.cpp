@@ -52,8 +52,8 @@ protected:
 TEST_F(SetupResources, StringTableHoldsTheExactTextsInBothLanguages) {
     for (WORD language : {WORD(4), WORD(1033)}) {
         for (unsigned id = 96; id < 144; ++id) {
-            const auto block = Resource(MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(StringBlock(id)),
-                                        language);
+            const auto block =
+                Resource(MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(StringBlock(id)), language);
             ASSERT_FALSE(block.empty()) << "block " << StringBlock(id) << " language " << language;
             const StringEntry entry = FindStringEntry(block.data(), block.size(), StringIndex(id));
             std::wstring text(entry.length, L'\0');

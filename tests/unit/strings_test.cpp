@@ -60,10 +60,10 @@ TEST(StringTable, TruncatedBlocksNeverReadPastTheirData) {
         unsigned index;
         bool found;
     };
-    for (auto c : {Case{block.size(), 2, true}, Case{26, 2, true}, Case{25, 2, false},
-                   Case{24, 2, false}, Case{20, 2, false}, Case{19, 2, false}, Case{18, 2, false},
-                   Case{0, 0, false}, Case{1, 0, false}, Case{9, 0, false}, Case{10, 0, true},
-                   Case{26, 3, false}}) {
+    for (auto c :
+         {Case{block.size(), 2, true}, Case{26, 2, true}, Case{25, 2, false}, Case{24, 2, false},
+          Case{20, 2, false}, Case{19, 2, false}, Case{18, 2, false}, Case{0, 0, false},
+          Case{1, 0, false}, Case{9, 0, false}, Case{10, 0, true}, Case{26, 3, false}}) {
         // A copy of exactly `size` bytes, so a read beyond it would be outside the allocation.
         std::unique_ptr<unsigned char[]> copy(new unsigned char[c.size ? c.size : 1]);
         memcpy(copy.get(), block.data(), c.size);
