@@ -39,6 +39,12 @@ public:
         return read;
     }
     uint64_t Remaining() const override { return m_remaining; }
+    const unsigned char* ReadInPlace(size_t count) override {
+        if (count > MAXLONG) return nullptr;
+        const BYTE* bytes = ReadMemoryStreamInPlace(m_stream, ULONG(count));
+        if (bytes && m_remaining != UINT64_MAX) m_remaining -= std::min<uint64_t>(count, m_remaining);
+        return bytes;
+    }
 
 private:
     IStream* m_stream;

@@ -7,6 +7,10 @@
 
 namespace {
 
+// Recognises this stream among IStream pointers without a private COM interface.
+constexpr GUID kReadOnlyMemoryStreamId = {
+    0x6f1d7c52, 0x3a4e, 0x4b8e, {0x9d, 0x21, 0x5c, 0x0e, 0x7a, 0x93, 0x41, 0xb6}};
+
 class CReadOnlyMemoryStream final : public IStream {
 public:
     CReadOnlyMemoryStream(const BYTE* data, ULONGLONG size, ULONGLONG position = 0)
@@ -17,6 +21,11 @@ public:
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ISequentialStream) ||
             IsEqualIID(riid, IID_IStream)) {
             *object = static_cast<IStream*>(this);
+            AddRef();
+            return S_OK;
+        }
+        if (IsEqualIID(riid, kReadOnlyMemoryStreamId)) {
+            *object = this;
             AddRef();
             return S_OK;
         }
@@ -37,6 +46,13 @@ public:
         if (read) *read = n;
         return n == count ? S_OK : S_FALSE;
     }
+    const BYTE* ReadInPlace(ULONG count) {
+        if (count > Available()) return nullptr;
+        const BYTE* at = m_data + m_position;
+        m_position += count;
+        return at;
+    }
+
     HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG* written) override {
         if (written) *written = 0;
         return STG_E_ACCESSDENIED;
@@ -114,4 +130,14 @@ private:
 IStream* CreateReadOnlyMemoryStream(const void* data, size_t size) {
     if (!data && size) return nullptr;
     return new (std::nothrow) CReadOnlyMemoryStream(static_cast<const BYTE*>(data), size);
+}
+
+const BYTE* ReadMemoryStreamInPlace(IStream* stream, ULONG count) {
+    void* found = nullptr;
+    if (!stream || FAILED(stream->QueryInterface(kReadOnlyMemoryStreamId, &found)) || !found)
+        return nullptr;
+    auto* memory = static_cast<CReadOnlyMemoryStream*>(found);
+    const BYTE* bytes = memory->ReadInPlace(count);
+    memory->Release();
+    return bytes;
 }

@@ -3,6 +3,7 @@
 #include "install/extractor.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <cmath>
 #include <cstdio>
@@ -59,6 +60,16 @@ TEST_F(ExtractArchiveTest, WritesEveryEntryAndReportsEachOnce) {
               (std::vector<float>{300.0f / 319.0f, 309.0f / 319.0f, 1.0f}));
     EXPECT_EQ(FileContent(Target(L"a.dll")), std::string(300, 'a'));
     EXPECT_EQ(FileContent(Target(L"dict\\pos_dict\\prob_emit.utf8")), "emit 0.5\n");
+    EXPECT_EQ(FileContent(Target(L"vivevadiz.exe")), "MZ product");
+}
+
+TEST_F(ExtractArchiveTest, AnyIStreamWorksNotOnlyTheInPlaceOne) {
+    const Bytes bytes = ThreeEntries().Build();
+    IStream* stream = SHCreateMemStream(bytes.data(), UINT(bytes.size()));
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(m_extractor.ExtractArchive(stream), ExtractResult::Done);
+    stream->Release();
+    EXPECT_EQ(m_delegate.Sequence(), "B P P P");
     EXPECT_EQ(FileContent(Target(L"vivevadiz.exe")), "MZ product");
 }
 
@@ -297,7 +308,19 @@ TEST(MemoryStream, ReadsInPlaceAndRefusesWrites) {
     STATSTG stat;
     EXPECT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
     EXPECT_EQ(stat.cbSize.QuadPart, 10u);
+
+    // In place: the bytes themselves, and nothing consumed when too few remain.
+    move.QuadPart = 6;
+    stream->Seek(move, STREAM_SEEK_SET, &at);
+    EXPECT_EQ(ReadMemoryStreamInPlace(stream, 3), reinterpret_cast<const BYTE*>(text + 6));
+    EXPECT_EQ(ReadMemoryStreamInPlace(stream, 2), nullptr);
+    EXPECT_EQ(stream->Read(buffer, 8, &read), S_FALSE);
+    EXPECT_EQ(std::string(buffer, read), "9");
     EXPECT_EQ(stream->Release(), 0u);
+
+    IStream* foreign = SHCreateMemStream(reinterpret_cast<const BYTE*>(text), 10);
+    EXPECT_EQ(ReadMemoryStreamInPlace(foreign, 1), nullptr);
+    foreign->Release();
 }
 
 }  // namespace
