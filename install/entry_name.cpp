@@ -2,9 +2,13 @@
 
 namespace {
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
 
-wchar_t Upper(wchar_t c) { return c >= L'a' && c <= L'z' ? wchar_t(c - 32) : c; }
+wchar_t Upper(wchar_t c) {
+    return c >= L'a' && c <= L'z' ? wchar_t(c - 32) : c;
+}
 
 // Windows drops trailing dots and spaces, so ". ." or "..." may resolve to the parent too.
 bool IsDotsOnly(const std::wstring& component) {

@@ -42,7 +42,8 @@ public:
     const unsigned char* ReadInPlace(size_t count) override {
         if (count > MAXLONG) return nullptr;
         const BYTE* bytes = ReadMemoryStreamInPlace(m_stream, ULONG(count));
-        if (bytes && m_remaining != UINT64_MAX) m_remaining -= std::min<uint64_t>(count, m_remaining);
+        if (bytes && m_remaining != UINT64_MAX)
+            m_remaining -= std::min<uint64_t>(count, m_remaining);
         return bytes;
     }
 
@@ -62,12 +63,12 @@ bool ReadName(archive::ByteSource& source, std::wstring& name) {
 
 void TraceEntryName(std::FILE* out, const std::wstring& name) {
     std::string line;
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), nullptr, 0, nullptr, nullptr);
+    const int length = WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), nullptr, 0,
+                                           nullptr, nullptr);
     if (length > 0) {
         line.resize(size_t(length));
-        WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), line.data(), length,
-                            nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), line.data(), length, nullptr,
+                            nullptr);
     }
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), out);
@@ -141,9 +142,15 @@ void CExtractor::ReportOutcome(ExtractResult result) {
     if (!m_delegate) return;
     try {
         switch (result) {
-            case ExtractResult::Done: m_delegate->OnExtractDone(*this); break;
-            case ExtractResult::Failed: m_delegate->OnExtractFailed(*this); break;
-            case ExtractResult::Cancelled: m_delegate->OnExtractCancelled(*this); break;
+            case ExtractResult::Done:
+                m_delegate->OnExtractDone(*this);
+                break;
+            case ExtractResult::Failed:
+                m_delegate->OnExtractFailed(*this);
+                break;
+            case ExtractResult::Cancelled:
+                m_delegate->OnExtractCancelled(*this);
+                break;
         }
     } catch (...) {
         // The one outcome has been reported; nothing may leave the worker thread.

@@ -61,10 +61,17 @@ public:
                                    ULARGE_INTEGER* position) override {
         LONGLONG base;
         switch (origin) {
-            case STREAM_SEEK_SET: base = 0; break;
-            case STREAM_SEEK_CUR: base = LONGLONG(m_position); break;
-            case STREAM_SEEK_END: base = LONGLONG(m_size); break;
-            default: return STG_E_INVALIDFUNCTION;
+            case STREAM_SEEK_SET:
+                base = 0;
+                break;
+            case STREAM_SEEK_CUR:
+                base = LONGLONG(m_position);
+                break;
+            case STREAM_SEEK_END:
+                base = LONGLONG(m_size);
+                break;
+            default:
+                return STG_E_INVALIDFUNCTION;
         }
         const LONGLONG target = base + move.QuadPart;
         if (target < 0) return STG_E_INVALIDFUNCTION;

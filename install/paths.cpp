@@ -28,21 +28,24 @@ bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count)
     if (count < 0) return false;
     const std::wstring folder = ParentFolder(target);
     // Already-exists here means a file stands where the folder must go.
-    if (!IsFolder(folder) && SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr) != ERROR_SUCCESS)
+    if (!IsFolder(folder) &&
+        SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr) != ERROR_SUCCESS)
         return false;
 
     // Windows refuses to replace a read-only, hidden or system file with a normal one; refuse it
     // here as well, so the outcome does not depend on the file system beneath (under Wine run as
     // root, the Unix permissions that stand for read-only do not stop the write).
     const DWORD existing = GetFileAttributesW(target.c_str());
-    constexpr DWORD kProtected = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    constexpr DWORD kProtected =
+        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & kProtected)) return false;
 
     HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const bool ok = WriteFile(file, data, DWORD(count), &written, nullptr) && written == DWORD(count);
+    const bool ok =
+        WriteFile(file, data, DWORD(count), &written, nullptr) && written == DWORD(count);
     CloseHandle(file);
     return ok;
 }

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string>
 
-// Folder + name with exactly one backslash between them; only one separator on each side is looked at.
+// Folder + name with exactly one backslash between them; only one separator on each side is looked
+// at.
 std::wstring JoinPath(const std::wstring& left, const std::wstring& right);
 
 // Everything up to and including the last backslash; empty when there is none.

@@ -91,9 +91,9 @@ inline std::wstring MakeSandboxFolder() {
     GetTempPathW(MAX_PATH, temp);
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "test";
-    std::wstring folder = std::wstring(temp) + L"extract-" + std::wstring(name.begin(), name.end()) +
-                          L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                          std::to_wstring(++counter);
+    std::wstring folder =
+        std::wstring(temp) + L"extract-" + std::wstring(name.begin(), name.end()) + L"-" +
+        std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
 }

@@ -56,8 +56,7 @@ TEST_F(ExtractArchiveTest, WritesEveryEntryAndReportsEachOnce) {
     EXPECT_EQ(reports[0].entryCount, 3);
     EXPECT_EQ(reports[0].totalSize, 319);
     EXPECT_EQ(reports[2].name, L"dict\\pos_dict\\prob_emit.utf8");
-    EXPECT_EQ(m_delegate.Fractions(),
-              (std::vector<float>{300.0f / 319.0f, 309.0f / 319.0f, 1.0f}));
+    EXPECT_EQ(m_delegate.Fractions(), (std::vector<float>{300.0f / 319.0f, 309.0f / 319.0f, 1.0f}));
     EXPECT_EQ(FileContent(Target(L"a.dll")), std::string(300, 'a'));
     EXPECT_EQ(FileContent(Target(L"dict\\pos_dict\\prob_emit.utf8")), "emit 0.5\n");
     EXPECT_EQ(FileContent(Target(L"vivevadiz.exe")), "MZ product");
@@ -130,9 +129,9 @@ TEST_F(ExtractArchiveTest, ReadOnlyTargetFailsTheRunAtThatEntry) {
 
 TEST_F(ExtractArchiveTest, NameLeavingTheFolderFailsBeforeAnythingIsWrittenForIt) {
     // Each name would land beside the install folder ("escaped.txt" in its parent) or elsewhere.
-    const std::u16string names[] = {u"..\\escaped.txt", u"a\\..\\..\\escaped.txt",
-                                    u"../escaped.txt", u"\\\\..\\escaped.txt",
-                                    u"C:\\escaped.txt", u"a.dll:hidden",
+    const std::u16string names[] = {u"..\\escaped.txt",        u"a\\..\\..\\escaped.txt",
+                                    u"../escaped.txt",         u"\\\\..\\escaped.txt",
+                                    u"C:\\escaped.txt",        u"a.dll:hidden",
                                     u"\\\\?\\C:\\escaped.txt", u"NUL"};
     for (const auto& name : names) {
         RecordingDelegate delegate;
@@ -182,7 +181,8 @@ TEST_F(ExtractArchiveTest, HeaderTotalOfZeroStillGivesSensibleFractions) {
 TEST_F(ExtractArchiveTest, ReadEntryNameTakesLengthThenUnits) {
     Bytes bytes;
     Put32(bytes, 3);
-    for (char16_t c : std::u16string(u"a\u4E2Db")) bytes.insert(bytes.end(), {uint8_t(c), uint8_t(c >> 8)});
+    for (char16_t c : std::u16string(u"a\u4E2Db"))
+        bytes.insert(bytes.end(), {uint8_t(c), uint8_t(c >> 8)});
     IStream* stream = CreateReadOnlyMemoryStream(bytes.data(), bytes.size());
     std::wstring name = L"before";
     EXPECT_TRUE(m_extractor.ReadEntryName(stream, name));

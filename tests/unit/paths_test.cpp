@@ -14,10 +14,10 @@ TEST(Paths, JoinPathPutsExactlyOneSeparatorBetween) {
         const wchar_t* right;
         const wchar_t* joined;
     };
-    for (auto c : {Case{L"C:\\A", L"b\\c.dll", L"C:\\A\\b\\c.dll"}, Case{L"C:\\A\\", L"\\b", L"C:\\A\\b"},
-                   Case{L"C:\\A\\\\", L"b", L"C:\\A\\\\b"}, Case{L"", L"b", L"\\b"},
-                   Case{L"C:\\A", L"\\\\b", L"C:\\A\\\\b"}, Case{L"C:\\A", L"", L"C:\\A\\"},
-                   Case{L"C:/A", L"b/../c", L"C:/A\\b/../c"}}) {
+    for (auto c : {Case{L"C:\\A", L"b\\c.dll", L"C:\\A\\b\\c.dll"},
+                   Case{L"C:\\A\\", L"\\b", L"C:\\A\\b"}, Case{L"C:\\A\\\\", L"b", L"C:\\A\\\\b"},
+                   Case{L"", L"b", L"\\b"}, Case{L"C:\\A", L"\\\\b", L"C:\\A\\\\b"},
+                   Case{L"C:\\A", L"", L"C:\\A\\"}, Case{L"C:/A", L"b/../c", L"C:/A\\b/../c"}}) {
         EXPECT_EQ(JoinPath(c.left, c.right), c.joined) << c.left << " + " << c.right;
     }
 }
@@ -52,7 +52,8 @@ TEST(WriteEntryFile, RefusesAReadOnlyTargetAndAFileWhereAFolderMustGo) {
     const std::wstring root = MakeSandboxFolder();
     const std::wstring locked = JoinPath(root, L"locked.dll");
     ASSERT_TRUE(WriteEntryFile(locked, "old", 3));
-    for (DWORD attribute : {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM}) {
+    for (DWORD attribute :
+         {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM}) {
         ASSERT_TRUE(SetFileAttributesW(locked.c_str(), attribute));
         EXPECT_FALSE(WriteEntryFile(locked, "new", 3)) << attribute;
         EXPECT_EQ(FileContent(locked), "old");
