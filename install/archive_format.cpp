@@ -99,13 +99,17 @@ EntryError EntryDecoder::ReadData(ByteSource& source) {
 
     m_size = static_cast<int32_t>(size);
     m_compressedSize = static_cast<int32_t>(compressed);
-    if (!m_block.Reserve(compressed)) return EntryError::OutOfMemory;
-    if (!ReadExactly(source, m_block.Data(), compressed)) return EntryError::ShortRead;
+    const unsigned char* block = source.ReadInPlace(compressed);
+    if (!block) {
+        if (!m_block.Reserve(compressed)) return EntryError::OutOfMemory;
+        if (!ReadExactly(source, m_block.Data(), compressed)) return EntryError::ShortRead;
+        block = m_block.Data();
+    }
     if (!m_decoded.Reserve(size)) return EntryError::OutOfMemory;
 
     uLongf produced = size;
     uLong consumed = compressed;
-    const int status = uncompress2(m_decoded.Data(), &produced, m_block.Data(), &consumed);
+    const int status = uncompress2(m_decoded.Data(), &produced, block, &consumed);
     // A stream that still had output when the buffer was full decodes to more than declared.
     if (status == Z_BUF_ERROR && produced == size) return EntryError::SizeMismatch;
     if (status != Z_OK) return EntryError::DecodeFailed;

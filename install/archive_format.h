@@ -17,6 +17,9 @@ public:
     // Bytes still to come, or UINT64_MAX when the source cannot tell. A size that cannot be
     // satisfied then fails before its buffer is allocated.
     virtual uint64_t Remaining() const { return UINT64_MAX; }
+    // The next `count` bytes where they already lie in memory, consumed and valid for as long as
+    // the source's data; null, consuming nothing, when the source cannot offer that.
+    virtual const unsigned char* ReadInPlace(size_t /*count*/) { return nullptr; }
 
 protected:
     ~ByteSource() = default;
@@ -63,8 +66,8 @@ private:
     size_t m_capacity = 0;
 };
 
-// Reads an entry's two sizes and its block and decodes the block. Decoded bytes stay valid until
-// the next call.
+// Reads an entry's two sizes and its block and decodes the block, straight from the source's memory
+// when it offers that. Decoded bytes stay valid until the next call.
 class EntryDecoder {
 public:
     EntryError ReadData(ByteSource& source);

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/recording_delegate.h"
+
+using namespace testing_support;
+
 namespace {
 
 TEST(Paths, JoinPathPutsExactlyOneSeparatorBetween) {
@@ -24,6 +28,50 @@ TEST(Paths, ParentFolderKeepsTheTrailingBackslash) {
     EXPECT_EQ(ParentFolder(L"\\b"), L"\\");
     EXPECT_EQ(ParentFolder(L"name.txt"), L"");
     EXPECT_EQ(ParentFolder(L""), L"");
+}
+
+TEST(WriteEntryFile, CreatesEveryMissingFolderAndWritesTheBytes) {
+    const std::wstring root = MakeSandboxFolder();
+    const std::wstring target = JoinPath(root, L"new\\dict\\pos_dict\\prob_emit.utf8");
+    ASSERT_TRUE(WriteEntryFile(target, "emit", 4));
+    EXPECT_EQ(FileContent(target), "emit");
+
+    // An existing folder is used as it is; an empty entry gives an empty file.
+    const std::wstring empty = JoinPath(root, L"new\\empty.dat");
+    ASSERT_TRUE(WriteEntryFile(empty, "", 0));
+    EXPECT_EQ(FileContent(empty), "");
+
+    // A second write truncates and replaces.
+    ASSERT_TRUE(WriteEntryFile(target, "x", 1));
+    EXPECT_EQ(FileContent(target), "x");
+    EXPECT_FALSE(WriteEntryFile(JoinPath(root, L"neg.dat"), "", -1));
+    EXPECT_FALSE(FileExists(JoinPath(root, L"neg.dat")));
+}
+
+TEST(WriteEntryFile, RefusesAReadOnlyTargetAndAFileWhereAFolderMustGo) {
+    const std::wstring root = MakeSandboxFolder();
+    const std::wstring locked = JoinPath(root, L"locked.dll");
+    ASSERT_TRUE(WriteEntryFile(locked, "old", 3));
+    for (DWORD attribute :
+         {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM}) {
+        ASSERT_TRUE(SetFileAttributesW(locked.c_str(), attribute));
+        EXPECT_FALSE(WriteEntryFile(locked, "new", 3)) << attribute;
+        EXPECT_EQ(FileContent(locked), "old");
+    }
+
+    // Another program holding the file open without sharing it.
+    const std::wstring busy = JoinPath(root, L"busy.dll");
+    ASSERT_TRUE(WriteEntryFile(busy, "old", 3));
+    HANDLE held = CreateFileW(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(WriteEntryFile(busy, "new", 3));
+    CloseHandle(held);
+    EXPECT_EQ(FileContent(busy), "old");
+
+    const std::wstring blocker = JoinPath(root, L"dict");
+    ASSERT_TRUE(WriteEntryFile(blocker, "a file", 6));
+    EXPECT_FALSE(WriteEntryFile(JoinPath(root, L"dict\\a.txt"), "a", 1));
+    EXPECT_EQ(FileContent(blocker), "a file");
 }
 
 }  // namespace

@@ -1,0 +1,213 @@
+#include "extractor.h"
+
+#include <algorithm>
+#include <new>
+#include <system_error>
+
+#include "archive_format.h"
+#include "entry_name.h"
+#include "memory_stream.h"
+#include "paths.h"
+#include "process_killer.h"
+#include "progress_fraction.h"
+#include "strings.h"
+
+namespace {
+
+constexpr WORD kPayloadId = 148;
+
+// The archive reader's view of the payload stream. A read is good only when it delivers all the
+// bytes asked for; what is left comes from the stream's size, so an impossible size fails before
+// anything is allocated for it.
+class StreamSource final : public archive::ByteSource {
+public:
+    explicit StreamSource(IStream* stream) : m_stream(stream) {
+        STATSTG stat{};
+        ULARGE_INTEGER position{};
+        if (SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME)) &&
+            SUCCEEDED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &position)))
+            m_remaining = stat.cbSize.QuadPart > position.QuadPart
+                              ? stat.cbSize.QuadPart - position.QuadPart
+                              : 0;
+    }
+    size_t Read(void* buffer, size_t count) override {
+        if (count == 0) return 0;
+        if (count > MAXLONG) return 0;
+        ULONG read = 0;
+        m_stream->Read(buffer, ULONG(count), &read);
+        if (m_remaining != UINT64_MAX) m_remaining -= std::min<uint64_t>(read, m_remaining);
+        return read;
+    }
+    uint64_t Remaining() const override { return m_remaining; }
+    const unsigned char* ReadInPlace(size_t count) override {
+        if (count > MAXLONG) return nullptr;
+        const BYTE* bytes = ReadMemoryStreamInPlace(m_stream, ULONG(count));
+        if (bytes && m_remaining != UINT64_MAX)
+            m_remaining -= std::min<uint64_t>(count, m_remaining);
+        return bytes;
+    }
+
+private:
+    IStream* m_stream;
+    uint64_t m_remaining = UINT64_MAX;
+};
+
+bool ReadName(archive::ByteSource& source, std::wstring& name) {
+    std::u16string raw;
+    if (archive::ReadName(source, raw) != archive::EntryError::None) return false;
+    name.assign(raw.begin(), raw.end());
+    return true;
+}
+
+}  // namespace
+
+void TraceEntryName(std::FILE* out, const std::wstring& name) {
+    std::string line;
+    const int length = WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    if (length > 0) {
+        line.resize(size_t(length));
+        WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), line.data(), length, nullptr,
+                            nullptr);
+    }
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), out);
+    std::fflush(out);
+}
+
+std::shared_ptr<std::thread> CExtractor::StartWorkerThread(CExtractor& extractor) {
+    return std::make_shared<std::thread>([&extractor] { extractor.Run(); });
+}
+
+CExtractor::CExtractor(ThreadStarter startThread) : m_startThread(startThread) {}
+
+CExtractor::~CExtractor() {
+    if (m_running) {
+        m_cancel.store(true, std::memory_order_relaxed);
+        if (m_thread && m_thread->joinable()) {
+            // Joining itself would throw out of a destructor; a delegate that destroys its
+            // extractor from a report is not supported, but must not end the process.
+            if (m_thread->get_id() == std::this_thread::get_id()) {
+                m_thread->detach();
+            } else {
+                m_thread->join();
+            }
+        }
+        m_running = false;
+    }
+    m_thread.reset();
+}
+
+void CExtractor::SetDelegate(CExtractorDelegate* delegate) {
+    if (!m_running) m_delegate = delegate;
+}
+
+void CExtractor::SetInstallFolder(const std::wstring& folder) {
+    if (!m_running) m_installFolder = folder;
+}
+
+StartResult CExtractor::Start(const std::wstring& installFolder) {
+    if (m_running) return StartResult::AlreadyStarted;
+    try {
+        m_installFolder = installFolder;
+        m_running = true;
+        m_cancel.store(false, std::memory_order_relaxed);
+        m_thread = m_startThread(*this);
+        if (m_thread) return StartResult::Started;
+    } catch (...) {
+        // std::system_error when the system refuses the thread, std::bad_alloc without memory.
+    }
+    if (m_delegate) {
+        try {
+            m_delegate->OnExtractFailed(*this);
+        } catch (...) {
+        }
+    }
+    return StartResult::ThreadNotCreated;
+}
+
+void CExtractor::Run() {
+    ExtractResult result = ExtractResult::Failed;
+    try {
+        EndProcessesNamed(LoadLocalizedString(IDS_PROCESS_NAME));
+        result = ExtractPayload();
+    } catch (...) {
+        // Out of memory, or a delegate that threw: the run has failed, the thread carries on.
+        result = ExtractResult::Failed;
+    }
+    ReportOutcome(result);
+}
+
+void CExtractor::ReportOutcome(ExtractResult result) {
+    if (!m_delegate) return;
+    try {
+        switch (result) {
+            case ExtractResult::Done:
+                m_delegate->OnExtractDone(*this);
+                break;
+            case ExtractResult::Failed:
+                m_delegate->OnExtractFailed(*this);
+                break;
+            case ExtractResult::Cancelled:
+                m_delegate->OnExtractCancelled(*this);
+                break;
+        }
+    } catch (...) {
+        // The one outcome has been reported; nothing may leave the worker thread.
+    }
+}
+
+ExtractResult CExtractor::ExtractPayload() {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(kPayloadId), L"DAT");
+    if (!resource) return ExtractResult::Failed;
+    const DWORD size = SizeofResource(module, resource);
+    HGLOBAL loaded = LoadResource(module, resource);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes) return ExtractResult::Failed;
+    // The locked resource is part of the mapped program and stays valid while it runs, so the
+    // stream reads it in place instead of holding a second copy of the whole archive.
+    IStream* stream = CreateReadOnlyMemoryStream(bytes, size);
+    if (!stream) return ExtractResult::Failed;
+    ExtractResult result;
+    try {
+        result = ExtractArchive(stream);
+    } catch (...) {
+        stream->Release();
+        throw;
+    }
+    stream->Release();
+    return result;
+}
+
+bool CExtractor::ReadEntryName(IStream* stream, std::wstring& name) {
+    if (!stream) return false;
+    StreamSource source(stream);
+    return ReadName(source, name);
+}
+
+ExtractResult CExtractor::ExtractArchive(IStream* stream) {
+    if (!stream) return ExtractResult::Failed;
+    StreamSource source(stream);
+    archive::Header header;
+    if (!archive::ReadHeader(source, header)) return ExtractResult::Failed;
+    if (m_delegate) m_delegate->OnExtractBegin(*this, header.entryCount, header.totalSize);
+    if (header.entryCount <= 0) return ExtractResult::Done;
+
+    ProgressFraction progress(header.entryCount, header.totalSize);
+    archive::EntryDecoder decoder;
+    std::wstring name;
+    for (int32_t index = 0; index < header.entryCount; ++index) {
+        if (m_cancel.load(std::memory_order_relaxed)) return ExtractResult::Cancelled;
+        if (!ReadName(source, name)) return ExtractResult::Failed;
+        TraceEntryName(stdout, name);
+        // Refused before it is decoded or reported, so nothing is written for it.
+        if (!IsSafeEntryName(name)) return ExtractResult::Failed;
+        if (decoder.ReadData(source) != archive::EntryError::None) return ExtractResult::Failed;
+        const float fraction = progress.Next(decoder.Size());
+        if (m_delegate) m_delegate->OnExtractProgress(*this, name, fraction);
+        if (!WriteEntryFile(JoinPath(m_installFolder, name), decoder.Data(), decoder.Size()))
+            return ExtractResult::Failed;
+    }
+    return ExtractResult::Done;
+}

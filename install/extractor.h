@@ -1,0 +1,91 @@
+#pragma once
+// The extraction worker: on a thread of its own it ends running copies of the product, then
+// unpacks the payload archive (resource DAT 148 of this program) below the install folder,
+// reporting every step to its delegate.
+
+#include <windows.h>
+#include <objidl.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+
+class CExtractor;
+
+enum class ExtractResult { Done = 0, Failed = 1, Cancelled = 2 };
+
+// Receives the reports of a run, on the worker thread. Exactly one of the last three ends a run.
+class CExtractorDelegate {
+public:
+    virtual void OnExtractBegin(CExtractor& extractor, int32_t entryCount, int32_t totalSize) = 0;
+    // `name` is the entry's relative name from the archive; `fraction` rises to 1.0.
+    virtual void OnExtractProgress(CExtractor& extractor, const std::wstring& name,
+                                   float fraction) = 0;
+    virtual void OnExtractFailed(CExtractor& extractor) = 0;
+    virtual void OnExtractDone(CExtractor& extractor) = 0;
+    virtual void OnExtractCancelled(CExtractor& extractor) = 0;
+
+protected:
+    ~CExtractorDelegate() = default;
+};
+
+enum class StartResult {
+    Started,
+    AlreadyStarted,  // one extractor runs at most once; nothing was done
+    // No thread could be made. OnExtractFailed has already been reported, on the caller's thread,
+    // so the caller should not move on to a page that waits for progress.
+    ThreadNotCreated,
+};
+
+class CExtractor {
+public:
+    // Makes the worker thread running extractor.Run(); throws when it cannot (tests replace it).
+    using ThreadStarter = std::shared_ptr<std::thread> (*)(CExtractor& extractor);
+
+    explicit CExtractor(ThreadStarter startThread = &StartWorkerThread);
+    // Cancels a run in progress (it stops before its next entry) and waits for it to end.
+    ~CExtractor();
+    CExtractor(const CExtractor&) = delete;
+    CExtractor& operator=(const CExtractor&) = delete;
+
+    // Both are ignored once the extractor has been started.
+    void SetDelegate(CExtractorDelegate* delegate);
+    // For a run driven without a thread, through ExtractArchive.
+    void SetInstallFolder(const std::wstring& folder);
+
+    CExtractorDelegate* Delegate() const { return m_delegate; }
+    const std::wstring& InstallFolder() const { return m_installFolder; }
+    // True once the owner has asked the run to stop; a long delegate call may look at it.
+    bool CancelRequested() const { return m_cancel.load(std::memory_order_relaxed); }
+
+    // Takes the folder as given and starts the worker thread.
+    StartResult Start(const std::wstring& installFolder);
+
+    // The worker's body: ends product processes, extracts the payload, sends the one outcome
+    // report. Never throws.
+    void Run();
+
+    // The decoding loop over an open payload stream; reports begin and progress, not the outcome.
+    ExtractResult ExtractArchive(IStream* stream);
+
+    bool ReadEntryName(IStream* stream, std::wstring& name);
+
+    static std::shared_ptr<std::thread> StartWorkerThread(CExtractor& extractor);
+
+private:
+    ExtractResult ExtractPayload();
+    void ReportOutcome(ExtractResult result);
+
+    ThreadStarter m_startThread;
+    std::wstring m_installFolder;
+    CExtractorDelegate* m_delegate = nullptr;
+    bool m_running = false;
+    std::atomic<bool> m_cancel{false};
+    std::shared_ptr<std::thread> m_thread;
+};
+
+// The debug trace of one entry: its name in UTF-8 on a line of its own.
+void TraceEntryName(std::FILE* out, const std::wstring& name);

@@ -1,0 +1,183 @@
+// Whole runs of the worker on this program's own payload resource (four entries: "a.txt",
+// "dict\pos_dict\prob_emit.utf8", "empty.dat", "vivevadiz.exe"), with cancellation and the ending
+// of running copies of the product.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include <memory>
+
+#include "install/extractor.h"
+#include "install/memory_stream.h"
+#include "install/paths.h"
+#include "support/archive_builder.h"
+#include "support/recording_delegate.h"
+
+using namespace testing_support;
+
+namespace {
+
+const wchar_t* const kNames[] = {L"a.txt", L"dict\\pos_dict\\prob_emit.utf8", L"empty.dat",
+                                 L"vivevadiz.exe"};
+constexpr int32_t kTotal = 20000 + 800 + 0 + 34;
+
+// A command-line value such as --sleeper=PATH; a build-machine path is reached through Z:.
+std::wstring Argument(const wchar_t* prefix) {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::wstring value;
+    const size_t length = wcslen(prefix);
+    for (int i = 1; i < argc; ++i)
+        if (wcsncmp(argv[i], prefix, length) == 0) value = argv[i] + length;
+    LocalFree(argv);
+    if (!value.empty() && value[0] == L'/') {
+        for (auto& c : value)
+            if (c == L'/') c = L'\\';
+        value = L"Z:" + value;
+    }
+    return value;
+}
+
+// Runs a whole extraction into `folder` and waits for its end.
+void RunToEnd(RecordingDelegate& delegate, const std::wstring& folder) {
+    CExtractor extractor;
+    extractor.SetDelegate(&delegate);
+    ASSERT_EQ(extractor.Start(folder), StartResult::Started);
+    for (int i = 0; i < 1000 && delegate.Reports().size() < 6; ++i) Sleep(10);
+}
+
+TEST(ExtractorRun, WritesThePayloadWithBeginProgressAndDone) {
+    const std::wstring folder = MakeSandboxFolder() + L"\\Program Files\\Marlin\\Product";
+    RecordingDelegate delegate;
+    RunToEnd(delegate, folder);
+    ASSERT_EQ(delegate.Sequence(), "B P P P P D");
+    const auto reports = delegate.Reports();
+    EXPECT_EQ(reports[0].entryCount, 4);
+    EXPECT_EQ(reports[0].totalSize, kTotal);
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(reports[i + 1].name, kNames[i]);
+    const auto fractions = delegate.Fractions();
+    EXPECT_EQ(fractions.front(), 20000.0f / float(kTotal));
+    EXPECT_EQ(fractions.back(), 1.0f);
+    for (size_t i = 1; i < fractions.size(); ++i) EXPECT_GE(fractions[i], fractions[i - 1]);
+    for (const auto& r : reports) EXPECT_NE(r.threadId, GetCurrentThreadId());
+
+    EXPECT_EQ(FileContent(JoinPath(folder, L"a.txt")).size(), 20000u);
+    EXPECT_EQ(FileContent(JoinPath(folder, kNames[1])).substr(0, 8), "B -3.14\n");
+    EXPECT_EQ(FileContent(JoinPath(folder, L"empty.dat")), "");
+    EXPECT_EQ(FileContent(JoinPath(folder, L"vivevadiz.exe")),
+              "stands in for the product program\n");
+}
+
+// Destroys the extractor while the delegate holds the worker inside entry `hold`'s progress
+// report; the delegate lets go only once the destructor has asked for the cancel.
+std::string DestroyDuringEntry(size_t hold, const std::wstring& folder) {
+    RecordingDelegate delegate;
+    HANDLE inEntry = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    delegate.onProgress = [&](CExtractor& extractor, size_t index) {
+        if (index != hold) return;
+        SetEvent(inEntry);
+        for (int i = 0; i < 1000 && !extractor.CancelRequested(); ++i) Sleep(10);
+        EXPECT_TRUE(extractor.CancelRequested());
+    };
+    auto extractor = std::make_unique<CExtractor>();
+    extractor->SetDelegate(&delegate);
+    EXPECT_EQ(extractor->Start(folder), StartResult::Started);
+    EXPECT_EQ(WaitForSingleObject(inEntry, 10000), WAIT_OBJECT_0);
+    extractor.reset();  // returns only after the worker's last report
+    CloseHandle(inEntry);
+    return delegate.Sequence();
+}
+
+TEST(ExtractorRun, DestroyingDuringARunFinishesTheEntryInHandThenCancels) {
+    const std::wstring folder = MakeSandboxFolder();
+    EXPECT_EQ(DestroyDuringEntry(1, folder), "B P P C");
+    EXPECT_TRUE(FileExists(JoinPath(folder, L"a.txt")));
+    EXPECT_TRUE(FileExists(JoinPath(folder, kNames[1])));
+    EXPECT_FALSE(FileExists(JoinPath(folder, L"empty.dat")));
+    EXPECT_FALSE(FileExists(JoinPath(folder, L"vivevadiz.exe")));
+}
+
+TEST(ExtractorRun, CancelDuringTheLastEntryStillEndsDone) {
+    const std::wstring folder = MakeSandboxFolder();
+    EXPECT_EQ(DestroyDuringEntry(3, folder), "B P P P P D");
+    EXPECT_TRUE(FileExists(JoinPath(folder, L"vivevadiz.exe")));
+}
+
+struct Process {
+    HANDLE handle = nullptr;
+    explicit Process(const std::wstring& exe) {
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        std::wstring commandLine = L"\"" + exe + L"\"";
+        if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &si, &pi)) {
+            CloseHandle(pi.hThread);
+            handle = pi.hProcess;
+        }
+    }
+    ~Process() {
+        if (!handle) return;
+        TerminateProcess(handle, 0);
+        WaitForSingleObject(handle, 5000);
+        CloseHandle(handle);
+    }
+    DWORD ExitCode() const {
+        DWORD code = 0;
+        GetExitCodeProcess(handle, &code);
+        return code;
+    }
+};
+
+TEST(ExtractorRun, EndsTheProductByWholeNameBeforeTheFirstFile) {
+    const std::wstring sleeper = Argument(L"--sleeper=");
+    ASSERT_FALSE(sleeper.empty()) << "run with --sleeper=PATH";
+    const std::wstring bin = MakeSandboxFolder();
+    const std::wstring product = bin + L"\\VIVEVADIZ.EXE";
+    const std::wstring longer = bin + L"\\xvivevadiz.exe";
+    ASSERT_TRUE(CopyFileW(sleeper.c_str(), product.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(sleeper.c_str(), longer.c_str(), FALSE));
+    Process running(product);
+    Process other(longer);
+    ASSERT_NE(running.handle, nullptr);
+    ASSERT_NE(other.handle, nullptr);
+
+    const std::wstring folder = MakeSandboxFolder() + L"\\install";
+    RecordingDelegate delegate;
+    bool checked = false;
+    delegate.onBegin = [&](CExtractor&) {
+        // The begin report comes before any file is written.
+        EXPECT_EQ(WaitForSingleObject(running.handle, 10000), WAIT_OBJECT_0);
+        EXPECT_EQ(running.ExitCode(), 9u);
+        EXPECT_EQ(WaitForSingleObject(other.handle, 0), DWORD(WAIT_TIMEOUT));
+        EXPECT_FALSE(FileExists(JoinPath(folder, L"a.txt")));
+        checked = true;
+    };
+    RunToEnd(delegate, folder);
+    EXPECT_EQ(delegate.Sequence(), "B P P P P D");
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(WaitForSingleObject(other.handle, 0), DWORD(WAIT_TIMEOUT));
+}
+
+// An empty install folder puts the files below the root of the current drive. Run only with
+// --sandbox-drive=Q: naming a drive mapped to a folder of the sandbox, so nothing lands elsewhere.
+TEST(ExtractorRun, EmptyFolderWritesBelowTheRootOfTheCurrentDrive) {
+    const std::wstring drive = Argument(L"--sandbox-drive=");
+    if (drive.empty()) GTEST_SKIP() << "needs --sandbox-drive=X: mapped to a sandbox folder";
+    ASSERT_TRUE(SetCurrentDirectoryW((drive + L"\\").c_str()));
+    ArchiveBuilder b;
+    b.Add(u"top.txt", "top").Add(u"sub\\inner.txt", "inner");
+    const Bytes bytes = b.Build();
+    RecordingDelegate delegate;
+    CExtractor extractor;
+    extractor.SetDelegate(&delegate);
+    extractor.SetInstallFolder(L"");
+    IStream* stream = CreateReadOnlyMemoryStream(bytes.data(), bytes.size());
+    EXPECT_EQ(extractor.ExtractArchive(stream), ExtractResult::Done);
+    stream->Release();
+    EXPECT_EQ(FileContent(drive + L"\\top.txt"), "top");
+    EXPECT_EQ(FileContent(drive + L"\\sub\\inner.txt"), "inner");
+}
+
+}  // namespace

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Runs one Windows test program in a fresh sandbox prefix whose drive Q: is a folder of the
+# sandbox, passing --sandbox-drive=Q:; afterwards checks that the files landed in that folder.
+# Usage: with_sandbox_drive.sh ROOT PROGRAM [ARGS...] -- EXPECTED_FILE...
+set -uo pipefail
+root=$1 program=$2
+shift 2
+args=() expected=()
+while [ $# -gt 0 ] && [ "$1" != "--" ]; do args+=("$1"); shift; done
+[ $# -gt 0 ] && shift
+expected=("$@")
+# shellcheck source=../../scripts/wine-lib.sh
+. "$root/scripts/wine-lib.sh"
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$root" "$program" "${args[@]}" -- "${expected[@]}"
+fi
+wine_sandbox_open "${WINE_TEMPLATE:-$root/build/wine-template}"
+export LC_ALL=${WINE_LANG:-en_US.UTF-8} LANG=${WINE_LANG:-en_US.UTF-8}
+drive=$WINE_SANDBOX/drive-q
+mkdir -p "$drive"
+ln -s "$drive" "$WINEPREFIX/dosdevices/q:"
+wine "$program" "${args[@]}" --sandbox-drive=Q:
+rc=$?
+for file in "${expected[@]}"; do
+    if [ ! -f "$drive/$file" ]; then
+        echo "missing in the sandbox drive: $file" >&2
+        rc=1
+    fi
+done
+wine_sandbox_close
+exit $rc
