@@ -36,6 +36,15 @@ public:                                                                         
         if (bHandled) return TRUE;                      \
     }
 
+// A WM_COMMAND whose low word is `id`, whatever its notification code and sender. The handler has
+// the form LRESULT OnX(WORD code, WORD id, HWND control, BOOL& bHandled).
+#define COMMAND_ID_HANDLER(id, func)                                                           \
+    if (uMsg == WM_COMMAND && LOWORD(wParam) == static_cast<WORD>(id)) {                       \
+        bHandled = TRUE;                                                                       \
+        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled); \
+        if (bHandled) return TRUE;                                                             \
+    }
+
 // Offers the message to another map, usually a mix-in's.
 #define CHAIN_MSG_MAP(theChainClass)                                                   \
     if (theChainClass::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult, 0)) { \
