@@ -1,5 +1,54 @@
-// Entry point of setup.exe. The window arrives with the installer window work; until then the
-// program only proves that it starts and exits cleanly.
+// Entry point of setup.exe: reads the command line, starts GDI+ and COM, opens the installer
+// window centred on the desktop and runs the message loop until the window is gone. The exit code
+// is always 0.
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include <memory>
+
+#include "install/com_init.h"
+#include "res/dpi.h"
+#include "ui/command_line.h"
+#include "ui/layout.h"
+#include "ui/main_window.h"
+#include "windowing/gdiplus_handles.h"
+
+namespace {
+
+constexpr DWORD kMainWindowStyle = WS_OVERLAPPED | WS_VISIBLE | WS_CLIPCHILDREN;
+constexpr int kAcceleratorTable = 109;
+
+void RunMessageLoop(HWND window, HACCEL accelerators) {
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (!::TranslateAcceleratorW(window, accelerators, &msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+    GetCommandLineRequest() = ParseCommandLine(SplitCommandLine(commandLine));
+
+    // Without GDI+ no picture or control could be drawn: end rather than show an empty frame.
+    CGdiplusSession gdiplus;
+    if (gdiplus.StartupStatus() != Gdiplus::Ok) return 0;
+    // The window's thread needs COM for the folder picker and the desktop shortcut made as the
+    // window closes; one apartment for the program's whole life serves both.
+    CComInit com;
+
+    // Deleting the window object stops the worker before anything it uses is released.
+    auto window = std::make_unique<CMainWindow>();
+    const HWND desktop = ::GetDesktopWindow();
+    RECT screen;
+    ::GetClientRect(desktop, &screen);
+    const RECT rect = WindowRect(screen, int(GetWindowDpi(desktop)), 0, false);
+    if (!window->Create(nullptr, rect, L"", kMainWindowStyle, 0, 0)) return 0;
+
+    const HACCEL accelerators = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(kAcceleratorTable));
+    RunMessageLoop(window->m_hWnd, accelerators);
+    window.reset();
+    return 0;
+}

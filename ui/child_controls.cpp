@@ -1,0 +1,119 @@
+// The creation handler: the nineteen controls with their texts, ids, colours, pictures and states.
+#include "res/colors.h"
+#include "res/strings.h"
+#include "ui/command_line.h"
+#include "ui/main_window.h"
+#include "ui/pages.h"
+
+namespace {
+
+constexpr DWORD kVisibleOwnerDrawStatic = 0x5000000D;
+constexpr DWORD kHiddenOwnerDrawStatic = 0x4000000D;
+constexpr DWORD kHiddenSimpleStatic = 0x4000000B;
+constexpr DWORD kHiddenPlainStatic = 0x40000000;
+constexpr DWORD kVisibleOwnerDrawButton = 0x5000000B;
+constexpr DWORD kHiddenOwnerDrawButton = 0x4000000B;
+constexpr DWORD kHiddenFlatOwnerDrawButton = 0x4000800B;
+constexpr DWORD kVisibleEdit = 0x50001084;
+
+// The link blue #279AFF in the Windows form.
+constexpr COLORREF kLinkBlue = 0xFF9A27;
+constexpr COLORREF kPathBackground = 0xEBEBEB;
+
+COLORREF ColorString(StringId id) { return ParseHexColor(LoadLocalizedString(id)); }
+DWORD FillColor(StringId id) { return ToArgb(ColorString(id)); }
+
+template <class Control>
+void Make(Control& control, HWND parent, ControlRole role, DWORD style, StringId text = StringId(0)) {
+    const std::wstring caption = text ? LoadLocalizedString(text) : std::wstring();
+    control.Create(parent, RECT{}, caption.c_str(), style, 0, UINT(ControlId(role)));
+}
+
+// The yellow buttons take their three fills and their text colour from the string table.
+template <class Button>
+void ApplyButtonColors(Button& button) {
+    button.m_clrNormal = FillColor(IDS_BUTTON_COLOR);
+    button.m_clrHover = FillColor(IDS_BUTTON_HOVER_COLOR);
+    button.m_clrPressed = FillColor(IDS_BUTTON_PRESSED_COLOR);
+    button.m_clrText = ColorString(IDS_BUTTON_TEXT_COLOR);
+}
+
+void Check(CCheckBox& box) {
+    box.m_bChecked = 1;
+    box.Invalidate();
+}
+
+}  // namespace
+
+LRESULT CMainWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
+    // Recomputing the frame sends WM_NCCALCSIZE, which takes the caption and border away.
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                   SWP_NOSIZE | SWP_NOMOVE | SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+    CreateControls();
+    LayoutControls();
+    const CommandLineRequest& request = GetCommandLineRequest();
+    if (request.present)
+        StartInstall(request.folder, PageUpdating);
+    else
+        ShowPage(PageWelcome);
+    return 0;
+}
+
+void CMainWindow::CreateControls() {
+    const HWND self = m_hWnd;
+    Make(m_banner, self, ControlRole::Banner, kVisibleOwnerDrawStatic);
+
+    Make(m_title, self, ControlRole::Title, kVisibleOwnerDrawStatic, IDS_TITLE);
+    m_title.m_clrText = ColorString(IDS_BUTTON_TEXT_COLOR);
+
+    m_closeButton.m_pImgNormal = m_closeNormal;
+    m_closeButton.m_pImgHover = m_closeHover;
+    m_closeButton.m_pImgPressed = m_closePressed;
+    Make(m_closeButton, self, ControlRole::CloseButton, kVisibleOwnerDrawButton);
+
+    Make(m_installButton, self, ControlRole::InstallButton, kHiddenFlatOwnerDrawButton,
+         IDS_INSTALL);
+    ApplyButtonColors(m_installButton);
+
+    Make(m_agreeCheck, self, ControlRole::AgreeCheck, kHiddenOwnerDrawButton, IDS_AGREE);
+    Check(m_agreeCheck);
+
+    Make(m_licenceLink, self, ControlRole::LicenceLink, kHiddenOwnerDrawButton, IDS_LICENCE);
+    m_licenceLink.m_clrText = kLinkBlue;
+
+    Make(m_customToggle, self, ControlRole::CustomToggle, kHiddenOwnerDrawButton,
+         IDS_CUSTOM_INSTALL);
+    m_customToggle.m_clrText = kLinkBlue;
+
+    Make(m_locationLabel, self, ControlRole::LocationLabel, kHiddenSimpleStatic, IDS_LOCATION);
+
+    Make(m_pathEdit, self, ControlRole::PathEdit, kVisibleEdit, IDS_DEFAULT_FOLDER);
+    m_pathEdit.m_clrBk = kPathBackground;
+    m_pathEdit.m_hBkBrush.Reset(::CreateSolidBrush(kPathBackground));
+
+    Make(m_browseButton, self, ControlRole::BrowseButton, kHiddenOwnerDrawButton, IDS_BROWSE);
+    ApplyButtonColors(m_browseButton);
+
+    Make(m_statusLabel, self, ControlRole::StatusLabel, kHiddenSimpleStatic, IDS_INSTALLING);
+    Make(m_progressBar, self, ControlRole::ProgressBar, kHiddenPlainStatic);
+    Make(m_resultImage, self, ControlRole::ResultImage, kHiddenOwnerDrawStatic);
+
+    Make(m_resultTitle, self, ControlRole::ResultTitle, kHiddenOwnerDrawStatic);
+    m_resultTitle.m_nAlign = 1;
+    Make(m_resultText, self, ControlRole::ResultText, kHiddenOwnerDrawStatic);
+    m_resultText.m_nAlign = 1;
+
+    Make(m_finishButton, self, ControlRole::FinishButton, kHiddenOwnerDrawButton, IDS_FINISH);
+
+    Make(m_shortcutCheck, self, ControlRole::ShortcutCheck, kHiddenOwnerDrawButton,
+         IDS_DESKTOP_SHORTCUT);
+    Check(m_shortcutCheck);
+    m_shortcutCheck.m_clrText = kLinkBlue;
+
+    Make(m_launchCheck, self, ControlRole::LaunchCheck, kHiddenOwnerDrawButton, IDS_LAUNCH_NOW);
+    Check(m_launchCheck);
+    m_launchCheck.m_clrText = kLinkBlue;
+
+    Make(m_contactButton, self, ControlRole::ContactButton, kHiddenOwnerDrawButton, IDS_CONTACT);
+    m_contactButton.SetIcon(m_contactIcon);
+}

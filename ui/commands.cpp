@@ -1,0 +1,112 @@
+// The ten commands of the controls, the start of an installation and the window's end.
+#include <shellapi.h>
+#include <shobjidl.h>
+
+#include "install/com_ptr.h"
+#include "install/finish.h"
+#include "res/dpi.h"
+#include "res/strings.h"
+#include "ui/layout.h"
+#include "ui/main_window.h"
+#include "ui/pages.h"
+
+namespace {
+
+// Only bit 0 of a control's flag counts; flipping stores 0 or 1.
+void Flip(int& flag) { flag = (flag & 1) ? 0 : 1; }
+
+// The folder the user picks, or nothing when the dialog cannot be made or is cancelled.
+std::wstring PickFolder(HWND owner) {
+    ComPtr<IFileOpenDialog> dialog;
+    if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_ALL,
+                                  IID_IFileOpenDialog, dialog.PutVoid())))
+        return {};
+    dialog->SetOptions(FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+    dialog->Show(owner);
+    ComPtr<IShellItem> item;
+    if (FAILED(dialog->GetResult(item.Put())) || !item) return {};
+    PWSTR path = nullptr;
+    if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path)) || !path) return {};
+    std::wstring folder = path;
+    ::CoTaskMemFree(path);
+    return folder;
+}
+
+}  // namespace
+
+void CMainWindow::StartInstall(const std::wstring& folder, int page) {
+    m_extractor.SetDelegate(this);
+    m_workerTarget = m_hWnd;
+    // Without a thread the failure has been reported and its page shown already.
+    if (m_extractor.Start(folder) == StartResult::ThreadNotCreated) return;
+    ShowPage(page);
+}
+
+LRESULT CMainWindow::OnCloseCommand(WORD, WORD, HWND, BOOL&) {
+    if (!IsInstallingPage(m_page)) DestroyWindow();
+    return 0;
+}
+
+LRESULT CMainWindow::OnInstall(WORD, WORD, HWND, BOOL&) {
+    StartInstall(m_pathEdit.GetWindowText(), PageInstalling);
+    return 0;
+}
+
+LRESULT CMainWindow::OnAgree(WORD, WORD, HWND, BOOL&) {
+    Flip(m_agreeCheck.m_bChecked);
+    m_agreeCheck.Invalidate();
+    return 0;
+}
+
+LRESULT CMainWindow::OnLicenceLink(WORD, WORD, HWND, BOOL&) {
+    const std::wstring address = LoadLocalizedString(IDS_LICENCE_URL);
+    ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return 0;
+}
+
+LRESULT CMainWindow::OnCustomInstall(WORD, WORD, HWND, BOOL&) {
+    RECT window;
+    GetWindowRect(&window);
+    const bool wasExpanded = (m_customToggle.m_bExpanded & 1) != 0;
+    Flip(m_customToggle.m_bExpanded);
+    m_customToggle.Invalidate();
+    const RECT resized = ToggleCustomSection(window, wasExpanded, int(GetWindowDpi(m_hWnd)));
+    SetWindowPos(nullptr, 0, 0, resized.right - resized.left, resized.bottom - resized.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    return 0;
+}
+
+LRESULT CMainWindow::OnBrowse(WORD, WORD, HWND, BOOL&) {
+    const std::wstring folder = PickFolder(m_hWnd);
+    if (!folder.empty()) m_pathEdit.SetWindowText(folder.c_str());
+    return 0;
+}
+
+LRESULT CMainWindow::OnFinish(WORD, WORD, HWND, BOOL&) {
+    DestroyWindow();
+    return 0;
+}
+
+LRESULT CMainWindow::OnContact(WORD, WORD, HWND, BOOL&) { return 0; }
+
+LRESULT CMainWindow::OnDesktopShortcut(WORD, WORD, HWND, BOOL&) {
+    Flip(m_shortcutCheck.m_bChecked);
+    m_shortcutCheck.Invalidate();
+    return 0;
+}
+
+LRESULT CMainWindow::OnLaunchNow(WORD, WORD, HWND, BOOL&) {
+    Flip(m_launchCheck.m_bChecked);
+    m_launchCheck.Invalidate();
+    return 0;
+}
+
+LRESULT CMainWindow::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
+    FinishChoices choices;
+    choices.installed = m_installed;
+    choices.desktopShortcut = (m_shortcutCheck.m_bChecked & 1) != 0;
+    choices.launch = (m_launchCheck.m_bChecked & 1) != 0;
+    choices.installFolder = m_extractor.InstallFolder();
+    RunFinishStep(choices);
+    return 0;
+}

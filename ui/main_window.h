@@ -1,0 +1,135 @@
+#pragma once
+// The installer's only top-level window: it owns the skinned controls, the skin pictures, the
+// fonts and the extraction worker, and moves through the pages as the installation goes on.
+
+#include <windows.h>
+
+#include <string>
+
+#include "controls/button_ex.h"
+#include "controls/check_box.h"
+#include "controls/expand_button.h"
+#include "controls/image_button.h"
+#include "controls/image_view.h"
+#include "controls/label.h"
+#include "controls/link_button.h"
+#include "controls/progress_bar.h"
+#include "controls/round_button.h"
+#include "controls/single_line_edit.h"
+#include "install/extractor.h"
+#include "res/fonts.h"
+#include "res/images.h"
+#include "ui/control_ids.h"
+#include "windowing/window_impl.h"
+
+using CMainWinTraits = CWinTraits<WS_OVERLAPPED | WS_VISIBLE | WS_CLIPCHILDREN, 0>;
+
+// The worker's reports, carried out on the window's thread in the order they happen. Result:
+// wParam is the page, lParam the installed flag that goes with it. Progress: lParam points at the
+// report, valid for the call.
+constexpr UINT WM_APP_SHOW_RESULT = WM_APP + 1;
+constexpr UINT WM_APP_PROGRESS = WM_APP + 2;
+
+class CMainWindow : public CWindowImpl<CMainWindow, CWindow, CMainWinTraits>,
+                    public CExtractorDelegate {
+public:
+    CMainWindow();
+
+    BEGIN_MSG_MAP(CMainWindow)
+        MESSAGE_HANDLER(WM_CREATE, OnCreate)
+        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+        MESSAGE_HANDLER(WM_NCCALCSIZE, OnNcCalcSize)
+        MESSAGE_HANDLER(WM_NCHITTEST, OnNcHitTest)
+        COMMAND_ID_HANDLER(IDC_CLOSE, OnCloseCommand)
+        COMMAND_ID_HANDLER(IDC_INSTALL, OnInstall)
+        COMMAND_ID_HANDLER(IDC_AGREE, OnAgree)
+        COMMAND_ID_HANDLER(IDC_LICENCE_LINK, OnLicenceLink)
+        COMMAND_ID_HANDLER(IDC_CUSTOM_INSTALL, OnCustomInstall)
+        COMMAND_ID_HANDLER(IDC_BROWSE, OnBrowse)
+        COMMAND_ID_HANDLER(IDC_FINISH, OnFinish)
+        COMMAND_ID_HANDLER(IDC_CONTACT, OnContact)
+        COMMAND_ID_HANDLER(IDC_DESKTOP_SHORTCUT, OnDesktopShortcut)
+        COMMAND_ID_HANDLER(IDC_LAUNCH_NOW, OnLaunchNow)
+        MESSAGE_HANDLER(WM_DPICHANGED, OnDpiChanged)
+        MESSAGE_HANDLER(WM_APP_SHOW_RESULT, OnShowResult)
+        MESSAGE_HANDLER(WM_APP_PROGRESS, OnProgress)
+        REFLECT_NOTIFICATIONS()
+    END_MSG_MAP()
+
+    void ShowPage(int page);
+    // Without a rectangle the window is centred for its page; with one (a DPI change) it is that.
+    void LayoutControls(const RECT* rect = nullptr);
+    void StartInstall(const std::wstring& folder, int page);
+
+    // Worker reports, on the worker thread.
+    void OnExtractBegin(CExtractor& extractor, int32_t entryCount, int32_t totalSize) override;
+    void OnExtractProgress(CExtractor& extractor, const std::wstring& name,
+                           float fraction) override;
+    void OnExtractFailed(CExtractor& extractor) override;
+    void OnExtractDone(CExtractor& extractor) override;
+    void OnExtractCancelled(CExtractor& extractor) override;
+
+    LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnNcCalcSize(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
+    LRESULT OnNcHitTest(UINT, WPARAM, LPARAM lParam, BOOL&);
+    LRESULT OnDpiChanged(UINT, WPARAM, LPARAM lParam, BOOL&);
+    LRESULT OnShowResult(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
+    LRESULT OnProgress(UINT, WPARAM, LPARAM lParam, BOOL&);
+
+    LRESULT OnCloseCommand(WORD, WORD, HWND, BOOL&);
+    LRESULT OnInstall(WORD, WORD, HWND, BOOL&);
+    LRESULT OnAgree(WORD, WORD, HWND, BOOL&);
+    LRESULT OnLicenceLink(WORD, WORD, HWND, BOOL&);
+    LRESULT OnCustomInstall(WORD, WORD, HWND, BOOL&);
+    LRESULT OnBrowse(WORD, WORD, HWND, BOOL&);
+    LRESULT OnFinish(WORD, WORD, HWND, BOOL&);
+    LRESULT OnContact(WORD, WORD, HWND, BOOL&);
+    LRESULT OnDesktopShortcut(WORD, WORD, HWND, BOOL&);
+    LRESULT OnLaunchNow(WORD, WORD, HWND, BOOL&);
+
+    // The window of each control role, for layout and page switching.
+    CWindow& ControlWindow(ControlRole role);
+
+    int m_page = 0;
+    bool m_installed = false;
+    CLabel m_title;
+    CImageButton m_closeButton;
+    CImageView m_banner;
+    CRoundButton m_installButton;
+    CCheckBox m_agreeCheck;
+    CLinkButton m_licenceLink;
+    CExpandButton m_customToggle;
+    CLabel m_locationLabel;
+    CSingleLineEdit m_pathEdit;
+    CButtonEx m_browseButton;
+    CLabel m_statusLabel;
+    CProgressBar m_progressBar;
+    CImageView m_resultImage;
+    CLabel m_resultTitle;
+    CLabel m_resultText;
+    CRoundButton m_finishButton;
+    CCheckBox m_shortcutCheck;
+    CCheckBox m_launchCheck;
+    CButtonEx m_contactButton;
+    ImagePtr m_welcomeBanner;
+    ImagePtr m_progressBanner1;
+    ImagePtr m_progressBanner2;
+    ImagePtr m_progressBanner3;
+    ImagePtr m_logoImage;
+    ImagePtr m_warningImage;
+    ImagePtr m_closeNormal;
+    ImagePtr m_closeHover;
+    ImagePtr m_closePressed;
+    ImagePtr m_contactIcon;
+    ImagePtr m_commandLineBanner;
+    FontHandle m_smallFont;
+    FontHandle m_largeFont;
+    std::wstring m_fontFace;
+    // Last, so that it is destroyed first: the worker is stopped before anything it uses goes.
+    CExtractor m_extractor;
+
+private:
+    void CreateControls();
+    HWND m_workerTarget = nullptr;  // the window the worker's reports go to, fixed before it starts
+};

@@ -1,0 +1,48 @@
+// Switching pages: which controls show, the banner, the result texts and the colours.
+#include "res/colors.h"
+#include "res/strings.h"
+#include "ui/main_window.h"
+#include "ui/pages.h"
+
+namespace {
+
+COLORREF ColorString(StringId id) { return ParseHexColor(LoadLocalizedString(id)); }
+
+}  // namespace
+
+void CMainWindow::ShowPage(int page) {
+    if (ClassifyPageSwitch(m_page, page) == PageSwitch::Relayout) {
+        LayoutControls();
+        return;
+    }
+    m_page = page;
+    const PageSpec& spec = PageSpecFor(InstallerPage(page));
+
+    m_title.SetBackgroundMode(spec.backgroundMode);
+    m_closeButton.SetBackgroundMode(spec.backgroundMode);
+
+    for (ControlRole role : kSwitchOrder)
+        ControlWindow(role).ShowWindow(IsShownOn(spec, role) ? SW_SHOW : SW_HIDE);
+
+    switch (spec.banner) {
+        case BannerPicture::Welcome: m_banner.SetImage(m_welcomeBanner); break;
+        case BannerPicture::Progress1: m_banner.SetImage(m_progressBanner1); break;
+        case BannerPicture::Progress2: m_banner.SetImage(m_progressBanner2); break;
+        case BannerPicture::Progress3: m_banner.SetImage(m_progressBanner3); break;
+        case BannerPicture::CommandLine: m_banner.SetImage(m_commandLineBanner); break;
+        case BannerPicture::None: break;
+    }
+    if (spec.successColours) {
+        m_finishButton.m_clrNormal = ToArgb(ColorString(IDS_BUTTON_COLOR));
+        m_finishButton.m_clrHover = ToArgb(ColorString(IDS_BUTTON_HOVER_COLOR));
+        m_finishButton.m_clrPressed = ToArgb(ColorString(IDS_BUTTON_PRESSED_COLOR));
+        m_finishButton.m_clrText = ColorString(IDS_BUTTON_TEXT_COLOR);
+        m_title.m_clrText = ColorString(IDS_TITLE_DONE_COLOR);
+    }
+    if (spec.resultContent) {
+        m_resultTitle.SetWindowText(LoadLocalizedString(spec.resultTitle).c_str());
+        m_resultText.SetWindowText(LoadLocalizedString(spec.resultText).c_str());
+        m_resultImage.SetImage(m_logoImage);
+    }
+    LayoutControls();
+}
