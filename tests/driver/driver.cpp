@@ -11,6 +11,7 @@
 //   driver text ID                 prints the control's text
 //   driver set-text ID TEXT        sets the control's text (WM_SETTEXT)
 //   driver rect                    prints the main window's rectangle: x y w h
+//   driver control-rect ID         prints the control's rectangle on the screen: x y w h
 //   driver close                   WM_CLOSE to the main window
 //   driver alt-f4                  the system's close request (WM_SYSCOMMAND SC_CLOSE)
 //   driver dpi-changed DPI         WM_DPICHANGED with the window's rectangle scaled to DPI
@@ -141,6 +142,12 @@ int wmain(int argc, wchar_t** argv) {
     HWND control = GetDlgItem(main, number(2));
     if (!control) return Fail("no control with that id");
     if (command == L"click") return PostMessageW(control, BM_CLICK, 0, 0) ? 0 : Fail("post failed");
+    if (command == L"control-rect") {
+        RECT r;
+        GetWindowRect(control, &r);
+        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+        return 0;
+    }
     if (command == L"visible") {
         std::printf("%d\n", IsWindowVisible(control) ? 1 : 0);
         return 0;

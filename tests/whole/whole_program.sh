@@ -1,0 +1,252 @@
+#!/usr/bin/env bash
+# Whole-program tests: the real setup.exe (built with a test payload) runs under Wine in a fresh
+# prefix and is driven from outside like a user would; the test then checks files, registry,
+# shortcuts, the product's start, the exit code and pixels of screenshots.
+#   whole_program.sh SCENARIO     (SETUP, DRIVER, WINE_TEMPLATE, SCREENSHOTS from the environment)
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+. "$root/scripts/wine-lib.sh"
+scenario=$1
+
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$@"
+fi
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+check() { if eval "$1"; then pass "$2"; else fail "$2"; fi; }
+
+# Ids of the controls (commands 1000-1009; the others 1100 + member index).
+CLOSE=1000 INSTALL=1001 AGREE=1002 CUSTOM=1004 FINISH=1006 CONTACT=1007
+SHORTCUT=1008 LAUNCH=1009 PATH_EDIT=1108 STATUS=1110 TITLE=1100
+
+drive() { wine "$DRIVER" "$@" 2>/dev/null | tr -d '\r'; }
+
+open_sandbox() {  # LANG(en|zh) DPI
+    wine_sandbox_open "$WINE_TEMPLATE"
+    local locale=en_US.UTF-8
+    [ "$1" = zh ] && locale=zh_CN.UTF-8
+    export LC_ALL=$locale LANG=$locale
+    if [ "$2" != 96 ]; then
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$2" /f >/dev/null 2>&1
+    fi
+    drive_c=$WINEPREFIX/drive_c
+    user_dir=$(ls -d "$drive_c"/users/*/ | grep -v -i public | head -n 1)
+}
+
+start_setup() {  # args...
+    wine "$SETUP" "$@" >/dev/null 2>&1 &
+    setup_pid=$!
+    drive wait-main 30000 >/dev/null || fail "the window did not open"
+}
+
+wait_setup() {  # expected exit code 0
+    local waited=0
+    while kill -0 "$setup_pid" 2>/dev/null && [ $waited -lt 600 ]; do sleep 0.1; waited=$((waited + 1)); done
+    if kill -0 "$setup_pid" 2>/dev/null; then
+        fail "setup.exe did not end"
+        kill "$setup_pid" 2>/dev/null
+        return
+    fi
+    wait "$setup_pid"
+    check "[ $? -eq 0 ]" "setup.exe exits with 0"
+}
+
+visible() { [ "$(drive visible "$1")" = 1 ]; }
+
+uninstall_key() { wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VivevaDiz' 2>/dev/null | tr -d '\r'; }
+
+# Colour of one screen pixel as RRGGBB.
+pixel() {  # x y
+    import -window root -display "$DISPLAY" -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
+        sed -n 's/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p' | head -n 1 | tr 'a-f' 'A-F'
+}
+
+# Darkest pixel of a control's area, as RRGGBB: the core of its text.
+darkest() {  # id
+    local x y w h
+    read -r x y w h < <(drive control-rect "$1")
+    import -window root -display "$DISPLAY" -crop "${w}x${h}+$x+$y" -depth 8 txt:- 2>/dev/null |
+        awk -F'[#( ]+' 'NR > 1 { split($0, a, "#"); c = substr(a[2], 1, 6);
+            r = strtonum("0x" substr(c, 1, 2)); g = strtonum("0x" substr(c, 3, 2)); b = strtonum("0x" substr(c, 5, 2));
+            if (best == "" || r + g + b < low) { low = r + g + b; best = c } } END { print toupper(best) }'
+}
+
+near() {  # RRGGBB RRGGBB tolerance
+    local a=$1 b=$2 t=$3 i
+    [ ${#a} -eq 6 ] && [ ${#b} -eq 6 ] || return 1
+    for i in 0 2 4; do
+        local d=$(( 16#${a:$i:2} - 16#${b:$i:2} ))
+        [ ${d#-} -le "$t" ] || return 1
+    done
+}
+
+screenshot() {  # name
+    mkdir -p "$SCREENSHOTS"
+    local x y w h
+    read -r x y w h < <(drive rect)
+    import -window root -display "$DISPLAY" -crop "${w}x${h}+$x+$y" "$SCREENSHOTS/$1.png" 2>/dev/null ||
+        fail "screenshot $1"
+}
+
+# The fill of a yellow button away from its text and rounded ends, and a corner outside the pill.
+check_yellow_button() {  # id state-name
+    local x y w h
+    read -r x y w h < <(drive control-rect "$1")
+    local fill corner
+    fill=$(pixel $((x + w / 6)) $((y + h / 2)))
+    corner=$(pixel $((x + 1)) $((y + 1)))
+    check "near '$fill' FFD521 2" "$2 button is #FFD521 (got $fill)"
+    check "near '$corner' FFFFFF 8" "$2 button's corner is white (got $corner)"
+}
+
+wait_for_file() {  # path seconds
+    local i
+    for ((i = 0; i < $2 * 10; i++)); do [ -e "$1" ] && return 0; sleep 0.1; done
+    return 1
+}
+
+installed_dir() { echo "$drive_c/$1"; }
+
+desktop_link() {
+    if [ "$1" = zh ]; then echo "$user_dir/Desktop/马林iOS数据恢复.lnk"; else echo "$user_dir/Desktop/Marlin Data Recovery (iOS).lnk"; fi
+}
+
+scenario_welcome_pages() {
+    open_sandbox en 96
+    start_setup
+    check "visible $INSTALL" "no argument: the welcome page's Install button shows"
+    check "! visible $FINISH" "no argument: no Finish button"
+    drive click $CLOSE
+    drive wait-gone 10000 || fail "the close button closes the welcome page"
+    wait_setup
+
+    start_setup "C:\\only-one"
+    check "visible $INSTALL" "one argument: still the welcome page"
+    drive alt-f4
+    drive wait-gone 10000 || fail "Alt+F4 closes the welcome page"
+    wait_setup
+    check "[ ! -e '$drive_c/only-one' ]" "one argument installs nothing"
+}
+
+scenario_command_line_install() {
+    open_sandbox en 96
+    start_setup "C:\\Program Files\\Whole Test" go
+    check "[ \"\$(drive text $PATH_EDIT)\" = 'C:\\Program Files\\Marlin\\MarlinDataRecoveryiOS' ]" \
+        "the path edit keeps the default folder"
+    drive wait-visible $FINISH 60000 || fail "the success page shows"
+    local dir="$drive_c/Program Files/Whole Test"
+    check "[ -f '$dir/vivevadiz.exe' ] && [ -f '$dir/data/d40/f60.txt' ]" "the payload is installed"
+    check "uninstall_key | grep -q 'UninstallString.*\"C:.*uninstall.exe\"'" "the Uninstall entry is written"
+    drive click $CLOSE
+    drive wait-gone 10000 || fail "the close button closes the success page"
+    wait_setup
+    check "[ -f \"$(desktop_link en)\" ]" "closing the success page makes the desktop shortcut"
+    check "wait_for_file '$dir/launched.txt' 20" "closing the success page starts the product"
+}
+
+scenario_install_without_agreement() {
+    open_sandbox en 96
+    start_setup
+    drive click $AGREE
+    drive set-text $PATH_EDIT 'C:\agreeless'
+    drive click $INSTALL
+    drive wait-visible $FINISH 60000 || fail "installing without the agreement box still succeeds"
+    check "[ -f '$drive_c/agreeless/vivevadiz.exe' ]" "the files are there"
+    drive click $SHORTCUT
+    drive click $LAUNCH
+    drive click $FINISH
+    drive wait-gone 10000 || fail "Finish closes the window"
+    wait_setup
+    check "[ ! -e \"$(desktop_link en)\" ]" "both boxes cleared: no desktop shortcut"
+    sleep 2
+    check "[ ! -e '$drive_c/agreeless/launched.txt' ]" "both boxes cleared: the product is not started"
+}
+
+scenario_cancel_while_installing() {
+    open_sandbox en 96
+    start_setup
+    drive set-text $PATH_EDIT 'C:\cancelled'
+    drive click $INSTALL
+    drive click $CLOSE
+    check "visible $STATUS" "the close button is inert on the installing page"
+    drive alt-f4
+    drive wait-gone 20000 || fail "Alt+F4 closes the installing page"
+    wait_setup
+    local written
+    written=$(find "$drive_c/cancelled" -type f 2>/dev/null | wc -l)
+    check "[ $written -gt 0 ]" "files written before the cancel stay ($written)"
+    check "[ ! -e '$drive_c/cancelled/vivevadiz.exe' ]" "the installation stopped before its last entry"
+    check "[ -z \"\$(uninstall_key)\" ]" "no Uninstall entry after a cancel"
+}
+
+scenario_failure_page() {
+    open_sandbox en 96
+    mkdir -p "$drive_c" && echo blocker > "$drive_c/blocked"
+    start_setup
+    drive set-text $PATH_EDIT 'C:\blocked\inside'
+    drive click $INSTALL
+    drive wait-visible $CONTACT 60000 || fail "a folder that cannot be made shows the failure page"
+    check "! visible $FINISH" "no Finish button on the failure page"
+    drive click $CLOSE
+    drive wait-gone 10000 || fail "the close button closes the failure page"
+    wait_setup
+    check "[ ! -e \"$(desktop_link en)\" ]" "closing the failure page makes no shortcut"
+    check "[ -z \"\$(uninstall_key)\" ]" "no Uninstall entry after a failure"
+}
+
+# Every page in one language at one DPI, saved as screenshots, with a few pixels checked.
+scenario_tour() {  # lang dpi
+    local lang=$1 dpi=$2 tag="$1_$2"
+    open_sandbox "$lang" "$dpi"
+    start_setup
+    screenshot "1_welcome_$tag"
+    check_yellow_button $INSTALL "Install"
+    drive click $CUSTOM
+    sleep 0.5
+    screenshot "1_welcome_custom_$tag"
+    check "visible $PATH_EDIT" "the custom section shows the path edit"
+    drive set-text $PATH_EDIT 'C:\tour'
+    drive click $INSTALL
+    screenshot "2_installing_$tag"
+    drive wait-visible $FINISH 60000 || fail "the success page shows"
+    sleep 0.5
+    screenshot "5_succeeded_$tag"
+    check_yellow_button $FINISH "Finish"
+    local title
+    title=$(darkest $TITLE)
+    check "near '$title' 2B3440 24" "the title turns #2b3440 on the success page (got $title)"
+    drive click $SHORTCUT
+    drive click $LAUNCH
+    drive click $FINISH
+    drive wait-gone 10000 || fail "Finish closes the window"
+    wait_setup
+
+    echo blocker > "$drive_c/blocked"
+    start_setup 'C:\blocked\inside' go
+    drive wait-visible $CONTACT 60000 || fail "the failure page shows"
+    sleep 0.5
+    screenshot "6_failed_$tag"
+    drive click $CLOSE
+    drive wait-gone 10000
+    wait_setup
+
+    start_setup 'C:\tour-updating' go
+    screenshot "7_updating_$tag"
+    drive wait-visible $FINISH 60000 || fail "the command-line installation succeeds"
+    drive click $SHORTCUT
+    drive click $LAUNCH
+    drive click $CLOSE
+    drive wait-gone 10000
+    wait_setup
+}
+
+case $scenario in
+    tour_*) IFS=_ read -r _ lang dpi <<<"$scenario"; scenario_tour "$lang" "$dpi" ;;
+    *) "scenario_$scenario" ;;
+esac
+wine_sandbox_close
+echo "$failures failed"
+[ $failures -eq 0 ]
