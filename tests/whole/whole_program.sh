@@ -69,9 +69,10 @@ darkest() {  # id
     local x y w h
     read -r x y w h < <(drive control-rect "$1")
     import -window root -display "$DISPLAY" -crop "${w}x${h}+$x+$y" -depth 8 txt:- 2>/dev/null |
-        awk -F'[#( ]+' 'NR > 1 { split($0, a, "#"); c = substr(a[2], 1, 6);
-            r = strtonum("0x" substr(c, 1, 2)); g = strtonum("0x" substr(c, 3, 2)); b = strtonum("0x" substr(c, 5, 2));
-            if (best == "" || r + g + b < low) { low = r + g + b; best = c } } END { print toupper(best) }'
+        python3 -c '
+import re, sys
+colours = re.findall(r"#([0-9A-Fa-f]{6})", sys.stdin.read())
+print(min(colours, key=lambda c: sum(int(c[i:i + 2], 16) for i in (0, 2, 4))).upper() if colours else "")'
 }
 
 near() {  # RRGGBB RRGGBB tolerance
