@@ -1,0 +1,99 @@
+#include "windowing/gdi_handles.h"
+#include "windowing/gdiplus_handles.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
+
+namespace {
+
+TEST(GdiHandles, SelectGuardRestoresThePreviousObject) {
+    CMemoryDC dc(nullptr);
+    ASSERT_NE(static_cast<HDC>(dc), nullptr);
+    const HGDIOBJ original = ::GetCurrentObject(dc, OBJ_BITMAP);
+    CBitmap bitmap(::CreateBitmap(4, 4, 1, 32, nullptr));
+    {
+        CSelectGuard selected(dc, bitmap);
+        EXPECT_EQ(::GetCurrentObject(dc, OBJ_BITMAP), bitmap.Get());
+        {
+            CSelectGuard nothing(dc, nullptr);
+            EXPECT_EQ(::GetCurrentObject(dc, OBJ_BITMAP), bitmap.Get());
+        }
+        EXPECT_EQ(::GetCurrentObject(dc, OBJ_BITMAP), bitmap.Get());
+    }
+    EXPECT_EQ(::GetCurrentObject(dc, OBJ_BITMAP), original);
+    // Deselected, so it can really be deleted now.
+    const HBITMAP raw = bitmap.Get();
+    bitmap.Reset();
+    EXPECT_EQ(::GetObjectType(raw), 0u);
+}
+
+TEST(GdiHandles, OwningHandleDeletesOnceAndMovesOwnership) {
+    HBRUSH raw = nullptr;
+    {
+        CBrush first(::CreateSolidBrush(0xEBEBEB));
+        raw = first;
+        ASSERT_NE(raw, nullptr);
+        CBrush second(std::move(first));
+        EXPECT_EQ(first.Get(), nullptr);
+        EXPECT_EQ(second.Get(), raw);
+        EXPECT_EQ(::GetObjectType(raw), static_cast<DWORD>(OBJ_BRUSH));
+    }
+    EXPECT_EQ(::GetObjectType(raw), 0u);
+
+    CBrush replaced(::CreateSolidBrush(0xFFFFFF));
+    const HBRUSH old = replaced;
+    replaced.Reset(::CreateSolidBrush(0x000000));
+    EXPECT_EQ(::GetObjectType(old), 0u);
+    EXPECT_EQ(::GetObjectType(replaced), static_cast<DWORD>(OBJ_BRUSH));
+}
+
+class GdiplusHandles : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { s_session = std::make_unique<CGdiplusSession>(); }
+    static void TearDownTestSuite() { s_session.reset(); }
+    static std::unique_ptr<CGdiplusSession> s_session;
+};
+std::unique_ptr<CGdiplusSession> GdiplusHandles::s_session;
+
+TEST_F(GdiplusHandles, SessionStartsAndHandlesDrawThroughTheFlatApi) {
+    using namespace Gdiplus::DllExports;
+    ASSERT_EQ(s_session->StartupStatus(), Gdiplus::Ok);
+
+    CMemoryDC dc(nullptr);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = 20;
+    info.bmiHeader.biHeight = 20;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    CBitmap bitmap(::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    ASSERT_NE(bitmap.Get(), nullptr);
+    CSelectGuard selected(dc, bitmap);
+    {
+        CGpGraphics graphics;
+        ASSERT_EQ(GdipCreateFromHDC(dc, graphics.Out()), Gdiplus::Ok);
+        CGpSolidBrush yellow, dark;
+        ASSERT_EQ(GdipCreateSolidFill(0xFFFFD521, yellow.Out()), Gdiplus::Ok);
+        ASSERT_EQ(GdipCreateSolidFill(0xFF2B3440, dark.Out()), Gdiplus::Ok);
+        EXPECT_EQ(GdipFillRectangleI(graphics, yellow, 0, 0, 20, 20), Gdiplus::Ok);
+
+        CGpPath path;
+        ASSERT_EQ(GdipCreatePath(Gdiplus::FillModeAlternate, path.Out()), Gdiplus::Ok);
+        EXPECT_EQ(GdipAddPathRectangleI(path, 10, 10, 10, 10), Gdiplus::Ok);
+        EXPECT_EQ(GdipFillPath(graphics, dark, path), Gdiplus::Ok);
+
+        CGpPen pen;
+        EXPECT_EQ(GdipCreatePen1(0xFF279AFF, 1.0f, Gdiplus::UnitPixel, pen.Out()), Gdiplus::Ok);
+        CGpStringFormat format;
+        EXPECT_EQ(GdipCreateStringFormat(0, LANG_NEUTRAL, format.Out()), Gdiplus::Ok);
+        CGpFont font;
+        EXPECT_EQ(GdipCreateFontFromDC(dc, font.Out()), Gdiplus::Ok);
+    }
+    EXPECT_EQ(::GetPixel(dc, 2, 2), RGB(0xFF, 0xD5, 0x21));
+    EXPECT_EQ(::GetPixel(dc, 15, 15), RGB(0x2B, 0x34, 0x40));
+}
+
+}  // namespace

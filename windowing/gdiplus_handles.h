@@ -1,0 +1,102 @@
+#pragma once
+// GDI+ flat-API objects owned for one paint or one measurement, each released with its own
+// Gdip function, and the GDI+ session of the process.
+//
+//     CGpSolidBrush brush;
+//     Gdiplus::DllExports::GdipCreateSolidFill(0xFFFFD521, brush.Out());
+//     Gdiplus::DllExports::GdipFillRectangleI(graphics, brush, 0, 0, w, h);
+
+#include <windows.h>
+
+// GDI+ needs the COM types (PROPID), which the lean Windows header leaves out.
+#include <wtypes.h>
+
+#include <gdiplus.h>
+
+#include <utility>
+
+namespace windowing {
+
+inline void GdipRelease(Gdiplus::GpGraphics* p) {
+    Gdiplus::DllExports::GdipDeleteGraphics(p);
+}
+inline void GdipRelease(Gdiplus::GpFont* p) {
+    Gdiplus::DllExports::GdipDeleteFont(p);
+}
+inline void GdipRelease(Gdiplus::GpBrush* p) {
+    Gdiplus::DllExports::GdipDeleteBrush(p);
+}
+inline void GdipRelease(Gdiplus::GpPen* p) {
+    Gdiplus::DllExports::GdipDeletePen(p);
+}
+inline void GdipRelease(Gdiplus::GpPath* p) {
+    Gdiplus::DllExports::GdipDeletePath(p);
+}
+inline void GdipRelease(Gdiplus::GpStringFormat* p) {
+    Gdiplus::DllExports::GdipDeleteStringFormat(p);
+}
+inline void GdipRelease(Gdiplus::GpImage* p) {
+    Gdiplus::DllExports::GdipDisposeImage(p);
+}
+
+}  // namespace windowing
+
+template <class TObject>
+class CGdipHandle {
+public:
+    CGdipHandle() = default;
+    explicit CGdipHandle(TObject* object) : m_object(object) {}
+    ~CGdipHandle() { Reset(); }
+    CGdipHandle(const CGdipHandle&) = delete;
+    CGdipHandle& operator=(const CGdipHandle&) = delete;
+    CGdipHandle(CGdipHandle&& other) noexcept : m_object(other.Detach()) {}
+    CGdipHandle& operator=(CGdipHandle&& other) noexcept {
+        if (this != &other) Reset(other.Detach());
+        return *this;
+    }
+
+    operator TObject*() const { return m_object; }
+    TObject* Get() const { return m_object; }
+    // For the Gdip function that makes the object; whatever was held before is released first.
+    TObject** Out() {
+        Reset();
+        return &m_object;
+    }
+    void Reset(TObject* object = nullptr) {
+        if (m_object) windowing::GdipRelease(m_object);
+        m_object = object;
+    }
+    TObject* Detach() { return std::exchange(m_object, nullptr); }
+
+private:
+    TObject* m_object = nullptr;
+};
+
+using CGpGraphics = CGdipHandle<Gdiplus::GpGraphics>;
+using CGpFont = CGdipHandle<Gdiplus::GpFont>;
+using CGpSolidBrush = CGdipHandle<Gdiplus::GpSolidFill>;
+using CGpPen = CGdipHandle<Gdiplus::GpPen>;
+using CGpPath = CGdipHandle<Gdiplus::GpPath>;
+using CGpStringFormat = CGdipHandle<Gdiplus::GpStringFormat>;
+using CGpImage = CGdipHandle<Gdiplus::GpImage>;
+
+// GDI+ from construction to destruction: input version 1, no debug callback, background thread
+// and external codecs not suppressed.
+class CGdiplusSession {
+public:
+    CGdiplusSession() {
+        const Gdiplus::GdiplusStartupInput input;
+        m_status = Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
+    }
+    ~CGdiplusSession() {
+        if (m_status == Gdiplus::Ok) Gdiplus::GdiplusShutdown(m_token);
+    }
+    CGdiplusSession(const CGdiplusSession&) = delete;
+    CGdiplusSession& operator=(const CGdiplusSession&) = delete;
+
+    Gdiplus::Status StartupStatus() const { return m_status; }
+
+private:
+    ULONG_PTR m_token = 0;
+    Gdiplus::Status m_status = Gdiplus::GdiplusNotInitialized;
+};
