@@ -34,20 +34,6 @@ TEST(LabelArithmetic, MeasuredSizeIsTruncated) {
     EXPECT_EQ(size.cy, 16);
 }
 
-TEST(LabelArithmetic, Defaults) {
-    const CLabel label;
-    EXPECT_EQ(label.m_nBkMode, OPAQUE);
-    EXPECT_EQ(label.m_nAlign, 0);
-    EXPECT_EQ(label.m_clrBk, RGB(255, 255, 255));
-    EXPECT_EQ(label.m_clrText, 0u);
-    EXPECT_EQ(label.m_hBkBrush.Get(), ::GetStockObject(WHITE_BRUSH));
-    const CImageView view;
-    EXPECT_FALSE(view.m_pImage);
-    EXPECT_EQ(view.m_nBkMode, OPAQUE);
-    EXPECT_EQ(view.m_clrBk, RGB(255, 255, 255));
-    EXPECT_EQ(view.m_hBkBrush.Get(), ::GetStockObject(WHITE_BRUSH));
-}
-
 constexpr COLORREF kCanvas = RGB(0, 128, 0);
 constexpr COLORREF kLabelBk = RGB(0, 0, 160);
 constexpr COLORREF kLabelText = RGB(255, 40, 0);

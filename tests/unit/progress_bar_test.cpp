@@ -69,14 +69,6 @@ TEST(ProgressBarArithmetic, BarAndColumnAtEachDpi) {
     }
 }
 
-TEST(ProgressBarArithmetic, StartsAtHalfWithBlackColours) {
-    const CProgressBar bar;
-    EXPECT_EQ(bar.m_fProgress, 0.5f);
-    EXPECT_EQ(bar.m_clrBorder, 0u);
-    EXPECT_EQ(bar.m_clrTrack, 0u);
-    EXPECT_EQ(bar.m_clrBar, 0u);
-}
-
 constexpr COLORREF kBorder = RGB(220, 220, 220);
 constexpr COLORREF kTrack = RGB(255, 255, 255);
 constexpr COLORREF kBar = RGB(255, 213, 33);

@@ -144,15 +144,4 @@ TEST_F(SingleLineEditWindow, AnswersItsColoursThroughTheParent) {
     EXPECT_EQ(::GetBkColor(canvas.Dc()), kBackground);
 }
 
-TEST(SingleLineEditDefaults, BlackTextAndAWhiteBrushOfItsOwn) {
-    const CSingleLineEdit edit;
-    EXPECT_EQ(edit.m_clrText, 0u);
-    EXPECT_EQ(edit.m_clrBk, 0u);
-    LOGBRUSH brush{};
-    ASSERT_EQ(::GetObjectW(edit.m_hBkBrush.Get(), sizeof(brush), &brush), int(sizeof(brush)));
-    EXPECT_EQ(brush.lbStyle, UINT(BS_SOLID));
-    EXPECT_EQ(brush.lbColor, RGB(255, 255, 255));
-    EXPECT_NE(edit.m_hBkBrush.Get(), ::GetStockObject(WHITE_BRUSH));
-}
-
 }  // namespace
