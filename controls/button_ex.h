@@ -81,10 +81,9 @@ public:
         RECT client{};
         GetClientRect(&client);
         const bool pressed = (item->itemState & ODS_SELECTED) != 0;
-        PaintOffscreen(item->hDC, client, OffscreenBackground::Untouched,
-                       [&](Gdiplus::GpGraphics* graphics) {
-                           Draw(item->hDC, graphics, client, pressed);
-                       });
+        PaintOffscreen(
+            item->hDC, client, OffscreenBackground::Untouched,
+            [&](Gdiplus::GpGraphics* graphics) { Draw(item->hDC, graphics, client, pressed); });
     }
 
 private:

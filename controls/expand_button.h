@@ -32,9 +32,8 @@ inline ExpandButtonLayout LayoutExpandButton(const RECT& client, int dpi) {
     const int gap = UnitsToPixels(2, dpi);
     const int x = client.right - side;
     const int y = (h - side) / 2;
-    return {RECT{x, y, x + side, y + side},
-            Gdiplus::RectF(float(client.left), float(client.top), float(w - (side + gap)),
-                           float(h))};
+    return {RECT{x, y, x + side, y + side}, Gdiplus::RectF(float(client.left), float(client.top),
+                                                           float(w - (side + gap)), float(h))};
 }
 
 class CExpandButton : public CWindowImpl<CExpandButton, CButtonT<CWindow>, CControlWinTraits>,
@@ -73,9 +72,8 @@ private:
     void Draw(HDC itemDC, Gdiplus::GpGraphics* graphics, const RECT& client) {
         const ExpandButtonLayout layout = LayoutExpandButton(client, int(GetWindowDpi(m_hWnd)));
         const RECT& chevron = layout.chevron;
-        DrawImageRect(graphics, (m_bExpanded & 1) ? m_pImgExpanded : m_pImgCollapsed,
-                      chevron.left, chevron.top, chevron.right - chevron.left,
-                      chevron.bottom - chevron.top);
+        DrawImageRect(graphics, (m_bExpanded & 1) ? m_pImgExpanded : m_pImgCollapsed, chevron.left,
+                      chevron.top, chevron.right - chevron.left, chevron.bottom - chevron.top);
 
         const CGpFont font = CreateControlFont(m_hWnd, itemDC);
         const CGpStringFormat format =

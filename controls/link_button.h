@@ -46,10 +46,10 @@ private:
         const CGpFont font = CreateControlFont(m_hWnd, itemDC);
         const CGpStringFormat format =
             CreateAlignedFormat(Gdiplus::StringAlignmentNear, Gdiplus::StringAlignmentCenter);
-        DrawControlText(graphics, ReadWindowText(m_hWnd), font,
-                        Gdiplus::RectF(float(client.left), float(client.top),
-                                       float(client.right - client.left),
-                                       float(client.bottom - client.top)),
-                        format, ToArgb(m_clrText));
+        DrawControlText(
+            graphics, ReadWindowText(m_hWnd), font,
+            Gdiplus::RectF(float(client.left), float(client.top), float(client.right - client.left),
+                           float(client.bottom - client.top)),
+            format, ToArgb(m_clrText));
     }
 };

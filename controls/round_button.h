@@ -37,10 +37,9 @@ public:
         GetClientRect(&client);
         const bool pressed = (item->itemState & ODS_SELECTED) != 0;
         // White around the pill: the button is meant for a white parent.
-        PaintOffscreen(item->hDC, client, OffscreenBackground::White,
-                       [&](Gdiplus::GpGraphics* graphics) {
-                           Draw(item->hDC, graphics, client, pressed);
-                       });
+        PaintOffscreen(
+            item->hDC, client, OffscreenBackground::White,
+            [&](Gdiplus::GpGraphics* graphics) { Draw(item->hDC, graphics, client, pressed); });
     }
 
 private:

@@ -3,6 +3,7 @@
 #include "controls/button_ex.h"
 #include "controls/image_button.h"
 #include "controls/round_button.h"
+#include "fonts.h"
 #include "support/gdiplus_test.h"
 #include "support/message_pump.h"
 #include "support/pixel_canvas.h"
@@ -51,9 +52,9 @@ protected:
         ::SetCursorPos(1500, 900);
         ASSERT_NE(m_parent.CreateVisible(), nullptr);
         Configure(m_button);
-        ASSERT_NE(m_button.Create(m_parent, kRect, L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 0,
-                                  kId),
-                  nullptr);
+        ASSERT_NE(
+            m_button.Create(m_parent, kRect, L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 0, kId),
+            nullptr);
         PumpMessages();
         m_parent.m_commands.clear();
     }
@@ -208,6 +209,37 @@ TEST_F(ButtonExPaint, IconSitsLeftOfTheCentredText) {
     EXPECT_EQ(canvas.Count(RECT{0, 0, kWidth, kHeight}, RGB(0, 200, 0)), 0);
 }
 
+TEST_F(ButtonExPaint, TextIsDrawnAroundTheMiddleInItsColour) {
+    m_button.m_nBorderWidth = 0;
+    m_button.m_clrText = RGB(0xEE, 0xEE, 0xEE);
+    m_button.SetWindowText(L"Browse");
+    const FontHandle font = CreateUiFont(L"Segoe UI", kSmallFontUnits, GetWindowDpi(m_button));
+    m_button.SetFont(font.Get());
+    CPixelCanvas canvas(kWidth, kHeight);
+    SendDrawItem(m_button, canvas.Dc(), 0);
+    const int area = kWidth * kHeight;
+    EXPECT_GT(area - canvas.Count(RECT{0, 0, kWidth, kHeight}, kNormal), 20);
+    EXPECT_EQ(canvas.Count(RECT{0, 0, 25, kHeight}, kNormal), 25 * kHeight) << "left margin";
+    EXPECT_EQ(canvas.Count(RECT{kWidth - 25, 0, kWidth, kHeight}, kNormal), 25 * kHeight);
+    EXPECT_GT(canvas.Count(RECT{0, 0, kWidth, kHeight}, RGB(0xEE, 0xEE, 0xEE)), 0)
+        << "glyph stems in the text colour";
+}
+
+class RoundButtonEdgeCases : public testing_support::GdiplusTest {};
+
+TEST_F(RoundButtonEdgeCases, ButtonWithoutAreaPaintsNothing) {
+    CReflectingParent parent;
+    ASSERT_NE(parent.CreateVisible(), nullptr);
+    CRoundButton button;
+    ASSERT_NE(button.Create(parent, RECT{5, 5, 5, 5}, L"Install", WS_CHILD | BS_OWNERDRAW, 0, 1),
+              nullptr);
+    CPixelCanvas canvas(8, 8);
+    canvas.Fill(kCanvas);
+    EXPECT_EQ(SendDrawItem(button, canvas.Dc(), 0), TRUE);
+    EXPECT_EQ(canvas.Count(RECT{0, 0, 8, 8}, kCanvas), 64);
+    parent.DestroyWindow();
+}
+
 class ImageButtonPaint : public FlatButton<CImageButton> {};
 
 TEST_F(ImageButtonPaint, StateWithoutItsOwnImageShowsNothing) {
@@ -233,8 +265,8 @@ COLORREF BrushColor(HBRUSH brush) {
 TEST_F(ImageButtonPaint, BackgroundAnswerFollowsTheMode) {
     CPixelCanvas canvas(4, 4);
     const auto ask = [&] {
-        return reinterpret_cast<HBRUSH>(m_parent.SendMessage(
-            WM_CTLCOLORBTN, WPARAM(canvas.Dc()), LPARAM(m_button.m_hWnd)));
+        return reinterpret_cast<HBRUSH>(
+            m_parent.SendMessage(WM_CTLCOLORBTN, WPARAM(canvas.Dc()), LPARAM(m_button.m_hWnd)));
     };
     EXPECT_EQ(ask(), ::GetStockObject(WHITE_BRUSH));
     EXPECT_EQ(::GetBkMode(canvas.Dc()), OPAQUE);

@@ -42,9 +42,9 @@ protected:
 
     template <class TControl>
     void CreateVisible(TControl& control, const RECT& rect, const wchar_t* text, int id) {
-        ASSERT_NE(control.Create(m_parent, rect, text, WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 0,
-                                 UINT(id)),
-                  nullptr);
+        ASSERT_NE(
+            control.Create(m_parent, rect, text, WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 0, UINT(id)),
+            nullptr);
         control.SetFont(m_font.Get());
     }
     // The check box has its own creation, hidden until its page shows it.
@@ -131,8 +131,8 @@ TEST_F(LinkControls, ExpandButtonShowsTheChevronOfBitZeroAtTheRight) {
     CreateVisible(toggle, RECT{0, 0, 200, 20}, L"Custom", kExpandId);
     toggle.m_pImgExpanded = testing_support::SolidImage(ToArgb(kOnColour));
     toggle.m_pImgCollapsed = testing_support::SolidImage(ToArgb(kOffColour));
-    const ExpandButtonLayout layout = LayoutExpandButton(RECT{0, 0, 200, 20},
-                                                         int(GetWindowDpi(toggle)));
+    const ExpandButtonLayout layout =
+        LayoutExpandButton(RECT{0, 0, 200, 20}, int(GetWindowDpi(toggle)));
     const int cx = (layout.chevron.left + layout.chevron.right) / 2;
     for (int expanded : {0, 1, 2}) {
         SCOPED_TRACE(expanded);
@@ -184,8 +184,8 @@ TEST_F(LinkControls, HandCursorOverTheExpandButtonAndTheLinkOnly) {
         WORD hitTest;
         HCURSOR expected;
     } cases[] = {
-        {link, HTCLIENT, hand},    {toggle, HTCLIENT, hand},  {check, HTCLIENT, arrow},
-        {link, HTNOWHERE, arrow},  {toggle, HTCAPTION, arrow},
+        {link, HTCLIENT, hand},   {toggle, HTCLIENT, hand},   {check, HTCLIENT, arrow},
+        {link, HTNOWHERE, arrow}, {toggle, HTCAPTION, arrow},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << ::GetDlgCtrlID(c.control) << " hit " << c.hitTest);
@@ -212,7 +212,9 @@ TEST_F(LinkControls, ClicksRaiseTheStandardNotificationWithTheHandle) {
         HWND control;
         int id;
         int x;
-    } cases[] = {{check, kCheckId, 8}, {check, kCheckId, 100}, {link, kLinkId, 20},
+    } cases[] = {{check, kCheckId, 8},
+                 {check, kCheckId, 100},
+                 {link, kLinkId, 20},
                  {toggle, kExpandId, 140}};
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.id << " at x " << c.x);
