@@ -16,3 +16,11 @@ inline void DrawImageRect(Gdiplus::GpGraphics* graphics, const ImagePtr& image, 
         Gdiplus::DllExports::GdipDrawImageRectI(graphics, native, x, y, width, height);
     }
 }
+
+inline void DrawImageRectF(Gdiplus::GpGraphics* graphics, const ImagePtr& image,
+                           const Gdiplus::RectF& rect) {
+    if (Gdiplus::GpImage* native = NativeImage(image)) {
+        Gdiplus::DllExports::GdipDrawImageRect(graphics, native, rect.X, rect.Y, rect.Width,
+                                               rect.Height);
+    }
+}
