@@ -1,0 +1,98 @@
+#pragma once
+// CCheckBox: a box picture (empty or ticked) with the window text to its right, on white. The
+// owner keeps the state in m_bChecked and toggles it on the standard BN_CLICKED.
+
+#include <windows.h>
+
+#include "colors.h"
+#include "controls/control_text.h"
+#include "controls/image_drawing.h"
+#include "controls/offscreen_paint.h"
+#include "controls/transparent_background.h"
+#include "dpi.h"
+#include "images.h"
+#include "windowing/gdiplus_handles.h"
+#include "windowing/owner_draw.h"
+#include "windowing/standard_controls.h"
+#include "windowing/window_impl.h"
+
+struct BoxedTextLayout {
+    RECT box;
+    Gdiplus::RectF text;
+};
+
+// The box at the left, centred vertically (rounded toward the top), the text after a gap.
+inline BoxedTextLayout LayoutCheckBox(const RECT& client, int dpi) {
+    const int w = client.right - client.left;
+    const int h = client.bottom - client.top;
+    const int box = UnitsToPixels(16, dpi);
+    const int gap = UnitsToPixels(2, dpi);
+    const int y = (h - box) / 2;
+    return {RECT{0, y, box, y + box},
+            Gdiplus::RectF(float(client.left + box + gap), float(client.top),
+                           float(w - (box + gap)), float(h))};
+}
+
+// The size of a 16-unit picture, a 2-unit gap and a line of text measuring `text`.
+inline SIZE IdealSizeFor(Gdiplus::SizeF text, int dpi) {
+    const int box = UnitsToPixels(16, dpi);
+    const int gap = UnitsToPixels(2, dpi);
+    const float height = float(box) > text.Height ? float(box) : text.Height;
+    return SIZE{LONG(float(box + gap) + text.Width + 2.0f), LONG(height + 2.0f)};
+}
+
+// For any control laid out as picture, gap and text: the check box and the expand button.
+inline SIZE MeasureIdealSize(HWND control) {
+    return IdealSizeFor(MeasureWindowText(control), int(GetWindowDpi(control)));
+}
+
+class CCheckBox : public CWindowImpl<CCheckBox, CButtonT<CWindow>, CControlWinTraits>,
+                  public COwnerDraw<CCheckBox>,
+                  public CTransparentBackground {
+public:
+    COLORREF m_clrText = 0;
+    ImagePtr m_pImgUnchecked;
+    ImagePtr m_pImgChecked;
+    int m_bChecked = 0;
+
+    CCheckBox() {
+        m_pImgChecked = LoadPngResource(IDP_CHECKED);
+        m_pImgUnchecked = LoadPngResource(IDP_UNCHECKED);
+    }
+
+    BEGIN_MSG_MAP(CCheckBox)
+        CHAIN_MSG_MAP(CTransparentBackground)
+        CHAIN_MSG_MAP(COwnerDraw<CCheckBox>)
+        DEFAULT_REFLECTION_HANDLER()
+    END_MSG_MAP()
+
+    // Hidden until its page shows it; the standard button does the clicking.
+    HWND Create(HWND parent, const RECT& rect, LPCWSTR text, UINT id) {
+        return CWindowImpl::Create(parent, rect, text, WS_CHILD | BS_OWNERDRAW, 0, id);
+    }
+
+    SIZE GetIdealSize() const { return MeasureIdealSize(m_hWnd); }
+
+    void DrawItem(DRAWITEMSTRUCT* item) {
+        RECT client{};
+        GetClientRect(&client);
+        PaintOffscreen(item->hDC, client, OffscreenBackground::White,
+                       [&](Gdiplus::GpGraphics* graphics) { Draw(item->hDC, graphics, client); });
+    }
+
+private:
+    void Draw(HDC itemDC, Gdiplus::GpGraphics* graphics, const RECT& client) {
+        const BoxedTextLayout layout = LayoutCheckBox(client, int(GetWindowDpi(m_hWnd)));
+        Gdiplus::DllExports::GdipSetInterpolationMode(graphics,
+                                                      Gdiplus::InterpolationModeHighQuality);
+        const RECT& box = layout.box;
+        DrawImageRect(graphics, (m_bChecked & 1) ? m_pImgChecked : m_pImgUnchecked, box.left,
+                      box.top, box.right - box.left, box.bottom - box.top);
+
+        const CGpFont font = CreateControlFont(m_hWnd, itemDC);
+        const CGpStringFormat format =
+            CreateAlignedFormat(Gdiplus::StringAlignmentNear, Gdiplus::StringAlignmentCenter);
+        DrawControlText(graphics, ReadWindowText(m_hWnd), font, layout.text, format,
+                        ToArgb(m_clrText));
+    }
+};

@@ -1,0 +1,84 @@
+#pragma once
+// CExpandButton: the custom-installation toggle, text on the left and a chevron on the right
+// that points down while collapsed and up while expanded. The owner flips m_bExpanded.
+
+#include <windows.h>
+
+#include "colors.h"
+#include "controls/check_box.h"
+#include "controls/control_text.h"
+#include "controls/hand_cursor.h"
+#include "controls/image_drawing.h"
+#include "controls/offscreen_paint.h"
+#include "controls/transparent_background.h"
+#include "dpi.h"
+#include "images.h"
+#include "windowing/gdiplus_handles.h"
+#include "windowing/owner_draw.h"
+#include "windowing/standard_controls.h"
+#include "windowing/window_impl.h"
+
+struct ExpandButtonLayout {
+    RECT chevron;
+    Gdiplus::RectF text;
+};
+
+// The chevron at the right edge, centred vertically (rounded toward the top); the text fills the
+// rest but the gap.
+inline ExpandButtonLayout LayoutExpandButton(const RECT& client, int dpi) {
+    const int w = client.right - client.left;
+    const int h = client.bottom - client.top;
+    const int side = UnitsToPixels(16, dpi);
+    const int gap = UnitsToPixels(2, dpi);
+    const int x = client.right - side;
+    const int y = (h - side) / 2;
+    return {RECT{x, y, x + side, y + side}, Gdiplus::RectF(float(client.left), float(client.top),
+                                                           float(w - (side + gap)), float(h))};
+}
+
+class CExpandButton : public CWindowImpl<CExpandButton, CButtonT<CWindow>, CControlWinTraits>,
+                      public COwnerDraw<CExpandButton>,
+                      public CHandCursor,
+                      public CTransparentBackground {
+public:
+    ImagePtr m_pImgCollapsed;
+    ImagePtr m_pImgExpanded;
+    int m_bExpanded = 0;
+    COLORREF m_clrText = 0;
+
+    CExpandButton() {
+        m_pImgExpanded = LoadPngResource(IDP_EXPANDED);
+        m_pImgCollapsed = LoadPngResource(IDP_COLLAPSED);
+    }
+
+    BEGIN_MSG_MAP(CExpandButton)
+        CHAIN_MSG_MAP(CHandCursor)
+        CHAIN_MSG_MAP(CTransparentBackground)
+        CHAIN_MSG_MAP(COwnerDraw<CExpandButton>)
+        DEFAULT_REFLECTION_HANDLER()
+    END_MSG_MAP()
+
+    // Laid out like the check box: picture, gap and a line of text.
+    SIZE GetIdealSize() const { return MeasureIdealSize(m_hWnd); }
+
+    void DrawItem(DRAWITEMSTRUCT* item) {
+        RECT client{};
+        GetClientRect(&client);
+        PaintOffscreen(item->hDC, client, OffscreenBackground::White,
+                       [&](Gdiplus::GpGraphics* graphics) { Draw(item->hDC, graphics, client); });
+    }
+
+private:
+    void Draw(HDC itemDC, Gdiplus::GpGraphics* graphics, const RECT& client) {
+        const ExpandButtonLayout layout = LayoutExpandButton(client, int(GetWindowDpi(m_hWnd)));
+        const RECT& chevron = layout.chevron;
+        DrawImageRect(graphics, (m_bExpanded & 1) ? m_pImgExpanded : m_pImgCollapsed, chevron.left,
+                      chevron.top, chevron.right - chevron.left, chevron.bottom - chevron.top);
+
+        const CGpFont font = CreateControlFont(m_hWnd, itemDC);
+        const CGpStringFormat format =
+            CreateAlignedFormat(Gdiplus::StringAlignmentNear, Gdiplus::StringAlignmentCenter);
+        DrawControlText(graphics, ReadWindowText(m_hWnd), font, layout.text, format,
+                        ToArgb(m_clrText));
+    }
+};

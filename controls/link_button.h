@@ -1,0 +1,55 @@
+#pragma once
+// CLinkButton: a hyperlink-like button, coloured text on white with the hand cursor.
+
+#include <windows.h>
+
+#include "colors.h"
+#include "controls/control_text.h"
+#include "controls/hand_cursor.h"
+#include "controls/offscreen_paint.h"
+#include "controls/transparent_background.h"
+#include "windowing/gdiplus_handles.h"
+#include "windowing/owner_draw.h"
+#include "windowing/standard_controls.h"
+#include "windowing/window_impl.h"
+
+// The text's box truncated, plus two pixels of width.
+inline SIZE LinkSizeFor(Gdiplus::SizeF text) {
+    return SIZE{LONG(text.Width) + 2, LONG(text.Height)};
+}
+
+class CLinkButton : public CWindowImpl<CLinkButton, CButtonT<CWindow>, CControlWinTraits>,
+                    public COwnerDraw<CLinkButton>,
+                    public CHandCursor,
+                    public CTransparentBackground {
+public:
+    COLORREF m_clrText = 0;
+
+    BEGIN_MSG_MAP(CLinkButton)
+        CHAIN_MSG_MAP(CHandCursor)
+        CHAIN_MSG_MAP(CTransparentBackground)
+        CHAIN_MSG_MAP(COwnerDraw<CLinkButton>)
+        DEFAULT_REFLECTION_HANDLER()
+    END_MSG_MAP()
+
+    SIZE GetLinkSize() const { return LinkSizeFor(MeasureWindowText(m_hWnd)); }
+
+    void DrawItem(DRAWITEMSTRUCT* item) {
+        RECT client{};
+        GetClientRect(&client);
+        PaintOffscreen(item->hDC, client, OffscreenBackground::White,
+                       [&](Gdiplus::GpGraphics* graphics) { Draw(item->hDC, graphics, client); });
+    }
+
+private:
+    void Draw(HDC itemDC, Gdiplus::GpGraphics* graphics, const RECT& client) {
+        const CGpFont font = CreateControlFont(m_hWnd, itemDC);
+        const CGpStringFormat format =
+            CreateAlignedFormat(Gdiplus::StringAlignmentNear, Gdiplus::StringAlignmentCenter);
+        DrawControlText(
+            graphics, ReadWindowText(m_hWnd), font,
+            Gdiplus::RectF(float(client.left), float(client.top), float(client.right - client.left),
+                           float(client.bottom - client.top)),
+            format, ToArgb(m_clrText));
+    }
+};

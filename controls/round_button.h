@@ -1,0 +1,70 @@
+#pragma once
+// CRoundButton: the prominent action button, a filled pill with centred text on white.
+
+#include <windows.h>
+
+#include "colors.h"
+#include "controls/control_text.h"
+#include "controls/hover_click.h"
+#include "controls/offscreen_paint.h"
+#include "controls/round_rect_path.h"
+#include "controls/transparent_background.h"
+#include "windowing/gdiplus_handles.h"
+#include "windowing/owner_draw.h"
+#include "windowing/standard_controls.h"
+#include "windowing/window_impl.h"
+
+class CRoundButton : public CWindowImpl<CRoundButton, CButtonT<CWindow>, CControlWinTraits>,
+                     public COwnerDraw<CRoundButton>,
+                     public CHoverClick<CRoundButton>,
+                     public CTransparentBackground {
+public:
+    Gdiplus::ARGB m_clrNormal = 0xFFFFD521;
+    Gdiplus::ARGB m_clrHover = 0xFFFFE265;
+    Gdiplus::ARGB m_clrPressed = 0xFFFFCF00;
+    COLORREF m_clrText = 0;
+    bool m_bHover = false;
+
+    BEGIN_MSG_MAP(CRoundButton)
+        CHAIN_MSG_MAP(CHoverClick<CRoundButton>)
+        CHAIN_MSG_MAP(CTransparentBackground)
+        CHAIN_MSG_MAP(COwnerDraw<CRoundButton>)
+        DEFAULT_REFLECTION_HANDLER()
+    END_MSG_MAP()
+
+    void DrawItem(DRAWITEMSTRUCT* item) {
+        RECT client{};
+        GetClientRect(&client);
+        const bool pressed = (item->itemState & ODS_SELECTED) != 0;
+        // White around the pill: the button is meant for a white parent.
+        PaintOffscreen(
+            item->hDC, client, OffscreenBackground::White,
+            [&](Gdiplus::GpGraphics* graphics) { Draw(item->hDC, graphics, client, pressed); });
+    }
+
+private:
+    Gdiplus::ARGB FillColor(bool pressed) const {
+        if (pressed) return m_clrPressed;
+        return m_bHover ? m_clrHover : m_clrNormal;
+    }
+
+    void Draw(HDC itemDC, Gdiplus::GpGraphics* graphics, const RECT& client, bool pressed) {
+        using namespace Gdiplus::DllExports;
+        const int w = client.right - client.left;
+        const int h = client.bottom - client.top;
+        GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeHighQuality);
+        GdipSetTextRenderingHint(graphics, Gdiplus::TextRenderingHintAntiAlias);
+
+        const GpPathPtr path = BuildRoundRectPath(client.left, client.top, w, h, h);
+        CGpSolidBrush fill;
+        GdipCreateSolidFill(FillColor(pressed), fill.Out());
+        if (path) GdipFillPath(graphics, fill, path.get());
+
+        const CGpFont font = CreateControlFont(m_hWnd, itemDC);
+        const CGpStringFormat format =
+            CreateAlignedFormat(Gdiplus::StringAlignmentCenter, Gdiplus::StringAlignmentCenter);
+        DrawControlText(graphics, ReadWindowText(m_hWnd), font,
+                        Gdiplus::RectF(float(client.left), float(client.top), float(w), float(h)),
+                        format, ToArgb(m_clrText));
+    }
+};

@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "controls/image_view.h"
+#include "controls/label.h"
+#include "dpi.h"
+#include "fonts.h"
+#include "support/gdiplus_test.h"
+#include "support/pixel_canvas.h"
+#include "support/reflecting_parent.h"
+
+namespace {
+
+using testing_support::CPixelCanvas;
+using testing_support::SendDrawItem;
+
+TEST(LabelArithmetic, AlignmentOfEachValue) {
+    struct Case {
+        int align;
+        Gdiplus::StringAlignment expected;
+    };
+    for (const Case& c :
+         {Case{0, Gdiplus::StringAlignmentNear}, Case{1, Gdiplus::StringAlignmentCenter},
+          Case{2, Gdiplus::StringAlignmentFar}, Case{5, Gdiplus::StringAlignmentNear},
+          Case{-1, Gdiplus::StringAlignmentNear}}) {
+        EXPECT_EQ(LabelAlignment(c.align), c.expected) << c.align;
+    }
+}
+
+TEST(LabelArithmetic, MeasuredSizeIsTruncated) {
+    const SIZE size = TruncateSize(Gdiplus::SizeF(80.9f, 16.6f));
+    EXPECT_EQ(size.cx, 80);
+    EXPECT_EQ(size.cy, 16);
+}
+
+constexpr COLORREF kCanvas = RGB(0, 128, 0);
+constexpr COLORREF kLabelBk = RGB(0, 0, 160);
+constexpr COLORREF kLabelText = RGB(255, 40, 0);
+constexpr int kLabelWidth = 300;
+constexpr int kLabelHeight = 40;
+
+// Pixels that are text: reddish, whatever the anti-aliasing blended them with.
+bool IsTextPixel(COLORREF c) {
+    return GetRValue(c) > 128;
+}
+
+struct Extent {
+    int left = -1;
+    int right = -1;
+    int top = -1;
+    int bottom = -1;
+    int count = 0;
+};
+
+Extent TextExtent(const CPixelCanvas& canvas, int width, int height) {
+    Extent e;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (!IsTextPixel(canvas.At(x, y))) continue;
+            if (e.count++ == 0) {
+                e.left = e.right = x;
+                e.top = e.bottom = y;
+            }
+            e.left = std::min(e.left, x);
+            e.right = std::max(e.right, x);
+            e.top = std::min(e.top, y);
+            e.bottom = std::max(e.bottom, y);
+        }
+    }
+    return e;
+}
+
+class LabelWindow : public testing_support::GdiplusTest {
+protected:
+    void SetUp() override {
+        GdiplusTest::SetUp();
+        ASSERT_NE(m_parent.CreateVisible(400, 120), nullptr);
+        m_font = CreateUiFont(L"Segoe UI", 20, GetWindowDpi(m_parent));
+    }
+    void TearDown() override { m_parent.DestroyWindow(); }
+
+    void Create(const wchar_t* text, DWORD style = WS_CHILD | SS_OWNERDRAW) {
+        ASSERT_NE(m_label.Create(m_parent, RECT{10, 10, 10 + kLabelWidth, 10 + kLabelHeight}, text,
+                                 style, 0, 1020),
+                  nullptr);
+        m_label.SetFont(m_font.Get());
+        m_label.m_clrBk = kLabelBk;
+        m_label.m_clrText = kLabelText;
+    }
+
+    void Draw(CPixelCanvas& canvas) {
+        canvas.Fill(kCanvas);
+        EXPECT_EQ(SendDrawItem(m_label, canvas.Dc(), 0, ODT_STATIC), TRUE);
+    }
+
+    testing_support::CReflectingParent m_parent;
+    FontHandle m_font;
+    CLabel m_label;
+};
+
+TEST_F(LabelWindow, OpaqueLabelPaintsItsBackgroundAndTextInItsColour) {
+    Create(L"WWW");
+    CPixelCanvas canvas(kLabelWidth, kLabelHeight);
+    Draw(canvas);
+    EXPECT_EQ(canvas.Count(RECT{0, 0, kLabelWidth, kLabelHeight}, kCanvas), 0);
+    EXPECT_EQ(canvas.At(0, 0), kLabelBk);
+    EXPECT_EQ(canvas.At(kLabelWidth - 1, kLabelHeight - 1), kLabelBk);
+    EXPECT_GT(canvas.Count(RECT{0, 0, kLabelWidth, kLabelHeight}, kLabelText), 10)
+        << "glyph interiors carry the exact text colour";
+}
+
+TEST_F(LabelWindow, TransparentLabelLeavesWhatWasUnderneath) {
+    Create(L"WWW");
+    m_label.m_nBkMode = TRANSPARENT;
+    CPixelCanvas canvas(kLabelWidth, kLabelHeight);
+    Draw(canvas);
+    EXPECT_EQ(canvas.Count(RECT{0, 0, kLabelWidth, kLabelHeight}, kLabelBk), 0);
+    EXPECT_EQ(canvas.At(0, 0), kCanvas);
+    EXPECT_EQ(canvas.At(kLabelWidth - 1, kLabelHeight - 1), kCanvas);
+    EXPECT_GT(canvas.Count(RECT{0, 0, kLabelWidth, kLabelHeight}, kLabelText), 10);
+}
+
+TEST_F(LabelWindow, AlignsHorizontallyAndCentresVertically) {
+    Create(L"WWW");
+    struct Case {
+        int align;
+        int expectedCentre;  // of the text's columns
+    };
+    CPixelCanvas canvas(kLabelWidth, kLabelHeight);
+    Draw(canvas);
+    const int textWidth = TextExtent(canvas, kLabelWidth, kLabelHeight).right -
+                          TextExtent(canvas, kLabelWidth, kLabelHeight).left;
+    ASSERT_GT(textWidth, 20);
+    for (const Case& c : {Case{0, textWidth / 2}, Case{1, kLabelWidth / 2},
+                          Case{2, kLabelWidth - textWidth / 2}, Case{5, textWidth / 2}}) {
+        m_label.m_nAlign = c.align;
+        Draw(canvas);
+        const Extent e = TextExtent(canvas, kLabelWidth, kLabelHeight);
+        ASSERT_GT(e.count, 0) << c.align;
+        EXPECT_NEAR((e.left + e.right) / 2, c.expectedCentre, 8) << c.align;
+        EXPECT_NEAR((e.top + e.bottom) / 2, kLabelHeight / 2, 5) << c.align;
+    }
+}
+
+TEST_F(LabelWindow, AnswersTheStaticColourMessageWithItsMembers) {
+    Create(L"Status", WS_CHILD | SS_SIMPLE);
+    CBrush own(::CreateSolidBrush(kLabelBk));
+    const HBRUSH ownHandle = own;
+    m_label.m_hBkBrush = std::move(own);
+    struct Case {
+        int mode;
+    };
+    for (const Case& c : {Case{TRANSPARENT}, Case{OPAQUE}}) {
+        m_label.m_nBkMode = c.mode;
+        CPixelCanvas canvas(4, 4);
+        const LRESULT brush =
+            m_parent.SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(canvas.Dc()),
+                                 reinterpret_cast<LPARAM>(m_label.m_hWnd));
+        EXPECT_EQ(brush, reinterpret_cast<LRESULT>(ownHandle)) << c.mode;
+        EXPECT_EQ(::GetBkMode(canvas.Dc()), c.mode);
+        EXPECT_EQ(::GetBkColor(canvas.Dc()), kLabelBk);
+        EXPECT_EQ(::GetTextColor(canvas.Dc()), RGB(0, 0, 0)) << "no text colour is set";
+    }
+}
+
+TEST_F(LabelWindow, TextSizeGrowsWithTheText) {
+    Create(L"Install to:");
+    const SIZE one = m_label.GetTextSize();
+    m_label.SetWindowText(L"Install to:Install to:");
+    const SIZE two = m_label.GetTextSize();
+    EXPECT_GT(one.cx, 20);
+    EXPECT_GT(one.cy, 10);
+    EXPECT_LT(one.cy, 60);
+    EXPECT_NEAR(double(two.cx), 2.0 * one.cx, 0.1 * one.cx);
+    EXPECT_EQ(two.cy, one.cy);
+    m_label.SetWindowText(L"");
+    EXPECT_EQ(m_label.GetTextSize().cx, 0);
+}
+
+constexpr COLORREF kLeft = RGB(255, 0, 0);
+constexpr COLORREF kRight = RGB(0, 0, 255);
+constexpr RECT kViewRect{0, 0, 80, 40};
+
+// 8 by 8: the left half red, the right half blue.
+ImagePtr TwoColourImage() {
+    ImagePtr image(new Gdiplus::Bitmap(8, 8, PixelFormat32bppARGB));
+    auto* bitmap = static_cast<Gdiplus::Bitmap*>(image.get());
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            bitmap->SetPixel(x, y, Gdiplus::Color(x < 4 ? 0xFFFF0000 : 0xFF0000FF));
+        }
+    }
+    return image;
+}
+
+class ImageViewWindow : public testing_support::GdiplusTest {
+protected:
+    void SetUp() override {
+        GdiplusTest::SetUp();
+        ASSERT_NE(m_parent.CreateVisible(400, 120), nullptr);
+        ASSERT_NE(m_view.Create(m_parent, RECT{10, 10, 90, 50}, nullptr,
+                                WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, 0, 1021),
+                  nullptr);
+    }
+    void TearDown() override { m_parent.DestroyWindow(); }
+
+    testing_support::CReflectingParent m_parent;
+    CImageView m_view;
+};
+
+TEST_F(ImageViewWindow, DrawsItsImageScaledIntoItsRectangle) {
+    m_view.SetImage(TwoColourImage());
+    CPixelCanvas canvas(100, 60);
+    canvas.Fill(kCanvas);
+    EXPECT_EQ(SendDrawItem(m_view, canvas.Dc(), 0, ODT_STATIC), TRUE);
+    // Away from the seam and the edges, which the default interpolation blends.
+    for (const POINT p : {POINT{5, 5}, POINT{20, 20}, POINT{28, 30}}) {
+        EXPECT_EQ(canvas.At(p.x, p.y), kLeft) << p.x << "," << p.y;
+    }
+    for (const POINT p : {POINT{45, 5}, POINT{60, 20}, POINT{66, 30}}) {
+        EXPECT_EQ(canvas.At(p.x, p.y), kRight) << p.x << "," << p.y;
+    }
+    // Nothing outside the item rectangle.
+    EXPECT_EQ(canvas.Count(RECT{kViewRect.right, 0, 100, 60}, kCanvas), 20 * 60);
+    EXPECT_EQ(canvas.Count(RECT{0, kViewRect.bottom, 100, 60}, kCanvas), 100 * 20);
+}
+
+TEST_F(ImageViewWindow, EmptyImageDrawsNothing) {
+    CPixelCanvas canvas(100, 60);
+    canvas.Fill(kCanvas);
+    EXPECT_EQ(SendDrawItem(m_view, canvas.Dc(), 0, ODT_STATIC), TRUE);
+    EXPECT_EQ(canvas.Count(RECT{0, 0, 100, 60}, kCanvas), 100 * 60);
+}
+
+TEST_F(ImageViewWindow, OnlyANewImageRepaints) {
+    m_view.UpdateWindow();
+    ::ValidateRect(m_view, nullptr);
+    m_view.SetImage(nullptr);
+    EXPECT_FALSE(::GetUpdateRect(m_view, nullptr, FALSE));
+    m_view.SetImage(TwoColourImage());
+    EXPECT_TRUE(::GetUpdateRect(m_view, nullptr, FALSE));
+}
+
+}  // namespace
