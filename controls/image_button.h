@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "controls/background_brush.h"
 #include "controls/hover_click.h"
 #include "controls/image_drawing.h"
 #include "images.h"
@@ -35,8 +36,7 @@ public:
     // button owns.
     void SetBackgroundMode(int mode) {
         m_nBkMode = mode;
-        m_hBkBrush.Reset(mode == TRANSPARENT ? static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH))
-                                             : ::CreateSolidBrush(m_clrBk));
+        m_hBkBrush.Reset(MakeBackgroundBrush(mode, m_clrBk));
     }
 
     LRESULT OnCtlColorButton(UINT, WPARAM wParam, LPARAM, BOOL&) {

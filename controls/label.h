@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "colors.h"
+#include "controls/background_brush.h"
 #include "controls/control_font.h"
 #include "controls/control_text.h"
 #include "controls/static_background.h"
@@ -48,6 +49,12 @@ public:
         CHAIN_MSG_MAP(COwnerDraw<CLabel>)
         DEFAULT_REFLECTION_HANDLER()
     END_MSG_MAP()
+
+    // Transparent over the banner, or opaque on its own background colour.
+    void SetBackgroundMode(int mode) {
+        m_nBkMode = mode;
+        m_hBkBrush.Reset(MakeBackgroundBrush(mode, m_clrBk));
+    }
 
     // The text's size in the current font at the window's DPI, for the layout.
     SIZE GetTextSize() const { return TruncateSize(MeasureWindowText(this->m_hWnd)); }

@@ -24,6 +24,10 @@ wine_make_template() {
         local fonts='HKCU\Software\Wine\Fonts\Replacements'
         wine reg add "$fonts" /v "Segoe UI" /d "DejaVu Sans" /f >/dev/null 2>&1
         wine reg add "$fonts" /v "Microsoft YaHei" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+        # Without a window manager Wine would still leave room for a frame it expects one to draw,
+        # so windows would not sit where their rectangles say; let Wine place them itself.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
         wineserver -w
         local link
         for link in "$template"/drive_c/users/*/*; do

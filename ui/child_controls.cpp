@@ -29,6 +29,11 @@ void Make(Control& control, HWND parent, ControlRole role, DWORD style, StringId
     control.Create(parent, RECT{}, caption.c_str(), style, 0, UINT(ControlId(role)));
 }
 
+// The check box has a creation operation of its own, which makes it hidden.
+void Make(CCheckBox& box, HWND parent, ControlRole role, StringId text) {
+    box.Create(parent, RECT{}, LoadLocalizedString(text).c_str(), UINT(ControlId(role)));
+}
+
 // The yellow buttons take their three fills and their text colour from the string table.
 template <class Button>
 void ApplyButtonColors(Button& button) {
@@ -75,7 +80,7 @@ void CMainWindow::CreateControls() {
          IDS_INSTALL);
     ApplyButtonColors(m_installButton);
 
-    Make(m_agreeCheck, self, ControlRole::AgreeCheck, kHiddenOwnerDrawButton, IDS_AGREE);
+    Make(m_agreeCheck, self, ControlRole::AgreeCheck, IDS_AGREE);
     Check(m_agreeCheck);
 
     Make(m_licenceLink, self, ControlRole::LicenceLink, kHiddenOwnerDrawButton, IDS_LICENCE);
@@ -105,12 +110,11 @@ void CMainWindow::CreateControls() {
 
     Make(m_finishButton, self, ControlRole::FinishButton, kHiddenOwnerDrawButton, IDS_FINISH);
 
-    Make(m_shortcutCheck, self, ControlRole::ShortcutCheck, kHiddenOwnerDrawButton,
-         IDS_DESKTOP_SHORTCUT);
+    Make(m_shortcutCheck, self, ControlRole::ShortcutCheck, IDS_DESKTOP_SHORTCUT);
     Check(m_shortcutCheck);
     m_shortcutCheck.m_clrText = kLinkBlue;
 
-    Make(m_launchCheck, self, ControlRole::LaunchCheck, kHiddenOwnerDrawButton, IDS_LAUNCH_NOW);
+    Make(m_launchCheck, self, ControlRole::LaunchCheck, IDS_LAUNCH_NOW);
     Check(m_launchCheck);
     m_launchCheck.m_clrText = kLinkBlue;
 

@@ -1,4 +1,5 @@
 // The ten commands of the controls, the start of an installation and the window's end.
+#include <windows.h>
 #include <shellapi.h>
 #include <shobjidl.h>
 

@@ -42,18 +42,21 @@ void CMainWindow::LayoutControls(const RECT* rect) {
         RECT desktop;
         ::GetClientRect(::GetDesktopWindow(), &desktop);
         window = WindowRect(desktop, dpi, m_page, (m_customToggle.m_bExpanded & 1) != 0);
-        SetWindowPos(nullptr, window, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(nullptr, window, SWP_NOZORDER);
     }
 
     const ControlRects placed =
         LayoutControlRects(ClientReference(window), dpi, m_page, measured);
     for (ControlRole role : kMemberOrder) {
         ControlWindow(role).SetWindowPos(nullptr, placed[RoleIndex(role)],
-                                         SWP_NOZORDER | SWP_NOACTIVATE);
+                                         SWP_NOZORDER);
         if (role == ControlRole::ProgressBar) {
             m_progressBar.m_clrTrack = kProgressTrack;
             m_progressBar.m_clrBorder = kProgressBorder;
             m_progressBar.m_clrBar = ParseHexColor(LoadLocalizedString(IDS_PROGRESS_COLOR));
         }
     }
+    // The title and close button are drawn transparently over the banner: repaint the window as
+    // one, so that the banner (above them in z-order) is painted first and they follow.
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }

@@ -12,6 +12,9 @@
 //   driver set-text ID TEXT        sets the control's text (WM_SETTEXT)
 //   driver rect                    prints the main window's rectangle: x y w h
 //   driver control-rect ID         prints the control's rectangle on the screen: x y w h
+//   driver idle                    waits until the window's thread has handled what was sent
+//   driver zorder                  prints the ids of the controls from the top of the z-order
+//   driver redraw                  invalidates the whole window and its controls
 //   driver close                   WM_CLOSE to the main window
 //   driver alt-f4                  the system's close request (WM_SYSCOMMAND SC_CLOSE)
 //   driver dpi-changed DPI         WM_DPICHANGED with the window's rectangle scaled to DPI
@@ -97,6 +100,8 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"wait-main") {
         if (!WaitFor(number(2), [] { return FindMainWindow() != nullptr; }))
             return Fail("no main window");
+        // The window shows itself while it is still being built; wait until its loop runs.
+        SendMessageTimeoutW(FindMainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, nullptr);
         RECT r;
         GetWindowRect(FindMainWindow(), &r);
         std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
@@ -123,6 +128,20 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
         return 0;
     }
+    if (command == L"zorder") {
+        for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            std::printf("%d ", GetDlgCtrlID(child));
+        std::printf("\n");
+        return 0;
+    }
+    if (command == L"redraw")
+        return RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN)
+                   ? 0
+                   : Fail("redraw failed");
+    if (command == L"idle")
+        return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 10000, nullptr)
+                   ? 0
+                   : Fail("the window does not answer");
     if (command == L"close") return PostMessageW(main, WM_CLOSE, 0, 0) ? 0 : Fail("post failed");
     if (command == L"alt-f4")
         return PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : Fail("post failed");
