@@ -51,6 +51,7 @@ void Check(CCheckBox& box) {
 }  // namespace
 
 LRESULT CMainWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
+    m_workerTarget = m_hWnd;
     // Recomputing the frame sends WM_NCCALCSIZE, which takes the caption and border away.
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
                    SWP_NOSIZE | SWP_NOMOVE | SWP_FRAMECHANGED | SWP_SHOWWINDOW);

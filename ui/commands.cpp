@@ -37,7 +37,6 @@ std::wstring PickFolder(HWND owner) {
 
 void CMainWindow::StartInstall(const std::wstring& folder, int page) {
     m_extractor.SetDelegate(this);
-    m_workerTarget = m_hWnd;
     // Without a thread the failure has been reported and its page shown already.
     if (m_extractor.Start(folder) == StartResult::ThreadNotCreated) return;
     ShowPage(page);

@@ -131,5 +131,7 @@ public:
 
 private:
     void CreateControls();
-    HWND m_workerTarget = nullptr;  // the window the worker's reports go to, fixed before it starts
+    // The window the worker's reports go to; fixed at creation, before any worker exists, and never
+    // cleared, so a report after the window is gone fails at once.
+    HWND m_workerTarget = nullptr;
 };

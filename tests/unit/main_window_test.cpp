@@ -1,0 +1,237 @@
+// The installer window in process: pages, frame, commands, DPI changes and worker reports.
+#include "ui/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "res/dpi.h"
+#include "support/gdiplus_test.h"
+#include "support/message_pump.h"
+#include "support/run_environment.h"
+#include "ui/layout.h"
+#include "ui/pages.h"
+
+namespace {
+
+using testing_support::ExpectedDpi;
+
+class MainWindow : public testing_support::GdiplusTest {
+protected:
+    void SetUp() override {
+        GdiplusTest::SetUp();
+        m_window = std::make_unique<CMainWindow>();
+        const HWND desktop = ::GetDesktopWindow();
+        RECT screen;
+        ::GetClientRect(desktop, &screen);
+        const RECT rect = WindowRect(screen, int(GetWindowDpi(desktop)), 0, false);
+        ASSERT_NE(m_window->Create(nullptr, rect, L"", WS_OVERLAPPED | WS_VISIBLE | WS_CLIPCHILDREN,
+                                   0, 0),
+                  nullptr);
+        PumpMessages();
+    }
+    void TearDown() override {
+        if (m_window && m_window->m_hWnd) m_window->DestroyWindow();
+        PumpMessages();
+        m_window.reset();
+    }
+    HWND Window() const { return m_window->m_hWnd; }
+    int Units(int units) const { return MulDiv(units, int(ExpectedDpi()), 96); }
+    RECT WindowRectNow() const {
+        RECT r;
+        ::GetWindowRect(Window(), &r);
+        return r;
+    }
+
+    std::unique_ptr<CMainWindow> m_window;
+};
+
+// Which switched controls each page shows, as the page table of the design states it.
+const std::map<int, std::vector<ControlRole>>& ShownControls() {
+    using R = ControlRole;
+    static const std::vector<R> installing = {R::Banner, R::StatusLabel, R::ProgressBar};
+    static const std::map<int, std::vector<R>> shown = {
+        {1, {R::Banner, R::InstallButton, R::AgreeCheck, R::LicenceLink, R::CustomToggle,
+             R::LocationLabel, R::BrowseButton}},
+        {2, installing},
+        {3, installing},
+        {4, installing},
+        {5, {R::ResultImage, R::ResultTitle, R::ResultText, R::ShortcutCheck, R::LaunchCheck,
+             R::FinishButton}},
+        {6, {R::ResultImage, R::ResultTitle, R::ResultText, R::ContactButton}},
+        {7, installing},
+    };
+    return shown;
+}
+
+TEST_F(MainWindow, OpensOnTheWelcomePageWithEveryControlMade) {
+    EXPECT_EQ(m_window->m_page, PageWelcome);
+    EXPECT_FALSE(m_window->m_installed);
+    for (ControlRole role : kMemberOrder)
+        EXPECT_TRUE(::IsWindow(m_window->ControlWindow(role))) << int(role);
+    EXPECT_EQ(m_window->m_agreeCheck.m_bChecked & 1, 1);
+    EXPECT_EQ(m_window->m_shortcutCheck.m_bChecked & 1, 1);
+    EXPECT_EQ(m_window->m_launchCheck.m_bChecked & 1, 1);
+    EXPECT_EQ(m_window->m_pathEdit.GetWindowText(), L"C:\\Program Files\\Marlin\\MarlinDataRecoveryiOS");
+}
+
+TEST_F(MainWindow, EveryPageShowsItsControlsAndBackgroundMode) {
+    for (int page = 1; page <= 7; ++page) {
+        // Result pages end the flow, so each page gets a window of its own.
+        TearDown();
+        SetUp();
+        m_window->ShowPage(page);
+        PumpMessages();
+        ASSERT_EQ(m_window->m_page, page);
+        const auto& shown = ShownControls().at(page);
+        for (ControlRole role : kMemberOrder) {
+            bool expected = std::find(shown.begin(), shown.end(), role) != shown.end();
+            if (role == ControlRole::Title || role == ControlRole::CloseButton ||
+                role == ControlRole::PathEdit)
+                expected = true;  // never switched
+            EXPECT_EQ(::IsWindowVisible(m_window->ControlWindow(role)) != FALSE, expected)
+                << "page " << page << " control " << int(role);
+        }
+        const int mode = (page == 5 || page == 6) ? OPAQUE : TRANSPARENT;
+        EXPECT_EQ(m_window->m_title.m_nBkMode, mode) << page;
+        EXPECT_EQ(m_window->m_closeButton.m_nBkMode, mode) << page;
+    }
+}
+
+TEST_F(MainWindow, RepeatedPageOnlyLaysOutAgain) {
+    const RECT centred = WindowRectNow();
+    ::SetWindowPos(Window(), nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    m_window->m_page = PageWelcome;
+    m_window->ShowPage(PageWelcome);
+    EXPECT_EQ(m_window->m_page, PageWelcome);
+    const RECT after = WindowRectNow();
+    EXPECT_EQ(after.left, centred.left);
+    EXPECT_EQ(after.top, centred.top);
+}
+
+TEST_F(MainWindow, CustomToggleGrowsAndShrinksTheWindow) {
+    const RECT before = WindowRectNow();
+    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_CUSTOM_INSTALL, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(m_window->m_customToggle.m_hWnd));
+    const RECT grown = WindowRectNow();
+    EXPECT_EQ(grown.bottom - grown.top, before.bottom - before.top + Units(46));
+    EXPECT_EQ(grown.top, before.top);
+    EXPECT_EQ(m_window->m_customToggle.m_bExpanded & 1, 1);
+    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_CUSTOM_INSTALL, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(m_window->m_customToggle.m_hWnd));
+    const RECT shrunk = WindowRectNow();
+    EXPECT_EQ(shrunk.bottom - shrunk.top, before.bottom - before.top);
+    EXPECT_EQ(m_window->m_customToggle.m_bExpanded & 1, 0);
+}
+
+TEST_F(MainWindow, DragBandIsRowsOneToNinetyNine) {
+    POINT origin{0, 0};
+    ::ClientToScreen(Window(), &origin);
+    struct Case {
+        int row;
+        LRESULT code;
+    };
+    for (auto c : {Case{0, HTCLIENT}, Case{1, HTCAPTION}, Case{99, HTCAPTION}, Case{100, HTCLIENT}}) {
+        const LPARAM point = MAKELPARAM(origin.x + 300, origin.y + c.row);
+        EXPECT_EQ(::SendMessageW(Window(), WM_NCHITTEST, 0, point), c.code) << "row " << c.row;
+    }
+}
+
+TEST_F(MainWindow, NonClientSizeKeepsAllButTheLastRow) {
+    RECT rect{10, 20, 610, 384};
+    EXPECT_EQ(::SendMessageW(Window(), WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&rect)), 0);
+    EXPECT_EQ(rect.bottom, 384);
+    EXPECT_EQ(rect.top, 20);
+    NCCALCSIZE_PARAMS params{};
+    params.rgrc[0] = RECT{10, 20, 610, 384};
+    EXPECT_EQ(::SendMessageW(Window(), WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&params)), 0);
+    EXPECT_EQ(params.rgrc[0].bottom, 383);
+    EXPECT_EQ(params.rgrc[0].left, 10);
+}
+
+// Records the reflected commands that reach a control, then passes everything on.
+WNDPROC g_original = nullptr;
+int g_reflectedCommands = 0;
+LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == OCM_COMMAND) ++g_reflectedCommands;
+    return ::CallWindowProcW(g_original, hwnd, msg, wParam, lParam);
+}
+
+TEST_F(MainWindow, CommandsAreHandledNotReflectedWhileOtherNotificationsAre) {
+    struct Case {
+        CWindow* control;
+        WORD id;
+        int reflected;
+    };
+    const Case cases[] = {
+        {&m_window->m_agreeCheck, IDC_AGREE, 0},
+        {&m_window->m_contactButton, IDC_CONTACT, 0},
+        {&m_window->m_pathEdit, WORD(ControlId(ControlRole::PathEdit)), 1},
+    };
+    for (const auto& c : cases) {
+        g_reflectedCommands = 0;
+        g_original = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+            c.control->m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingProc)));
+        ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(c.id, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(c.control->m_hWnd));
+        ::SetWindowLongPtrW(c.control->m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_original));
+        EXPECT_EQ(g_reflectedCommands, c.reflected) << c.id;
+    }
+    // The agreement command flipped the box once.
+    EXPECT_EQ(m_window->m_agreeCheck.m_bChecked & 1, 0);
+}
+
+TEST_F(MainWindow, DpiChangeTakesTheSuggestedRectangleAndRemakesTheFonts) {
+    const HFONT smallBefore = m_window->m_smallFont.Get();
+    const HFONT largeBefore = m_window->m_largeFont.Get();
+    RECT suggested{100, 50, 100 + 900, 50 + 546};
+    EXPECT_EQ(::SendMessageW(Window(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                             reinterpret_cast<LPARAM>(&suggested)),
+              0);
+    const RECT now = WindowRectNow();
+    EXPECT_EQ(now.left, 100);
+    EXPECT_EQ(now.top, 50);
+    EXPECT_EQ(now.right, 1000);
+    EXPECT_EQ(now.bottom, 596);
+    EXPECT_NE(m_window->m_smallFont.Get(), smallBefore);
+    EXPECT_NE(m_window->m_largeFont.Get(), largeBefore);
+    EXPECT_EQ(m_window->m_title.GetFont(), m_window->m_smallFont.Get());
+    EXPECT_EQ(m_window->m_resultTitle.GetFont(), m_window->m_largeFont.Get());
+    // The close button keeps its distance from the new right edge.
+    RECT close;
+    ::GetWindowRect(m_window->m_closeButton, &close);
+    EXPECT_EQ(now.right - close.right, Units(8));
+}
+
+TEST_F(MainWindow, FailureReportedWhilePageTwoIsShownStillEndsOnTheFailurePage) {
+    // The test program carries no payload, so the worker fails at once, racing the Install
+    // command's own switch to page 2.
+    m_window->StartInstall(L"C:\\never-written", PageInstalling);
+    for (int i = 0; i < 200 && m_window->m_page != PageFailed; ++i) {
+        PumpMessages();
+        ::Sleep(10);
+    }
+    EXPECT_EQ(m_window->m_page, PageFailed);
+    EXPECT_FALSE(m_window->m_installed);
+    EXPECT_TRUE(::IsWindowVisible(m_window->m_contactButton));
+    EXPECT_FALSE(::IsWindowVisible(m_window->m_statusLabel));
+}
+
+TEST_F(MainWindow, ReportAfterTheWindowIsGoneFailsAtOnce) {
+    m_window->DestroyWindow();
+    PumpMessages();
+    CExtractor extractor;
+    const auto start = std::chrono::steady_clock::now();
+    std::thread worker([&] {
+        m_window->OnExtractBegin(extractor, 1, 1);
+        m_window->OnExtractFailed(extractor);
+    });
+    worker.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_FALSE(m_window->m_installed);
+}
+
+}  // namespace
