@@ -45,10 +45,22 @@ public:
     CBrush m_hBkBrush{static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH))};
 
     BEGIN_MSG_MAP(CLabel)
+        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
         CHAIN_MSG_MAP(CStaticBackground<CLabel>)
         CHAIN_MSG_MAP(COwnerDraw<CLabel>)
         DEFAULT_REFLECTION_HANDLER()
     END_MSG_MAP()
+
+    // The system static draws a simple label's text cell by cell and erases nothing, so the rest
+    // of an opaque label would keep whatever was on the screen: fill it with the label's brush.
+    LRESULT OnEraseBackground(UINT, WPARAM wParam, LPARAM, BOOL&) {
+        if (m_nBkMode != TRANSPARENT && wParam) {
+            RECT client{};
+            ::GetClientRect(this->m_hWnd, &client);
+            ::FillRect(reinterpret_cast<HDC>(wParam), &client, m_hBkBrush.Get());
+        }
+        return TRUE;
+    }
 
     // Transparent over the banner, or opaque on its own background colour.
     void SetBackgroundMode(int mode) {

@@ -110,6 +110,23 @@ TEST_F(LabelWindow, OpaqueLabelPaintsItsBackgroundAndTextInItsColour) {
         << "glyph interiors carry the exact text colour";
 }
 
+TEST_F(LabelWindow, SimpleLabelErasesItsWholeAreaWithItsBrushUnlessTransparent) {
+    Create(L"W", WS_CHILD | SS_SIMPLE);
+    m_label.SetBackgroundMode(OPAQUE);
+    CPixelCanvas canvas(kLabelWidth, kLabelHeight);
+    canvas.Fill(kCanvas);
+    ::SendMessageW(m_label, WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.Dc()), 0);
+    ::GdiFlush();
+    EXPECT_EQ(canvas.Count(RECT{0, 0, kLabelWidth, kLabelHeight}, kCanvas), 0);
+    EXPECT_EQ(canvas.At(kLabelWidth - 1, kLabelHeight / 2), kLabelBk);
+
+    m_label.SetBackgroundMode(TRANSPARENT);
+    canvas.Fill(kCanvas);
+    ::SendMessageW(m_label, WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.Dc()), 0);
+    ::GdiFlush();
+    EXPECT_EQ(canvas.Count(RECT{0, 0, kLabelWidth, kLabelHeight}, kLabelBk), 0);
+}
+
 TEST_F(LabelWindow, TransparentLabelLeavesWhatWasUnderneath) {
     Create(L"WWW");
     m_label.m_nBkMode = TRANSPARENT;
