@@ -6,6 +6,15 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Linux desktop entries, no Mono or Gecko download prompts.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 
+# Re-runs the calling script on an X display of its own, so that no other test's windows, pointer
+# or focus reach its windows. Call as: wine_own_display "$0" "$@". Returns when already on one.
+wine_own_display() {
+    [ -n "${WINE_OWN_DISPLAY:-}" ] && return 0
+    export WINE_OWN_DISPLAY=1
+    # Parallel runs start their search for a free display at different numbers.
+    exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1920x1080x24" "$@"
+}
+
 # Makes the template prefix at $1 once: fonts mapped, user folders made real so nothing lands in $HOME.
 wine_make_template() {
     local template=$1

@@ -11,9 +11,7 @@ while [ $# -gt 0 ] && [ "$1" != "--" ]; do args+=("$1"); shift; done
 expected=("$@")
 # shellcheck source=../../scripts/wine-lib.sh
 . "$root/scripts/wine-lib.sh"
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$root" "$program" "${args[@]}" -- "${expected[@]}"
-fi
+wine_own_display "$0" "$root" "$program" "${args[@]}" -- "${expected[@]}"
 wine_sandbox_open "${WINE_TEMPLATE:-$root/build/wine-template}"
 export LC_ALL=${WINE_LANG:-en_US.UTF-8} LANG=${WINE_LANG:-en_US.UTF-8}
 drive=$WINE_SANDBOX/drive-q

@@ -10,10 +10,7 @@ root=$(cd "$here/../.." && pwd)
 scenario=$1
 
 # A display of its own: screenshots must show this test's window alone.
-if [ -z "${WHOLE_OWN_DISPLAY:-}" ]; then
-    export WHOLE_OWN_DISPLAY=1
-    exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$@"
-fi
+wine_own_display "$0" "$@"
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
