@@ -119,6 +119,8 @@ wait_for_file() {  # path seconds
     return 1
 }
 
+start_menu_folder() { echo "$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Marlin Data Recovery"; }
+
 installed_dir() { echo "$drive_c/$1"; }
 
 desktop_link() {
@@ -151,6 +153,7 @@ scenario_command_line_install() {
     local dir="$drive_c/Program Files/Whole Test"
     check "[ -f '$dir/vivevadiz.exe' ] && [ -f '$dir/data/d40/f60.txt' ]" "the payload is installed"
     check "uninstall_key | grep -q 'UninstallString.*\"C:.*uninstall.exe\"'" "the Uninstall entry is written"
+    check "[ -f \"$(start_menu_folder)/Marlin Data Recovery (iOS).lnk\" ]" "the Start-menu shortcut is made"
     drive click $CLOSE
     drive wait-gone 10000 || fail "the close button closes the success page"
     wait_setup
@@ -191,6 +194,7 @@ scenario_cancel_while_installing() {
     check "[ $written -gt 0 ]" "files written before the cancel stay ($written)"
     check "[ ! -e '$drive_c/cancelled/vivevadiz.exe' ]" "the installation stopped before its last entry"
     check "! has_uninstall_key" "no Uninstall entry after a cancel"
+    check "[ ! -e \"$(start_menu_folder)\" ]" "no Start-menu entry after a cancel"
 }
 
 scenario_failure_page() {
@@ -206,6 +210,7 @@ scenario_failure_page() {
     wait_setup
     check "[ ! -e \"$(desktop_link en)\" ]" "closing the failure page makes no shortcut"
     check "! has_uninstall_key" "no Uninstall entry after a failure"
+    check "[ ! -e \"$(start_menu_folder)\" ]" "no Start-menu entry after a failure"
 }
 
 # Every page in one language at one DPI, saved as screenshots, with a few pixels checked.
