@@ -46,6 +46,7 @@ public:
 
     BEGIN_MSG_MAP(CLabel)
         MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
+        MESSAGE_HANDLER(WM_SETTEXT, OnSetText)
         CHAIN_MSG_MAP(CStaticBackground<CLabel>)
         CHAIN_MSG_MAP(COwnerDraw<CLabel>)
         DEFAULT_REFLECTION_HANDLER()
@@ -60,6 +61,14 @@ public:
             ::FillRect(reinterpret_cast<HDC>(wParam), &client, m_hBkBrush.Get());
         }
         return TRUE;
+    }
+
+    // The system static paints a new simple text over the old one without erasing, so a shorter
+    // text would keep the tail of the longer one: repaint the whole label instead.
+    LRESULT OnSetText(UINT msg, WPARAM wParam, LPARAM lParam, BOOL&) {
+        const LRESULT result = DefWindowProc(msg, wParam, lParam);
+        Invalidate(TRUE);
+        return result;
     }
 
     // Transparent over the banner, or opaque on its own background colour.

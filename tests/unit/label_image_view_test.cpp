@@ -127,6 +127,22 @@ TEST_F(LabelWindow, SimpleLabelErasesItsWholeAreaWithItsBrushUnlessTransparent) 
     EXPECT_EQ(canvas.Count(RECT{0, 0, kLabelWidth, kLabelHeight}, kLabelBk), 0);
 }
 
+TEST_F(LabelWindow, ShorterSimpleTextLeavesNothingOfTheLongerOne) {
+    Create(L"WWWWWWWWWW", WS_CHILD | WS_VISIBLE | SS_SIMPLE);
+    m_label.m_clrBk = RGB(255, 255, 255);
+    m_label.SetBackgroundMode(OPAQUE);
+    ::UpdateWindow(m_label);
+    m_label.SetWindowText(L"W");
+    ::UpdateWindow(m_label);
+    // What is on screen right of the one letter: nothing but the background.
+    CWindowDC dc(m_label, CWindowDC::ClientArea);
+    int dark = 0;
+    for (int x = kLabelWidth / 2; x < kLabelWidth; ++x)
+        for (int y = 0; y < kLabelHeight; ++y)
+            if (::GetPixel(dc, x, y) != RGB(255, 255, 255)) ++dark;
+    EXPECT_EQ(dark, 0);
+}
+
 TEST_F(LabelWindow, TransparentLabelLeavesWhatWasUnderneath) {
     Create(L"WWW");
     m_label.m_nBkMode = TRANSPARENT;
