@@ -1,7 +1,5 @@
 #include "fonts.h"
 
-#include <utility>
-
 #include "dpi.h"
 
 const wchar_t* ChooseFontFace(LANGID systemLanguage) {
@@ -12,19 +10,6 @@ const wchar_t* ChooseFontFace(LANGID systemLanguage) {
 
 int FontHeight(int units, UINT dpi) {
     return -UnitsToPixels(units, dpi);
-}
-
-FontHandle& FontHandle::operator=(FontHandle&& other) noexcept {
-    FontHandle old(std::exchange(m_hFont, other.Release()));
-    return *this;
-}
-
-FontHandle::~FontHandle() {
-    if (m_hFont) DeleteObject(m_hFont);
-}
-
-HFONT FontHandle::Release() {
-    return std::exchange(m_hFont, nullptr);
 }
 
 FontHandle CreateUiFont(const wchar_t* face, int units, UINT dpi) {

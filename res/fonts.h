@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "windowing/gdi_handles.h"
+
 constexpr int kSmallFontUnits = 12;
 constexpr int kLargeFontUnits = 20;
 
@@ -12,24 +14,8 @@ const wchar_t* ChooseFontFace(LANGID systemLanguage);
 // Negative so that the font is selected by character height rather than cell height.
 int FontHeight(int units, UINT dpi);
 
-// Owns one GDI font; deletes it when replaced or destroyed.
-class FontHandle {
-public:
-    FontHandle() = default;
-    explicit FontHandle(HFONT font) : m_hFont(font) {}
-    FontHandle(FontHandle&& other) noexcept : m_hFont(other.Release()) {}
-    FontHandle& operator=(FontHandle&& other) noexcept;
-    FontHandle(const FontHandle&) = delete;
-    FontHandle& operator=(const FontHandle&) = delete;
-    ~FontHandle();
-
-    HFONT Get() const { return m_hFont; }
-    HFONT Release();
-    explicit operator bool() const { return m_hFont != nullptr; }
-
-private:
-    HFONT m_hFont = nullptr;
-};
+// Owns one GDI font, like every other GDI object: deleted when replaced or destroyed.
+using FontHandle = CFont;
 
 // A font of `units` character height at `dpi`; empty when the system refuses it.
 FontHandle CreateUiFont(const wchar_t* face, int units, UINT dpi);

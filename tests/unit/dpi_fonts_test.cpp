@@ -154,7 +154,7 @@ TEST(UiFonts, FontHandleDeletesTheFontItOwns) {
     moved = CreateUiFont(L"Segoe UI", kLargeFontUnits, 96);
     EXPECT_EQ(GetObjectType(raw), 0u) << "the replaced font is deleted";
     const HFONT second = moved.Get();
-    { FontHandle scoped(moved.Release()); }
+    { FontHandle scoped(moved.Detach()); }
     EXPECT_FALSE(moved);
     EXPECT_EQ(GetObjectType(second), 0u) << "the font goes with its last owner";
 }
