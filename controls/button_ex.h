@@ -87,11 +87,6 @@ public:
     }
 
 private:
-    Gdiplus::ARGB BackgroundColor(bool pressed) const {
-        if (pressed) return m_clrPressed;
-        return m_bHover ? m_clrHover : m_clrNormal;
-    }
-
     void Draw(HDC itemDC, Gdiplus::GpGraphics* graphics, const RECT& client, bool pressed) {
         using namespace Gdiplus::DllExports;
         const int w = client.right - client.left;
@@ -100,7 +95,7 @@ private:
         GdipSetTextRenderingHint(graphics, Gdiplus::TextRenderingHintAntiAlias);
 
         CGpSolidBrush background;
-        GdipCreateSolidFill(BackgroundColor(pressed), background.Out());
+        GdipCreateSolidFill(this->StateFill(pressed), background.Out());
         GdipFillRectangleI(graphics, background, client.left, client.top, w, h);
 
         if (m_nBorderWidth > 0) {

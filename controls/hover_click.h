@@ -5,12 +5,21 @@
 
 #include <windows.h>
 #include <windowsx.h>
+#include <objidl.h>
+#include <gdiplus.h>
 
 #include "windowing/message_map.h"
 
 template <class T>
 class CHoverClick {
 public:
+    // The fill of a flat button: pressed wins over the pointer being over it.
+    Gdiplus::ARGB StateFill(bool pressed) const {
+        const T* self = static_cast<const T*>(this);
+        if (pressed) return self->m_clrPressed;
+        return self->m_bHover ? self->m_clrHover : self->m_clrNormal;
+    }
+
     BEGIN_MSG_MAP(CHoverClick<T>)
         MESSAGE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
         MESSAGE_HANDLER(WM_MOUSELEAVE, OnMouseLeave)

@@ -43,11 +43,6 @@ public:
     }
 
 private:
-    Gdiplus::ARGB FillColor(bool pressed) const {
-        if (pressed) return m_clrPressed;
-        return m_bHover ? m_clrHover : m_clrNormal;
-    }
-
     void Draw(HDC itemDC, Gdiplus::GpGraphics* graphics, const RECT& client, bool pressed) {
         using namespace Gdiplus::DllExports;
         const int w = client.right - client.left;
@@ -57,7 +52,7 @@ private:
 
         const GpPathPtr path = BuildRoundRectPath(client.left, client.top, w, h, h);
         CGpSolidBrush fill;
-        GdipCreateSolidFill(FillColor(pressed), fill.Out());
+        GdipCreateSolidFill(this->StateFill(pressed), fill.Out());
         if (path) GdipFillPath(graphics, fill, path.get());
 
         const CGpFont font = CreateControlFont(m_hWnd, itemDC);
