@@ -1,4 +1,29 @@
-// Placeholder uninstaller of the demo product: it removes nothing yet and says so by its exit code.
+// The demo product's uninstaller: removes what the installer placed and registered. See
+// product/uninstall for its parts and README.md for its exit codes.
 #include <windows.h>
+#include <stdlib.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 1; }
+#include <string>
+#include <vector>
+
+#include "uninstall_command.h"
+#include "uninstaller.h"
+
+namespace {
+
+std::wstring ThisProgram() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    std::vector<std::wstring> args(size_t(__argc > 1 ? __argc - 1 : 0));
+    for (int i = 1; i < __argc; ++i) args[size_t(i - 1)] = __wargv[i];
+    return RunUninstaller(ParseUninstallCommand(args), ThisProgram());
+}

@@ -1,37 +1,80 @@
-// The demo product: a small window that shows it is installed and where it runs from.
+// The demo product: a small window that shows that the product is installed, with its name and
+// version from the installer's own string table, and the folder it runs from.
 #include <windows.h>
 
 #include <string>
 
+#include "product_string_ids.h"
+#include "strings.h"
+
 namespace {
 
-const wchar_t kProductName[] = L"Marlin Data Recovery (iOS)";
-const wchar_t kVersion[] = L"2.0.0";
 constexpr int kCloseId = 1;
+constexpr int kWidth = 480, kHeight = 200;
+
+std::wstring Text(unsigned id) {
+    return LoadLocalizedString(StringId(id));
+}
 
 std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, n);
-    return folder.substr(0, folder.find_last_of(L'\\') + 1);
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length;
+    while ((length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()))) >= path.size())
+        path.resize(path.size() * 2);
+    path.resize(length);
+    return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+int Scaled(HWND hwnd, int value) {
+    return MulDiv(value, int(GetDpiForWindow(hwnd)), 96);
+}
+
+HFONT MessageFont(HWND hwnd) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
+                               GetDpiForWindow(hwnd));
+    return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+void CreateContents(HWND hwnd, HFONT font) {
+    const std::wstring text = LoadLocalizedString(IDS_SHORTCUT_NAME) + L"\r\n" +
+                              Text(IDS_VERSION_LABEL) + L" " +
+                              LoadLocalizedString(IDS_DISPLAY_VERSION) + L"\r\n\r\n" +
+                              Text(IDS_FOLDER_LABEL) + L"\r\n" + ProgramFolder();
+    const int margin = Scaled(hwnd, 16);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    const int buttonW = Scaled(hwnd, 88), buttonH = Scaled(hwnd, 28);
+    HWND label =
+        CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_NOPREFIX, margin,
+                        margin, client.right - 2 * margin, client.bottom - 3 * margin - buttonH,
+                        hwnd, nullptr, nullptr, nullptr);
+    HWND button =
+        CreateWindowExW(0, L"BUTTON", Text(IDS_CLOSE).c_str(),
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                        client.right - margin - buttonW, client.bottom - margin - buttonH, buttonW,
+                        buttonH, hwnd, HMENU(INT_PTR(kCloseId)), nullptr, nullptr);
+    for (HWND child : {label, button}) SendMessageW(child, WM_SETFONT, WPARAM(font), FALSE);
+    SetFocus(button);
 }
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    static HFONT font = nullptr;
     switch (message) {
-        case WM_CREATE: {
-            const std::wstring text = std::wstring(kProductName) + L"  " + kVersion +
-                                      L"\r\nInstalled and running from:\r\n" + ProgramFolder();
-            CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE, 16, 16, 440, 80,
-                            hwnd, nullptr, nullptr, nullptr);
-            CreateWindowExW(0, L"BUTTON", L"Close", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 376,
-                            104, 80, 28, hwnd, HMENU(INT_PTR(kCloseId)), nullptr, nullptr);
+        case WM_CREATE:
+            font = MessageFont(hwnd);
+            CreateContents(hwnd, font);
             return 0;
-        }
         case WM_COMMAND:
-            if (LOWORD(wParam) == kCloseId) DestroyWindow(hwnd);
+            if (LOWORD(wParam) == kCloseId || LOWORD(wParam) == IDCANCEL) DestroyWindow(hwnd);
             return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
+            return 0;
+        case WM_NCDESTROY:
+            DeleteObject(font);
+            font = nullptr;
             return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -40,17 +83,23 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+    SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     WNDCLASSW wc{};
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     wc.hbrBackground = HBRUSH(COLOR_BTNFACE + 1);
     wc.lpszClassName = L"VivevaDizDemo";
     RegisterClassW(&wc);
-    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, kProductName,
-                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                CW_USEDEFAULT, CW_USEDEFAULT, 488, 184, nullptr, nullptr, instance,
-                                nullptr);
+
+    const UINT dpi = GetDpiForSystem();
+    RECT frame{0, 0, MulDiv(kWidth, int(dpi), 96), MulDiv(kHeight, int(dpi), 96)};
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    AdjustWindowRectExForDpi(&frame, style, FALSE, 0, dpi);
+    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, LoadLocalizedString(IDS_SHORTCUT_NAME).c_str(),
+                                style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                                frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
     if (!hwnd) return 1;
     ShowWindow(hwnd, show);
     MSG msg;

@@ -19,6 +19,9 @@
 //   driver alt-f4                  the system's close request (WM_SYSCOMMAND SC_CLOSE)
 //   driver dpi-changed DPI         WM_DPICHANGED with the window's rectangle scaled to DPI
 //   driver post MSG WPARAM LPARAM  posts any message to the main window
+//   driver wait-window-of EXE MS   wait until a process named EXE shows a top-level window;
+//                                  prints its title
+//   driver count-processes EXE     prints how many processes named EXE run
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -28,35 +31,43 @@
 
 namespace {
 
-bool IsSetupProcess(DWORD pid) {
+// Processes named `exeName` (any pid when `pid` is 0).
+int CountProcesses(const wchar_t* exeName, DWORD pid = 0) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    bool found = false;
+    int found = 0;
     for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry))
-        if (entry.th32ProcessID == pid && _wcsicmp(entry.szExeFile, L"setup.exe") == 0)
-            found = true;
+        if ((pid == 0 || entry.th32ProcessID == pid) && _wcsicmp(entry.szExeFile, exeName) == 0)
+            ++found;
     CloseHandle(snapshot);
     return found;
 }
 
-HWND FindMainWindow() {
+HWND FindTopWindowOf(const wchar_t* exeName) {
     struct Search {
+        const wchar_t* exeName;
         HWND found = nullptr;
-    } search;
+    } search{exeName};
     EnumWindows(
         [](HWND hwnd, LPARAM lParam) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(lParam);
             DWORD pid = 0;
             GetWindowThreadProcessId(hwnd, &pid);
-            if (IsWindowVisible(hwnd) && GetParent(hwnd) == nullptr && IsSetupProcess(pid)) {
-                reinterpret_cast<Search*>(lParam)->found = hwnd;
+            if (IsWindowVisible(hwnd) && GetParent(hwnd) == nullptr &&
+                CountProcesses(search->exeName, pid) > 0) {
+                search->found = hwnd;
                 return FALSE;
             }
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+HWND FindMainWindow() {
+    return FindTopWindowOf(L"setup.exe");
 }
 
 HWND Control(int id) {
@@ -115,6 +126,17 @@ int wmain(int argc, wchar_t** argv) {
         return WaitFor(number(3), [&] { return IsWindowVisible(Control(number(2))) != FALSE; })
                    ? 0
                    : Fail("the control did not become visible");
+    if (command == L"wait-window-of") {
+        const std::wstring exeName = arg(2);
+        if (!WaitFor(number(3), [&] { return FindTopWindowOf(exeName.c_str()) != nullptr; }))
+            return Fail("no window of that program");
+        PrintUtf8(Text(FindTopWindowOf(exeName.c_str())));
+        return 0;
+    }
+    if (command == L"count-processes") {
+        std::printf("%d\n", CountProcesses(arg(2).c_str()));
+        return 0;
+    }
     if (command == L"wait-text")
         return WaitFor(number(4), [&] { return Text(Control(number(2))) == arg(3); })
                    ? 0
@@ -153,8 +175,10 @@ int wmain(int argc, wchar_t** argv) {
         RECT r;
         GetWindowRect(main, &r);
         const int dpi = number(2);
-        RECT suggested = {r.left, r.top, r.left + MulDiv(600, dpi, 96), r.top + MulDiv(364, dpi, 96)};
-        SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        RECT suggested = {r.left, r.top, r.left + MulDiv(600, dpi, 96),
+                          r.top + MulDiv(364, dpi, 96)};
+        SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
         return 0;
     }
 
@@ -177,8 +201,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"set-text") {
         const std::wstring text = arg(3);
-        return SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) ? 0
-                                                                                          : Fail("set failed");
+        return SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()))
+                   ? 0
+                   : Fail("set failed");
     }
     return Fail("unknown command");
 }

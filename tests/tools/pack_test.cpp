@@ -99,7 +99,8 @@ TEST(Pack, RoundTripThroughTheInstallersReader) {
         EXPECT_EQ(bytes[at + 1], 0x9C);
         ASSERT_EQ(decoder.ReadData(source), archive::EntryError::None);
         at += size_t(decoder.CompressedSize());
-        const std::string data(reinterpret_cast<const char*>(decoder.Data()), size_t(decoder.Size()));
+        const std::string data(reinterpret_cast<const char*>(decoder.Data()),
+                               size_t(decoder.Size()));
         ASSERT_TRUE(files.count(name));
         EXPECT_EQ(data, files.at(name));
         names.push_back(name);
@@ -117,6 +118,83 @@ TEST(Pack, RoundTripThroughTheInstallersReader) {
     EXPECT_NE(listing.str().find("中文\\子目录\\数据.txt"), std::string::npos);
     EXPECT_NE(listing.str().find("7 entries"), std::string::npos);
     EXPECT_EQ(listing.str().find("warning"), std::string::npos);
+}
+
+// Reads every entry of an archive in order: name and decoded bytes.
+std::vector<std::pair<std::u16string, std::string>> ReadEntries(const fs::path& path) {
+    const Bytes bytes = ReadFile(path);
+    MemorySource source(bytes);
+    archive::Header header;
+    std::vector<std::pair<std::u16string, std::string>> entries;
+    if (!archive::ReadHeader(source, header)) return entries;
+    archive::EntryDecoder decoder;
+    for (int32_t i = 0; i < header.entryCount; ++i) {
+        std::u16string name;
+        if (archive::ReadName(source, name) != archive::EntryError::None ||
+            decoder.ReadData(source) != archive::EntryError::None)
+            break;
+        entries.emplace_back(name, std::string(reinterpret_cast<const char*>(decoder.Data()),
+                                               size_t(decoder.Size())));
+    }
+    return entries;
+}
+
+TEST(Pack, ManifestListsEveryEntryIncludingItselfAndKeepsTheMainProgramLast) {
+    TempFolder in, out;
+    in.Write("vivevadiz.exe", "MZ main");
+    in.Write("uninstall.exe", "MZ uninstaller");
+    in.Write("dict/pos_dict/prob_start.utf8", "B -0.26\n");
+    in.Write("translations/zh_CN.lang", "汉字");
+    in.Write("中文.txt", "x");
+    std::vector<pack::SourceFile> collected;
+    ASSERT_FALSE(pack::CollectFiles(in.path(), "vivevadiz.exe", collected, "uninstall.lst"));
+    ASSERT_FALSE(pack::WriteArchive(collected, out.path() / "p.dat", {}));
+
+    const auto entries = ReadEntries(out.path() / "p.dat");
+    ASSERT_EQ(entries.size(), 6u);
+    EXPECT_EQ(entries.back().first, u"vivevadiz.exe");
+    const std::string expected =
+        "dict\\pos_dict\\prob_start.utf8\r\ntranslations\\zh_CN.lang\r\nuninstall.exe\r\n"
+        "uninstall.lst\r\n中文.txt\r\nvivevadiz.exe\r\n";
+    std::string list;
+    for (const auto& [name, data] : entries) {
+        if (name == u"uninstall.lst") list = data;
+    }
+    EXPECT_EQ(list, expected);
+    EXPECT_EQ(entries[3].first, u"uninstall.lst") << "sorted in with the files";
+
+    // The header's total counts the list, so progress ends at exactly 100%.
+    std::ostringstream listing;
+    ASSERT_FALSE(pack::ListArchive(out.path() / "p.dat", listing));
+    EXPECT_EQ(listing.str().find("warning"), std::string::npos) << listing.str();
+}
+
+TEST(Pack, RefusesAManifestNameThatCannotBeAnEntryOfItsOwn) {
+    struct Case {
+        const char* manifest;
+        const char* last;
+        const char* messagePart;
+    };
+    const std::vector<Case> cases = {
+        {"data.txt", "", "already has that name"},
+        {"DATA.TXT", "", "already has that name"},
+        {"sub/list.txt", "", "at the top"},
+        {"sub\\list.txt", "", "at the top"},
+        {"list.txt.", "", "ends with a dot"},
+        {"nul.lst", "", "reserved"},
+        {"bad\xff.lst", "", "UTF-8"},
+        {"main.exe", "main.exe", "same entry"},
+    };
+    for (const auto& c : cases) {
+        TempFolder t;
+        t.Write("data.txt", "x");
+        t.Write("main.exe", "MZ");
+        std::vector<pack::SourceFile> collected;
+        const auto failure = pack::CollectFiles(t.path(), c.last, collected, c.manifest);
+        ASSERT_TRUE(failure) << c.manifest;
+        EXPECT_NE(failure.message.find(c.messagePart), std::string::npos)
+            << c.manifest << ": " << failure.message;
+    }
 }
 
 TEST(Pack, ListFailsAtTheFirstFault) {
@@ -152,7 +230,8 @@ TEST(Pack, RefusesWhatTheArchiveOrWindowsCannotHold) {
          [](const TempFolder& t) { fs::create_directories(t.path() / "a" / "b"); }, "",
          "holds no files"},
         {"colon", [](const TempFolder& t) { t.Write("a:b.txt", "x"); }, "", "forbids"},
-        {"trailing dot", [](const TempFolder& t) { t.Write("dir./x", "x"); }, "", "ends with a dot"},
+        {"trailing dot", [](const TempFolder& t) { t.Write("dir./x", "x"); }, "",
+         "ends with a dot"},
         {"device name", [](const TempFolder& t) { t.Write("sub/Con.txt", "x"); }, "", "reserved"},
         {"backslash in a name", [](const TempFolder& t) { t.Write("a\\b", "x"); }, "", "backslash"},
         {"invalid UTF-8", [](const TempFolder& t) { t.Write("bad\xff.txt", "x"); }, "", "UTF-8"},
@@ -170,8 +249,7 @@ TEST(Pack, RefusesWhatTheArchiveOrWindowsCannotHold) {
              fs::create_symlink(t.path() / "gone", t.path() / "link");
          },
          "", "neither a file nor a folder"},
-        {"fifo",
-         [](const TempFolder& t) { mkfifo((t.path() / "pipe").c_str(), 0600); }, "",
+        {"fifo", [](const TempFolder& t) { mkfifo((t.path() / "pipe").c_str(), 0600); }, "",
          "neither a file nor a folder"},
         {"file of 2 GiB",
          [](const TempFolder& t) {

@@ -1,5 +1,5 @@
-// pack DIR OUT.dat [--last NAME]   build a payload archive from a folder
-// pack --list OUT.dat              check an archive as the installer would and list it
+// pack DIR OUT.dat [--last NAME] [--manifest NAME]   build a payload archive from a folder
+// pack --list OUT.dat                                check an archive as the installer would
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -10,7 +10,7 @@
 namespace {
 
 int Usage() {
-    std::cerr << "usage: pack DIR OUT.dat [--last NAME]\n"
+    std::cerr << "usage: pack DIR OUT.dat [--last NAME] [--manifest NAME]\n"
                  "       pack --list OUT.dat\n";
     return 2;
 }
@@ -27,14 +27,19 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--list") == 0)
         return Report(pack::ListArchive(argv[2], std::cout));
 
-    std::string last;
-    if (argc == 5 && std::strcmp(argv[3], "--last") == 0)
-        last = argv[4];
-    else if (argc != 3)
-        return Usage();
+    // Options come in pairs after DIR and OUT, each at most once, with a non-empty value.
+    if (argc < 3 || argc % 2 == 0) return Usage();
+    std::string last, manifest;
+    for (int i = 3; i < argc; i += 2) {
+        std::string* option = std::strcmp(argv[i], "--last") == 0       ? &last
+                              : std::strcmp(argv[i], "--manifest") == 0 ? &manifest
+                                                                        : nullptr;
+        if (!option || !option->empty() || argv[i + 1][0] == '\0') return Usage();
+        *option = argv[i + 1];
+    }
 
     std::vector<pack::SourceFile> files;
-    if (int rc = Report(pack::CollectFiles(argv[1], last, files))) return rc;
+    if (int rc = Report(pack::CollectFiles(argv[1], last, files, manifest))) return rc;
 
     // Report every tenth of the way on payloads large enough to take a while.
     int shown = 0;

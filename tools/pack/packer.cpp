@@ -20,7 +20,9 @@ namespace {
 
 constexpr uint64_t kFormatLimit = 0x7FFFFFFF;  // every count and size is a signed 32-bit number
 
-Failure Fail(std::string message) { return Failure{std::move(message)}; }
+Failure Fail(std::string message) {
+    return Failure{std::move(message)};
+}
 
 std::u16string FoldCase(std::u16string name) {
     for (auto& c : name)
@@ -30,6 +32,14 @@ std::u16string FoldCase(std::u16string name) {
 
 void PutLittleEndian32(std::string& out, uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8) out += char(value >> shift & 0xFF);
+}
+
+// Reads exactly `size` bytes: a file that grew or shrank since it was listed is an error.
+bool ReadWhole(const fs::path& path, uint64_t size, std::vector<unsigned char>& data) {
+    std::ifstream in(path, std::ios::binary);
+    data.resize(size);
+    return in && in.read(reinterpret_cast<char*>(data.data()), std::streamsize(size)) &&
+           in.peek() == std::char_traits<char>::eof();
 }
 
 class FileSource : public archive::ByteSource {
@@ -51,7 +61,7 @@ private:
 }  // namespace
 
 Failure CollectFiles(const fs::path& folder, const std::string& last,
-                     std::vector<SourceFile>& files) {
+                     std::vector<SourceFile>& files, const std::string& manifest) {
     files.clear();
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) return Fail(folder.string() + " is not a folder");
@@ -70,7 +80,8 @@ Failure CollectFiles(const fs::path& folder, const std::string& last,
             auto converted = Utf8ToUtf16(part.string());
             if (!converted) return Fail(path.string() + ": the name is not valid UTF-8");
             if (converted->find(u'\\') != std::u16string::npos)
-                return Fail(path.string() + ": a backslash inside a name would split it on Windows");
+                return Fail(path.string() +
+                            ": a backslash inside a name would split it on Windows");
             if (!name.empty()) name += u'\\';
             name += *converted;
         }
@@ -81,36 +92,67 @@ Failure CollectFiles(const fs::path& folder, const std::string& last,
         if (ec) return Fail("cannot read " + path.string() + ": " + ec.message());
         if (size > kFormatLimit)
             return Fail(path.string() + " is 2 GiB or larger, which the archive cannot carry");
-        files.push_back({path, std::move(name), size});
+        files.push_back({path, std::move(name), size, std::nullopt});
     }
     if (files.empty()) return Fail(folder.string() + " holds no files");
+
+    if (!manifest.empty()) {
+        auto name = Utf8ToUtf16(manifest);
+        if (!name) return Fail("--manifest " + manifest + ": the name is not valid UTF-8");
+        if (name->find_first_of(u"\\/") != std::u16string::npos)
+            return Fail("--manifest " + manifest + ": the list goes at the top, not in a folder");
+        if (auto problem = WindowsNameProblem(*name); !problem.empty())
+            return Fail("--manifest " + manifest + ": " + problem);
+        if (manifest == last) return Fail("--manifest and --last name the same entry");
+        for (const auto& file : files)
+            if (FoldCase(file.name) == FoldCase(*name))
+                return Fail("--manifest " + manifest + ": " + file.path.string() +
+                            " already has that name");
+        files.push_back({fs::path(), *name, 0, std::string()});
+    }
 
     std::sort(files.begin(), files.end(),
               [](const SourceFile& a, const SourceFile& b) { return a.name < b.name; });
 
     std::map<std::u16string, const SourceFile*> folded;
-    uint64_t total = 0;
     for (const auto& file : files) {
         auto [where, fresh] = folded.emplace(FoldCase(file.name), &file);
         if (!fresh)
             return Fail(file.path.string() + " and " + where->second->path.string() +
                         " differ only in letter case and would be one file on Windows");
-        total += file.size;
     }
-    if (total > kFormatLimit)
-        return Fail("the files add up to " + std::to_string(total) +
-                    " bytes; the archive holds less than 2 GiB in all");
 
     if (!last.empty()) {
         auto wanted = Utf8ToUtf16(last);
         auto match = std::find_if(files.begin(), files.end(), [&](const SourceFile& f) {
-            return wanted && f.name == *wanted;
+            return wanted && f.name == *wanted && !f.contents;
         });
         if (match == files.end())
             return Fail("--last " + last + ": no such file at the top of " + folder.string());
         std::rotate(match, match + 1, files.end());
     }
+
+    // The list names itself too, so its size is known only once the order is final.
+    SourceFile* listEntry = nullptr;
+    for (auto& file : files)
+        if (file.contents) listEntry = &file;
+    if (listEntry) {
+        listEntry->contents = ManifestText(files);
+        listEntry->size = listEntry->contents->size();
+    }
+
+    uint64_t total = 0;
+    for (const auto& file : files) total += file.size;
+    if (total > kFormatLimit)
+        return Fail("the files add up to " + std::to_string(total) +
+                    " bytes; the archive holds less than 2 GiB in all");
     return {};
+}
+
+std::string ManifestText(const std::vector<SourceFile>& files) {
+    std::string text;
+    for (const auto& file : files) text += Utf16ToUtf8(file.name) + "\r\n";
+    return text;
 }
 
 Failure WriteArchive(const std::vector<SourceFile>& files, const fs::path& output,
@@ -133,10 +175,9 @@ Failure WriteArchive(const std::vector<SourceFile>& files, const fs::path& outpu
     uint64_t done = 0;
     std::vector<unsigned char> data, block;
     for (const auto& file : files) {
-        std::ifstream in(file.path, std::ios::binary);
-        data.resize(file.size);
-        if (!in || !in.read(reinterpret_cast<char*>(data.data()), std::streamsize(file.size)) ||
-            in.peek() != std::char_traits<char>::eof()) {
+        if (file.contents) {
+            data.assign(file.contents->begin(), file.contents->end());
+        } else if (!ReadWhole(file.path, file.size, data)) {
             out.close();
             fs::remove(temporary);
             return Fail("cannot read " + file.path.string() + " (or it changed while packing)");

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ struct SourceFile {
     std::filesystem::path path;  // on the build machine
     std::u16string name;         // in the archive: relative, backslash-separated
     uint64_t size = 0;
+    std::optional<std::string> contents;  // made by the packer itself; `path` is then unused
 };
 
 struct Failure {
@@ -24,8 +26,14 @@ struct Failure {
 // Every file below `folder`, sorted by archive name, with `last` (a top-level name, if not
 // empty) moved to the end. Refuses names Windows cannot hold, files of 2 GiB or more, totals the
 // format cannot carry, names that differ only in letter case, and an empty folder.
+// A non-empty `manifest` (a top-level name no file of the folder has) adds one more entry of that
+// name, sorted in with the others, holding ManifestText of the final list.
 Failure CollectFiles(const std::filesystem::path& folder, const std::string& last,
-                     std::vector<SourceFile>& files);
+                     std::vector<SourceFile>& files, const std::string& manifest = {});
+
+// Every entry name in archive order, as UTF-8, each line ended by CR LF: the list an uninstaller
+// reads to remove exactly the files that were installed.
+std::string ManifestText(const std::vector<SourceFile>& files);
 
 // Progress of a long write: bytes done and bytes in all.
 using Progress = std::function<void(uint64_t done, uint64_t total)>;

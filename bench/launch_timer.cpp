@@ -1,0 +1,107 @@
+// Starts a program and times it from just before its process is created until its top-level
+// window shows control WAIT_ID (any window when 0) with nothing left to paint, or, for WAIT_ID -1,
+// until it has exited with 0. Prints one TIMED line with that time and the process's peak memory,
+// then ends the process.
+//   launch_timer WAIT_ID PROGRAM [ARGS...]
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+struct Search {
+    DWORD pid;
+    HWND found = nullptr;
+};
+
+HWND TopWindowOf(DWORD pid) {
+    Search search{pid};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hwnd, &owner);
+            if (owner == s->pid && IsWindowVisible(hwnd) && !GetParent(hwnd)) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool NothingToPaint(HWND hwnd) {
+    if (GetUpdateRect(hwnd, nullptr, FALSE)) return false;
+    bool clean = true;
+    EnumChildWindows(
+        hwnd,
+        [](HWND child, LPARAM lParam) -> BOOL {
+            if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE)) {
+                *reinterpret_cast<bool*>(lParam) = false;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&clean));
+    return clean;
+}
+
+bool Shown(DWORD pid, int waitId) {
+    HWND main = TopWindowOf(pid);
+    if (!main) return false;
+    if (waitId != 0 && !IsWindowVisible(GetDlgItem(main, waitId))) return false;
+    return NothingToPaint(main);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: launch_timer WAIT_ID PROGRAM [ARGS...]\n");
+        return 2;
+    }
+    const int waitId = int(wcstol(argv[1], nullptr, 10));
+    std::wstring commandLine = L"\"" + std::wstring(argv[2]) + L"\"";
+    for (int i = 3; i < argc; ++i) commandLine += L" \"" + std::wstring(argv[i]) + L"\"";
+
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    QueryPerformanceCounter(&start);
+    if (!CreateProcessW(argv[2], &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        std::fprintf(stderr, "launch_timer: cannot start the program (%lu)\n", GetLastError());
+        return 1;
+    }
+    bool ok = false;
+    double seconds = 0;
+    for (;;) {
+        QueryPerformanceCounter(&now);
+        seconds = double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+        const bool exited = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+        if (waitId == -1 ? exited : Shown(process.dwProcessId, waitId)) {
+            DWORD code = 0;
+            ok = waitId != -1 || (GetExitCodeProcess(process.hProcess, &code) && code == 0);
+            break;
+        }
+        if (seconds > 120 || exited) break;
+        Sleep(1);
+    }
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters);
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::printf("TIMED ok=%d seconds=%.4f peak_working_set_mb=%.1f peak_private_mb=%.1f\n",
+                ok ? 1 : 0, seconds, double(counters.PeakWorkingSetSize) / 1048576.0,
+                double(counters.PeakPagefileUsage) / 1048576.0);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,253 @@
+// The uninstaller's parts: list reading, folder order, names, command line, exit codes and texts
+// as pure functions; file removal in a scratch folder and the Uninstall entry in the test's prefix.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "entry_list.h"
+#include "exit_code.h"
+#include "fill_in.h"
+#include "removal.h"
+#include "same_path.h"
+#include "uninstall_command.h"
+#include "uninstall_entry.h"
+#include "uninstall_record.h"
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::wstring>;
+
+namespace {
+
+TEST(EntryList, SplitsLinesOfEitherEnding) {
+    const struct {
+        const wchar_t* text;
+        Names names;
+    } cases[] = {
+        {L"a.txt\r\nsub\\b.txt\r\n", {L"a.txt", L"sub\\b.txt"}},
+        {L"a.txt\nb.txt", {L"a.txt", L"b.txt"}},
+        {L"\xFEFF"
+         L"a.txt\r\n",
+         {L"a.txt"}},
+        {L"\r\n\r\na.txt\r\n\n", {L"a.txt"}},
+        {L"", {}},
+        {L"\xFEFF", {}},
+        {L" spaced name.txt\r\n", {L" spaced name.txt"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SplitEntryList(c.text), c.names) << c.text;
+}
+
+TEST(EntryList, DecodesUtf8AndRefusesMalformedBytes) {
+    std::wstring text = L"unchanged";
+    ASSERT_TRUE(DecodeUtf8("\xe4\xb8\xad\xe6\x96\x87\\a.txt", text));
+    EXPECT_EQ(text, L"\x4e2d\x6587\\a.txt");
+    ASSERT_TRUE(DecodeUtf8("", text));
+    EXPECT_EQ(text, L"");
+    text = L"unchanged";
+    EXPECT_FALSE(DecodeUtf8("a\xff.txt", text));
+    EXPECT_FALSE(DecodeUtf8("\xc0\xaf", text)) << "overlong slash";
+    EXPECT_EQ(text, L"unchanged");
+}
+
+TEST(EntryList, FoldersComeDeepestFirstAndOnce) {
+    const Names folders = FoldersOfEntries(
+        {L"vivevadiz.exe", L"dict\\jieba.dict.utf8", L"dict\\pos_dict\\prob_start.utf8",
+         L"dict\\pos_dict\\prob_emit.utf8", L"\\top\\x.txt", L"a/b/c.txt"});
+    EXPECT_EQ(folders, (Names{L"a/b", L"dict\\pos_dict", L"a", L"dict", L"top"}));
+    EXPECT_TRUE(FoldersOfEntries({L"a.txt", L"b.txt"}).empty());
+}
+
+TEST(EntryList, PlainNamesHaveNoWayOut) {
+    const struct {
+        const wchar_t* name;
+        bool plain;
+    } cases[] = {
+        {L"Marlin Data Recovery", true},
+        {L"\x9a6c\x6797iOS", true},
+        {L"", false},
+        {L"..", false},
+        {L"a\\b", false},
+        {L"a/b", false},
+        {L"\\a", false},
+        {L"C:x", false},
+        {L"NUL", false},
+        {L"x\ty", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsPlainName(c.name), c.plain) << c.name;
+}
+
+TEST(ExitCode, CombinesWhatIsLeft) {
+    const auto report = [](int files, int folders, int shortcuts, bool entry, bool registered,
+                           bool list) {
+        UninstallReport r;
+        r.filesLeft = files;
+        r.foldersLeft = folders;
+        r.shortcutsLeft = shortcuts;
+        r.entryLeft = entry;
+        r.registered = registered;
+        r.listRead = list;
+        return r;
+    };
+    const struct {
+        UninstallReport report;
+        int code;
+    } cases[] = {
+        {report(0, 0, 0, false, true, true), 0},
+        {report(3, 0, 0, false, true, true), kFilesLeft},
+        {report(0, 1, 0, false, true, true), kFoldersLeft},
+        {report(0, 0, 2, false, true, true), kShortcutsLeft},
+        {report(0, 0, 0, true, true, true), kEntryLeft},
+        {report(0, 0, 0, false, false, false), kNotRegistered | kNoEntryList},
+        {report(1, 1, 1, true, false, true), 31},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ComposeExitCode(c.report), c.code);
+    // Wine and cmd see 8 bits of an exit code.
+    EXPECT_LT(kCancelled, 256);
+}
+
+TEST(UninstallCommandLine, ModesAndRefusals) {
+    using Mode = UninstallCommand::Mode;
+    const struct {
+        Names args;
+        Mode mode;
+        bool silent;
+    } cases[] = {
+        {{}, Mode::Uninstall, false},
+        {{L"/S"}, Mode::Uninstall, true},
+        {{L"/s"}, Mode::Uninstall, true},
+        {{L"-S"}, Mode::Uninstall, true},
+        {{L"/S", L"/S"}, Mode::Invalid, false},
+        {{L"/Silent"}, Mode::Invalid, false},
+        {{L"C:\\x"}, Mode::Invalid, false},
+        {{L"/finish", L"1234", L"C:\\P\\uninstall.exe"}, Mode::Finish, true},
+        {{L"/finish", L"0", L"C:\\P\\uninstall.exe"}, Mode::Invalid, false},
+        {{L"/finish", L"12a", L"C:\\P\\uninstall.exe"}, Mode::Invalid, false},
+        {{L"/finish", L"99999999999999999999", L"C:\\P\\u.exe"}, Mode::Invalid, false},
+        {{L"/finish", L"12", L"uninstall.exe"}, Mode::Invalid, false},
+        {{L"/finish", L"12", L"\\\\server\\share\\u.exe"}, Mode::Invalid, false},
+        {{L"/finish", L"12"}, Mode::Invalid, false},
+    };
+    for (const auto& c : cases) {
+        const UninstallCommand command = ParseUninstallCommand(c.args);
+        EXPECT_EQ(command.mode, c.mode) << (c.args.empty() ? L"" : c.args[0]).c_str();
+        EXPECT_EQ(command.silent, c.silent);
+    }
+    const UninstallCommand finish =
+        ParseUninstallCommand({L"/finish", L"1234", L"C:\\P\\uninstall.exe"});
+    EXPECT_EQ(finish.waitHandle, 1234u);
+    EXPECT_EQ(finish.program, L"C:\\P\\uninstall.exe");
+}
+
+TEST(SamePath, IgnoresCaseAndTrailingSeparators) {
+    EXPECT_TRUE(SamePath(L"C:\\Program Files\\Demo", L"c:\\program files\\DEMO\\"));
+    EXPECT_TRUE(SamePath(L"C:\\Demo\\\\", L"C:\\Demo"));
+    EXPECT_FALSE(SamePath(L"C:\\Demo", L"C:\\Demo2"));
+    EXPECT_FALSE(SamePath(L"C:\\Demo", L"D:\\Demo"));
+    EXPECT_FALSE(SamePath(L"", L""));
+    EXPECT_FALSE(SamePath(L"\\", L""));
+}
+
+TEST(FillIn, PutsValuesWhereTheLanguageWantsThem) {
+    EXPECT_EQ(FillIn(L"Remove {0}?", {L"Marlin"}), L"Remove Marlin?");
+    EXPECT_EQ(FillIn(L"{1} / {0} / {1}", {L"a", L"b"}), L"b / a / b");
+    EXPECT_EQ(FillIn(L"{2} {x} {0", {L"a"}), L"{2} {x} {0");
+    EXPECT_EQ(FillIn(L"{0}", {L"{0}"}), L"{0}") << "values are not filled in again";
+}
+
+// A scratch folder under the prefix's temporary folder, removed afterwards.
+class ScratchFolder : public testing::Test {
+protected:
+    void SetUp() override {
+        root =
+            fs::temp_directory_path() / ("uninstall-test-" + std::to_string(GetCurrentProcessId()));
+        fs::remove_all(root);
+        install = root / "Product";
+        fs::create_directories(install);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        for (const auto& entry : fs::recursive_directory_iterator(root, ec))
+            SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+        fs::remove_all(root, ec);
+    }
+    void Write(const fs::path& path, const char* text = "x") {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    fs::path root, install;
+};
+
+TEST_F(ScratchFolder, RemovesListedFilesOnlyAndStaysInsideTheFolder) {
+    const Names listed = {L"a.txt",
+                          L"sub\\b.txt",
+                          L"sub\\deep\\c.txt",
+                          L"readonly.dat",
+                          L"missing.txt",
+                          L"uninstall.exe",
+                          L"..\\outside.txt",
+                          L"sub\\..\\..\\outside.txt",
+                          (root / "outside.txt").wstring(),
+                          L"NUL"};
+    for (const char* name :
+         {"a.txt", "sub/b.txt", "sub/deep/c.txt", "readonly.dat", "uninstall.exe", "sub/mine.txt"})
+        Write(install / name);
+    Write(root / "outside.txt");
+    SetFileAttributesW((install / "readonly.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+
+    const int left =
+        RemoveListedFiles(install.wstring(), listed, (install / "UNINSTALL.EXE").wstring());
+    EXPECT_EQ(left, 4) << "the four refused names count as left";
+    EXPECT_TRUE(fs::exists(root / "outside.txt"));
+    EXPECT_TRUE(fs::exists(install / "uninstall.exe")) << "the running uninstaller is kept";
+    EXPECT_TRUE(fs::exists(install / "sub" / "mine.txt"));
+    for (const char* gone : {"a.txt", "sub/b.txt", "sub/deep/c.txt", "readonly.dat"})
+        EXPECT_FALSE(fs::exists(install / gone)) << gone;
+
+    EXPECT_EQ(RemoveEmptyFolders(install.wstring(),
+                                 FoldersOfEntries({L"sub\\b.txt", L"sub\\deep\\c.txt"})),
+              0);
+    EXPECT_FALSE(fs::exists(install / "sub" / "deep"));
+    EXPECT_TRUE(fs::exists(install / "sub" / "mine.txt")) << "a folder with a foreign file stays";
+}
+
+TEST_F(ScratchFolder, EmptyFolderRemovalLeavesFilesAndFoldersItDidNotList) {
+    fs::create_directories(install / "listed" / "inner");
+    fs::create_directories(install / "unlisted");
+    EXPECT_TRUE(RemoveFolderIfEmpty((install / "missing").wstring()));
+    EXPECT_EQ(RemoveEmptyFolders(install.wstring(), {L"listed\\inner", L"listed", L"..\\"}), 0);
+    EXPECT_FALSE(fs::exists(install / "listed"));
+    EXPECT_TRUE(fs::exists(install / "unlisted"));
+    EXPECT_TRUE(fs::exists(root)) << "a refused name reaches nothing";
+
+    Write(install / "file.txt");
+    EXPECT_TRUE(RemoveFile((install / "file.txt").wstring()));
+    EXPECT_TRUE(RemoveFile((install / "file.txt").wstring())) << "already gone counts as removed";
+    EXPECT_TRUE(RemoveFile((install / "unlisted").wstring()))
+        << "a folder is not deleted as a file";
+    EXPECT_TRUE(fs::exists(install / "unlisted"));
+}
+
+TEST(UninstallRecord, ReadsWhatTheInstallerWroteAndDeletesAllOfIt) {
+    ASSERT_TRUE(DeleteUninstallRecord());
+    EXPECT_FALSE(ReadUninstallRecord().found);
+
+    ASSERT_TRUE(WriteUninstallEntry(L"C:\\Program Files\\Demo Test"));
+    HKEY sub = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (UninstallKeyPath() + L"\\Extra").c_str(), 0,
+                              nullptr, 0, KEY_WRITE, nullptr, &sub, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(sub);
+
+    const UninstallRecord record = ReadUninstallRecord();
+    EXPECT_TRUE(record.found);
+    EXPECT_EQ(record.installLocation, L"C:\\Program Files\\Demo Test");
+    EXPECT_EQ(record.startMenuFolder, L"Marlin Data Recovery");
+    EXPECT_EQ(record.shortcutName, L"Marlin Data Recovery (iOS)");
+
+    EXPECT_TRUE(DeleteUninstallRecord());
+    EXPECT_FALSE(ReadUninstallRecord().found);
+    EXPECT_TRUE(DeleteUninstallRecord()) << "no entry is what was wanted";
+}
+
+}  // namespace

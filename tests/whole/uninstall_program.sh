@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# Whole-program tests of the demo product's uninstaller: the real setup.exe with the demo payload
+# installs from the command line under Wine, the product starts, and uninstall.exe /S removes what
+# was installed and registered, leaving what it did not install.
+#   uninstall_program.sh SCENARIO   (SETUP, DRIVER, UNINSTALLER, WINE_TEMPLATE from the environment)
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+. "$root/scripts/wine-lib.sh"
+scenario=$1
+
+if [ -z "${WHOLE_OWN_DISPLAY:-}" ]; then
+    export WHOLE_OWN_DISPLAY=1
+    exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$@"
+fi
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+check() { if eval "$1"; then pass "$2"; else fail "$2"; fi; }
+
+CLOSE=1000 FINISH=1006
+KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VivevaDiz'
+# Every entry of the demo payload, as uninstall.lst lists them.
+PAYLOAD_FILES="config.ini dict/jieba.dict.utf8 dict/pos_dict/prob_start.utf8 dict/pos_dict/prob_trans.utf8 translations/en_US.lang
+translations/zh_CN.lang uninstall.exe uninstall.lst vivevadiz.exe"
+
+drive() { wine "$DRIVER" "$@" 2>/dev/null | tr -d '\r'; }
+has_key() { wine reg query "$KEY" >/dev/null 2>&1; }
+
+open_sandbox() {  # LANG(en|zh)
+    wine_sandbox_open "$WINE_TEMPLATE"
+    local locale=en_US.UTF-8
+    [ "$1" = zh ] && locale=zh_CN.UTF-8
+    export LC_ALL=$locale LANG=$locale
+    drive_c=$WINEPREFIX/drive_c
+    user_dir=$(ls -d "$drive_c"/users/*/ | grep -v -i public | head -n 1)
+    programs="$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+    link_name="Marlin Data Recovery (iOS).lnk"
+    [ "$1" = zh ] && link_name="马林iOS数据恢复.lnk"
+    product_title=${link_name%.lnk}
+}
+
+# Installs into the Windows folder $1 from the command line, closes the success page so that the
+# shortcuts are made and the product starts, and waits for the product's window.
+install_and_start() {
+    wine "$SETUP" "$1" go >/dev/null 2>&1 &
+    local pid=$!
+    drive wait-main 30000 >/dev/null || fail "the installer's window opened"
+    drive wait-visible $FINISH 60000 || fail "the success page shows"
+    drive click $CLOSE
+    drive wait-gone 10000 || fail "the success page closes"
+    wait "$pid"
+    local title
+    title=$(drive wait-window-of vivevadiz.exe 20000)
+    check "[ \"\$title\" = '$product_title' ]" "the product runs and shows its name (got '$title')"
+}
+
+# Runs the uninstaller at the Unix path $1 with /S; sets rc.
+uninstall_silently() {
+    wine "$1" /S >/dev/null 2>&1
+    rc=$?
+}
+
+wait_gone() {  # path seconds
+    local i
+    for ((i = 0; i < $2 * 10; i++)); do [ -e "$1" ] || return 0; sleep 0.1; done
+    return 1
+}
+
+installed_everything() {  # unix dir
+    local f
+    for f in $PAYLOAD_FILES; do [ -f "$1/$f" ] || return 1; done
+}
+
+no_payload_file_left() {  # unix dir
+    local f
+    for f in $PAYLOAD_FILES; do [ ! -e "$1/$f" ] || { echo "left: $f"; return 1; }; done
+}
+
+# Foreign data in the install folder and in one of its subfolders survives with both folders;
+# folders that held only installed files go; the shortcuts, the Start-menu folder and the entry go.
+scenario_removes_what_it_installed() {  # lang
+    open_sandbox "$1"
+    local dir="$drive_c/Program Files/Demo Test"
+    mkdir -p "$dir/dict"
+    echo "my notes" >"$dir/notes.txt"
+    echo "自定义 10 n" >"$dir/dict/user_words.utf8"
+    install_and_start 'C:\Program Files\Demo Test'
+    check "installed_everything '$dir'" "the demo payload is installed"
+    check "[ -f '$dir/uninstall.lst' ] && grep -q 'pos_dict' '$dir/uninstall.lst'" "the list of installed files is there"
+    check "[ -f '$programs/Marlin Data Recovery/$link_name' ] && [ -f '$user_dir/Desktop/$link_name' ]" \
+        "both shortcuts are made"
+    check "has_key" "the Uninstall entry is written"
+
+    uninstall_silently "$dir/uninstall.exe"
+    check "[ $rc -eq 0 ]" "uninstall.exe /S reports everything removed (exit $rc)"
+    check "[ \"\$(drive count-processes vivevadiz.exe)\" = 0 ]" "the running product was ended"
+    check "wait_gone '$dir/uninstall.exe' 20" "the uninstaller removed itself after it ended"
+    check "no_payload_file_left '$dir'" "every installed file is gone"
+    check "[ ! -e '$dir/translations' ] && [ ! -e '$dir/dict/pos_dict' ]" "folders that became empty are gone"
+    check "[ \"\$(cat '$dir/notes.txt')\" = 'my notes' ]" "a foreign file in the install folder survives"
+    check "[ -f '$dir/dict/user_words.utf8' ]" "a foreign file in an installed subfolder survives with it"
+    check "[ ! -e '$user_dir/Desktop/$link_name' ]" "the desktop shortcut is gone"
+    check "[ ! -e '$programs/Marlin Data Recovery' ]" "the Start-menu shortcut and folder are gone"
+    check "! has_key" "the Uninstall entry is gone"
+
+    # Again, with a fresh copy of the uninstaller: nothing recorded, nothing listed, nothing touched.
+    cp "$UNINSTALLER" "$dir/uninstall.exe"
+    uninstall_silently "$dir/uninstall.exe"
+    check "[ $rc -eq 48 ]" "a second uninstall reports not registered (16) + no list (32) (exit $rc)"
+    check "[ -f '$dir/notes.txt' ] && [ -f '$dir/dict/user_words.utf8' ] && [ -f '$dir/uninstall.exe' ]" \
+        "a second uninstall removes nothing"
+}
+
+# An install folder that already held the user's data: only the installed files go.
+scenario_keeps_other_data() {
+    open_sandbox en
+    local dir="$drive_c/Data"
+    mkdir -p "$dir/photos/2023" "$dir/empty-before"
+    for i in 1 2 3; do echo "photo $i" >"$dir/photos/2023/IMG_000$i.jpg"; done
+    echo "budget" >"$dir/budget.xlsx"
+    install_and_start 'C:\Data'
+    uninstall_silently "$dir/uninstall.exe"
+    check "[ $rc -eq 0 ]" "uninstall.exe /S exits with 0 (exit $rc)"
+    check "wait_gone '$dir/uninstall.exe' 20" "the uninstaller removed itself"
+    check "no_payload_file_left '$dir'" "every installed file is gone"
+    check "[ \$(find '$dir/photos' -type f | wc -l) -eq 3 ] && [ -f '$dir/budget.xlsx' ]" "the user's files stay"
+    check "[ -d '$dir/empty-before' ]" "a folder the installer did not make stays, even empty"
+    check "! has_key" "the Uninstall entry is gone"
+}
+
+# Nothing left behind: the install folder itself goes.
+scenario_removes_the_folder() {
+    open_sandbox en
+    local dir="$drive_c/Demo Clean"
+    install_and_start 'C:\Demo Clean'
+    uninstall_silently "$dir/uninstall.exe"
+    check "[ $rc -eq 0 ]" "uninstall.exe /S exits with 0 (exit $rc)"
+    check "wait_gone '$dir' 20" "the emptied install folder is removed once the uninstaller ends"
+    check "wine reg query 'HKLM\\System\\CurrentControlSet\\Control\\Session Manager' /v PendingFileRenameOperations 2>/dev/null | grep -qi 'uninstall-'" \
+        "the temporary copy is to be deleted at the next restart"
+}
+
+# A copy of the uninstaller elsewhere, with a list beside it, must not act on that folder or on the
+# registered installation.
+scenario_refuses_another_folder() {
+    open_sandbox en
+    local dir="$drive_c/Demo A" other="$drive_c/Elsewhere"
+    install_and_start 'C:\Demo A'
+    mkdir -p "$other"
+    cp "$dir/uninstall.exe" "$dir/uninstall.lst" "$dir/config.ini" "$other/"
+    uninstall_silently "$other/uninstall.exe"
+    check "[ $rc -eq 64 ]" "an uninstaller outside the registered folder refuses (exit $rc)"
+    check "[ -f '$other/config.ini' ] && [ -f '$other/uninstall.exe' ]" "it deletes nothing beside itself"
+    check "installed_everything '$dir' && has_key" "the registered installation is untouched"
+    check "[ -f '$user_dir/Desktop/$link_name' ]" "the shortcuts stay"
+    check "[ \"\$(drive count-processes vivevadiz.exe)\" = 1 ]" "the product keeps running"
+}
+
+case $scenario in
+    removes_what_it_installed_*) scenario_removes_what_it_installed "${scenario##*_}" ;;
+    *) "scenario_$scenario" ;;
+esac
+wine_sandbox_close
+echo "$failures failed"
+[ $failures -eq 0 ]
