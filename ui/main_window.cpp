@@ -4,18 +4,19 @@
 #include "ui/hit_test.h"
 
 CMainWindow::CMainWindow() {
-    m_welcomeBanner = LoadPngResource(IDP_WELCOME_BANNER);
-    m_progressBanner1 = LoadPngResource(IDP_PROGRESS_BANNER_1);
-    m_progressBanner2 = LoadPngResource(IDP_PROGRESS_BANNER_2);
-    m_progressBanner3 = LoadPngResource(IDP_PROGRESS_BANNER_3);
-    m_logoImage = LoadPngResource(IDP_LOGO);
-    m_warningImage = LoadPngResource(IDP_WARNING);
+    // The close button and the contact icon are needed as the controls are made. The banners and
+    // the logo (several megabytes each once decoded) are decoded when a page first shows them,
+    // and the warning sign, which no page shows, never: start-up and memory stay small.
     m_closeNormal = LoadPngResource(IDP_CLOSE_NORMAL);
     m_closeHover = LoadPngResource(IDP_CLOSE_HOVER);
     m_closePressed = LoadPngResource(IDP_CLOSE_PRESSED);
     m_contactIcon = LoadPngResource(IDP_CONTACT);
-    m_commandLineBanner = LoadPngResource(IDP_COMMAND_LINE_BANNER);
     m_fontFace = ChooseFontFace(GetSystemDefaultLangID());
+}
+
+const ImagePtr& CMainWindow::Picture(ImagePtr& picture, ImageId id) {
+    if (!picture) picture = LoadPngResource(id);
+    return picture;
 }
 
 LRESULT CMainWindow::OnNcCalcSize(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {

@@ -88,6 +88,9 @@ public:
     LRESULT OnDesktopShortcut(WORD, WORD, HWND, BOOL&);
     LRESULT OnLaunchNow(WORD, WORD, HWND, BOOL&);
 
+    // The picture in `picture`, decoded from PNG resource `id` the first time it is asked for.
+    const ImagePtr& Picture(ImagePtr& picture, ImageId id);
+
     // The window of each control role, for layout and page switching.
     CWindow& ControlWindow(ControlRole role);
 

@@ -25,11 +25,21 @@ void CMainWindow::ShowPage(int page) {
         ControlWindow(role).ShowWindow(IsShownOn(spec, role) ? SW_SHOW : SW_HIDE);
 
     switch (spec.banner) {
-        case BannerPicture::Welcome: m_banner.SetImage(m_welcomeBanner); break;
-        case BannerPicture::Progress1: m_banner.SetImage(m_progressBanner1); break;
-        case BannerPicture::Progress2: m_banner.SetImage(m_progressBanner2); break;
-        case BannerPicture::Progress3: m_banner.SetImage(m_progressBanner3); break;
-        case BannerPicture::CommandLine: m_banner.SetImage(m_commandLineBanner); break;
+        case BannerPicture::Welcome:
+            m_banner.SetImage(Picture(m_welcomeBanner, IDP_WELCOME_BANNER));
+            break;
+        case BannerPicture::Progress1:
+            m_banner.SetImage(Picture(m_progressBanner1, IDP_PROGRESS_BANNER_1));
+            break;
+        case BannerPicture::Progress2:
+            m_banner.SetImage(Picture(m_progressBanner2, IDP_PROGRESS_BANNER_2));
+            break;
+        case BannerPicture::Progress3:
+            m_banner.SetImage(Picture(m_progressBanner3, IDP_PROGRESS_BANNER_3));
+            break;
+        case BannerPicture::CommandLine:
+            m_banner.SetImage(Picture(m_commandLineBanner, IDP_COMMAND_LINE_BANNER));
+            break;
         case BannerPicture::None: break;
     }
     if (spec.successColours) {
@@ -42,7 +52,7 @@ void CMainWindow::ShowPage(int page) {
     if (spec.resultContent) {
         m_resultTitle.SetWindowText(LoadLocalizedString(spec.resultTitle).c_str());
         m_resultText.SetWindowText(LoadLocalizedString(spec.resultText).c_str());
-        m_resultImage.SetImage(m_logoImage);
+        m_resultImage.SetImage(Picture(m_logoImage, IDP_LOGO));
     }
     LayoutControls();
 }
