@@ -55,13 +55,20 @@ LRESULT CMainWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     // Recomputing the frame sends WM_NCCALCSIZE, which takes the caption and border away.
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
                    SWP_NOSIZE | SWP_NOMOVE | SWP_FRAMECHANGED | SWP_SHOWWINDOW);
-    CreateControls();
-    LayoutControls();
+    // A command-line installation starts before the controls are built, so that extraction runs
+    // while the window builds itself; its page is shown once the controls exist.
     const CommandLineRequest& request = GetCommandLineRequest();
-    if (request.present)
-        StartInstall(request.folder, PageUpdating);
-    else
+    const bool started = request.present && StartWorker(request.folder);
+    CreateControls();
+    m_controlsMade = true;
+    LayoutControls();
+    if (m_pendingResult.page) {
+        ShowResult(m_pendingResult.page, m_pendingResult.installed);
+    } else if (!request.present) {
         ShowPage(PageWelcome);
+    } else if (started) {
+        ShowPage(PageUpdating);
+    }
     return 0;
 }
 

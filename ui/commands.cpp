@@ -35,11 +35,14 @@ std::wstring PickFolder(HWND owner) {
 
 }  // namespace
 
-void CMainWindow::StartInstall(const std::wstring& folder, int page) {
+bool CMainWindow::StartWorker(const std::wstring& folder) {
     m_extractor.SetDelegate(this);
-    // Without a thread the failure has been reported and its page shown already.
-    if (m_extractor.Start(folder) == StartResult::ThreadNotCreated) return;
-    ShowPage(page);
+    // Without a thread the failure has been reported, and its page shown, already.
+    return m_extractor.Start(folder) != StartResult::ThreadNotCreated;
+}
+
+void CMainWindow::StartInstall(const std::wstring& folder, int page) {
+    if (StartWorker(folder)) ShowPage(page);
 }
 
 LRESULT CMainWindow::OnCloseCommand(WORD, WORD, HWND, BOOL&) {

@@ -20,13 +20,14 @@
 #include "res/fonts.h"
 #include "res/images.h"
 #include "ui/control_ids.h"
+#include "ui/progress_mailbox.h"
 #include "windowing/window_impl.h"
 
 using CMainWinTraits = CWinTraits<WS_OVERLAPPED | WS_VISIBLE | WS_CLIPCHILDREN, 0>;
 
-// The worker's reports, carried out on the window's thread in the order they happen. Result:
-// wParam is the page, lParam the installed flag that goes with it. Progress: lParam points at the
-// report, valid for the call.
+// The worker's reports, carried out on the window's thread. Result (sent, in the order of the
+// events): wParam is the page, lParam the installed flag that goes with it. Progress (posted):
+// the newest update waits in the window's progress mailbox.
 constexpr UINT WM_APP_SHOW_RESULT = WM_APP + 1;
 constexpr UINT WM_APP_PROGRESS = WM_APP + 2;
 
@@ -75,7 +76,7 @@ public:
     LRESULT OnNcHitTest(UINT, WPARAM, LPARAM lParam, BOOL&);
     LRESULT OnDpiChanged(UINT, WPARAM, LPARAM lParam, BOOL&);
     LRESULT OnShowResult(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
-    LRESULT OnProgress(UINT, WPARAM, LPARAM lParam, BOOL&);
+    LRESULT OnProgress(UINT, WPARAM, LPARAM, BOOL&);
 
     LRESULT OnCloseCommand(WORD, WORD, HWND, BOOL&);
     LRESULT OnInstall(WORD, WORD, HWND, BOOL&);
@@ -129,12 +130,27 @@ public:
     FontHandle m_smallFont;
     FontHandle m_largeFont;
     std::wstring m_fontFace;
+
+private:
+    // What the worker's reports reach, declared before the worker so that they outlive it. The
+    // window is fixed at creation, before any worker exists, and never cleared, so a report after
+    // the window is gone fails at once.
+    HWND m_workerTarget = nullptr;
+    ProgressMailbox m_progressMailbox;
+    bool m_controlsMade = false;
+    struct {
+        int page = 0;
+        bool installed = false;
+    } m_pendingResult;
+
+public:
     // Last, so that it is destroyed first: the worker is stopped before anything it uses goes.
     CExtractor m_extractor;
 
 private:
     void CreateControls();
-    // The window the worker's reports go to; fixed at creation, before any worker exists, and never
-    // cleared, so a report after the window is gone fails at once.
-    HWND m_workerTarget = nullptr;
+    bool StartWorker(const std::wstring& folder);
+    void PostProgress(ProgressUpdate update);
+    void ShowResult(int page, bool installed);
+
 };

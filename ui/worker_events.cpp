@@ -1,27 +1,24 @@
-// The worker's reports. They arrive on the worker thread; everything that touches the windows is
-// sent to the window's thread and done there while the worker waits, so page switches happen in
-// the order of the events, and a report that comes after the window is gone fails at once.
+// The worker's reports. They arrive on the worker thread. Progress is left in a mailbox and the
+// window is told with a posted message, so extraction never waits for the window (it may still be
+// building its controls). Page switches are sent to the window's thread and done there while the
+// worker waits, so they happen in the order of the events; after the window is gone every report
+// fails at once.
 #include "install/registration.h"
 #include "ui/main_window.h"
 #include "ui/pages.h"
 
-namespace {
-
-struct ProgressReport {
-    const std::wstring* name;  // null for the begin report
-    float fraction;
-};
-
-}  // namespace
+void CMainWindow::PostProgress(ProgressUpdate update) {
+    if (m_progressMailbox.Put(std::move(update)) &&
+        !::PostMessageW(m_workerTarget, WM_APP_PROGRESS, 0, 0))
+        m_progressMailbox.Undeliverable();
+}
 
 void CMainWindow::OnExtractBegin(CExtractor&, int32_t, int32_t) {
-    ProgressReport report{nullptr, 0.0f};
-    ::SendMessageW(m_workerTarget, WM_APP_PROGRESS, 0, reinterpret_cast<LPARAM>(&report));
+    PostProgress(ProgressUpdate{std::nullopt, 0.0f});
 }
 
 void CMainWindow::OnExtractProgress(CExtractor&, const std::wstring& name, float fraction) {
-    ProgressReport report{&name, fraction};
-    ::SendMessageW(m_workerTarget, WM_APP_PROGRESS, 0, reinterpret_cast<LPARAM>(&report));
+    PostProgress(ProgressUpdate{name, fraction});
 }
 
 void CMainWindow::OnExtractFailed(CExtractor&) {
@@ -36,16 +33,24 @@ void CMainWindow::OnExtractDone(CExtractor& extractor) {
 void CMainWindow::OnExtractCancelled(CExtractor&) {}
 
 LRESULT CMainWindow::OnShowResult(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
-    ShowPage(int(wParam));
-    m_installed = lParam != 0;
+    ShowResult(int(wParam), lParam != 0);
     return 0;
 }
 
-LRESULT CMainWindow::OnProgress(UINT, WPARAM, LPARAM lParam, BOOL&) {
-    if (!lParam) return 0;
-    const auto& report = *reinterpret_cast<const ProgressReport*>(lParam);
-    if (report.name) m_statusLabel.SetWindowText(report.name->c_str());
-    m_progressBar.m_fProgress = report.fraction;
+void CMainWindow::ShowResult(int page, bool installed) {
+    // A worker that could not even start reports while the controls are still being made.
+    if (!m_controlsMade) {
+        m_pendingResult = {page, installed};
+        return;
+    }
+    ShowPage(page);
+    m_installed = installed;
+}
+
+LRESULT CMainWindow::OnProgress(UINT, WPARAM, LPARAM, BOOL&) {
+    const ProgressUpdate update = m_progressMailbox.Take();
+    if (update.name) m_statusLabel.SetWindowText(update.name->c_str());
+    m_progressBar.m_fProgress = update.fraction;
     m_progressBar.Invalidate();
     return 0;
 }
