@@ -68,6 +68,8 @@ LRESULT CMainWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
         ShowPage(PageWelcome);
     } else if (started) {
         ShowPage(PageUpdating);
+        // Both result pages show the logo: decode it while the worker runs, not after it ends.
+        Picture(m_logoImage, IDP_LOGO);
     }
     return 0;
 }
