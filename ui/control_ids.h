@@ -62,17 +62,6 @@ constexpr std::array<ControlRole, kControlCount> kMemberOrder = {
     ControlRole::ContactButton,
 };
 
-// The order in which the creation handler makes them: the banner comes before the title.
-constexpr std::array<ControlRole, kControlCount> kCreationOrder = {
-    ControlRole::Banner,        ControlRole::Title,         ControlRole::CloseButton,
-    ControlRole::InstallButton, ControlRole::AgreeCheck,    ControlRole::LicenceLink,
-    ControlRole::CustomToggle,  ControlRole::LocationLabel, ControlRole::PathEdit,
-    ControlRole::BrowseButton,  ControlRole::StatusLabel,   ControlRole::ProgressBar,
-    ControlRole::ResultImage,   ControlRole::ResultTitle,   ControlRole::ResultText,
-    ControlRole::FinishButton,  ControlRole::ShortcutCheck, ControlRole::LaunchCheck,
-    ControlRole::ContactButton,
-};
-
 // Controls that raise no command get 1100 + their member index: unique, so that the reflection
 // of WM_MEASUREITEM and WM_PARENTNOTIFY by child id finds exactly one control, and never 0, the
 // id a mouse-button WM_PARENTNOTIFY carries in its high word.
