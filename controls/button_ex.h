@@ -78,12 +78,11 @@ public:
     }
 
     void DrawItem(DRAWITEMSTRUCT* item) {
-        RECT client{};
-        GetClientRect(&client);
         const bool pressed = (item->itemState & ODS_SELECTED) != 0;
-        PaintOffscreen(
-            item->hDC, client, OffscreenBackground::Untouched,
-            [&](Gdiplus::GpGraphics* graphics) { Draw(item->hDC, graphics, client, pressed); });
+        PaintItemOffscreen(m_hWnd, *item, OffscreenBackground::Untouched,
+                           [&](Gdiplus::GpGraphics* graphics, const RECT& client) {
+                               Draw(item->hDC, graphics, client, pressed);
+                           });
     }
 
 private:

@@ -62,10 +62,10 @@ public:
     SIZE GetIdealSize() const { return MeasureIdealSize(m_hWnd); }
 
     void DrawItem(DRAWITEMSTRUCT* item) {
-        RECT client{};
-        GetClientRect(&client);
-        PaintOffscreen(item->hDC, client, OffscreenBackground::White,
-                       [&](Gdiplus::GpGraphics* graphics) { Draw(item->hDC, graphics, client); });
+        PaintItemOffscreen(m_hWnd, *item, OffscreenBackground::White,
+                           [&](Gdiplus::GpGraphics* graphics, const RECT& client) {
+                               Draw(item->hDC, graphics, client);
+                           });
     }
 
 private:

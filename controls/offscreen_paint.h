@@ -65,3 +65,14 @@ void PaintOffscreen(HDC target, const RECT& client, OffscreenBackground backgrou
     std::forward<TDraw>(draw)(paint.Graphics());
     paint.CopyToTarget();
 }
+
+// An owner-drawn control's item painted off screen over its whole client area:
+// draw(graphics, client).
+template <class TDraw>
+void PaintItemOffscreen(HWND control, const DRAWITEMSTRUCT& item, OffscreenBackground background,
+                        TDraw&& draw) {
+    RECT client{};
+    ::GetClientRect(control, &client);
+    PaintOffscreen(item.hDC, client, background,
+                   [&](Gdiplus::GpGraphics* graphics) { draw(graphics, client); });
+}

@@ -33,13 +33,12 @@ public:
     END_MSG_MAP()
 
     void DrawItem(DRAWITEMSTRUCT* item) {
-        RECT client{};
-        GetClientRect(&client);
         const bool pressed = (item->itemState & ODS_SELECTED) != 0;
         // White around the pill: the button is meant for a white parent.
-        PaintOffscreen(
-            item->hDC, client, OffscreenBackground::White,
-            [&](Gdiplus::GpGraphics* graphics) { Draw(item->hDC, graphics, client, pressed); });
+        PaintItemOffscreen(m_hWnd, *item, OffscreenBackground::White,
+                           [&](Gdiplus::GpGraphics* graphics, const RECT& client) {
+                               Draw(item->hDC, graphics, client, pressed);
+                           });
     }
 
 private:
