@@ -6,14 +6,14 @@
 
 #include <utility>
 
-#include "colors.h"
+#include "res/colors.h"
 #include "controls/control_text.h"
 #include "controls/hover_click.h"
 #include "controls/image_drawing.h"
 #include "controls/offscreen_paint.h"
 #include "controls/transparent_background.h"
-#include "dpi.h"
-#include "images.h"
+#include "res/dpi.h"
+#include "res/images.h"
 #include "windowing/gdiplus_handles.h"
 #include "windowing/owner_draw.h"
 #include "windowing/standard_controls.h"

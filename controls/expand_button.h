@@ -4,15 +4,15 @@
 
 #include <windows.h>
 
-#include "colors.h"
+#include "res/colors.h"
 #include "controls/check_box.h"
 #include "controls/control_text.h"
 #include "controls/hand_cursor.h"
 #include "controls/image_drawing.h"
 #include "controls/offscreen_paint.h"
 #include "controls/transparent_background.h"
-#include "dpi.h"
-#include "images.h"
+#include "res/dpi.h"
+#include "res/images.h"
 #include "windowing/gdiplus_handles.h"
 #include "windowing/owner_draw.h"
 #include "windowing/standard_controls.h"

@@ -6,7 +6,7 @@
 #include "controls/background_brush.h"
 #include "controls/hover_click.h"
 #include "controls/image_drawing.h"
-#include "images.h"
+#include "res/images.h"
 #include "windowing/gdi_handles.h"
 #include "windowing/gdiplus_handles.h"
 #include "windowing/owner_draw.h"

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "images.h"
+#include "res/images.h"
 #include "windowing/gdiplus_handles.h"
 
 // The flat-API object behind a picture; null for an empty handle.

@@ -7,7 +7,7 @@
 
 #include "controls/image_drawing.h"
 #include "controls/static_background.h"
-#include "images.h"
+#include "res/images.h"
 #include "windowing/gdi_handles.h"
 #include "windowing/gdiplus_handles.h"
 #include "windowing/message_map.h"

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "colors.h"
+#include "res/colors.h"
 #include "controls/background_brush.h"
 #include "controls/control_font.h"
 #include "controls/control_text.h"

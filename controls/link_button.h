@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "colors.h"
+#include "res/colors.h"
 #include "controls/control_text.h"
 #include "controls/hand_cursor.h"
 #include "controls/offscreen_paint.h"

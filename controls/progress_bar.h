@@ -7,11 +7,11 @@
 #include <cwchar>
 #include <string>
 
-#include "colors.h"
+#include "res/colors.h"
 #include "controls/control_font.h"
 #include "controls/control_text.h"
 #include "controls/offscreen_paint.h"
-#include "dpi.h"
+#include "res/dpi.h"
 #include "windowing/gdi_handles.h"
 #include "windowing/gdiplus_handles.h"
 #include "windowing/message_map.h"

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "colors.h"
+#include "res/colors.h"
 #include "controls/control_text.h"
 #include "controls/hover_click.h"
 #include "controls/offscreen_paint.h"

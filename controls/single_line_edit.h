@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "dpi.h"
+#include "res/dpi.h"
 #include "windowing/gdi_handles.h"
 #include "windowing/message_map.h"
 #include "windowing/standard_controls.h"

@@ -1,4 +1,4 @@
-#include "archive_format.h"
+#include "install/archive_format.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "com_init.h"
+#include "install/com_init.h"
 
 CComInit::CComInit() : m_hr(CoInitialize(nullptr)) {}
 

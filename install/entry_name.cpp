@@ -1,4 +1,4 @@
-#include "entry_name.h"
+#include "install/entry_name.h"
 
 namespace {
 

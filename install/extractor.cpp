@@ -1,16 +1,16 @@
-#include "extractor.h"
+#include "install/extractor.h"
 
 #include <algorithm>
 #include <new>
 #include <system_error>
 
-#include "archive_format.h"
-#include "entry_name.h"
-#include "memory_stream.h"
-#include "paths.h"
-#include "process_killer.h"
-#include "progress_fraction.h"
-#include "strings.h"
+#include "install/archive_format.h"
+#include "install/entry_name.h"
+#include "install/memory_stream.h"
+#include "install/paths.h"
+#include "install/process_killer.h"
+#include "install/progress_fraction.h"
+#include "res/strings.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "finish.h"
+#include "install/finish.h"
 
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "product_paths.h"
-#include "shell_folders.h"
-#include "shortcut.h"
-#include "strings.h"
+#include "install/product_paths.h"
+#include "install/shell_folders.h"
+#include "install/shortcut.h"
+#include "res/strings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "memory_stream.h"
+#include "install/memory_stream.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "paths.h"
+#include "install/paths.h"
 
 #include <windows.h>
 #include <shlobj.h>

@@ -1,4 +1,4 @@
-#include "process_killer.h"
+#include "install/process_killer.h"
 
 #include <windows.h>
 #include <tlhelp32.h>

@@ -1,7 +1,7 @@
-#include "product_paths.h"
+#include "install/product_paths.h"
 
-#include "paths.h"
-#include "strings.h"
+#include "install/paths.h"
+#include "res/strings.h"
 
 std::wstring ProductExePath(const std::wstring& installFolder) {
     return JoinPath(installFolder, LoadLocalizedString(IDS_PRODUCT_EXE));

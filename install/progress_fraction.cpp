@@ -1,4 +1,4 @@
-#include "progress_fraction.h"
+#include "install/progress_fraction.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "registration.h"
+#include "install/registration.h"
 
-#include "com_init.h"
-#include "start_menu.h"
-#include "uninstall_entry.h"
+#include "install/com_init.h"
+#include "install/start_menu.h"
+#include "install/uninstall_entry.h"
 
 void RegisterProduct(const std::wstring& installFolder) {
     const CComInit com;

@@ -1,4 +1,4 @@
-#include "shell_folders.h"
+#include "install/shell_folders.h"
 
 #include <windows.h>
 #include <shlobj.h>

@@ -1,8 +1,8 @@
-#include "shortcut.h"
+#include "install/shortcut.h"
 
 #include <shlobj.h>
 
-#include "com_ptr.h"
+#include "install/com_ptr.h"
 
 HRESULT CreateShortcut(const std::wstring& target, const std::wstring& shortcutFile,
                        const std::wstring& description) {

@@ -1,13 +1,13 @@
-#include "start_menu.h"
+#include "install/start_menu.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
-#include "paths.h"
-#include "product_paths.h"
-#include "shell_folders.h"
-#include "shortcut.h"
-#include "strings.h"
+#include "install/paths.h"
+#include "install/product_paths.h"
+#include "install/shell_folders.h"
+#include "install/shortcut.h"
+#include "res/strings.h"
 
 std::wstring StartMenuFolderPath() {
     std::wstring programs;

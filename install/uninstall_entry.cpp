@@ -1,9 +1,9 @@
-#include "uninstall_entry.h"
+#include "install/uninstall_entry.h"
 
 #include <windows.h>
 
-#include "product_paths.h"
-#include "strings.h"
+#include "install/product_paths.h"
+#include "res/strings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "colors.h"
+#include "res/colors.h"
 
 namespace {
 

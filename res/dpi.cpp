@@ -1,4 +1,4 @@
-#include "dpi.h"
+#include "res/dpi.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "fonts.h"
+#include "res/fonts.h"
 
-#include "dpi.h"
+#include "res/dpi.h"
 
 const wchar_t* ChooseFontFace(LANGID systemLanguage) {
     return systemLanguage == MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED)

@@ -1,4 +1,4 @@
-#include "images.h"
+#include "res/images.h"
 
 #include <shlwapi.h>
 

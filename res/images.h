@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <memory>
 
-#include "image_ids.h"
+#include "res/image_ids.h"
 
 // Empty means no picture. A picture that failed to decode is still held (its last status tells
 // why) and draws nothing. GDI+ must be running while any handle lives.

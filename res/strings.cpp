@@ -1,4 +1,4 @@
-#include "strings.h"
+#include "res/strings.h"
 
 namespace {
 

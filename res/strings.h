@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "string_ids.h"
+#include "res/string_ids.h"
 
 // Fills `target` and returns true when the entry exists and is not empty; otherwise leaves
 // `target` as it was.

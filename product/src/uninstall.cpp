@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "uninstall_command.h"
-#include "uninstaller.h"
+#include "product/uninstall/uninstall_command.h"
+#include "product/uninstall/uninstaller.h"
 
 namespace {
 

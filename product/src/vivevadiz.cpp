@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "product_string_ids.h"
-#include "strings.h"
+#include "product/resources/product_string_ids.h"
+#include "res/strings.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "entry_list.h"
+#include "product/uninstall/entry_list.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <set>
 
-#include "entry_name.h"
+#include "install/entry_name.h"
 
 bool DecodeUtf8(const std::string& bytes, std::wstring& text) {
     if (bytes.empty()) {

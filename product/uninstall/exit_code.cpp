@@ -1,4 +1,4 @@
-#include "exit_code.h"
+#include "product/uninstall/exit_code.h"
 
 int ComposeExitCode(const UninstallReport& report) {
     int code = 0;

@@ -1,4 +1,4 @@
-#include "fill_in.h"
+#include "product/uninstall/fill_in.h"
 
 std::wstring FillIn(const std::wstring& pattern, const std::vector<std::wstring>& values) {
     std::wstring text;

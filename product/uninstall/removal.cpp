@@ -1,10 +1,10 @@
-#include "removal.h"
+#include "product/uninstall/removal.h"
 
 #include <windows.h>
 
-#include "entry_name.h"
-#include "paths.h"
-#include "same_path.h"
+#include "install/entry_name.h"
+#include "install/paths.h"
+#include "product/uninstall/same_path.h"
 
 namespace {
 

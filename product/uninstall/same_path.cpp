@@ -1,4 +1,4 @@
-#include "same_path.h"
+#include "product/uninstall/same_path.h"
 
 #include <windows.h>
 

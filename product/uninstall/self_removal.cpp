@@ -1,10 +1,10 @@
-#include "self_removal.h"
+#include "product/uninstall/self_removal.h"
 
 #include <string>
 
-#include "exit_code.h"
-#include "paths.h"
-#include "removal.h"
+#include "product/uninstall/exit_code.h"
+#include "install/paths.h"
+#include "product/uninstall/removal.h"
 
 namespace {
 

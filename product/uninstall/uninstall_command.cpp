@@ -1,4 +1,4 @@
-#include "uninstall_command.h"
+#include "product/uninstall/uninstall_command.h"
 
 #include <cwctype>
 

@@ -1,8 +1,8 @@
-#include "uninstall_record.h"
+#include "product/uninstall/uninstall_record.h"
 
 #include <windows.h>
 
-#include "uninstall_entry.h"
+#include "install/uninstall_entry.h"
 
 namespace {
 

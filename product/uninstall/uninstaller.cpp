@@ -1,4 +1,4 @@
-#include "uninstaller.h"
+#include "product/uninstall/uninstaller.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -6,18 +6,18 @@
 #include <fstream>
 #include <iterator>
 
-#include "entry_list.h"
-#include "exit_code.h"
-#include "fill_in.h"
-#include "paths.h"
-#include "process_killer.h"
-#include "product_string_ids.h"
-#include "removal.h"
-#include "same_path.h"
-#include "self_removal.h"
-#include "shell_folders.h"
-#include "strings.h"
-#include "uninstall_record.h"
+#include "product/uninstall/entry_list.h"
+#include "product/uninstall/exit_code.h"
+#include "product/uninstall/fill_in.h"
+#include "install/paths.h"
+#include "install/process_killer.h"
+#include "product/resources/product_string_ids.h"
+#include "product/uninstall/removal.h"
+#include "product/uninstall/same_path.h"
+#include "product/uninstall/self_removal.h"
+#include "install/shell_folders.h"
+#include "res/strings.h"
+#include "product/uninstall/uninstall_record.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "extractor.h"
+#include "install/extractor.h"
 
 namespace testing_support {
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "com_ptr.h"
-#include "paths.h"
+#include "install/com_ptr.h"
+#include "install/paths.h"
 
 namespace testing_support {
 

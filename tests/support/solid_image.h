@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "controls/image_drawing.h"
-#include "images.h"
+#include "res/images.h"
 
 namespace testing_support {
 

@@ -1,4 +1,4 @@
-#include "packer.h"
+#include "tools/pack/packer.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,8 +8,8 @@
 #include <random>
 #include <sstream>
 
-#include "archive_format.h"
-#include "support/archive_builder.h"
+#include "install/archive_format.h"
+#include "tests/support/archive_builder.h"
 
 namespace fs = std::filesystem;
 using testing_support::Bytes;

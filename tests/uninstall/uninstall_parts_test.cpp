@@ -6,14 +6,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "entry_list.h"
-#include "exit_code.h"
-#include "fill_in.h"
-#include "removal.h"
-#include "same_path.h"
-#include "uninstall_command.h"
-#include "uninstall_entry.h"
-#include "uninstall_record.h"
+#include "product/uninstall/entry_list.h"
+#include "product/uninstall/exit_code.h"
+#include "product/uninstall/fill_in.h"
+#include "product/uninstall/removal.h"
+#include "product/uninstall/same_path.h"
+#include "product/uninstall/uninstall_command.h"
+#include "install/uninstall_entry.h"
+#include "product/uninstall/uninstall_record.h"
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::wstring>;

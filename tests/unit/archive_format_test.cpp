@@ -1,8 +1,8 @@
-#include "archive_format.h"
+#include "install/archive_format.h"
 
 #include <gtest/gtest.h>
 
-#include "support/archive_builder.h"
+#include "tests/support/archive_builder.h"
 
 using archive::EntryError;
 using namespace testing_support;

@@ -4,7 +4,7 @@
 #include "controls/check_box.h"
 #include "controls/expand_button.h"
 #include "controls/link_button.h"
-#include "support/rect_compare.h"
+#include "tests/support/rect_compare.h"
 
 namespace {
 

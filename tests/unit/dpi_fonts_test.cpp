@@ -5,7 +5,7 @@
 
 #include "res/dpi.h"
 #include "res/fonts.h"
-#include "support/run_environment.h"
+#include "tests/support/run_environment.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include "install/memory_stream.h"
 #include "install/paths.h"
-#include "support/archive_builder.h"
-#include "support/recording_delegate.h"
+#include "tests/support/archive_builder.h"
+#include "tests/support/recording_delegate.h"
 
 using namespace testing_support;
 

@@ -4,8 +4,8 @@
 
 #include "install/com_init.h"
 #include "install/shell_folders.h"
-#include "support/shell_sandbox.h"
-#include "support/run_environment.h"
+#include "tests/support/shell_sandbox.h"
+#include "tests/support/run_environment.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include "controls/button_ex.h"
 #include "controls/image_button.h"
 #include "controls/round_button.h"
-#include "fonts.h"
-#include "support/gdiplus_test.h"
-#include "support/message_pump.h"
-#include "support/pixel_canvas.h"
-#include "support/reflecting_parent.h"
-#include "support/solid_image.h"
+#include "res/fonts.h"
+#include "tests/support/gdiplus_test.h"
+#include "tests/support/message_pump.h"
+#include "tests/support/pixel_canvas.h"
+#include "tests/support/reflecting_parent.h"
+#include "tests/support/solid_image.h"
 
 namespace {
 

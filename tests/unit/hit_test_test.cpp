@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/rect_compare.h"
+#include "tests/support/rect_compare.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "support/run_environment.h"
+#include "tests/support/run_environment.h"
 
 namespace {
 

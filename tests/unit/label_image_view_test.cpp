@@ -4,11 +4,11 @@
 
 #include "controls/image_view.h"
 #include "controls/label.h"
-#include "dpi.h"
-#include "fonts.h"
-#include "support/gdiplus_test.h"
-#include "support/pixel_canvas.h"
-#include "support/reflecting_parent.h"
+#include "res/dpi.h"
+#include "res/fonts.h"
+#include "tests/support/gdiplus_test.h"
+#include "tests/support/pixel_canvas.h"
+#include "tests/support/reflecting_parent.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "support/rect_compare.h"
+#include "tests/support/rect_compare.h"
 #include "ui/pages.h"
 
 namespace {

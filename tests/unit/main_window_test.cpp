@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "res/dpi.h"
-#include "support/gdiplus_test.h"
-#include "support/message_pump.h"
-#include "support/run_environment.h"
+#include "tests/support/gdiplus_test.h"
+#include "tests/support/message_pump.h"
+#include "tests/support/run_environment.h"
 #include "ui/layout.h"
 #include "ui/pages.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/recording_delegate.h"
+#include "tests/support/recording_delegate.h"
 
 using namespace testing_support;
 

@@ -6,11 +6,11 @@
 #include <limits>
 #include <string>
 
-#include "fonts.h"
-#include "support/gdiplus_test.h"
-#include "support/pixel_canvas.h"
-#include "support/reflecting_parent.h"
-#include "support/run_environment.h"
+#include "res/fonts.h"
+#include "tests/support/gdiplus_test.h"
+#include "tests/support/pixel_canvas.h"
+#include "tests/support/reflecting_parent.h"
+#include "tests/support/run_environment.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "install/shell_folders.h"
 #include "install/start_menu.h"
 #include "install/uninstall_entry.h"
-#include "support/shell_sandbox.h"
-#include "support/run_environment.h"
+#include "tests/support/shell_sandbox.h"
+#include "tests/support/run_environment.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "support/gdiplus_test.h"
+#include "tests/support/gdiplus_test.h"
 
 namespace {
 

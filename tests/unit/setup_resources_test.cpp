@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
-#include "archive_format.h"
-#include "expected_strings.h"
+#include "install/archive_format.h"
+#include "tests/unit/expected_strings.h"
 #include "res/strings.h"
-#include "support/archive_builder.h"
+#include "tests/support/archive_builder.h"
 
 namespace {
 

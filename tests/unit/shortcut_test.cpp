@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "install/com_init.h"
-#include "support/shell_sandbox.h"
+#include "tests/support/shell_sandbox.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "fonts.h"
-#include "support/pixel_canvas.h"
-#include "support/rect_compare.h"
-#include "support/reflecting_parent.h"
-#include "support/run_environment.h"
+#include "res/fonts.h"
+#include "tests/support/pixel_canvas.h"
+#include "tests/support/rect_compare.h"
+#include "tests/support/reflecting_parent.h"
+#include "tests/support/run_environment.h"
 
 namespace {
 

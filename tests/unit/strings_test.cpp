@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "expected_strings.h"
-#include "support/run_environment.h"
+#include "tests/unit/expected_strings.h"
+#include "tests/support/run_environment.h"
 
 namespace {
 

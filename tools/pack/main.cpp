@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string>
 
-#include "packer.h"
+#include "tools/pack/packer.h"
 
 namespace {
 

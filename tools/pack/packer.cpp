@@ -1,4 +1,4 @@
-#include "packer.h"
+#include "tools/pack/packer.h"
 
 #include <zlib.h>
 
@@ -9,8 +9,8 @@
 #include <ostream>
 #include <system_error>
 
-#include "../../install/archive_format.h"
-#include "text.h"
+#include "install/archive_format.h"
+#include "tools/pack/text.h"
 
 namespace fs = std::filesystem;
 

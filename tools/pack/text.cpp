@@ -1,4 +1,4 @@
-#include "text.h"
+#include "tools/pack/text.h"
 
 #include <array>
 #include <cstdint>
