@@ -17,12 +17,16 @@
 
 #include "install/extractor.h"
 #include "install/paths.h"
+#include "platform/com_ptr.h"
+#include "platform/resource_bytes.h"
+#include "platform/unique_handle.h"
+#include "res/product_identity.h"
 
 namespace {
 
 class WaitingDelegate : public CExtractorDelegate {
 public:
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const CKernelHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     ExtractResult result = ExtractResult::Failed;
     void OnExtractBegin(CExtractor&, int32_t, int32_t) override {}
     void OnExtractProgress(CExtractor&, const std::wstring&, float) override {}
@@ -38,12 +42,9 @@ private:
 };
 
 bool Locked(const void*& bytes, DWORD& size) {
-    HMODULE module = GetModuleHandleW(nullptr);
-    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(148), L"DAT");
-    if (!resource) return false;
-    size = SizeofResource(module, resource);
-    HGLOBAL loaded = LoadResource(module, resource);
-    bytes = loaded ? LockResource(loaded) : nullptr;
+    const ResourceBytes payload = FindResourceBytes(L"DAT", MAKEINTRESOURCEW(148));
+    bytes = payload.data;
+    size = DWORD(payload.size);
     return bytes != nullptr;
 }
 
@@ -93,20 +94,19 @@ bool Floor(const std::wstring& folder, bool copyBlock) {
             SHCreateDirectoryExW(nullptr, parent.c_str(), nullptr);
             lastFolder = parent;
         }
-        HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
+        const CFileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
         DWORD written;
-        const BOOL ok = WriteFile(file, out.get(), decoded, &written, nullptr);
-        CloseHandle(file);
-        if (!ok || written != decoded) return false;
+        if (!WriteFile(file, out.get(), decoded, &written, nullptr) || written != decoded)
+            return false;
     }
     return true;
 }
 
 bool WithExtractor(const std::wstring& folder) {
     WaitingDelegate delegate;
-    CExtractor extractor;
+    CExtractor extractor(ReadProductIdentity().processName);
     extractor.SetDelegate(&delegate);
     if (extractor.Start(folder) != StartResult::Started) return false;
     WaitForSingleObject(delegate.done, INFINITE);
@@ -117,15 +117,13 @@ bool WithMemStream(const std::wstring& folder) {
     const void* data;
     DWORD size;
     if (!Locked(data, size)) return false;
-    IStream* stream = SHCreateMemStream(static_cast<const BYTE*>(data), size);
+    const ComPtr<IStream> stream(SHCreateMemStream(static_cast<const BYTE*>(data), size));
     if (!stream) return false;
     WaitingDelegate delegate;
-    CExtractor extractor;
+    CExtractor extractor(ReadProductIdentity().processName);
     extractor.SetDelegate(&delegate);
     extractor.SetInstallFolder(folder);
-    const ExtractResult result = extractor.ExtractArchive(stream);
-    stream->Release();
-    return result == ExtractResult::Done;
+    return extractor.ExtractArchive(stream) == ExtractResult::Done;
 }
 
 }  // namespace

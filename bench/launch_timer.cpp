@@ -10,6 +10,8 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/unique_handle.h"
+
 namespace {
 
 struct Search {
@@ -79,6 +81,8 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "launch_timer: cannot start the program (%lu)\n", GetLastError());
         return 1;
     }
+    const CKernelHandle thread(process.hThread);
+    const CKernelHandle child(process.hProcess);
     bool ok = false;
     double seconds = 0;
     for (;;) {
@@ -98,8 +102,6 @@ int wmain(int argc, wchar_t** argv) {
     GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters);
     TerminateProcess(process.hProcess, 0);
     WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     std::printf("TIMED ok=%d seconds=%.4f peak_working_set_mb=%.1f peak_private_mb=%.1f\n",
                 ok ? 1 : 0, seconds, double(counters.PeakWorkingSetSize) / 1048576.0,
                 double(counters.PeakPagefileUsage) / 1048576.0);

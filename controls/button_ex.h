@@ -8,7 +8,7 @@
 
 #include "res/colors.h"
 #include "controls/control_text.h"
-#include "controls/hover_click.h"
+#include "controls/filled_button.h"
 #include "controls/image_drawing.h"
 #include "controls/offscreen_paint.h"
 #include "controls/transparent_background.h"
@@ -53,18 +53,9 @@ inline ButtonExLayout LayoutButtonEx(float width, float height, Gdiplus::SizeF t
 
 class CButtonEx : public CWindowImpl<CButtonEx, CButtonT<CWindow>, CControlWinTraits>,
                   public COwnerDraw<CButtonEx>,
-                  public CHoverClick<CButtonEx>,
+                  public CFilledButton<CButtonEx>,
                   public CTransparentBackground {
 public:
-    Gdiplus::ARGB m_clrNormal = 0xFFFFFFFF;
-    Gdiplus::ARGB m_clrHover = 0xFFEAEAEC;
-    Gdiplus::ARGB m_clrPressed = 0xFFD2D5DA;
-    bool m_bHover = false;
-    Gdiplus::ARGB m_clrBorder = 0xFFEAEAEA;
-    COLORREF m_clrText = 0x0040342B;
-    int m_nBorderWidth = 2;
-    ImagePtr m_pIcon;
-
     BEGIN_MSG_MAP(CButtonEx)
         CHAIN_MSG_MAP(CHoverClick<CButtonEx>)
         CHAIN_MSG_MAP(CTransparentBackground)
@@ -72,9 +63,17 @@ public:
         DEFAULT_REFLECTION_HANDLER()
     END_MSG_MAP()
 
+    CButtonEx() : CFilledButton({0xFFFFFFFF, 0xFFEAEAEC, 0xFFD2D5DA}, 0x0040342B) {}
+
+    // A width of 0 draws no border.
+    void SetBorder(Gdiplus::ARGB color, int width) {
+        m_clrBorder = color;
+        m_nBorderWidth = width;
+        Invalidate();
+    }
     void SetIcon(ImagePtr icon) {
         m_pIcon = std::move(icon);
-        if (m_hWnd) Invalidate(TRUE);
+        Invalidate();
     }
 
     void DrawItem(DRAWITEMSTRUCT* item) {
@@ -94,14 +93,14 @@ private:
         GdipSetTextRenderingHint(graphics, Gdiplus::TextRenderingHintAntiAlias);
 
         CGpSolidBrush background;
-        GdipCreateSolidFill(this->StateFill(pressed), background.Out());
+        GdipCreateSolidFill(CurrentFill(pressed), background.Put());
         GdipFillRectangleI(graphics, background, client.left, client.top, w, h);
 
         if (m_nBorderWidth > 0) {
             CGpSolidBrush borderBrush;
-            GdipCreateSolidFill(m_clrBorder, borderBrush.Out());
+            GdipCreateSolidFill(m_clrBorder, borderBrush.Put());
             CGpPen pen;
-            GdipCreatePen2(borderBrush, float(m_nBorderWidth), Gdiplus::UnitWorld, pen.Out());
+            GdipCreatePen2(borderBrush, float(m_nBorderWidth), Gdiplus::UnitWorld, pen.Put());
             GdipDrawRectangleI(graphics, pen, client.left, client.top, w - 1, h - 1);
         }
 
@@ -112,6 +111,10 @@ private:
                            m_pIcon != nullptr, int(GetWindowDpi(m_hWnd)));
         if (m_pIcon) DrawImageRectF(graphics, m_pIcon, layout.icon);
         DrawControlText(graphics, text, font, Gdiplus::RectF(layout.text.X, layout.text.Y, 0, 0),
-                        nullptr, ToArgb(m_clrText));
+                        nullptr, ToArgb(TextColor()));
     }
+
+    Gdiplus::ARGB m_clrBorder = 0xFFEAEAEA;
+    int m_nBorderWidth = 2;
+    ImagePtr m_pIcon;
 };

@@ -1,6 +1,6 @@
 #pragma once
-// CCheckBox: a box picture (empty or ticked) with the window text to its right, on white. The
-// owner keeps the state in m_bChecked and toggles it on the standard BN_CLICKED.
+// CCheckBox: a box picture (empty or ticked) with the window text to its right, on white. A click
+// raises the standard BN_CLICKED and changes nothing: the owner toggles the box.
 
 #include <windows.h>
 
@@ -8,6 +8,7 @@
 #include "controls/control_text.h"
 #include "controls/image_drawing.h"
 #include "controls/offscreen_paint.h"
+#include "controls/picture_toggle.h"
 #include "controls/transparent_background.h"
 #include "res/dpi.h"
 #include "res/images.h"
@@ -48,23 +49,20 @@ inline SIZE MeasureIdealSize(HWND control) {
 
 class CCheckBox : public CWindowImpl<CCheckBox, CButtonT<CWindow>, CControlWinTraits>,
                   public COwnerDraw<CCheckBox>,
+                  public CPictureToggle<CCheckBox>,
                   public CTransparentBackground {
 public:
-    COLORREF m_clrText = 0;
-    ImagePtr m_pImgUnchecked;
-    ImagePtr m_pImgChecked;
-    int m_bChecked = 0;
-
-    CCheckBox() {
-        m_pImgChecked = LoadPngResource(IDP_CHECKED);
-        m_pImgUnchecked = LoadPngResource(IDP_UNCHECKED);
-    }
+    CCheckBox() : CPictureToggle(IDP_UNCHECKED, IDP_CHECKED) {}
 
     BEGIN_MSG_MAP(CCheckBox)
         CHAIN_MSG_MAP(CTransparentBackground)
         CHAIN_MSG_MAP(COwnerDraw<CCheckBox>)
         DEFAULT_REFLECTION_HANDLER()
     END_MSG_MAP()
+
+    bool IsChecked() const { return IsOn(); }
+    void SetChecked(bool checked) { SetOn(checked); }
+    void Toggle() { SetOn(!IsOn()); }
 
     // Hidden until its page shows it; the standard button does the clicking.
     HWND Create(HWND parent, const RECT& rect, LPCWSTR text, UINT id) {
@@ -86,13 +84,8 @@ private:
         Gdiplus::DllExports::GdipSetInterpolationMode(graphics,
                                                       Gdiplus::InterpolationModeHighQuality);
         const RECT& box = layout.box;
-        DrawImageRect(graphics, (m_bChecked & 1) ? m_pImgChecked : m_pImgUnchecked, box.left,
-                      box.top, box.right - box.left, box.bottom - box.top);
-
-        const CGpFont font = CreateControlFont(m_hWnd, itemDC);
-        const CGpStringFormat format =
-            CreateAlignedFormat(Gdiplus::StringAlignmentNear, Gdiplus::StringAlignmentCenter);
-        DrawControlText(graphics, ReadWindowText(m_hWnd), font, layout.text, format,
-                        ToArgb(m_clrText));
+        DrawImageRect(graphics, CurrentImage(), box.left, box.top, box.right - box.left,
+                      box.bottom - box.top);
+        DrawWindowTextLine(m_hWnd, itemDC, graphics, layout.text, TextColor());
     }
 };

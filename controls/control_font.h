@@ -11,9 +11,9 @@ inline CGpFont CreateControlFont(HWND control, HDC dc) {
     const auto hFont = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
     LOGFONTA logFont{};
     if (hFont && ::GetObjectA(hFont, sizeof(logFont), &logFont) == sizeof(logFont)) {
-        Gdiplus::DllExports::GdipCreateFontFromLogfontA(dc, &logFont, font.Out());
+        Gdiplus::DllExports::GdipCreateFontFromLogfontA(dc, &logFont, font.Put());
     } else {
-        Gdiplus::DllExports::GdipCreateFontFromDC(dc, font.Out());
+        Gdiplus::DllExports::GdipCreateFontFromDC(dc, font.Put());
     }
     return font;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "controls/control_font.h"
+#include "res/colors.h"
 #include "windowing/gdi_handles.h"
 #include "windowing/gdiplus_handles.h"
 #include "windowing/window.h"
@@ -33,7 +34,7 @@ inline Gdiplus::SizeF MeasureWindowText(HWND control) {
     if (!dc) return Gdiplus::SizeF(0, 0);
     const CGpFont font = CreateControlFont(control, dc);
     CGpGraphics graphics;
-    Gdiplus::DllExports::GdipCreateFromHDC(dc, graphics.Out());
+    Gdiplus::DllExports::GdipCreateFromHDC(dc, graphics.Put());
     return MeasureText(graphics, ReadWindowText(control), font);
 }
 
@@ -42,7 +43,7 @@ inline Gdiplus::SizeF MeasureWindowText(HWND control) {
 inline CGpStringFormat CreateAlignedFormat(Gdiplus::StringAlignment alignment,
                                            Gdiplus::StringAlignment lineAlignment) {
     CGpStringFormat format;
-    if (Gdiplus::DllExports::GdipCreateStringFormat(0, LANG_NEUTRAL, format.Out()) == Gdiplus::Ok) {
+    if (Gdiplus::DllExports::GdipCreateStringFormat(0, LANG_NEUTRAL, format.Put()) == Gdiplus::Ok) {
         Gdiplus::DllExports::GdipSetStringFormatAlign(format, alignment);
         Gdiplus::DllExports::GdipSetStringFormatLineAlign(format, lineAlignment);
     }
@@ -54,7 +55,17 @@ inline void DrawControlText(Gdiplus::GpGraphics* graphics, const std::wstring& t
                             Gdiplus::GpFont* font, const Gdiplus::RectF& layout,
                             Gdiplus::GpStringFormat* format, Gdiplus::ARGB argb) {
     CGpSolidBrush brush;
-    Gdiplus::DllExports::GdipCreateSolidFill(argb, brush.Out());
+    Gdiplus::DllExports::GdipCreateSolidFill(argb, brush.Put());
     Gdiplus::DllExports::GdipDrawString(graphics, text.c_str(), INT(text.size()), font, &layout,
                                         format, brush);
+}
+
+// The control's own text in its font, left-aligned and centred vertically in `layout`: the line
+// of text of the link and of the controls with a picture beside it.
+inline void DrawWindowTextLine(HWND control, HDC itemDC, Gdiplus::GpGraphics* graphics,
+                               const Gdiplus::RectF& layout, COLORREF color) {
+    const CGpFont font = CreateControlFont(control, itemDC);
+    const CGpStringFormat format =
+        CreateAlignedFormat(Gdiplus::StringAlignmentNear, Gdiplus::StringAlignmentCenter);
+    DrawControlText(graphics, ReadWindowText(control), font, layout, format, ToArgb(color));
 }

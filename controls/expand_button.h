@@ -1,6 +1,7 @@
 #pragma once
 // CExpandButton: the custom-installation toggle, text on the left and a chevron on the right
-// that points down while collapsed and up while expanded. The owner flips m_bExpanded.
+// that points down while collapsed and up while expanded. A click raises the standard BN_CLICKED
+// and changes nothing: the owner toggles it.
 
 #include <windows.h>
 
@@ -10,6 +11,7 @@
 #include "controls/hand_cursor.h"
 #include "controls/image_drawing.h"
 #include "controls/offscreen_paint.h"
+#include "controls/picture_toggle.h"
 #include "controls/transparent_background.h"
 #include "res/dpi.h"
 #include "res/images.h"
@@ -38,18 +40,11 @@ inline ExpandButtonLayout LayoutExpandButton(const RECT& client, int dpi) {
 
 class CExpandButton : public CWindowImpl<CExpandButton, CButtonT<CWindow>, CControlWinTraits>,
                       public COwnerDraw<CExpandButton>,
+                      public CPictureToggle<CExpandButton>,
                       public CHandCursor,
                       public CTransparentBackground {
 public:
-    ImagePtr m_pImgCollapsed;
-    ImagePtr m_pImgExpanded;
-    int m_bExpanded = 0;
-    COLORREF m_clrText = 0;
-
-    CExpandButton() {
-        m_pImgExpanded = LoadPngResource(IDP_EXPANDED);
-        m_pImgCollapsed = LoadPngResource(IDP_COLLAPSED);
-    }
+    CExpandButton() : CPictureToggle(IDP_COLLAPSED, IDP_EXPANDED) {}
 
     BEGIN_MSG_MAP(CExpandButton)
         CHAIN_MSG_MAP(CHandCursor)
@@ -57,6 +52,10 @@ public:
         CHAIN_MSG_MAP(COwnerDraw<CExpandButton>)
         DEFAULT_REFLECTION_HANDLER()
     END_MSG_MAP()
+
+    bool IsExpanded() const { return IsOn(); }
+    void SetExpanded(bool expanded) { SetOn(expanded); }
+    void Toggle() { SetOn(!IsOn()); }
 
     // Laid out like the check box: picture, gap and a line of text.
     SIZE GetIdealSize() const { return MeasureIdealSize(m_hWnd); }
@@ -72,13 +71,8 @@ private:
     void Draw(HDC itemDC, Gdiplus::GpGraphics* graphics, const RECT& client) {
         const ExpandButtonLayout layout = LayoutExpandButton(client, int(GetWindowDpi(m_hWnd)));
         const RECT& chevron = layout.chevron;
-        DrawImageRect(graphics, (m_bExpanded & 1) ? m_pImgExpanded : m_pImgCollapsed, chevron.left,
-                      chevron.top, chevron.right - chevron.left, chevron.bottom - chevron.top);
-
-        const CGpFont font = CreateControlFont(m_hWnd, itemDC);
-        const CGpStringFormat format =
-            CreateAlignedFormat(Gdiplus::StringAlignmentNear, Gdiplus::StringAlignmentCenter);
-        DrawControlText(graphics, ReadWindowText(m_hWnd), font, layout.text, format,
-                        ToArgb(m_clrText));
+        DrawImageRect(graphics, CurrentImage(), chevron.left, chevron.top,
+                      chevron.right - chevron.left, chevron.bottom - chevron.top);
+        DrawWindowTextLine(m_hWnd, itemDC, graphics, layout.text, TextColor());
     }
 };

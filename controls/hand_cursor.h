@@ -12,10 +12,11 @@ public:
         MESSAGE_HANDLER(WM_SETCURSOR, OnSetCursor)
     END_MSG_MAP()
 
-    // Bit 0 of the hit-test code is set for HTCLIENT.
+    // Only bit 0 of the hit-test code is tested. HTCLIENT (1) has it, but so do other odd codes
+    // (HTSYSMENU, HTMENU, HTVSCROLL and more) that a borderless child control never reports.
     LRESULT OnSetCursor(UINT, WPARAM, LPARAM lParam, BOOL&) {
-        const bool client = (LOWORD(lParam) & 1) != 0;
-        ::SetCursor(::LoadCursorW(nullptr, client ? IDC_HAND : IDC_ARROW));
+        const bool hand = (LOWORD(lParam) & 1) != 0;
+        ::SetCursor(::LoadCursorW(nullptr, hand ? IDC_HAND : IDC_ARROW));
         return FALSE;
     }
 };

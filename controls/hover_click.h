@@ -1,7 +1,8 @@
 #pragma once
-// CHoverClick<T>: pointer tracking and click delivery of the flat buttons. T has a public
-// `bool m_bHover`, which this mix-in keeps, and chains to it with CHAIN_MSG_MAP(CHoverClick<T>).
-// A completed click is posted to the parent as WM_COMMAND with the control id and lParam 0.
+// CHoverClick<T>: pointer tracking and click delivery of the flat buttons, which chain to it with
+// CHAIN_MSG_MAP(CHoverClick<T>). It keeps whether the pointer is over the button and repaints the
+// button when that changes. A completed click is posted to the parent as WM_COMMAND with the
+// control id and lParam 0.
 
 #include <windows.h>
 #include <windowsx.h>
@@ -13,12 +14,7 @@
 template <class T>
 class CHoverClick {
 public:
-    // The fill of a flat button: pressed wins over the pointer being over it.
-    Gdiplus::ARGB StateFill(bool pressed) const {
-        const T* self = static_cast<const T*>(this);
-        if (pressed) return self->m_clrPressed;
-        return self->m_bHover ? self->m_clrHover : self->m_clrNormal;
-    }
+    bool IsHovering() const { return m_bHover; }
 
     BEGIN_MSG_MAP(CHoverClick<T>)
         MESSAGE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
@@ -29,8 +25,8 @@ public:
     // Tracking starts on the way in only; the standard button never sees pointer moves.
     LRESULT OnMouseMove(UINT, WPARAM, LPARAM, BOOL&) {
         T* self = Derived();
-        if (!self->m_bHover) {
-            self->m_bHover = true;
+        if (!m_bHover) {
+            m_bHover = true;
             TRACKMOUSEEVENT track{sizeof(track), TME_HOVER | TME_LEAVE, self->m_hWnd,
                                   HOVER_DEFAULT};
             ::TrackMouseEvent(&track);
@@ -40,9 +36,8 @@ public:
     }
 
     LRESULT OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&) {
-        T* self = Derived();
-        self->m_bHover = false;
-        ::InvalidateRect(self->m_hWnd, nullptr, TRUE);
+        m_bHover = false;
+        ::InvalidateRect(Derived()->m_hWnd, nullptr, TRUE);
         return 0;
     }
 
@@ -62,4 +57,6 @@ public:
 
 private:
     T* Derived() { return static_cast<T*>(this); }
+
+    bool m_bHover = false;
 };

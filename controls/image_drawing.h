@@ -6,9 +6,6 @@
 #include "res/images.h"
 #include "windowing/gdiplus_handles.h"
 
-// The flat-API object behind a picture; null for an empty handle.
-Gdiplus::GpImage* NativeImage(const ImagePtr& image);
-
 // Draws `image` scaled to the rectangle; an empty handle draws nothing.
 inline void DrawImageRect(Gdiplus::GpGraphics* graphics, const ImagePtr& image, int x, int y,
                           int width, int height) {

@@ -6,10 +6,9 @@
 #include <windows.h>
 
 #include "res/colors.h"
-#include "controls/background_brush.h"
+#include "controls/background.h"
 #include "controls/control_font.h"
 #include "controls/control_text.h"
-#include "controls/static_background.h"
 #include "windowing/gdi_handles.h"
 #include "windowing/gdiplus_handles.h"
 #include "windowing/message_map.h"
@@ -17,16 +16,18 @@
 #include "windowing/standard_controls.h"
 #include "windowing/window_impl.h"
 
-// 1 centre, 2 far (right); anything else near (left).
-inline Gdiplus::StringAlignment LabelAlignment(int align) {
-    switch (align) {
-        case 1:
+enum class LabelAlignment { Near, Centre, Far };
+
+inline Gdiplus::StringAlignment StringAlignmentOf(LabelAlignment alignment) {
+    switch (alignment) {
+        case LabelAlignment::Centre:
             return Gdiplus::StringAlignmentCenter;
-        case 2:
+        case LabelAlignment::Far:
             return Gdiplus::StringAlignmentFar;
-        default:
-            return Gdiplus::StringAlignmentNear;
+        case LabelAlignment::Near:
+            break;
     }
+    return Gdiplus::StringAlignmentNear;
 }
 
 // Whole pixels, truncated toward zero.
@@ -34,20 +35,17 @@ inline SIZE TruncateSize(const Gdiplus::SizeF& size) {
     return SIZE{LONG(size.Width), LONG(size.Height)};
 }
 
+class CLabel;
+using CLabelBackground = CSolidBackground<CLabel, OCM_CTLCOLORSTATIC>;
+
 class CLabel : public CWindowImpl<CLabel, CStaticT<CWindow>, CControlWinTraits>,
                public COwnerDraw<CLabel>,
-               public CStaticBackground<CLabel> {
+               public CLabelBackground {
 public:
-    int m_nBkMode = OPAQUE;
-    int m_nAlign = 0;
-    COLORREF m_clrBk = RGB(255, 255, 255);
-    COLORREF m_clrText = 0;
-    CBrush m_hBkBrush{static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH))};
-
     BEGIN_MSG_MAP(CLabel)
         MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
         MESSAGE_HANDLER(WM_SETTEXT, OnSetText)
-        CHAIN_MSG_MAP(CStaticBackground<CLabel>)
+        CHAIN_MSG_MAP(CLabelBackground)
         CHAIN_MSG_MAP(COwnerDraw<CLabel>)
         DEFAULT_REFLECTION_HANDLER()
     END_MSG_MAP()
@@ -55,10 +53,10 @@ public:
     // The system static draws a simple label's text cell by cell and erases nothing, so the rest
     // of an opaque label would keep whatever was on the screen: fill it with the label's brush.
     LRESULT OnEraseBackground(UINT, WPARAM wParam, LPARAM, BOOL&) {
-        if (m_nBkMode != TRANSPARENT && wParam) {
+        if (!IsTransparent() && wParam) {
             RECT client{};
             ::GetClientRect(this->m_hWnd, &client);
-            ::FillRect(reinterpret_cast<HDC>(wParam), &client, m_hBkBrush.Get());
+            ::FillRect(reinterpret_cast<HDC>(wParam), &client, BackgroundBrush());
         }
         return TRUE;
     }
@@ -71,10 +69,14 @@ public:
         return result;
     }
 
-    // Transparent over the banner, or opaque on its own background colour.
-    void SetBackgroundMode(int mode) {
-        m_nBkMode = mode;
-        m_hBkBrush.Reset(MakeBackgroundBrush(mode, m_clrBk));
+    // Owner-drawn labels only; the system paints a simple label's text in the DC's colour.
+    void SetTextColor(COLORREF color) {
+        m_clrText = color;
+        Invalidate();
+    }
+    void SetAlignment(LabelAlignment alignment) {
+        m_alignment = alignment;
+        Invalidate();
     }
 
     // The text's size in the current font at the window's DPI, for the layout.
@@ -88,17 +90,21 @@ public:
         const int w = client.right - client.left;
         const int h = client.bottom - client.top;
         CGpGraphics graphics;
-        if (GdipCreateFromHDC(item->hDC, graphics.Out()) != Gdiplus::Ok) return;
-        if (m_nBkMode != TRANSPARENT) {
+        if (GdipCreateFromHDC(item->hDC, graphics.Put()) != Gdiplus::Ok) return;
+        if (!IsTransparent()) {
             CGpSolidBrush background;
-            GdipCreateSolidFill(ToArgb(m_clrBk), background.Out());
+            GdipCreateSolidFill(ToArgb(BackgroundColor()), background.Put());
             GdipFillRectangleI(graphics, background, client.left, client.top, w, h);
         }
         const CGpFont font = CreateControlFont(this->m_hWnd, item->hDC);
         const CGpStringFormat format =
-            CreateAlignedFormat(LabelAlignment(m_nAlign), Gdiplus::StringAlignmentCenter);
+            CreateAlignedFormat(StringAlignmentOf(m_alignment), Gdiplus::StringAlignmentCenter);
         const Gdiplus::RectF layout(float(client.left), float(client.top), float(w), float(h));
         DrawControlText(graphics, ReadWindowText(this->m_hWnd), font, layout, format,
                         ToArgb(m_clrText));
     }
+
+private:
+    LabelAlignment m_alignment = LabelAlignment::Near;
+    COLORREF m_clrText = 0;
 };

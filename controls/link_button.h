@@ -23,14 +23,17 @@ class CLinkButton : public CWindowImpl<CLinkButton, CButtonT<CWindow>, CControlW
                     public CHandCursor,
                     public CTransparentBackground {
 public:
-    COLORREF m_clrText = 0;
-
     BEGIN_MSG_MAP(CLinkButton)
         CHAIN_MSG_MAP(CHandCursor)
         CHAIN_MSG_MAP(CTransparentBackground)
         CHAIN_MSG_MAP(COwnerDraw<CLinkButton>)
         DEFAULT_REFLECTION_HANDLER()
     END_MSG_MAP()
+
+    void SetTextColor(COLORREF color) {
+        m_clrText = color;
+        Invalidate();
+    }
 
     SIZE GetLinkSize() const { return LinkSizeFor(MeasureWindowText(m_hWnd)); }
 
@@ -43,13 +46,12 @@ public:
 
 private:
     void Draw(HDC itemDC, Gdiplus::GpGraphics* graphics, const RECT& client) {
-        const CGpFont font = CreateControlFont(m_hWnd, itemDC);
-        const CGpStringFormat format =
-            CreateAlignedFormat(Gdiplus::StringAlignmentNear, Gdiplus::StringAlignmentCenter);
-        DrawControlText(
-            graphics, ReadWindowText(m_hWnd), font,
+        DrawWindowTextLine(
+            m_hWnd, itemDC, graphics,
             Gdiplus::RectF(float(client.left), float(client.top), float(client.right - client.left),
                            float(client.bottom - client.top)),
-            format, ToArgb(m_clrText));
+            m_clrText);
     }
+
+    COLORREF m_clrText = 0;
 };

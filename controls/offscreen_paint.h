@@ -22,11 +22,11 @@ public:
           m_height(client.bottom - client.top),
           m_bitmap(m_width > 0 && m_height > 0 ? ::CreateCompatibleBitmap(target, m_width, m_height)
                                                : nullptr),
-          m_memory(target),
+          m_memory(::CreateCompatibleDC(target)),
           m_select(m_memory, m_bitmap) {
         if (!m_bitmap || !m_memory) return;
         if (background == OffscreenBackground::White) FillWhite();
-        Gdiplus::DllExports::GdipCreateFromHDC(m_memory, m_graphics.Out());
+        Gdiplus::DllExports::GdipCreateFromHDC(m_memory, m_graphics.Put());
     }
     COffscreenPaint(const COffscreenPaint&) = delete;
     COffscreenPaint& operator=(const COffscreenPaint&) = delete;

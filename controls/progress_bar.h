@@ -53,17 +53,26 @@ inline std::wstring FormatPercent(float progress) {
 
 class CProgressBar : public CWindowImpl<CProgressBar, CStaticT<CWindow>, CControlWinTraits> {
 public:
-    COLORREF m_clrBorder = 0;
-    COLORREF m_clrTrack = 0;
-    COLORREF m_clrBar = 0;
-    // Written whole by the extraction worker, which then invalidates the control.
-    float m_fProgress = 0.5f;
-
     BEGIN_MSG_MAP(CProgressBar)
         MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBkgnd)
         MESSAGE_HANDLER(WM_PAINT, OnPaint)
         MESSAGE_HANDLER(WM_PRINTCLIENT, OnPrintClient)
     END_MSG_MAP()
+
+    // Repaints only when the value changes, so a stream of equal reports costs no paint.
+    void SetProgress(float progress) {
+        if (progress == m_fProgress) return;
+        m_fProgress = progress;
+        Invalidate();
+    }
+    float Progress() const { return m_fProgress; }
+
+    void SetColors(COLORREF border, COLORREF track, COLORREF bar) {
+        m_clrBorder = border;
+        m_clrTrack = track;
+        m_clrBar = bar;
+        Invalidate();
+    }
 
     LRESULT OnEraseBkgnd(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
 
@@ -85,10 +94,8 @@ private:
     void Paint(HDC target) {
         RECT client{};
         ::GetClientRect(this->m_hWnd, &client);
-        // One read of the worker's value keeps the bar and the text in agreement.
-        const float progress = m_fProgress;
         PaintOffscreen(target, client, OffscreenBackground::White,
-                       [&](Gdiplus::GpGraphics* graphics) { Draw(graphics, client, progress); });
+                       [&](Gdiplus::GpGraphics* graphics) { Draw(graphics, client, m_fProgress); });
     }
 
     void Draw(Gdiplus::GpGraphics* graphics, const RECT& client, float progress) {
@@ -97,15 +104,15 @@ private:
             MeasureProgressBar(client.right - client.left, client.bottom - client.top,
                                GetWindowDpi(this->m_hWnd), progress);
         CGpSolidBrush track;
-        GdipCreateSolidFill(ToArgb(m_clrTrack), track.Out());
+        GdipCreateSolidFill(ToArgb(m_clrTrack), track.Put());
         GdipFillRectangleI(graphics, track, client.left, client.top, g.barWidth, g.barHeight);
         if (g.fillWidth > 0) {
             CGpSolidBrush bar;
-            GdipCreateSolidFill(ToArgb(m_clrBar), bar.Out());
+            GdipCreateSolidFill(ToArgb(m_clrBar), bar.Put());
             GdipFillRectangleI(graphics, bar, client.left, client.top, g.fillWidth, g.barHeight);
         }
         CGpPen frame;
-        GdipCreatePen1(ToArgb(m_clrBorder), 1.0f, Gdiplus::UnitWorld, frame.Out());
+        GdipCreatePen1(ToArgb(m_clrBorder), 1.0f, Gdiplus::UnitWorld, frame.Put());
         GdipDrawRectangleI(graphics, frame, client.left, client.top, g.barWidth, g.barHeight);
 
         CWindowDC dc(this->m_hWnd, CWindowDC::ClientArea);
@@ -116,4 +123,10 @@ private:
                                     float(g.columnWidth), float(g.barHeight));
         DrawControlText(graphics, FormatPercent(progress), font, column, format, 0xFF000000);
     }
+
+    COLORREF m_clrBorder = 0;
+    COLORREF m_clrTrack = 0;
+    COLORREF m_clrBar = 0;
+    // Set on the window's thread only, where the worker's reports are shown.
+    float m_fProgress = 0.5f;
 };

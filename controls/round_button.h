@@ -5,7 +5,7 @@
 
 #include "res/colors.h"
 #include "controls/control_text.h"
-#include "controls/hover_click.h"
+#include "controls/filled_button.h"
 #include "controls/offscreen_paint.h"
 #include "controls/round_rect_path.h"
 #include "controls/transparent_background.h"
@@ -16,21 +16,17 @@
 
 class CRoundButton : public CWindowImpl<CRoundButton, CButtonT<CWindow>, CControlWinTraits>,
                      public COwnerDraw<CRoundButton>,
-                     public CHoverClick<CRoundButton>,
+                     public CFilledButton<CRoundButton>,
                      public CTransparentBackground {
 public:
-    Gdiplus::ARGB m_clrNormal = 0xFFFFD521;
-    Gdiplus::ARGB m_clrHover = 0xFFFFE265;
-    Gdiplus::ARGB m_clrPressed = 0xFFFFCF00;
-    COLORREF m_clrText = 0;
-    bool m_bHover = false;
-
     BEGIN_MSG_MAP(CRoundButton)
         CHAIN_MSG_MAP(CHoverClick<CRoundButton>)
         CHAIN_MSG_MAP(CTransparentBackground)
         CHAIN_MSG_MAP(COwnerDraw<CRoundButton>)
         DEFAULT_REFLECTION_HANDLER()
     END_MSG_MAP()
+
+    CRoundButton() : CFilledButton({0xFFFFD521, 0xFFFFE265, 0xFFFFCF00}, 0) {}
 
     void DrawItem(DRAWITEMSTRUCT* item) {
         const bool pressed = (item->itemState & ODS_SELECTED) != 0;
@@ -49,16 +45,16 @@ private:
         GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeHighQuality);
         GdipSetTextRenderingHint(graphics, Gdiplus::TextRenderingHintAntiAlias);
 
-        const GpPathPtr path = BuildRoundRectPath(client.left, client.top, w, h, h);
+        const CGpPath path = BuildRoundRectPath(client.left, client.top, w, h, h);
         CGpSolidBrush fill;
-        GdipCreateSolidFill(this->StateFill(pressed), fill.Out());
-        if (path) GdipFillPath(graphics, fill, path.get());
+        GdipCreateSolidFill(CurrentFill(pressed), fill.Put());
+        if (path) GdipFillPath(graphics, fill, path);
 
         const CGpFont font = CreateControlFont(m_hWnd, itemDC);
         const CGpStringFormat format =
             CreateAlignedFormat(Gdiplus::StringAlignmentCenter, Gdiplus::StringAlignmentCenter);
         DrawControlText(graphics, ReadWindowText(m_hWnd), font,
                         Gdiplus::RectF(float(client.left), float(client.top), float(w), float(h)),
-                        format, ToArgb(m_clrText));
+                        format, ToArgb(TextColor()));
     }
 };

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <array>
-#include <memory>
 
 #include "windowing/gdiplus_handles.h"
 
@@ -35,20 +34,18 @@ inline std::array<PathArc, 4> RoundRectArcs(int x, int y, int width, int height,
     return {{{x, y, d, 180.0f}, {x2, y, side, 270.0f}, {x2, y2, side, 0.0f}, {x, y2, side, 90.0f}}};
 }
 
-using GpPathPtr = std::shared_ptr<Gdiplus::GpPath>;
-
 // A closed path for the rectangle; null only when GDI+ cannot make a path. Arcs GDI+ refuses
 // (no area) are left out.
-inline GpPathPtr BuildRoundRectPath(int x, int y, int width, int height, int diameter) {
+inline CGpPath BuildRoundRectPath(int x, int y, int width, int height, int diameter) {
     CGpPath path;
-    if (Gdiplus::DllExports::GdipCreatePath(Gdiplus::FillModeAlternate, path.Out()) !=
+    if (Gdiplus::DllExports::GdipCreatePath(Gdiplus::FillModeAlternate, path.Put()) !=
         Gdiplus::Ok) {
-        return nullptr;
+        return {};
     }
     for (const PathArc& arc : RoundRectArcs(x, y, width, height, diameter)) {
         Gdiplus::DllExports::GdipAddPathArcI(path, arc.x, arc.y, arc.side, arc.side, arc.startAngle,
                                              90.0f);
     }
     Gdiplus::DllExports::GdipClosePathFigure(path);
-    return GpPathPtr(path.Detach(), [](Gdiplus::GpPath* p) { windowing::GdipRelease(p); });
+    return path;
 }

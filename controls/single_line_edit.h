@@ -38,10 +38,6 @@ inline RECT EditClientRect(const RECT& window, UINT dpi) {
 
 class CSingleLineEdit : public CWindowImpl<CSingleLineEdit, CEditT<CWindow>, CControlWinTraits> {
 public:
-    COLORREF m_clrText = 0;
-    COLORREF m_clrBk = 0;
-    CBrush m_hBkBrush{::CreateSolidBrush(RGB(255, 255, 255))};
-
     BEGIN_MSG_MAP(CSingleLineEdit)
         MESSAGE_HANDLER(OCM_CTLCOLOREDIT, OnCtlColorEdit)
         MESSAGE_HANDLER(WM_SIZE, OnSize)
@@ -49,6 +45,15 @@ public:
         MESSAGE_HANDLER(WM_NCPAINT, OnNcPaint)
         DEFAULT_REFLECTION_HANDLER()
     END_MSG_MAP()
+
+    // The background fills the margins and the text cell alike.
+    void SetColors(COLORREF text, COLORREF background) {
+        m_clrText = text;
+        m_clrBk = background;
+        m_hBkBrush.Reset(::CreateSolidBrush(background));
+        if (m_hWnd)
+            ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    }
 
     LRESULT OnCtlColorEdit(UINT, WPARAM wParam, LPARAM, BOOL&) {
         const auto hdc = reinterpret_cast<HDC>(wParam);
@@ -84,4 +89,9 @@ public:
         if (dc) ::FillRect(dc, &area, m_hBkBrush);
         return 0;
     }
+
+private:
+    COLORREF m_clrText = 0;
+    COLORREF m_clrBk = 0;
+    CBrush m_hBkBrush{::CreateSolidBrush(RGB(255, 255, 255))};
 };

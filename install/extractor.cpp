@@ -10,7 +10,8 @@
 #include "install/paths.h"
 #include "install/process_killer.h"
 #include "install/progress_fraction.h"
-#include "res/strings.h"
+#include "platform/com_ptr.h"
+#include "platform/resource_bytes.h"
 
 namespace {
 
@@ -79,7 +80,8 @@ std::shared_ptr<std::thread> CExtractor::StartWorkerThread(CExtractor& extractor
     return std::make_shared<std::thread>([&extractor] { extractor.Run(); });
 }
 
-CExtractor::CExtractor(ThreadStarter startThread) : m_startThread(startThread) {}
+CExtractor::CExtractor(std::wstring processName, ThreadStarter startThread)
+    : m_processName(std::move(processName)), m_startThread(startThread) {}
 
 CExtractor::~CExtractor() {
     if (m_running) {
@@ -129,7 +131,7 @@ StartResult CExtractor::Start(const std::wstring& installFolder) {
 void CExtractor::Run() {
     ExtractResult result = ExtractResult::Failed;
     try {
-        EndProcessesNamed(LoadLocalizedString(IDS_PROCESS_NAME));
+        EndProcessesNamed(m_processName);
         result = ExtractPayload();
     } catch (...) {
         // Out of memory, or a delegate that threw: the run has failed, the thread carries on.
@@ -158,32 +160,13 @@ void CExtractor::ReportOutcome(ExtractResult result) {
 }
 
 ExtractResult CExtractor::ExtractPayload() {
-    HMODULE module = GetModuleHandleW(nullptr);
-    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(kPayloadId), L"DAT");
-    if (!resource) return ExtractResult::Failed;
-    const DWORD size = SizeofResource(module, resource);
-    HGLOBAL loaded = LoadResource(module, resource);
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes) return ExtractResult::Failed;
+    const ResourceBytes payload = FindResourceBytes(L"DAT", MAKEINTRESOURCEW(kPayloadId));
+    if (!payload.data) return ExtractResult::Failed;
     // The locked resource is part of the mapped program and stays valid while it runs, so the
     // stream reads it in place instead of holding a second copy of the whole archive.
-    IStream* stream = CreateReadOnlyMemoryStream(bytes, size);
+    const ComPtr<IStream> stream(CreateReadOnlyMemoryStream(payload.data, payload.size));
     if (!stream) return ExtractResult::Failed;
-    ExtractResult result;
-    try {
-        result = ExtractArchive(stream);
-    } catch (...) {
-        stream->Release();
-        throw;
-    }
-    stream->Release();
-    return result;
-}
-
-bool CExtractor::ReadEntryName(IStream* stream, std::wstring& name) {
-    if (!stream) return false;
-    StreamSource source(stream);
-    return ReadName(source, name);
+    return ExtractArchive(stream);
 }
 
 ExtractResult CExtractor::ExtractArchive(IStream* stream) {

@@ -45,7 +45,8 @@ public:
     // Makes the worker thread running extractor.Run(); throws when it cannot (tests replace it).
     using ThreadStarter = std::shared_ptr<std::thread> (*)(CExtractor& extractor);
 
-    explicit CExtractor(ThreadStarter startThread = &StartWorkerThread);
+    // `processName` is the image name of the product's running copies, ended before extracting.
+    explicit CExtractor(std::wstring processName, ThreadStarter startThread = &StartWorkerThread);
     // Cancels a run in progress (it stops before its next entry) and waits for it to end.
     ~CExtractor();
     CExtractor(const CExtractor&) = delete;
@@ -56,7 +57,6 @@ public:
     // For a run driven without a thread, through ExtractArchive.
     void SetInstallFolder(const std::wstring& folder);
 
-    CExtractorDelegate* Delegate() const { return m_delegate; }
     const std::wstring& InstallFolder() const { return m_installFolder; }
     // True once the owner has asked the run to stop; a long delegate call may look at it.
     bool CancelRequested() const { return m_cancel.load(std::memory_order_relaxed); }
@@ -71,14 +71,13 @@ public:
     // The decoding loop over an open payload stream; reports begin and progress, not the outcome.
     ExtractResult ExtractArchive(IStream* stream);
 
-    bool ReadEntryName(IStream* stream, std::wstring& name);
-
     static std::shared_ptr<std::thread> StartWorkerThread(CExtractor& extractor);
 
 private:
     ExtractResult ExtractPayload();
     void ReportOutcome(ExtractResult result);
 
+    std::wstring m_processName;
     ThreadStarter m_startThread;
     std::wstring m_installFolder;
     CExtractorDelegate* m_delegate = nullptr;

@@ -7,28 +7,27 @@
 #include "install/product_paths.h"
 #include "install/shell_folders.h"
 #include "install/shortcut.h"
-#include "res/strings.h"
 
 namespace {
 
-void AddDesktopShortcut(const std::wstring& installFolder) {
+void AddDesktopShortcut(const ProductIdentity& product, const std::wstring& installFolder) {
     std::wstring desktop;
     if (!GetShellFolder(CSIDL_DESKTOP, desktop)) return;
-    CreateShortcut(ProductExePath(installFolder), ProductShortcutPath(desktop),
-                   LoadLocalizedString(IDS_SHORTCUT_NAME));
+    CreateShortcut(ProductExePath(product, installFolder), ProductShortcutPath(product, desktop),
+                   product.shortcutName);
 }
 
-void LaunchProduct(const std::wstring& installFolder) {
-    ShellExecuteW(nullptr, L"open", ProductExePath(installFolder).c_str(), nullptr, nullptr,
-                  SW_SHOWDEFAULT);
+void LaunchProduct(const ProductIdentity& product, const std::wstring& installFolder) {
+    ShellExecuteW(nullptr, L"open", ProductExePath(product, installFolder).c_str(), nullptr,
+                  nullptr, SW_SHOWDEFAULT);
 }
 
 }  // namespace
 
-void RunFinishStep(const FinishChoices& choices) {
+void RunFinishStep(const ProductIdentity& product, const FinishChoices& choices) {
     if (choices.installed) {
-        if (choices.desktopShortcut) AddDesktopShortcut(choices.installFolder);
-        if (choices.launch) LaunchProduct(choices.installFolder);
+        if (choices.desktopShortcut) AddDesktopShortcut(product, choices.installFolder);
+        if (choices.launch) LaunchProduct(product, choices.installFolder);
     }
     PostQuitMessage(0);
 }

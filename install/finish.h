@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "res/product_identity.h"
+
 struct FinishChoices {
     bool installed = false;
     bool desktopShortcut = false;
@@ -12,4 +14,4 @@ struct FinishChoices {
     std::wstring installFolder;
 };
 
-void RunFinishStep(const FinishChoices& choices);
+void RunFinishStep(const ProductIdentity& product, const FinishChoices& choices);

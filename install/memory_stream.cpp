@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/com_ptr.h"
+
 namespace {
 
 // Recognises this stream among IStream pointers without a private COM interface.
@@ -140,11 +142,9 @@ IStream* CreateReadOnlyMemoryStream(const void* data, size_t size) {
 }
 
 const BYTE* ReadMemoryStreamInPlace(IStream* stream, ULONG count) {
-    void* found = nullptr;
-    if (!stream || FAILED(stream->QueryInterface(kReadOnlyMemoryStreamId, &found)) || !found)
+    ComPtr<CReadOnlyMemoryStream> memory;
+    if (!stream || FAILED(stream->QueryInterface(kReadOnlyMemoryStreamId, memory.PutVoid())) ||
+        !memory)
         return nullptr;
-    auto* memory = static_cast<CReadOnlyMemoryStream*>(found);
-    const BYTE* bytes = memory->ReadInPlace(count);
-    memory->Release();
-    return bytes;
+    return memory->ReadInPlace(count);
 }

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "platform/unique_handle.h"
+
 std::wstring JoinPath(const std::wstring& left, const std::wstring& right) {
     std::wstring joined = left;
     if (joined.empty() || joined.back() != L'\\') joined += L'\\';
@@ -40,12 +42,9 @@ bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count)
         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & kProtected)) return false;
 
-    HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const CFileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     DWORD written = 0;
-    const bool ok =
-        WriteFile(file, data, DWORD(count), &written, nullptr) && written == DWORD(count);
-    CloseHandle(file);
-    return ok;
+    return WriteFile(file, data, DWORD(count), &written, nullptr) && written == DWORD(count);
 }

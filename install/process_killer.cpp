@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "platform/unique_handle.h"
+
 bool IsSameExecutableName(const std::wstring& processName, const std::wstring& wanted) {
     if (wanted.empty() || processName.size() != wanted.size()) return false;
     return CompareStringOrdinal(processName.c_str(), int(processName.size()), wanted.c_str(),
@@ -11,8 +13,8 @@ bool IsSameExecutableName(const std::wstring& processName, const std::wstring& w
 
 void EndProcessesNamed(const std::wstring& exeName) {
     if (exeName.empty()) return;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPALL, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return;
+    const CFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPALL, 0));
+    if (!snapshot) return;
     // An installer that happens to carry the product's name must not end itself.
     const DWORD self = GetCurrentProcessId();
     PROCESSENTRY32W entry{};
@@ -21,10 +23,7 @@ void EndProcessesNamed(const std::wstring& exeName) {
          more = Process32NextW(snapshot, &entry)) {
         if (entry.th32ProcessID == self || !IsSameExecutableName(entry.szExeFile, exeName))
             continue;
-        if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+        if (const CKernelHandle process{OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)})
             TerminateProcess(process, 9);
-            CloseHandle(process);
-        }
     }
-    CloseHandle(snapshot);
 }

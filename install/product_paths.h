@@ -3,9 +3,11 @@
 
 #include <string>
 
-// Install folder + the product's main executable (string table entry).
-std::wstring ProductExePath(const std::wstring& installFolder);
+#include "res/product_identity.h"
+
+// Install folder + the product's main executable.
+std::wstring ProductExePath(const ProductIdentity& product, const std::wstring& installFolder);
 // Install folder + "uninstall.exe", which the payload carries at its top.
 std::wstring UninstallerPath(const std::wstring& installFolder);
-// `folder` + the localised shortcut name + ".lnk".
-std::wstring ProductShortcutPath(const std::wstring& folder);
+// `folder` + the product's shortcut name + ".lnk".
+std::wstring ProductShortcutPath(const ProductIdentity& product, const std::wstring& folder);

@@ -1,11 +1,11 @@
 #include "install/registration.h"
 
-#include "install/com_init.h"
 #include "install/start_menu.h"
 #include "install/uninstall_entry.h"
+#include "platform/com_init.h"
 
-void RegisterProduct(const std::wstring& installFolder) {
+void RegisterProduct(const ProductIdentity& product, const std::wstring& installFolder) {
     const CComInit com;
-    AddStartMenuShortcut(installFolder);
-    WriteUninstallEntry(installFolder);
+    AddStartMenuShortcut(product, installFolder);
+    WriteUninstallEntry(product, installFolder);
 }

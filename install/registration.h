@@ -4,4 +4,6 @@
 
 #include <string>
 
-void RegisterProduct(const std::wstring& installFolder);
+#include "res/product_identity.h"
+
+void RegisterProduct(const ProductIdentity& product, const std::wstring& installFolder);

@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 
-#include "install/com_ptr.h"
+#include "platform/com_ptr.h"
 
 HRESULT CreateShortcut(const std::wstring& target, const std::wstring& shortcutFile,
                        const std::wstring& description) {

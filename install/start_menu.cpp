@@ -7,22 +7,21 @@
 #include "install/product_paths.h"
 #include "install/shell_folders.h"
 #include "install/shortcut.h"
-#include "res/strings.h"
 
-std::wstring StartMenuFolderPath() {
+std::wstring StartMenuFolderPath(const ProductIdentity& product) {
     std::wstring programs;
     if (!GetShellFolder(CSIDL_PROGRAMS, programs)) return std::wstring();
-    return JoinPath(programs, LoadLocalizedString(IDS_START_MENU_FOLDER));
+    return JoinPath(programs, product.startMenuFolder);
 }
 
-bool AddStartMenuShortcut(const std::wstring& installFolder) {
-    const std::wstring folder = StartMenuFolderPath();
+bool AddStartMenuShortcut(const ProductIdentity& product, const std::wstring& installFolder) {
+    const std::wstring folder = StartMenuFolderPath(product);
     if (folder.empty()) return false;
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         // A failure here shows up as the failed save below.
         SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     }
-    return SUCCEEDED(CreateShortcut(ProductExePath(installFolder), ProductShortcutPath(folder),
-                                    LoadLocalizedString(IDS_SHORTCUT_NAME)));
+    return SUCCEEDED(CreateShortcut(ProductExePath(product, installFolder),
+                                    ProductShortcutPath(product, folder), product.shortcutName));
 }

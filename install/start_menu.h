@@ -4,9 +4,11 @@
 
 #include <string>
 
+#include "res/product_identity.h"
+
 // "<Programs>\<Start-menu folder name>", or empty when the shell cannot name the Programs folder.
-std::wstring StartMenuFolderPath();
+std::wstring StartMenuFolderPath(const ProductIdentity& product);
 
 // Creates the folder (with any missing levels) and the shortcut to the product; false when no
 // shortcut could be written.
-bool AddStartMenuShortcut(const std::wstring& installFolder);
+bool AddStartMenuShortcut(const ProductIdentity& product, const std::wstring& installFolder);

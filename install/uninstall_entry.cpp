@@ -3,21 +3,9 @@
 #include <windows.h>
 
 #include "install/product_paths.h"
-#include "res/strings.h"
+#include "platform/unique_handle.h"
 
 namespace {
-
-class CRegistryKey {
-public:
-    explicit CRegistryKey(HKEY key) : m_key(key) {}
-    ~CRegistryKey() { RegCloseKey(m_key); }
-    CRegistryKey(const CRegistryKey&) = delete;
-    CRegistryKey& operator=(const CRegistryKey&) = delete;
-    HKEY Get() const { return m_key; }
-
-private:
-    HKEY m_key;
-};
 
 void WriteText(HKEY key, const RegistryText& value) {
     // The size counts the terminating null, which c_str() guarantees is there.
@@ -28,34 +16,33 @@ void WriteText(HKEY key, const RegistryText& value) {
 
 }  // namespace
 
-std::wstring UninstallKeyPath() {
-    return L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
-           LoadLocalizedString(IDS_UNINSTALL_KEY);
+std::wstring UninstallKeyPath(const ProductIdentity& product) {
+    return L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product.uninstallKey;
 }
 
-std::vector<RegistryText> UninstallValues(const std::wstring& installFolder) {
+std::vector<RegistryText> UninstallValues(const ProductIdentity& product,
+                                          const std::wstring& installFolder) {
     // Windows runs UninstallString as a command line: unquoted, a path with a space would be
     // split and could start a different program.
     return {
         {L"InstallLocation", installFolder},
-        {L"DisplayName", LoadLocalizedString(IDS_DISPLAY_NAME)},
-        {L"DisplayIcon", ProductExePath(installFolder)},
-        {L"DisplayVersion", LoadLocalizedString(IDS_DISPLAY_VERSION)},
-        {L"Publisher", LoadLocalizedString(IDS_PUBLISHER)},
+        {L"DisplayName", product.displayName},
+        {L"DisplayIcon", ProductExePath(product, installFolder)},
+        {L"DisplayVersion", product.version},
+        {L"Publisher", product.publisher},
         {L"UninstallString", L"\"" + UninstallerPath(installFolder) + L"\""},
-        {L"StartMenuFolder", LoadLocalizedString(IDS_START_MENU_FOLDER)},
-        {L"ShortcutName", LoadLocalizedString(IDS_SHORTCUT_NAME)},
+        {L"StartMenuFolder", product.startMenuFolder},
+        {L"ShortcutName", product.shortcutName},
     };
 }
 
-bool WriteUninstallEntry(const std::wstring& installFolder) {
-    HKEY opened = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath().c_str(), 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &opened,
+bool WriteUninstallEntry(const ProductIdentity& product, const std::wstring& installFolder) {
+    CRegistryKey key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(product).c_str(), 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, key.Put(),
                         nullptr) != ERROR_SUCCESS) {
         return false;
     }
-    const CRegistryKey key(opened);
-    for (const RegistryText& value : UninstallValues(installFolder)) WriteText(key.Get(), value);
+    for (const RegistryText& value : UninstallValues(product, installFolder)) WriteText(key, value);
     return true;
 }

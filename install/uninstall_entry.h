@@ -4,17 +4,20 @@
 #include <string>
 #include <vector>
 
+#include "res/product_identity.h"
+
 struct RegistryText {
     const wchar_t* name;
     std::wstring data;
 };
 
 // "Software\Microsoft\Windows\CurrentVersion\Uninstall\" + the product's key name, below HKLM.
-std::wstring UninstallKeyPath();
+std::wstring UninstallKeyPath(const ProductIdentity& product);
 
 // The eight REG_SZ values in the order they are written.
-std::vector<RegistryText> UninstallValues(const std::wstring& installFolder);
+std::vector<RegistryText> UninstallValues(const ProductIdentity& product,
+                                          const std::wstring& installFolder);
 
 // Creates or opens the key and writes the values; other values of the key stay. False when the key
 // cannot be opened; single value writes are best effort.
-bool WriteUninstallEntry(const std::wstring& installFolder);
+bool WriteUninstallEntry(const ProductIdentity& product, const std::wstring& installFolder);

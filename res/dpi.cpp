@@ -1,5 +1,7 @@
 #include "res/dpi.h"
 
+#include "windowing/gdi_handles.h"
+
 namespace {
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
@@ -13,10 +15,9 @@ GetDpiForWindowFn LookupGetDpiForWindow() {
 }
 
 UINT DeviceContextDpi(HWND window) {
-    HDC dc = GetDC(window);
+    const CWindowDC dc(window, CWindowDC::ClientArea);
     if (!dc) return kReferenceDpi;
     const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(window, dc);
     return dpi > 0 ? UINT(dpi) : kReferenceDpi;
 }
 

@@ -3,38 +3,23 @@
 #include <shlwapi.h>
 
 #include <climits>
-#include <new>
 
-namespace {
-
-struct StreamRelease {
-    void operator()(IStream* stream) const { stream->Release(); }
-};
-
-}  // namespace
+#include "platform/com_ptr.h"
 
 ResourceBytes FindPngResource(unsigned id) {
     // Resource ids are 16-bit; a larger one would silently name another picture.
     if (id == 0 || id > 0xFFFF) return {};
-    HMODULE module = GetModuleHandleW(nullptr);
-    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
-    if (!resource) return {};
-    HGLOBAL loaded = LoadResource(module, resource);
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data) return {};
-    return {data, SizeofResource(module, resource)};
+    return FindResourceBytes(L"PNG", MAKEINTRESOURCEW(id));
 }
 
 ImagePtr DecodePng(const void* data, size_t size) {
     if (!data || size == 0 || size > UINT_MAX) return {};
     // The stream holds its own copy, so the image never depends on the resource staying mapped.
-    std::unique_ptr<IStream, StreamRelease> stream(
-        SHCreateMemStream(static_cast<const BYTE*>(data), UINT(size)));
+    const ComPtr<IStream> stream(SHCreateMemStream(static_cast<const BYTE*>(data), UINT(size)));
     if (!stream) return {};
-    // The header's operator new hands back null instead of throwing when GDI+ has no memory.
-    void* memory = Gdiplus::DllExports::GdipAlloc(sizeof(Gdiplus::Image));
-    if (!memory) throw std::bad_alloc();
-    return ImagePtr(::new (memory) Gdiplus::Image(stream.get()));
+    CGpImage image;
+    if (Gdiplus::DllExports::GdipLoadImageFromStream(stream, image.Put()) != Gdiplus::Ok) return {};
+    return ShareImage(std::move(image));
 }
 
 ImagePtr LoadPngResource(unsigned id) {

@@ -1,5 +1,7 @@
 #include "res/strings.h"
 
+#include "platform/resource_bytes.h"
+
 namespace {
 
 // Reads a little-endian code unit without assuming the block is aligned.
@@ -7,17 +9,16 @@ uint16_t UnitAt(const unsigned char* bytes, size_t unit) {
     return uint16_t(bytes[2 * unit] | bytes[2 * unit + 1] << 8);
 }
 
-bool FindInModule(HMODULE module, unsigned id, bool neutralLanguage, StringEntry& entry) {
+// Neutral language lets the loader pick the block of the thread's UI language; the text is then
+// read from the block found without naming a language.
+bool FindEntry(unsigned id, bool neutralLanguage, StringEntry& entry) {
     const auto name = MAKEINTRESOURCEW(StringBlock(id));
-    HRSRC resource = neutralLanguage
-                         ? FindResourceExW(module, MAKEINTRESOURCEW(6), name,
-                                           MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL))
-                         : FindResourceW(module, name, MAKEINTRESOURCEW(6));
-    if (!resource) return false;
-    HGLOBAL loaded = LoadResource(module, resource);
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data) return false;
-    entry = FindStringEntry(data, SizeofResource(module, resource), StringIndex(id));
+    const ResourceBytes block =
+        neutralLanguage
+            ? FindResourceBytes(RT_STRING, name, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL))
+            : FindResourceBytes(RT_STRING, name);
+    if (!block.data) return false;
+    entry = FindStringEntry(block.data, block.size, StringIndex(id));
     return entry.text != nullptr;
 }
 
@@ -38,11 +39,9 @@ StringEntry FindStringEntry(const void* block, size_t size, unsigned index) {
 }
 
 bool LoadLocalizedString(std::wstring& target, StringId id) {
-    // Only our own executable carries resources.
-    HMODULE module = GetModuleHandleW(nullptr);
     StringEntry entry;
-    if (!FindInModule(module, id, true, entry)) return false;
-    if (!FindInModule(module, id, false, entry)) return false;
+    if (!FindEntry(id, true, entry)) return false;
+    if (!FindEntry(id, false, entry)) return false;
     // The data may be unaligned, so copy code units byte-wise.
     std::wstring text(entry.length, L'\0');
     memcpy(&text[0], entry.text, entry.length * sizeof(wchar_t));

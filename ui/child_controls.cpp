@@ -1,9 +1,9 @@
 // The creation handler: the nineteen controls with their texts, ids, colours, pictures and states.
-#include "res/colors.h"
 #include "res/strings.h"
 #include "ui/command_line.h"
 #include "ui/main_window.h"
 #include "ui/pages.h"
+#include "ui/yellow_buttons.h"
 
 namespace {
 
@@ -19,33 +19,23 @@ constexpr DWORD kVisibleEdit = 0x50001084;
 // The link blue #279AFF in the Windows form.
 constexpr COLORREF kLinkBlue = 0xFF9A27;
 constexpr COLORREF kPathBackground = 0xEBEBEB;
-
-COLORREF ColorString(StringId id) { return ParseHexColor(LoadLocalizedString(id)); }
-DWORD FillColor(StringId id) { return ToArgb(ColorString(id)); }
+constexpr COLORREF kProgressTrack = 0xFFFFFF;
+constexpr COLORREF kProgressBorder = 0xDCDCDC;
 
 template <class Control>
-void Make(Control& control, HWND parent, ControlRole role, DWORD style, StringId text = StringId(0)) {
-    const std::wstring caption = text ? LoadLocalizedString(text) : std::wstring();
-    control.Create(parent, RECT{}, caption.c_str(), style, 0, UINT(ControlId(role)));
+void Make(Control& control, HWND parent, ControlRole role, DWORD style, const std::wstring& text) {
+    control.Create(parent, RECT{}, text.c_str(), style, 0, UINT(ControlId(role)));
+}
+
+template <class Control>
+void Make(Control& control, HWND parent, ControlRole role, DWORD style,
+          StringId text = StringId(0)) {
+    Make(control, parent, role, style, text ? LoadLocalizedString(text) : std::wstring());
 }
 
 // The check box has a creation operation of its own, which makes it hidden.
 void Make(CCheckBox& box, HWND parent, ControlRole role, StringId text) {
     box.Create(parent, RECT{}, LoadLocalizedString(text).c_str(), UINT(ControlId(role)));
-}
-
-// The yellow buttons take their three fills and their text colour from the string table.
-template <class Button>
-void ApplyButtonColors(Button& button) {
-    button.m_clrNormal = FillColor(IDS_BUTTON_COLOR);
-    button.m_clrHover = FillColor(IDS_BUTTON_HOVER_COLOR);
-    button.m_clrPressed = FillColor(IDS_BUTTON_PRESSED_COLOR);
-    button.m_clrText = ColorString(IDS_BUTTON_TEXT_COLOR);
-}
-
-void Check(CCheckBox& box) {
-    box.m_bChecked = 1;
-    box.Invalidate();
 }
 
 }  // namespace
@@ -76,57 +66,55 @@ LRESULT CMainWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
 
 void CMainWindow::CreateControls() {
     const HWND self = m_hWnd;
+    const SkinColors& colors = m_product.colors;
     Make(m_banner, self, ControlRole::Banner, kVisibleOwnerDrawStatic);
 
     Make(m_title, self, ControlRole::Title, kVisibleOwnerDrawStatic, IDS_TITLE);
-    m_title.m_clrText = ColorString(IDS_BUTTON_TEXT_COLOR);
+    m_title.SetTextColor(colors.buttonText);
 
-    m_closeButton.m_pImgNormal = m_closeNormal;
-    m_closeButton.m_pImgHover = m_closeHover;
-    m_closeButton.m_pImgPressed = m_closePressed;
+    m_closeButton.SetImages(m_closeNormal, m_closeHover, m_closePressed);
     Make(m_closeButton, self, ControlRole::CloseButton, kVisibleOwnerDrawButton);
 
     Make(m_installButton, self, ControlRole::InstallButton, kHiddenFlatOwnerDrawButton,
          IDS_INSTALL);
-    ApplyButtonColors(m_installButton);
+    MakeYellow(m_installButton, colors);
 
     Make(m_agreeCheck, self, ControlRole::AgreeCheck, IDS_AGREE);
-    Check(m_agreeCheck);
+    m_agreeCheck.SetChecked(true);
 
     Make(m_licenceLink, self, ControlRole::LicenceLink, kHiddenOwnerDrawButton, IDS_LICENCE);
-    m_licenceLink.m_clrText = kLinkBlue;
+    m_licenceLink.SetTextColor(kLinkBlue);
 
     Make(m_customToggle, self, ControlRole::CustomToggle, kHiddenOwnerDrawButton,
          IDS_CUSTOM_INSTALL);
-    m_customToggle.m_clrText = kLinkBlue;
+    m_customToggle.SetTextColor(kLinkBlue);
 
     Make(m_locationLabel, self, ControlRole::LocationLabel, kHiddenSimpleStatic, IDS_LOCATION);
 
-    Make(m_pathEdit, self, ControlRole::PathEdit, kVisibleEdit, IDS_DEFAULT_FOLDER);
-    m_pathEdit.m_clrBk = kPathBackground;
-    m_pathEdit.m_hBkBrush.Reset(::CreateSolidBrush(kPathBackground));
+    Make(m_pathEdit, self, ControlRole::PathEdit, kVisibleEdit, m_product.defaultFolder);
+    m_pathEdit.SetColors(RGB(0, 0, 0), kPathBackground);
 
     Make(m_browseButton, self, ControlRole::BrowseButton, kHiddenOwnerDrawButton, IDS_BROWSE);
-    ApplyButtonColors(m_browseButton);
+    MakeYellow(m_browseButton, colors);
 
     Make(m_statusLabel, self, ControlRole::StatusLabel, kHiddenSimpleStatic, IDS_INSTALLING);
     Make(m_progressBar, self, ControlRole::ProgressBar, kHiddenPlainStatic);
+    m_progressBar.SetColors(kProgressBorder, kProgressTrack, colors.progress);
     Make(m_resultImage, self, ControlRole::ResultImage, kHiddenOwnerDrawStatic);
 
     Make(m_resultTitle, self, ControlRole::ResultTitle, kHiddenOwnerDrawStatic);
-    m_resultTitle.m_nAlign = 1;
+    m_resultTitle.SetAlignment(LabelAlignment::Centre);
     Make(m_resultText, self, ControlRole::ResultText, kHiddenOwnerDrawStatic);
-    m_resultText.m_nAlign = 1;
+    m_resultText.SetAlignment(LabelAlignment::Centre);
 
     Make(m_finishButton, self, ControlRole::FinishButton, kHiddenOwnerDrawButton, IDS_FINISH);
 
     Make(m_shortcutCheck, self, ControlRole::ShortcutCheck, IDS_DESKTOP_SHORTCUT);
-    Check(m_shortcutCheck);
-    m_shortcutCheck.m_clrText = kLinkBlue;
-
     Make(m_launchCheck, self, ControlRole::LaunchCheck, IDS_LAUNCH_NOW);
-    Check(m_launchCheck);
-    m_launchCheck.m_clrText = kLinkBlue;
+    for (CCheckBox* box : {&m_shortcutCheck, &m_launchCheck}) {
+        box->SetChecked(true);
+        box->SetTextColor(kLinkBlue);
+    }
 
     Make(m_contactButton, self, ControlRole::ContactButton, kHiddenOwnerDrawButton, IDS_CONTACT);
     m_contactButton.SetIcon(m_contactIcon);

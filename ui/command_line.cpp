@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "platform/unique_handle.h"
+
 CommandLineRequest& GetCommandLineRequest() {
     static CommandLineRequest* request = new CommandLineRequest();
     return *request;
@@ -11,10 +13,9 @@ CommandLineRequest& GetCommandLineRequest() {
 std::vector<std::wstring> SplitCommandLine(const wchar_t* commandLine) {
     std::vector<std::wstring> arguments;
     int count = 0;
-    LPWSTR* list = CommandLineToArgvW(commandLine ? commandLine : L"", &count);
+    const CLocalMemory<LPWSTR*> list(CommandLineToArgvW(commandLine ? commandLine : L"", &count));
     if (!list) return arguments;
-    arguments.assign(list, list + count);
-    LocalFree(list);
+    arguments.assign(list.Get(), list.Get() + count);
     return arguments;
 }
 

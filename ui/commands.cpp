@@ -3,34 +3,29 @@
 #include <shellapi.h>
 #include <shobjidl.h>
 
-#include "install/com_ptr.h"
+#include "platform/com_ptr.h"
 #include "install/finish.h"
+#include "platform/com_ptr.h"
 #include "res/dpi.h"
-#include "res/strings.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
 #include "ui/pages.h"
 
 namespace {
 
-// Only bit 0 of a control's flag counts; flipping stores 0 or 1.
-void Flip(int& flag) { flag = (flag & 1) ? 0 : 1; }
-
 // The folder the user picks, or nothing when the dialog cannot be made or is cancelled.
 std::wstring PickFolder(HWND owner) {
     ComPtr<IFileOpenDialog> dialog;
-    if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_ALL,
-                                  IID_IFileOpenDialog, dialog.PutVoid())))
+    if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_ALL, IID_IFileOpenDialog,
+                                  dialog.PutVoid())))
         return {};
     dialog->SetOptions(FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
     dialog->Show(owner);
     ComPtr<IShellItem> item;
     if (FAILED(dialog->GetResult(item.Put())) || !item) return {};
-    PWSTR path = nullptr;
-    if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path)) || !path) return {};
-    std::wstring folder = path;
-    ::CoTaskMemFree(path);
-    return folder;
+    CCoTaskMemory<PWSTR> path;
+    if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, path.Put())) || !path) return {};
+    return path.Get();
 }
 
 }  // namespace
@@ -55,24 +50,24 @@ LRESULT CMainWindow::OnInstall(WORD, WORD, HWND, BOOL&) {
     return 0;
 }
 
-LRESULT CMainWindow::OnAgree(WORD, WORD, HWND, BOOL&) {
-    Flip(m_agreeCheck.m_bChecked);
-    m_agreeCheck.Invalidate();
+// The agreement, desktop-shortcut and launch boxes: a click raises the command, the window keeps
+// the state.
+LRESULT CMainWindow::OnToggleBox(WORD, WORD id, HWND, BOOL&) {
+    if (CCheckBox* box = CCheckBox::FromHandle(GetDlgItem(id))) box->Toggle();
     return 0;
 }
 
 LRESULT CMainWindow::OnLicenceLink(WORD, WORD, HWND, BOOL&) {
-    const std::wstring address = LoadLocalizedString(IDS_LICENCE_URL);
-    ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ::ShellExecuteW(nullptr, L"open", m_product.licenceUrl.c_str(), nullptr, nullptr,
+                    SW_SHOWNORMAL);
     return 0;
 }
 
 LRESULT CMainWindow::OnCustomInstall(WORD, WORD, HWND, BOOL&) {
     RECT window;
     GetWindowRect(&window);
-    const bool wasExpanded = (m_customToggle.m_bExpanded & 1) != 0;
-    Flip(m_customToggle.m_bExpanded);
-    m_customToggle.Invalidate();
+    const bool wasExpanded = m_customToggle.IsExpanded();
+    m_customToggle.Toggle();
     const RECT resized = ToggleCustomSection(window, wasExpanded, int(GetWindowDpi(m_hWnd)));
     SetWindowPos(nullptr, 0, 0, resized.right - resized.left, resized.bottom - resized.top,
                  SWP_NOMOVE | SWP_NOZORDER);
@@ -90,26 +85,16 @@ LRESULT CMainWindow::OnFinish(WORD, WORD, HWND, BOOL&) {
     return 0;
 }
 
-LRESULT CMainWindow::OnContact(WORD, WORD, HWND, BOOL&) { return 0; }
-
-LRESULT CMainWindow::OnDesktopShortcut(WORD, WORD, HWND, BOOL&) {
-    Flip(m_shortcutCheck.m_bChecked);
-    m_shortcutCheck.Invalidate();
-    return 0;
-}
-
-LRESULT CMainWindow::OnLaunchNow(WORD, WORD, HWND, BOOL&) {
-    Flip(m_launchCheck.m_bChecked);
-    m_launchCheck.Invalidate();
+LRESULT CMainWindow::OnContact(WORD, WORD, HWND, BOOL&) {
     return 0;
 }
 
 LRESULT CMainWindow::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
     FinishChoices choices;
     choices.installed = m_installed;
-    choices.desktopShortcut = (m_shortcutCheck.m_bChecked & 1) != 0;
-    choices.launch = (m_launchCheck.m_bChecked & 1) != 0;
+    choices.desktopShortcut = m_shortcutCheck.IsChecked();
+    choices.launch = m_launchCheck.IsChecked();
     choices.installFolder = m_extractor.InstallFolder();
-    RunFinishStep(choices);
+    RunFinishStep(m_product, choices);
     return 0;
 }

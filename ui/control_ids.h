@@ -19,10 +19,6 @@ enum CommandId : int {
     IDC_LAUNCH_NOW = 1009,
 };
 
-constexpr bool IsCommandId(int id) {
-    return id >= IDC_CLOSE && id <= IDC_LAUNCH_NOW;
-}
-
 // The controls in the window's member order, which is also the order of placement.
 enum class ControlRole : int {
     Title,

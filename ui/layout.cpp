@@ -57,21 +57,12 @@ RECT PlaceRect(const LayoutSpec& spec, const RECT& reference, int dpi) {
     // works too; for client rectangles (left and top 0) this is the plain x and y.
     RECT r{reference.left + sx, reference.top + sy, 0, 0};
     switch (spec.anchor) {
-        case AnchorFill:
-            return reference;
         case AnchorCenter:
             r.left = reference.left + (Width(reference) - sw) / 2;
             r.top = reference.top + (Height(reference) - sh) / 2;
             break;
         case AnchorTopRight:
             r.left = reference.right - sx - sw;
-            break;
-        case AnchorBottomLeft:
-            r.top = reference.bottom - sy - sh;
-            break;
-        case AnchorBottomRight:
-            r.left = reference.right - sx - sw;
-            r.top = reference.bottom - sy - sh;
             break;
         default:
             break;

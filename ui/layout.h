@@ -14,10 +14,7 @@
 enum LayoutAnchor : int32_t {
     AnchorTopLeft = 0,
     AnchorTopRight = 1,
-    AnchorBottomLeft = 2,
-    AnchorBottomRight = 3,
-    AnchorCenter = 4,
-    AnchorFill = 5,
+    AnchorCenter = 2,
 };
 
 // x and y are the distances from the edges the anchor names; all four are 96-DPI units.
@@ -29,7 +26,7 @@ struct LayoutSpec {
     int32_t height = 0;
 };
 
-// Any anchor value outside 0 to 5 behaves as AnchorTopLeft; negative lengths count as 0.
+// Any other anchor value behaves as AnchorTopLeft; negative lengths count as 0.
 RECT PlaceRect(const LayoutSpec& spec, const RECT& reference, int dpi);
 
 constexpr int kWindowWidthUnits = 600;

@@ -1,20 +1,22 @@
 // Placing the window and its controls at the window's DPI.
-#include "res/colors.h"
 #include "res/dpi.h"
-#include "res/strings.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
 
-namespace {
-
-constexpr COLORREF kProgressTrack = 0xFFFFFF;
-constexpr COLORREF kProgressBorder = 0xDCDCDC;
-
-}  // namespace
-
 void CMainWindow::LayoutControls(const RECT* rect) {
     const int dpi = int(GetWindowDpi(m_hWnd));
+    RemakeFonts(dpi);
+    const MeasuredSizes measured = MeasureControls();
+    const RECT window = PlaceWindow(rect, dpi);
+    const ControlRects placed = LayoutControlRects(ClientReference(window), dpi, m_page, measured);
+    for (ControlRole role : kMemberOrder)
+        ControlWindow(role).SetWindowPos(nullptr, placed[RoleIndex(role)], SWP_NOZORDER);
+    // The title and close button are drawn transparently over the banner: repaint the window as
+    // one, so that the banner (above them in z-order) is painted first and they follow.
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
 
+void CMainWindow::RemakeFonts(int dpi) {
     // Every control gets its new font before the old ones go, so none paints with a deleted font.
     FontHandle smallFont = CreateUiFont(m_fontFace.c_str(), kSmallFontUnits, UINT(dpi));
     FontHandle largeFont = CreateUiFont(m_fontFace.c_str(), kLargeFontUnits, UINT(dpi));
@@ -26,7 +28,9 @@ void CMainWindow::LayoutControls(const RECT* rect) {
     }
     m_smallFont = std::move(smallFont);
     m_largeFont = std::move(largeFont);
+}
 
+MeasuredSizes CMainWindow::MeasureControls() const {
     MeasuredSizes measured{};
     measured[RoleIndex(ControlRole::AgreeCheck)] = m_agreeCheck.GetIdealSize();
     measured[RoleIndex(ControlRole::LicenceLink)] = m_licenceLink.GetLinkSize();
@@ -34,29 +38,14 @@ void CMainWindow::LayoutControls(const RECT* rect) {
     measured[RoleIndex(ControlRole::LocationLabel)] = m_locationLabel.GetTextSize();
     measured[RoleIndex(ControlRole::ShortcutCheck)] = m_shortcutCheck.GetIdealSize();
     measured[RoleIndex(ControlRole::LaunchCheck)] = m_launchCheck.GetIdealSize();
+    return measured;
+}
 
-    RECT window;
-    if (rect) {
-        window = *rect;
-    } else {
-        RECT desktop;
-        ::GetClientRect(::GetDesktopWindow(), &desktop);
-        window = WindowRect(desktop, dpi, m_page, (m_customToggle.m_bExpanded & 1) != 0);
-        SetWindowPos(nullptr, window, SWP_NOZORDER);
-    }
-
-    const ControlRects placed =
-        LayoutControlRects(ClientReference(window), dpi, m_page, measured);
-    for (ControlRole role : kMemberOrder) {
-        ControlWindow(role).SetWindowPos(nullptr, placed[RoleIndex(role)],
-                                         SWP_NOZORDER);
-        if (role == ControlRole::ProgressBar) {
-            m_progressBar.m_clrTrack = kProgressTrack;
-            m_progressBar.m_clrBorder = kProgressBorder;
-            m_progressBar.m_clrBar = ParseHexColor(LoadLocalizedString(IDS_PROGRESS_COLOR));
-        }
-    }
-    // The title and close button are drawn transparently over the banner: repaint the window as
-    // one, so that the banner (above them in z-order) is painted first and they follow.
-    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+RECT CMainWindow::PlaceWindow(const RECT* rect, int dpi) {
+    if (rect) return *rect;
+    RECT desktop;
+    ::GetClientRect(::GetDesktopWindow(), &desktop);
+    const RECT window = WindowRect(desktop, dpi, m_page, m_customToggle.IsExpanded());
+    SetWindowPos(nullptr, window, SWP_NOZORDER);
+    return window;
 }

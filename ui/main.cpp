@@ -5,16 +5,13 @@
 
 #include <memory>
 
-#include "install/com_init.h"
-#include "res/dpi.h"
+#include "platform/com_init.h"
 #include "ui/command_line.h"
-#include "ui/layout.h"
 #include "ui/main_window.h"
 #include "windowing/gdiplus_handles.h"
 
 namespace {
 
-constexpr DWORD kMainWindowStyle = WS_OVERLAPPED | WS_VISIBLE | WS_CLIPCHILDREN;
 constexpr int kAcceleratorTable = 109;
 
 void RunMessageLoop(HWND window, HACCEL accelerators) {
@@ -40,12 +37,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     CComInit com;
 
     // Deleting the window object stops the worker before anything it uses is released.
-    auto window = std::make_unique<CMainWindow>();
-    const HWND desktop = ::GetDesktopWindow();
-    RECT screen;
-    ::GetClientRect(desktop, &screen);
-    const RECT rect = WindowRect(screen, int(GetWindowDpi(desktop)), 0, false);
-    if (!window->Create(nullptr, rect, L"", kMainWindowStyle, 0, 0)) return 0;
+    auto window = std::make_unique<CMainWindow>(ReadProductIdentity());
+    if (!window->CreateCentred()) return 0;
 
     const HACCEL accelerators = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(kAcceleratorTable));
     RunMessageLoop(window->m_hWnd, accelerators);

@@ -1,17 +1,28 @@
 #include "ui/main_window.h"
 
+#include <utility>
+
 #include "res/dpi.h"
 #include "ui/hit_test.h"
+#include "ui/layout.h"
 
-CMainWindow::CMainWindow() {
+CMainWindow::CMainWindow(ProductIdentity product)
+    : m_product(std::move(product)), m_extractor(m_product.processName) {
     // The close button and the contact icon are needed as the controls are made. The banners and
-    // the logo (several megabytes each once decoded) are decoded when a page first shows them,
-    // and the warning sign, which no page shows, never: start-up and memory stay small.
+    // the logo (several megabytes each once decoded) are decoded when a page first shows them:
+    // start-up and memory stay small.
     m_closeNormal = LoadPngResource(IDP_CLOSE_NORMAL);
     m_closeHover = LoadPngResource(IDP_CLOSE_HOVER);
     m_closePressed = LoadPngResource(IDP_CLOSE_PRESSED);
     m_contactIcon = LoadPngResource(IDP_CONTACT);
     m_fontFace = ChooseFontFace(GetSystemDefaultLangID());
+}
+
+HWND CMainWindow::CreateCentred() {
+    const HWND desktop = ::GetDesktopWindow();
+    RECT screen;
+    ::GetClientRect(desktop, &screen);
+    return Create(nullptr, WindowRect(screen, int(GetWindowDpi(desktop)), 0, false), L"");
 }
 
 const ImagePtr& CMainWindow::Picture(ImagePtr& picture, ImageId id) {
@@ -42,27 +53,50 @@ LRESULT CMainWindow::OnDpiChanged(UINT, WPARAM, LPARAM lParam, BOOL&) {
     return 0;
 }
 
+HWND CMainWindow::ControlHandle(ControlRole role) const {
+    return const_cast<CMainWindow*>(this)->ControlWindow(role);
+}
+
 CWindow& CMainWindow::ControlWindow(ControlRole role) {
     switch (role) {
-        case ControlRole::Title: return m_title;
-        case ControlRole::CloseButton: return m_closeButton;
-        case ControlRole::Banner: return m_banner;
-        case ControlRole::InstallButton: return m_installButton;
-        case ControlRole::AgreeCheck: return m_agreeCheck;
-        case ControlRole::LicenceLink: return m_licenceLink;
-        case ControlRole::CustomToggle: return m_customToggle;
-        case ControlRole::LocationLabel: return m_locationLabel;
-        case ControlRole::PathEdit: return m_pathEdit;
-        case ControlRole::BrowseButton: return m_browseButton;
-        case ControlRole::StatusLabel: return m_statusLabel;
-        case ControlRole::ProgressBar: return m_progressBar;
-        case ControlRole::ResultImage: return m_resultImage;
-        case ControlRole::ResultTitle: return m_resultTitle;
-        case ControlRole::ResultText: return m_resultText;
-        case ControlRole::FinishButton: return m_finishButton;
-        case ControlRole::ShortcutCheck: return m_shortcutCheck;
-        case ControlRole::LaunchCheck: return m_launchCheck;
-        case ControlRole::ContactButton: return m_contactButton;
+        case ControlRole::Title:
+            return m_title;
+        case ControlRole::CloseButton:
+            return m_closeButton;
+        case ControlRole::Banner:
+            return m_banner;
+        case ControlRole::InstallButton:
+            return m_installButton;
+        case ControlRole::AgreeCheck:
+            return m_agreeCheck;
+        case ControlRole::LicenceLink:
+            return m_licenceLink;
+        case ControlRole::CustomToggle:
+            return m_customToggle;
+        case ControlRole::LocationLabel:
+            return m_locationLabel;
+        case ControlRole::PathEdit:
+            return m_pathEdit;
+        case ControlRole::BrowseButton:
+            return m_browseButton;
+        case ControlRole::StatusLabel:
+            return m_statusLabel;
+        case ControlRole::ProgressBar:
+            return m_progressBar;
+        case ControlRole::ResultImage:
+            return m_resultImage;
+        case ControlRole::ResultTitle:
+            return m_resultTitle;
+        case ControlRole::ResultText:
+            return m_resultText;
+        case ControlRole::FinishButton:
+            return m_finishButton;
+        case ControlRole::ShortcutCheck:
+            return m_shortcutCheck;
+        case ControlRole::LaunchCheck:
+            return m_launchCheck;
+        case ControlRole::ContactButton:
+            return m_contactButton;
     }
     return m_title;
 }

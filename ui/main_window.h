@@ -19,10 +19,14 @@
 #include "install/extractor.h"
 #include "res/fonts.h"
 #include "res/images.h"
+#include "res/product_identity.h"
 #include "ui/control_ids.h"
+#include "ui/layout.h"
+#include "ui/pages.h"
 #include "ui/progress_mailbox.h"
 #include "windowing/window_impl.h"
 
+// Borderless: the non-client handling takes the caption and border of the overlapped window away.
 using CMainWinTraits = CWinTraits<WS_OVERLAPPED | WS_VISIBLE | WS_CLIPCHILDREN, 0>;
 
 // The worker's reports, carried out on the window's thread. Result (sent, in the order of the
@@ -34,7 +38,7 @@ constexpr UINT WM_APP_PROGRESS = WM_APP + 2;
 class CMainWindow : public CWindowImpl<CMainWindow, CWindow, CMainWinTraits>,
                     public CExtractorDelegate {
 public:
-    CMainWindow();
+    explicit CMainWindow(ProductIdentity product);
 
     BEGIN_MSG_MAP(CMainWindow)
         MESSAGE_HANDLER(WM_CREATE, OnCreate)
@@ -43,24 +47,30 @@ public:
         MESSAGE_HANDLER(WM_NCHITTEST, OnNcHitTest)
         COMMAND_ID_HANDLER(IDC_CLOSE, OnCloseCommand)
         COMMAND_ID_HANDLER(IDC_INSTALL, OnInstall)
-        COMMAND_ID_HANDLER(IDC_AGREE, OnAgree)
+        COMMAND_ID_HANDLER(IDC_AGREE, OnToggleBox)
         COMMAND_ID_HANDLER(IDC_LICENCE_LINK, OnLicenceLink)
         COMMAND_ID_HANDLER(IDC_CUSTOM_INSTALL, OnCustomInstall)
         COMMAND_ID_HANDLER(IDC_BROWSE, OnBrowse)
         COMMAND_ID_HANDLER(IDC_FINISH, OnFinish)
         COMMAND_ID_HANDLER(IDC_CONTACT, OnContact)
-        COMMAND_ID_HANDLER(IDC_DESKTOP_SHORTCUT, OnDesktopShortcut)
-        COMMAND_ID_HANDLER(IDC_LAUNCH_NOW, OnLaunchNow)
+        COMMAND_ID_HANDLER(IDC_DESKTOP_SHORTCUT, OnToggleBox)
+        COMMAND_ID_HANDLER(IDC_LAUNCH_NOW, OnToggleBox)
         MESSAGE_HANDLER(WM_DPICHANGED, OnDpiChanged)
         MESSAGE_HANDLER(WM_APP_SHOW_RESULT, OnShowResult)
         MESSAGE_HANDLER(WM_APP_PROGRESS, OnProgress)
         REFLECT_NOTIFICATIONS()
     END_MSG_MAP()
 
+    // Creates the window centred on the desktop for its first page; null when it cannot.
+    HWND CreateCentred();
+
     void ShowPage(int page);
-    // Without a rectangle the window is centred for its page; with one (a DPI change) it is that.
-    void LayoutControls(const RECT* rect = nullptr);
     void StartInstall(const std::wstring& folder, int page);
+
+    int Page() const { return m_page; }
+    bool IsInstalled() const { return m_installed; }
+    // The window of a control; its object is reached with the control class's FromHandle.
+    HWND ControlHandle(ControlRole role) const;
 
     // Worker reports, on the worker thread.
     void OnExtractBegin(CExtractor& extractor, int32_t entryCount, int32_t totalSize) override;
@@ -70,6 +80,7 @@ public:
     void OnExtractDone(CExtractor& extractor) override;
     void OnExtractCancelled(CExtractor& extractor) override;
 
+private:
     LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnNcCalcSize(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
@@ -80,21 +91,30 @@ public:
 
     LRESULT OnCloseCommand(WORD, WORD, HWND, BOOL&);
     LRESULT OnInstall(WORD, WORD, HWND, BOOL&);
-    LRESULT OnAgree(WORD, WORD, HWND, BOOL&);
+    LRESULT OnToggleBox(WORD, WORD id, HWND, BOOL&);
     LRESULT OnLicenceLink(WORD, WORD, HWND, BOOL&);
     LRESULT OnCustomInstall(WORD, WORD, HWND, BOOL&);
     LRESULT OnBrowse(WORD, WORD, HWND, BOOL&);
     LRESULT OnFinish(WORD, WORD, HWND, BOOL&);
     LRESULT OnContact(WORD, WORD, HWND, BOOL&);
-    LRESULT OnDesktopShortcut(WORD, WORD, HWND, BOOL&);
-    LRESULT OnLaunchNow(WORD, WORD, HWND, BOOL&);
+
+    void CreateControls();
+    // Without a rectangle the window is centred for its page; with one (a DPI change) it is that.
+    void LayoutControls(const RECT* rect = nullptr);
+    void RemakeFonts(int dpi);
+    MeasuredSizes MeasureControls() const;
+    RECT PlaceWindow(const RECT* rect, int dpi);
+    void ShowBanner(BannerPicture banner);
 
     // The picture in `picture`, decoded from PNG resource `id` the first time it is asked for.
     const ImagePtr& Picture(ImagePtr& picture, ImageId id);
-
-    // The window of each control role, for layout and page switching.
     CWindow& ControlWindow(ControlRole role);
 
+    bool StartWorker(const std::wstring& folder);
+    void PostProgress(ProgressUpdate update);
+    void ShowResult(int page, bool installed);
+
+    const ProductIdentity m_product;
     int m_page = 0;
     bool m_installed = false;
     CLabel m_title;
@@ -121,7 +141,6 @@ public:
     ImagePtr m_progressBanner2;
     ImagePtr m_progressBanner3;
     ImagePtr m_logoImage;
-    ImagePtr m_warningImage;
     ImagePtr m_closeNormal;
     ImagePtr m_closeHover;
     ImagePtr m_closePressed;
@@ -131,7 +150,6 @@ public:
     FontHandle m_largeFont;
     std::wstring m_fontFace;
 
-private:
     // What the worker's reports reach, declared before the worker so that they outlive it. The
     // window is fixed at creation, before any worker exists, and never cleared, so a report after
     // the window is gone fails at once.
@@ -143,14 +161,6 @@ private:
         bool installed = false;
     } m_pendingResult;
 
-public:
     // Last, so that it is destroyed first: the worker is stopped before anything it uses goes.
     CExtractor m_extractor;
-
-private:
-    void CreateControls();
-    bool StartWorker(const std::wstring& folder);
-    void PostProgress(ProgressUpdate update);
-    void ShowResult(int page, bool installed);
-
 };

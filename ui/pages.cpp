@@ -52,11 +52,6 @@ const PageSpec& PageSpecFor(InstallerPage page) {
     return kPages[IsInstallerPage(page) ? page - PageWelcome : 0];
 }
 
-bool IsSwitched(ControlRole role) {
-    return role != ControlRole::Title && role != ControlRole::CloseButton &&
-           role != ControlRole::PathEdit;
-}
-
 bool IsShownOn(const PageSpec& spec, ControlRole role) {
     return (spec.shown & Bit(role)) != 0;
 }

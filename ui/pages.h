@@ -50,9 +50,6 @@ struct PageSpec {
 // Any value outside 1 to 7 gives the welcome page's entry.
 const PageSpec& PageSpecFor(InstallerPage page);
 
-// The title, close button and path edit stay as they are on every page.
-bool IsSwitched(ControlRole role);
-
 // The order in which a page switch shows and hides the switched controls.
 extern const std::array<ControlRole, kControlCount - 3> kSwitchOrder;
 

@@ -1,14 +1,8 @@
 // Switching pages: which controls show, the banner, the result texts and the colours.
-#include "res/colors.h"
 #include "res/strings.h"
 #include "ui/main_window.h"
 #include "ui/pages.h"
-
-namespace {
-
-COLORREF ColorString(StringId id) { return ParseHexColor(LoadLocalizedString(id)); }
-
-}  // namespace
+#include "ui/yellow_buttons.h"
 
 void CMainWindow::ShowPage(int page) {
     if (ClassifyPageSwitch(m_page, page) == PageSwitch::Relayout) {
@@ -24,7 +18,21 @@ void CMainWindow::ShowPage(int page) {
     for (ControlRole role : kSwitchOrder)
         ControlWindow(role).ShowWindow(IsShownOn(spec, role) ? SW_SHOW : SW_HIDE);
 
-    switch (spec.banner) {
+    ShowBanner(spec.banner);
+    if (spec.successColours) {
+        MakeYellow(m_finishButton, m_product.colors);
+        m_title.SetTextColor(m_product.colors.titleDone);
+    }
+    if (spec.resultContent) {
+        m_resultTitle.SetWindowText(LoadLocalizedString(spec.resultTitle).c_str());
+        m_resultText.SetWindowText(LoadLocalizedString(spec.resultText).c_str());
+        m_resultImage.SetImage(Picture(m_logoImage, IDP_LOGO));
+    }
+    LayoutControls();
+}
+
+void CMainWindow::ShowBanner(BannerPicture banner) {
+    switch (banner) {
         case BannerPicture::Welcome:
             m_banner.SetImage(Picture(m_welcomeBanner, IDP_WELCOME_BANNER));
             break;
@@ -40,19 +48,7 @@ void CMainWindow::ShowPage(int page) {
         case BannerPicture::CommandLine:
             m_banner.SetImage(Picture(m_commandLineBanner, IDP_COMMAND_LINE_BANNER));
             break;
-        case BannerPicture::None: break;
+        case BannerPicture::None:
+            break;
     }
-    if (spec.successColours) {
-        m_finishButton.m_clrNormal = ToArgb(ColorString(IDS_BUTTON_COLOR));
-        m_finishButton.m_clrHover = ToArgb(ColorString(IDS_BUTTON_HOVER_COLOR));
-        m_finishButton.m_clrPressed = ToArgb(ColorString(IDS_BUTTON_PRESSED_COLOR));
-        m_finishButton.m_clrText = ColorString(IDS_BUTTON_TEXT_COLOR);
-        m_title.m_clrText = ColorString(IDS_TITLE_DONE_COLOR);
-    }
-    if (spec.resultContent) {
-        m_resultTitle.SetWindowText(LoadLocalizedString(spec.resultTitle).c_str());
-        m_resultText.SetWindowText(LoadLocalizedString(spec.resultText).c_str());
-        m_resultImage.SetImage(Picture(m_logoImage, IDP_LOGO));
-    }
-    LayoutControls();
 }

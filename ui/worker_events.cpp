@@ -27,7 +27,7 @@ void CMainWindow::OnExtractFailed(CExtractor&) {
 
 void CMainWindow::OnExtractDone(CExtractor& extractor) {
     ::SendMessageW(m_workerTarget, WM_APP_SHOW_RESULT, PageSucceeded, TRUE);
-    RegisterProduct(extractor.InstallFolder());
+    RegisterProduct(m_product, extractor.InstallFolder());
 }
 
 void CMainWindow::OnExtractCancelled(CExtractor&) {}
@@ -50,7 +50,6 @@ void CMainWindow::ShowResult(int page, bool installed) {
 LRESULT CMainWindow::OnProgress(UINT, WPARAM, LPARAM, BOOL&) {
     const ProgressUpdate update = m_progressMailbox.Take();
     if (update.name) m_statusLabel.SetWindowText(update.name->c_str());
-    m_progressBar.m_fProgress = update.fraction;
-    m_progressBar.Invalidate();
+    m_progressBar.SetProgress(update.fraction);
     return 0;
 }

@@ -1,58 +1,35 @@
 #pragma once
 // GDI objects owned for one paint or one measurement, device contexts that are given back at the
-// end of a scope, and a guard that keeps an object selected into a DC for a scope.
+// end of a scope, and a guard that keeps an object selected into a DC for a scope. A window's DC
+// and a selection are lent, not owned: their guards give them back rather than close them.
 
 #include <windows.h>
 
-#include <utility>
+#include "platform/unique_handle.h"
+
+namespace windowing {
 
 template <class THandle>
-class CGdiObject {
-public:
-    CGdiObject() = default;
-    explicit CGdiObject(THandle handle) : m_handle(handle) {}
-    ~CGdiObject() { Reset(); }
-    CGdiObject(const CGdiObject&) = delete;
-    CGdiObject& operator=(const CGdiObject&) = delete;
-    CGdiObject(CGdiObject&& other) noexcept : m_handle(other.Detach()) {}
-    CGdiObject& operator=(CGdiObject&& other) noexcept {
-        if (this != &other) Reset(other.Detach());
-        return *this;
-    }
-
-    operator THandle() const { return m_handle; }
-    THandle Get() const { return m_handle; }
+struct GdiObjectTraits : platform::NullIsInvalid<THandle> {
     // Stock objects may be held too: the system ignores their deletion.
-    void Reset(THandle handle = nullptr) {
-        if (m_handle) ::DeleteObject(m_handle);
-        m_handle = handle;
-    }
-    THandle Detach() { return std::exchange(m_handle, nullptr); }
-
-private:
-    THandle m_handle = nullptr;
+    static void Close(THandle handle) { ::DeleteObject(handle); }
 };
 
+struct MemoryDCTraits : platform::NullIsInvalid<HDC> {
+    static void Close(HDC dc) { ::DeleteDC(dc); }
+};
+
+}  // namespace windowing
+
+template <class THandle>
+using CGdiObject = CUniqueHandle<windowing::GdiObjectTraits<THandle>>;
 using CBrush = CGdiObject<HBRUSH>;
 using CFont = CGdiObject<HFONT>;
 using CBitmap = CGdiObject<HBITMAP>;
 using CPen = CGdiObject<HPEN>;
 
-// A memory DC compatible with another DC, deleted at the end of its scope.
-class CMemoryDC {
-public:
-    explicit CMemoryDC(HDC compatibleWith) : m_hDC(::CreateCompatibleDC(compatibleWith)) {}
-    ~CMemoryDC() {
-        if (m_hDC) ::DeleteDC(m_hDC);
-    }
-    CMemoryDC(const CMemoryDC&) = delete;
-    CMemoryDC& operator=(const CMemoryDC&) = delete;
-
-    operator HDC() const { return m_hDC; }
-
-private:
-    HDC m_hDC;
-};
+// A memory DC compatible with another DC: CMemoryDC dc(::CreateCompatibleDC(other)).
+using CMemoryDC = CUniqueHandle<windowing::MemoryDCTraits>;
 
 // A DC of a window's client area or of the whole window, released to that window at the end of
 // its scope.

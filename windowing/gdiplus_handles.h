@@ -3,7 +3,7 @@
 // Gdip function, and the GDI+ session of the process.
 //
 //     CGpSolidBrush brush;
-//     Gdiplus::DllExports::GdipCreateSolidFill(0xFFFFD521, brush.Out());
+//     Gdiplus::DllExports::GdipCreateSolidFill(0xFFFFD521, brush.Put());
 //     Gdiplus::DllExports::GdipFillRectangleI(graphics, brush, 0, 0, w, h);
 
 #include <windows.h>
@@ -13,7 +13,7 @@
 
 #include <gdiplus.h>
 
-#include <utility>
+#include "platform/unique_handle.h"
 
 namespace windowing {
 
@@ -41,36 +41,17 @@ inline void GdipRelease(Gdiplus::GpImage* p) {
 
 }  // namespace windowing
 
+namespace windowing {
+
 template <class TObject>
-class CGdipHandle {
-public:
-    CGdipHandle() = default;
-    explicit CGdipHandle(TObject* object) : m_object(object) {}
-    ~CGdipHandle() { Reset(); }
-    CGdipHandle(const CGdipHandle&) = delete;
-    CGdipHandle& operator=(const CGdipHandle&) = delete;
-    CGdipHandle(CGdipHandle&& other) noexcept : m_object(other.Detach()) {}
-    CGdipHandle& operator=(CGdipHandle&& other) noexcept {
-        if (this != &other) Reset(other.Detach());
-        return *this;
-    }
-
-    operator TObject*() const { return m_object; }
-    TObject* Get() const { return m_object; }
-    // For the Gdip function that makes the object; whatever was held before is released first.
-    TObject** Out() {
-        Reset();
-        return &m_object;
-    }
-    void Reset(TObject* object = nullptr) {
-        if (m_object) windowing::GdipRelease(m_object);
-        m_object = object;
-    }
-    TObject* Detach() { return std::exchange(m_object, nullptr); }
-
-private:
-    TObject* m_object = nullptr;
+struct GdipTraits : platform::NullIsInvalid<TObject*> {
+    static void Close(TObject* object) { GdipRelease(object); }
 };
+
+}  // namespace windowing
+
+template <class TObject>
+using CGdipHandle = CUniqueHandle<windowing::GdipTraits<TObject>>;
 
 using CGpGraphics = CGdipHandle<Gdiplus::GpGraphics>;
 using CGpFont = CGdipHandle<Gdiplus::GpFont>;

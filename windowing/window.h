@@ -48,9 +48,10 @@ public:
     BOOL GetWindowRect(RECT* rect) const { return ::GetWindowRect(m_hWnd, rect); }
     BOOL ScreenToClient(POINT* point) const { return ::ScreenToClient(m_hWnd, point); }
 
-    BOOL Invalidate(BOOL erase = TRUE) { return ::InvalidateRect(m_hWnd, nullptr, erase); }
+    // Without a window there is nothing to repaint: a null handle would invalidate every window.
+    BOOL Invalidate(BOOL erase = TRUE) { return InvalidateRect(nullptr, erase); }
     BOOL InvalidateRect(const RECT* rect, BOOL erase = TRUE) {
-        return ::InvalidateRect(m_hWnd, rect, erase);
+        return m_hWnd && ::InvalidateRect(m_hWnd, rect, erase);
     }
     BOOL UpdateWindow() { return ::UpdateWindow(m_hWnd); }
 

@@ -41,8 +41,6 @@ public:
         }
     }
 
-    virtual WNDPROC GetWindowProc() { return WindowProc; }
-
     // Called after WM_NCDESTROY, when the window is gone; the object may delete itself here.
     virtual void OnFinalMessage(HWND) {}
 

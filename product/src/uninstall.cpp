@@ -6,24 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/program_path.h"
 #include "product/uninstall/uninstall_command.h"
 #include "product/uninstall/uninstaller.h"
-
-namespace {
-
-std::wstring ThisProgram() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
-        if (length < path.size()) return path.substr(0, length);
-        path.resize(path.size() * 2);
-    }
-}
-
-}  // namespace
+#include "res/product_identity.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     std::vector<std::wstring> args(size_t(__argc > 1 ? __argc - 1 : 0));
     for (int i = 1; i < __argc; ++i) args[size_t(i - 1)] = __wargv[i];
-    return RunUninstaller(ParseUninstallCommand(args), ThisProgram());
+    return RunUninstaller(ParseUninstallCommand(args), ThisProgramPath(), ReadProductIdentity());
 }

@@ -4,8 +4,12 @@
 
 #include <string>
 
+#include "install/paths.h"
+#include "platform/program_path.h"
 #include "product/resources/product_string_ids.h"
+#include "res/product_identity.h"
 #include "res/strings.h"
+#include "windowing/gdi_handles.h"
 
 namespace {
 
@@ -16,32 +20,22 @@ std::wstring Text(unsigned id) {
     return LoadLocalizedString(StringId(id));
 }
 
-std::wstring ProgramFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    DWORD length;
-    while ((length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()))) >= path.size())
-        path.resize(path.size() * 2);
-    path.resize(length);
-    return path.substr(0, path.find_last_of(L'\\') + 1);
-}
-
 int Scaled(HWND hwnd, int value) {
     return MulDiv(value, int(GetDpiForWindow(hwnd)), 96);
 }
 
-HFONT MessageFont(HWND hwnd) {
+CFont MessageFont(HWND hwnd) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
                                GetDpiForWindow(hwnd));
-    return CreateFontIndirectW(&metrics.lfMessageFont);
+    return CFont(CreateFontIndirectW(&metrics.lfMessageFont));
 }
 
-void CreateContents(HWND hwnd, HFONT font) {
-    const std::wstring text = LoadLocalizedString(IDS_SHORTCUT_NAME) + L"\r\n" +
-                              Text(IDS_VERSION_LABEL) + L" " +
-                              LoadLocalizedString(IDS_DISPLAY_VERSION) + L"\r\n\r\n" +
-                              Text(IDS_FOLDER_LABEL) + L"\r\n" + ProgramFolder();
+void CreateContents(HWND hwnd, HFONT font, const ProductIdentity& product) {
+    const std::wstring text = product.shortcutName + L"\r\n" + Text(IDS_VERSION_LABEL) + L" " +
+                              product.version + L"\r\n\r\n" + Text(IDS_FOLDER_LABEL) + L"\r\n" +
+                              ParentFolder(ThisProgramPath());
     const int margin = Scaled(hwnd, 16);
     RECT client;
     GetClientRect(hwnd, &client);
@@ -60,12 +54,16 @@ void CreateContents(HWND hwnd, HFONT font) {
 }
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    static HFONT font = nullptr;
+    // One window per process: its font lives from creation to destruction.
+    static CFont font;
     switch (message) {
-        case WM_CREATE:
+        case WM_CREATE: {
+            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
             font = MessageFont(hwnd);
-            CreateContents(hwnd, font);
+            CreateContents(hwnd, font,
+                           *static_cast<const ProductIdentity*>(create->lpCreateParams));
             return 0;
+        }
         case WM_COMMAND:
             if (LOWORD(wParam) == kCloseId || LOWORD(wParam) == IDCANCEL) DestroyWindow(hwnd);
             return 0;
@@ -73,8 +71,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             PostQuitMessage(0);
             return 0;
         case WM_NCDESTROY:
-            DeleteObject(font);
-            font = nullptr;
+            font.Reset();
             return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -84,6 +81,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    const ProductIdentity product = ReadProductIdentity();
     WNDCLASSW wc{};
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = instance;
@@ -97,9 +95,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     RECT frame{0, 0, MulDiv(kWidth, int(dpi), 96), MulDiv(kHeight, int(dpi), 96)};
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     AdjustWindowRectExForDpi(&frame, style, FALSE, 0, dpi);
-    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, LoadLocalizedString(IDS_SHORTCUT_NAME).c_str(),
-                                style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                                frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+    HWND hwnd =
+        CreateWindowExW(0, wc.lpszClassName, product.shortcutName.c_str(), style, CW_USEDEFAULT,
+                        CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                        nullptr, instance, const_cast<ProductIdentity*>(&product));
     if (!hwnd) return 1;
     ShowWindow(hwnd, show);
     MSG msg;

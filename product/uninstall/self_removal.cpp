@@ -4,6 +4,8 @@
 
 #include "product/uninstall/exit_code.h"
 #include "install/paths.h"
+#include "platform/program_path.h"
+#include "platform/unique_handle.h"
 #include "product/uninstall/removal.h"
 
 namespace {
@@ -24,38 +26,38 @@ bool StartRemovalCopy(const std::wstring& program) {
 
     // The copy waits on an inherited handle of this process, so it cannot mistake another process
     // that later gets the same id for this one.
-    HANDLE self = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
+    CKernelHandle self;
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), self.Put(),
                          SYNCHRONIZE, TRUE, 0)) {
         DeleteFileW(copy.c_str());
         return false;
     }
     std::wstring commandLine = L"\"" + copy + L"\" /finish " +
-                               std::to_wstring(reinterpret_cast<uintptr_t>(self)) + L" \"" +
+                               std::to_wstring(reinterpret_cast<uintptr_t>(self.Get())) + L" \"" +
                                program + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(copy.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
-    CloseHandle(self);
-    if (!started) {
+    if (!CreateProcessW(copy.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &process)) {
         DeleteFileW(copy.c_str());
         return false;
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    // Nothing waits for the copy: its handles are only closed.
+    const CKernelHandle copyThread(process.hThread);
+    const CKernelHandle copyProcess(process.hProcess);
     return true;
 }
 
 int FinishRemoval(HANDLE original, const std::wstring& program) {
-    WaitForSingleObject(original, 60000);
-    CloseHandle(original);
+    {
+        const CKernelHandle originalProcess(original);
+        WaitForSingleObject(originalProcess, 60000);
+    }
     const bool removed = RemoveFile(program);
     RemoveFolderIfEmpty(ParentFolder(program));
 
-    wchar_t self[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    if (length > 0 && length < MAX_PATH) MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    const std::wstring self = ThisProgramPath();
+    if (!self.empty()) MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return removed ? 0 : kFilesLeft;
 }

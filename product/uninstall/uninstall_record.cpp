@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "install/uninstall_entry.h"
+#include "platform/unique_handle.h"
 
 namespace {
 
@@ -19,33 +20,28 @@ std::wstring ReadText(HKEY key, const wchar_t* name) {
     return text;
 }
 
-bool EntryExists() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath().c_str(), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+CRegistryKey OpenEntry(const ProductIdentity& product) {
+    CRegistryKey key;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(product).c_str(), 0, KEY_READ, key.Put());
+    return key;
 }
 
 }  // namespace
 
-UninstallRecord ReadUninstallRecord() {
+UninstallRecord ReadUninstallRecord(const ProductIdentity& product) {
     UninstallRecord record;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath().c_str(), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
-        return record;
+    const CRegistryKey key = OpenEntry(product);
+    if (!key) return record;
     record.found = true;
     record.installLocation = ReadText(key, L"InstallLocation");
     record.startMenuFolder = ReadText(key, L"StartMenuFolder");
     record.shortcutName = ReadText(key, L"ShortcutName");
-    RegCloseKey(key);
     return record;
 }
 
-bool DeleteUninstallRecord() {
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, UninstallKeyPath().c_str());
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, UninstallKeyPath().c_str());
-    return !EntryExists();
+bool DeleteUninstallRecord(const ProductIdentity& product) {
+    const std::wstring path = UninstallKeyPath(product);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str());
+    return !OpenEntry(product);
 }

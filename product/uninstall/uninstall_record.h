@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "res/product_identity.h"
+
 struct UninstallRecord {
     bool found = false;
     std::wstring installLocation;
@@ -10,7 +12,7 @@ struct UninstallRecord {
     std::wstring shortcutName;
 };
 
-UninstallRecord ReadUninstallRecord();
+UninstallRecord ReadUninstallRecord(const ProductIdentity& product);
 
 // Deletes the entry with everything in it; true when no entry is left (also when there was none).
-bool DeleteUninstallRecord();
+bool DeleteUninstallRecord(const ProductIdentity& product);

@@ -3,9 +3,6 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "product/uninstall/entry_list.h"
 #include "product/uninstall/exit_code.h"
 #include "product/uninstall/fill_in.h"
@@ -16,6 +13,7 @@
 #include "product/uninstall/same_path.h"
 #include "product/uninstall/self_removal.h"
 #include "install/shell_folders.h"
+#include "platform/unique_handle.h"
 #include "res/strings.h"
 #include "product/uninstall/uninstall_record.h"
 
@@ -25,14 +23,10 @@ std::wstring Text(unsigned id) {
     return LoadLocalizedString(StringId(id));
 }
 
-std::wstring ProductName() {
-    return LoadLocalizedString(IDS_SHORTCUT_NAME);
-}
-
-void Tell(const UninstallCommand& command, unsigned id, UINT icon) {
+void Tell(const UninstallCommand& command, const ProductIdentity& product, unsigned id, UINT icon) {
     if (!command.silent)
-        MessageBoxW(nullptr, FillIn(Text(id), {ProductName()}).c_str(), ProductName().c_str(),
-                    MB_OK | icon);
+        MessageBoxW(nullptr, FillIn(Text(id), {product.shortcutName}).c_str(),
+                    product.shortcutName.c_str(), MB_OK | icon);
 }
 
 std::wstring FullPath(const std::wstring& path) {
@@ -42,9 +36,9 @@ std::wstring FullPath(const std::wstring& path) {
 }
 
 bool ReadEntryList(const std::wstring& folder, std::vector<std::wstring>& names) {
-    HANDLE file = CreateFileW(JoinPath(folder, kEntryListName).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const CFileHandle file(CreateFileW(JoinPath(folder, kEntryListName).c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return false;
     LARGE_INTEGER size{};
     std::string bytes;
     // A list of more than 16 MiB is not one the packer wrote.
@@ -55,7 +49,6 @@ bool ReadEntryList(const std::wstring& folder, std::vector<std::wstring>& names)
         ok = bytes.empty() || (ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr) &&
                                read == bytes.size());
     }
-    CloseHandle(file);
     std::wstring text;
     if (!ok || !DecodeUtf8(bytes, text)) return false;
     names = SplitEntryList(text);
@@ -63,17 +56,17 @@ bool ReadEntryList(const std::wstring& folder, std::vector<std::wstring>& names)
 }
 
 // A name from the registry if it is a plain name, else the product's own.
-std::wstring PlainOr(const std::wstring& name, StringId fallback) {
-    return IsPlainName(name) ? name : LoadLocalizedString(fallback);
+std::wstring PlainOr(const std::wstring& name, const std::wstring& fallback) {
+    return IsPlainName(name) ? name : fallback;
 }
 
-int RemoveShortcuts(const UninstallRecord& record) {
-    const std::wstring linkName = PlainOr(record.shortcutName, IDS_SHORTCUT_NAME) + L".lnk";
+int RemoveShortcuts(const ProductIdentity& product, const UninstallRecord& record) {
+    const std::wstring linkName = PlainOr(record.shortcutName, product.shortcutName) + L".lnk";
     int left = 0;
     std::wstring programs, desktop;
     if (GetShellFolder(CSIDL_PROGRAMS, programs)) {
         const std::wstring folder =
-            JoinPath(programs, PlainOr(record.startMenuFolder, IDS_START_MENU_FOLDER));
+            JoinPath(programs, PlainOr(record.startMenuFolder, product.startMenuFolder));
         if (!RemoveFile(JoinPath(folder, linkName))) ++left;
         if (!RemoveFolderIfEmpty(folder)) ++left;
     }
@@ -83,26 +76,27 @@ int RemoveShortcuts(const UninstallRecord& record) {
 
 }  // namespace
 
-int RunUninstaller(const UninstallCommand& command, const std::wstring& program) {
+int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
+                   const ProductIdentity& product) {
     if (command.mode == UninstallCommand::Mode::Finish)
         return FinishRemoval(reinterpret_cast<HANDLE>(command.waitHandle), command.program);
     if (command.mode != UninstallCommand::Mode::Uninstall) {
-        Tell(command, IDS_UNINSTALL_USAGE, MB_ICONINFORMATION);
+        Tell(command, product, IDS_UNINSTALL_USAGE, MB_ICONINFORMATION);
         return kRefused;
     }
 
     const std::wstring folder = ParentFolder(program);
-    const UninstallRecord record = ReadUninstallRecord();
+    const UninstallRecord record = ReadUninstallRecord(product);
     if (record.found && !SamePath(FullPath(record.installLocation), FullPath(folder))) {
-        Tell(command, IDS_UNINSTALL_REFUSED, MB_ICONWARNING);
+        Tell(command, product, IDS_UNINSTALL_REFUSED, MB_ICONWARNING);
         return kRefused;
     }
     if (!command.silent &&
-        MessageBoxW(nullptr, FillIn(Text(IDS_UNINSTALL_CONFIRM), {ProductName()}).c_str(),
-                    ProductName().c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        MessageBoxW(nullptr, FillIn(Text(IDS_UNINSTALL_CONFIRM), {product.shortcutName}).c_str(),
+                    product.shortcutName.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
         return kCancelled;
 
-    EndProcessesNamed(LoadLocalizedString(IDS_PROCESS_NAME));
+    EndProcessesNamed(product.processName);
 
     UninstallReport report;
     report.registered = record.found;
@@ -115,14 +109,14 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program)
         for (const std::wstring& name : names)
             removeSelf = removeSelf || SamePath(FullPath(JoinPath(folder, name)), program);
     }
-    report.shortcutsLeft = RemoveShortcuts(record);
-    if (record.found) report.entryLeft = !DeleteUninstallRecord();
+    report.shortcutsLeft = RemoveShortcuts(product, record);
+    if (record.found) report.entryLeft = !DeleteUninstallRecord(product);
     // Last of all, once this process has ended: its own file and the install folder if empty.
     if (removeSelf && !StartRemovalCopy(program)) ++report.filesLeft;
 
     const int code = ComposeExitCode(report);
     const bool complete = (code & ~kNotRegistered) == 0;
-    Tell(command, complete ? IDS_UNINSTALL_DONE : IDS_UNINSTALL_PARTLY,
+    Tell(command, product, complete ? IDS_UNINSTALL_DONE : IDS_UNINSTALL_PARTLY,
          complete ? MB_ICONINFORMATION : MB_ICONWARNING);
     return code;
 }

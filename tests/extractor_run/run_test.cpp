@@ -11,6 +11,7 @@
 #include "install/extractor.h"
 #include "install/memory_stream.h"
 #include "install/paths.h"
+#include "res/product_identity.h"
 #include "tests/support/archive_builder.h"
 #include "tests/support/recording_delegate.h"
 
@@ -41,7 +42,7 @@ std::wstring Argument(const wchar_t* prefix) {
 
 // Runs a whole extraction into `folder` and waits for its end.
 void RunToEnd(RecordingDelegate& delegate, const std::wstring& folder) {
-    CExtractor extractor;
+    CExtractor extractor(ReadProductIdentity().processName);
     extractor.SetDelegate(&delegate);
     ASSERT_EQ(extractor.Start(folder), StartResult::Started);
     for (int i = 0; i < 1000 && delegate.Reports().size() < 6; ++i) Sleep(10);
@@ -80,7 +81,7 @@ std::string DestroyDuringEntry(size_t hold, const std::wstring& folder) {
         for (int i = 0; i < 1000 && !extractor.CancelRequested(); ++i) Sleep(10);
         EXPECT_TRUE(extractor.CancelRequested());
     };
-    auto extractor = std::make_unique<CExtractor>();
+    auto extractor = std::make_unique<CExtractor>(ReadProductIdentity().processName);
     extractor->SetDelegate(&delegate);
     EXPECT_EQ(extractor->Start(folder), StartResult::Started);
     EXPECT_EQ(WaitForSingleObject(inEntry, 10000), WAIT_OBJECT_0);
@@ -170,7 +171,7 @@ TEST(ExtractorRun, EmptyFolderWritesBelowTheRootOfTheCurrentDrive) {
     b.Add(u"top.txt", "top").Add(u"sub\\inner.txt", "inner");
     const Bytes bytes = b.Build();
     RecordingDelegate delegate;
-    CExtractor extractor;
+    CExtractor extractor(ReadProductIdentity().processName);
     extractor.SetDelegate(&delegate);
     extractor.SetInstallFolder(L"");
     IStream* stream = CreateReadOnlyMemoryStream(bytes.data(), bytes.size());

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "install/com_ptr.h"
+#include "platform/com_ptr.h"
 #include "install/paths.h"
 
 namespace testing_support {

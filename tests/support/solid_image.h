@@ -8,10 +8,19 @@
 
 namespace testing_support {
 
+// A blank 32-bit ARGB picture; empty when GDI+ cannot make one.
+inline ImagePtr BlankImage(int width, int height) {
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    if (Gdiplus::DllExports::GdipCreateBitmapFromScan0(width, height, 0, PixelFormat32bppARGB,
+                                                       nullptr, &bitmap) != Gdiplus::Ok)
+        return {};
+    return ShareImage(CGpImage(bitmap));
+}
+
 inline ImagePtr SolidImage(Gdiplus::ARGB color, int width = 8, int height = 8) {
-    ImagePtr image(new Gdiplus::Bitmap(width, height, PixelFormat32bppARGB));
+    ImagePtr image = BlankImage(width, height);
     CGpGraphics graphics;
-    if (Gdiplus::DllExports::GdipGetImageGraphicsContext(NativeImage(image), graphics.Out()) ==
+    if (Gdiplus::DllExports::GdipGetImageGraphicsContext(NativeImage(image), graphics.Put()) ==
         Gdiplus::Ok) {
         Gdiplus::DllExports::GdipGraphicsClear(graphics, color);
     }

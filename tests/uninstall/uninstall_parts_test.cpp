@@ -229,25 +229,29 @@ TEST_F(ScratchFolder, EmptyFolderRemovalLeavesFilesAndFoldersItDidNotList) {
 }
 
 TEST(UninstallRecord, ReadsWhatTheInstallerWroteAndDeletesAllOfIt) {
-    ASSERT_TRUE(DeleteUninstallRecord());
-    EXPECT_FALSE(ReadUninstallRecord().found);
+    ProductIdentity product;
+    product.uninstallKey = L"UninstallRecordTest";
+    product.startMenuFolder = L"Record Test Folder";
+    product.shortcutName = L"Record \u4E2D Test";
+    ASSERT_TRUE(DeleteUninstallRecord(product));
+    EXPECT_FALSE(ReadUninstallRecord(product).found);
 
-    ASSERT_TRUE(WriteUninstallEntry(L"C:\\Program Files\\Demo Test"));
+    ASSERT_TRUE(WriteUninstallEntry(product, L"C:\\Program Files\\Demo Test"));
     HKEY sub = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (UninstallKeyPath() + L"\\Extra").c_str(), 0,
-                              nullptr, 0, KEY_WRITE, nullptr, &sub, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (UninstallKeyPath(product) + L"\\Extra").c_str(),
+                              0, nullptr, 0, KEY_WRITE, nullptr, &sub, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(sub);
 
-    const UninstallRecord record = ReadUninstallRecord();
+    const UninstallRecord record = ReadUninstallRecord(product);
     EXPECT_TRUE(record.found);
     EXPECT_EQ(record.installLocation, L"C:\\Program Files\\Demo Test");
-    EXPECT_EQ(record.startMenuFolder, L"Marlin Data Recovery");
-    EXPECT_EQ(record.shortcutName, L"Marlin Data Recovery (iOS)");
+    EXPECT_EQ(record.startMenuFolder, L"Record Test Folder");
+    EXPECT_EQ(record.shortcutName, L"Record \u4E2D Test");
 
-    EXPECT_TRUE(DeleteUninstallRecord());
-    EXPECT_FALSE(ReadUninstallRecord().found);
-    EXPECT_TRUE(DeleteUninstallRecord()) << "no entry is what was wanted";
+    EXPECT_TRUE(DeleteUninstallRecord(product));
+    EXPECT_FALSE(ReadUninstallRecord(product).found);
+    EXPECT_TRUE(DeleteUninstallRecord(product)) << "no entry is what was wanted";
 }
 
 }  // namespace

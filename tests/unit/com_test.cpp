@@ -1,5 +1,5 @@
-#include "install/com_init.h"
-#include "install/com_ptr.h"
+#include "platform/com_init.h"
+#include "platform/com_ptr.h"
 
 #include <gtest/gtest.h>
 

@@ -37,7 +37,7 @@ protected:
 
     std::wstring m_folder;
     RecordingDelegate m_delegate;
-    CExtractor m_extractor;
+    CExtractor m_extractor{L""};
 };
 
 ArchiveBuilder ThreeEntries() {
@@ -178,25 +178,6 @@ TEST_F(ExtractArchiveTest, HeaderTotalOfZeroStillGivesSensibleFractions) {
     EXPECT_EQ(fractions.back(), 1.0f);
 }
 
-TEST_F(ExtractArchiveTest, ReadEntryNameTakesLengthThenUnits) {
-    Bytes bytes;
-    Put32(bytes, 3);
-    for (char16_t c : std::u16string(u"a\u4E2Db"))
-        bytes.insert(bytes.end(), {uint8_t(c), uint8_t(c >> 8)});
-    IStream* stream = CreateReadOnlyMemoryStream(bytes.data(), bytes.size());
-    std::wstring name = L"before";
-    EXPECT_TRUE(m_extractor.ReadEntryName(stream, name));
-    EXPECT_EQ(name, L"a\u4E2Db");
-    EXPECT_FALSE(m_extractor.ReadEntryName(stream, name));  // nothing left
-    stream->Release();
-
-    Bytes zero;
-    Put32(zero, 0);
-    stream = CreateReadOnlyMemoryStream(zero.data(), zero.size());
-    EXPECT_FALSE(m_extractor.ReadEntryName(stream, name));
-    stream->Release();
-}
-
 TEST(ExtractorTrace, OneLinePerNameInUtf8) {
     std::FILE* out = std::tmpfile();
     ASSERT_NE(out, nullptr);
@@ -224,7 +205,7 @@ TEST(ExtractorLifetime, MissingPayloadFailsOnTheWorkerAndASecondStartIsIgnored) 
     g_startCalls = 0;
     RecordingDelegate delegate;
     {
-        CExtractor extractor(&CountingStarter);
+        CExtractor extractor(L"", &CountingStarter);
         extractor.SetDelegate(&delegate);
         EXPECT_EQ(extractor.Start(MakeSandboxFolder()), StartResult::Started);
         EXPECT_EQ(extractor.Start(L"C:\\other"), StartResult::AlreadyStarted);
@@ -235,7 +216,7 @@ TEST(ExtractorLifetime, MissingPayloadFailsOnTheWorkerAndASecondStartIsIgnored) 
     EXPECT_NE(delegate.Reports()[0].threadId, GetCurrentThreadId());
 
     // Even after the run has ended, the extractor does not run again.
-    CExtractor extractor(&CountingStarter);
+    CExtractor extractor(L"", &CountingStarter);
     extractor.SetDelegate(&delegate);
     extractor.Start(MakeSandboxFolder());
     Sleep(50);
@@ -245,7 +226,7 @@ TEST(ExtractorLifetime, MissingPayloadFailsOnTheWorkerAndASecondStartIsIgnored) 
 
 TEST(ExtractorLifetime, ThreadThatCannotBeMadeIsReportedAsAFailure) {
     RecordingDelegate delegate;
-    CExtractor extractor(&RefusingStarter);
+    CExtractor extractor(L"", &RefusingStarter);
     extractor.SetDelegate(&delegate);
     EXPECT_EQ(extractor.Start(L"C:\\never"), StartResult::ThreadNotCreated);
     EXPECT_EQ(delegate.Sequence(), "F");
@@ -256,7 +237,7 @@ TEST(ExtractorLifetime, ThreadThatCannotBeMadeIsReportedAsAFailure) {
 TEST(ExtractorLifetime, DestroyingAnIdleExtractorReturnsAtOnce) {
     RecordingDelegate delegate;
     {
-        CExtractor extractor;
+        CExtractor extractor(L"");
         extractor.SetDelegate(&delegate);
     }
     EXPECT_EQ(delegate.Sequence(), "");
@@ -274,7 +255,7 @@ public:
 TEST(ExtractorLifetime, ExceptionsFromReportsStayOnTheWorker) {
     ThrowingDelegate delegate;
     {
-        CExtractor extractor;
+        CExtractor extractor(L"");
         extractor.SetDelegate(&delegate);
         extractor.Start(MakeSandboxFolder());
     }

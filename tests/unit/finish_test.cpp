@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "install/com_init.h"
+#include "platform/com_init.h"
 #include "install/shell_folders.h"
 #include "tests/support/shell_sandbox.h"
 #include "tests/support/run_environment.h"
@@ -10,6 +10,14 @@
 namespace {
 
 using namespace testing_support;
+
+// An identity of the test's own, so nothing depends on the string table or the UI language.
+ProductIdentity TestProduct() {
+    ProductIdentity product;
+    product.shortcutName = L"Finish Test \u4E2D Product";
+    product.exeName = L"finished.exe";
+    return product;
+}
 
 // The window's UI thread has COM from the entry point; this stands in for it.
 class FinishStep : public ::testing::Test {
@@ -20,7 +28,7 @@ protected:
     static std::wstring InstallFolder(const wchar_t* name) {
         const std::wstring folder = MakeSandboxFolder(name);
         const std::wstring recorder = JoinPath(ProgramFolder(), L"launch_recorder.exe");
-        EXPECT_TRUE(CopyFileW(recorder.c_str(), JoinPath(folder, L"vivevadiz.exe").c_str(), FALSE))
+        EXPECT_TRUE(CopyFileW(recorder.c_str(), JoinPath(folder, L"finished.exe").c_str(), FALSE))
             << "launch_recorder.exe must sit beside the test program";
         return folder;
     }
@@ -28,8 +36,7 @@ protected:
     static std::wstring DesktopShortcut() {
         std::wstring desktop;
         EXPECT_TRUE(GetShellFolder(CSIDL_DESKTOP, desktop));
-        return JoinPath(
-            desktop, ExpectChineseUi() ? L"马林iOS数据恢复.lnk" : L"Marlin Data Recovery (iOS).lnk");
+        return JoinPath(desktop, L"Finish Test \u4E2D Product.lnk");
     }
 
     // The exit code of a WM_QUIT waiting in this thread's queue, or -1 if there is none.
@@ -71,7 +78,7 @@ TEST_F(FinishStep, ActsOnlyAfterInstallingAndAsChosenThenQuits) {
         const std::wstring shortcut = DesktopShortcut();
         DeleteFileW(shortcut.c_str());
 
-        RunFinishStep({c.installed, c.shortcut, c.launch, folder});
+        RunFinishStep(TestProduct(), {c.installed, c.shortcut, c.launch, folder});
         EXPECT_EQ(TakeQuit(), 0) << "the quit message must be posted with exit code 0";
 
         const bool wantShortcut = c.installed && c.shortcut;
@@ -79,9 +86,8 @@ TEST_F(FinishStep, ActsOnlyAfterInstallingAndAsChosenThenQuits) {
         if (wantShortcut) {
             const ShortcutFields read = ReadShortcut(shortcut);
             ASSERT_EQ(read.loaded, S_OK);
-            EXPECT_EQ(read.target, JoinPath(folder, L"vivevadiz.exe"));
-            EXPECT_EQ(read.description,
-                      ExpectChineseUi() ? L"马林iOS数据恢复" : L"Marlin Data Recovery (iOS)");
+            EXPECT_EQ(read.target, JoinPath(folder, L"finished.exe"));
+            EXPECT_EQ(read.description, L"Finish Test \u4E2D Product");
             EXPECT_EQ(read.iconPath, read.target);
             EXPECT_EQ(read.iconIndex, 0);
         }
@@ -100,14 +106,14 @@ TEST_F(FinishStep, OverwritesAnEarlierDesktopShortcut) {
     const std::wstring shortcut = DesktopShortcut();
     WriteBytes(shortcut, "stale");
 
-    RunFinishStep({true, true, false, folder});
+    RunFinishStep(TestProduct(), {true, true, false, folder});
     EXPECT_EQ(TakeQuit(), 0);
-    EXPECT_EQ(ReadShortcut(shortcut).target, JoinPath(folder, L"vivevadiz.exe"));
+    EXPECT_EQ(ReadShortcut(shortcut).target, JoinPath(folder, L"finished.exe"));
 }
 
 TEST_F(FinishStep, AMissingProductStillQuits) {
     const std::wstring folder = MakeSandboxFolder(L"finish-missing-product");
-    RunFinishStep({true, false, true, folder});
+    RunFinishStep(TestProduct(), {true, false, true, folder});
     EXPECT_EQ(TakeQuit(), 0);
 }
 

@@ -27,20 +27,14 @@ constexpr COLORREF kNormal = RGB(0x10, 0x20, 0x30);
 constexpr COLORREF kHover = RGB(0x40, 0x50, 0x60);
 constexpr COLORREF kPressed = RGB(0x70, 0x80, 0x90);
 
-void Configure(CButtonEx& button) {
-    button.m_clrNormal = ToArgb(kNormal);
-    button.m_clrHover = ToArgb(kHover);
-    button.m_clrPressed = ToArgb(kPressed);
-}
-void Configure(CRoundButton& button) {
-    button.m_clrNormal = ToArgb(kNormal);
-    button.m_clrHover = ToArgb(kHover);
-    button.m_clrPressed = ToArgb(kPressed);
+template <class TButton>
+void Configure(TButton& button) {
+    button.SetFills({ToArgb(kNormal), ToArgb(kHover), ToArgb(kPressed)});
 }
 void Configure(CImageButton& button) {
-    button.m_pImgNormal = testing_support::SolidImage(ToArgb(kNormal));
-    button.m_pImgHover = testing_support::SolidImage(ToArgb(kHover));
-    button.m_pImgPressed = testing_support::SolidImage(ToArgb(kPressed));
+    button.SetImages(testing_support::SolidImage(ToArgb(kNormal)),
+                     testing_support::SolidImage(ToArgb(kHover)),
+                     testing_support::SolidImage(ToArgb(kPressed)));
 }
 
 template <class TButton>
@@ -82,10 +76,10 @@ TYPED_TEST_SUITE(FlatButton, FlatButtonTypes);
 
 TYPED_TEST(FlatButton, EachStateShowsItsFillAndPressedWinsOverHover) {
     EXPECT_EQ(this->CentreAfterPaint(0), kNormal);
-    this->m_button.m_bHover = true;
+    this->m_button.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
     EXPECT_EQ(this->CentreAfterPaint(0), kHover);
     EXPECT_EQ(this->CentreAfterPaint(ODS_SELECTED), kPressed);
-    this->m_button.m_bHover = false;
+    this->m_button.SendMessage(WM_MOUSELEAVE);
     EXPECT_EQ(this->CentreAfterPaint(ODS_SELECTED | ODS_FOCUS), kPressed);
 }
 
@@ -128,7 +122,7 @@ TYPED_TEST(FlatButton, TrackingStartsOnceAndLeavingClearsTheHoverLook) {
 
     ::ValidateRect(this->m_button, nullptr);
     this->m_button.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(centre.x, centre.y));
-    EXPECT_TRUE(this->m_button.m_bHover);
+    EXPECT_TRUE(this->m_button.IsHovering());
     EXPECT_TRUE(this->HasUpdateRegion());
     TRACKMOUSEEVENT query{sizeof(query), TME_QUERY, nullptr, 0};
     ASSERT_TRUE(::TrackMouseEvent(&query));
@@ -148,7 +142,7 @@ TYPED_TEST(FlatButton, TrackingStartsOnceAndLeavingClearsTheHoverLook) {
     EXPECT_FALSE(this->HasUpdateRegion()) << "no repaint while the pointer stays";
 
     EXPECT_EQ(this->m_button.SendMessage(WM_MOUSELEAVE), 0);
-    EXPECT_FALSE(this->m_button.m_bHover);
+    EXPECT_FALSE(this->m_button.IsHovering());
     EXPECT_TRUE(this->HasUpdateRegion());
     EXPECT_EQ(this->CentreAfterPaint(0), kNormal);
 }
@@ -180,21 +174,21 @@ TEST_F(RoundButtonPaint, CornersAreWhiteOverAColouredParent) {
 class ButtonExPaint : public FlatButton<CButtonEx> {};
 
 TEST_F(ButtonExPaint, BorderIsStrokedOnTheEdgeOnlyWhenItHasAWidth) {
-    m_button.m_clrBorder = ToArgb(RGB(0xEE, 0x11, 0x22));
+    m_button.SetBorder(ToArgb(RGB(0xEE, 0x11, 0x22)), 2);
     CPixelCanvas canvas(kWidth, kHeight);
     SendDrawItem(m_button, canvas.Dc(), 0);
     EXPECT_EQ(canvas.At(0, kHeight / 2), RGB(0xEE, 0x11, 0x22));
     EXPECT_EQ(canvas.At(kWidth / 2, 0), RGB(0xEE, 0x11, 0x22));
     EXPECT_EQ(canvas.At(3, kHeight / 2), kNormal);
 
-    m_button.m_nBorderWidth = 0;
+    m_button.SetBorder(ToArgb(RGB(0xEE, 0x11, 0x22)), 0);
     SendDrawItem(m_button, canvas.Dc(), 0);
     EXPECT_EQ(canvas.At(0, kHeight / 2), kNormal);
     EXPECT_EQ(canvas.At(kWidth / 2, 0), kNormal);
 }
 
 TEST_F(ButtonExPaint, IconSitsLeftOfTheCentredText) {
-    m_button.m_nBorderWidth = 0;
+    m_button.SetBorder(0, 0);
     m_button.SetIcon(testing_support::SolidImage(ToArgb(RGB(0, 200, 0)), 28, 28));
     const int side = ButtonExMetricsAt(int(GetWindowDpi(m_button))).iconSide;
     CPixelCanvas canvas(kWidth, kHeight);
@@ -210,8 +204,8 @@ TEST_F(ButtonExPaint, IconSitsLeftOfTheCentredText) {
 }
 
 TEST_F(ButtonExPaint, TextIsDrawnAroundTheMiddleInItsColour) {
-    m_button.m_nBorderWidth = 0;
-    m_button.m_clrText = RGB(0xEE, 0xEE, 0xEE);
+    m_button.SetBorder(0, 0);
+    m_button.SetTextColor(RGB(0xEE, 0xEE, 0xEE));
     m_button.SetWindowText(L"Browse");
     const FontHandle font = CreateUiFont(L"Segoe UI", kSmallFontUnits, GetWindowDpi(m_button));
     m_button.SetFont(font.Get());
@@ -243,14 +237,15 @@ TEST_F(RoundButtonEdgeCases, ButtonWithoutAreaPaintsNothing) {
 class ImageButtonPaint : public FlatButton<CImageButton> {};
 
 TEST_F(ImageButtonPaint, StateWithoutItsOwnImageShowsNothing) {
-    m_button.m_pImgPressed.reset();
-    m_button.m_bHover = true;
+    const ImagePtr normal = testing_support::SolidImage(ToArgb(kNormal));
+    m_button.SetImages(normal, testing_support::SolidImage(ToArgb(kHover)), nullptr);
+    m_button.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
     CPixelCanvas canvas(kWidth, kHeight);
     canvas.Fill(kCanvas);
     SendDrawItem(m_button, canvas.Dc(), ODS_SELECTED);
     EXPECT_EQ(canvas.Count(RECT{0, 0, kWidth, kHeight}, kCanvas), kWidth * kHeight);
 
-    m_button.m_pImgHover.reset();
+    m_button.SetImages(normal, nullptr, nullptr);
     SendDrawItem(m_button, canvas.Dc(), 0);
     EXPECT_EQ(canvas.Count(RECT{0, 0, kWidth, kHeight}, kCanvas), kWidth * kHeight)
         << "no fallback to the normal image";
@@ -276,14 +271,14 @@ TEST_F(ImageButtonPaint, BackgroundAnswerFollowsTheMode) {
     EXPECT_EQ(ask(), ::GetStockObject(NULL_BRUSH));
     EXPECT_EQ(::GetBkMode(canvas.Dc()), TRANSPARENT);
 
-    m_button.m_clrBk = RGB(1, 2, 3);
+    m_button.SetBackgroundColor(RGB(1, 2, 3));
     m_button.SetBackgroundMode(OPAQUE);
     const HBRUSH own = ask();
     EXPECT_NE(own, ::GetStockObject(NULL_BRUSH));
     EXPECT_EQ(BrushColor(own), RGB(1, 2, 3));
     EXPECT_EQ(::GetBkColor(canvas.Dc()), RGB(1, 2, 3));
 
-    m_button.SetBackgroundMode(OPAQUE);
+    m_button.SetBackgroundMode(TRANSPARENT);
     EXPECT_EQ(::GetObjectType(own), 0u) << "the replaced brush is deleted";
 }
 

@@ -1,6 +1,8 @@
 #include "windowing/gdi_handles.h"
 #include "windowing/gdiplus_handles.h"
 
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,7 +11,7 @@
 namespace {
 
 TEST(GdiHandles, SelectGuardRestoresThePreviousObject) {
-    CMemoryDC dc(nullptr);
+    CMemoryDC dc(::CreateCompatibleDC(nullptr));
     ASSERT_NE(static_cast<HDC>(dc), nullptr);
     const HGDIOBJ original = ::GetCurrentObject(dc, OBJ_BITMAP);
     CBitmap bitmap(::CreateBitmap(4, 4, 1, 32, nullptr));
@@ -49,6 +51,44 @@ TEST(GdiHandles, OwningHandleDeletesOnceAndMovesOwnership) {
     EXPECT_EQ(::GetObjectType(replaced), static_cast<DWORD>(OBJ_BRUSH));
 }
 
+bool IsOpen(HANDLE handle) {
+    DWORD flags = 0;
+    return ::GetHandleInformation(handle, &flags) != FALSE;
+}
+
+// Files report failure as INVALID_HANDLE_VALUE, processes and events as null: each owner knows its
+// own "none" and never closes it.
+TEST(KernelHandles, EachKindKnowsItsEmptyValueAndClosesOnce) {
+    const CFileHandle failed(::CreateFileW(L"C:\\no\\such\\folder\\file", GENERIC_READ, 0, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ(failed.Get(), INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(failed);
+
+    wchar_t folder[MAX_PATH];
+    ASSERT_GT(::GetTempPathW(MAX_PATH, folder), 0u);
+    const std::wstring path = std::wstring(folder) + L"unique-handle-test.txt";
+    HANDLE raw = nullptr;
+    {
+        CFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_TEMPORARY, nullptr));
+        ASSERT_TRUE(file);
+        raw = file;
+        CFileHandle moved(std::move(file));
+        EXPECT_FALSE(file) << "moved from, it owns nothing";
+        EXPECT_TRUE(IsOpen(raw));
+    }
+    EXPECT_FALSE(IsOpen(raw));
+    ::DeleteFileW(path.c_str());
+
+    CKernelHandle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(event);
+    raw = event.Get();
+    event.Reset();
+    EXPECT_FALSE(event);
+    EXPECT_FALSE(IsOpen(raw));
+    EXPECT_FALSE(CKernelHandle()) << "null is a kernel handle's none";
+}
+
 class GdiplusHandles : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { s_session = std::make_unique<CGdiplusSession>(); }
@@ -61,7 +101,7 @@ TEST_F(GdiplusHandles, SessionStartsAndHandlesDrawThroughTheFlatApi) {
     using namespace Gdiplus::DllExports;
     ASSERT_EQ(s_session->StartupStatus(), Gdiplus::Ok);
 
-    CMemoryDC dc(nullptr);
+    CMemoryDC dc(::CreateCompatibleDC(nullptr));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = 20;
@@ -74,23 +114,23 @@ TEST_F(GdiplusHandles, SessionStartsAndHandlesDrawThroughTheFlatApi) {
     CSelectGuard selected(dc, bitmap);
     {
         CGpGraphics graphics;
-        ASSERT_EQ(GdipCreateFromHDC(dc, graphics.Out()), Gdiplus::Ok);
+        ASSERT_EQ(GdipCreateFromHDC(dc, graphics.Put()), Gdiplus::Ok);
         CGpSolidBrush yellow, dark;
-        ASSERT_EQ(GdipCreateSolidFill(0xFFFFD521, yellow.Out()), Gdiplus::Ok);
-        ASSERT_EQ(GdipCreateSolidFill(0xFF2B3440, dark.Out()), Gdiplus::Ok);
+        ASSERT_EQ(GdipCreateSolidFill(0xFFFFD521, yellow.Put()), Gdiplus::Ok);
+        ASSERT_EQ(GdipCreateSolidFill(0xFF2B3440, dark.Put()), Gdiplus::Ok);
         EXPECT_EQ(GdipFillRectangleI(graphics, yellow, 0, 0, 20, 20), Gdiplus::Ok);
 
         CGpPath path;
-        ASSERT_EQ(GdipCreatePath(Gdiplus::FillModeAlternate, path.Out()), Gdiplus::Ok);
+        ASSERT_EQ(GdipCreatePath(Gdiplus::FillModeAlternate, path.Put()), Gdiplus::Ok);
         EXPECT_EQ(GdipAddPathRectangleI(path, 10, 10, 10, 10), Gdiplus::Ok);
         EXPECT_EQ(GdipFillPath(graphics, dark, path), Gdiplus::Ok);
 
         CGpPen pen;
-        EXPECT_EQ(GdipCreatePen1(0xFF279AFF, 1.0f, Gdiplus::UnitPixel, pen.Out()), Gdiplus::Ok);
+        EXPECT_EQ(GdipCreatePen1(0xFF279AFF, 1.0f, Gdiplus::UnitPixel, pen.Put()), Gdiplus::Ok);
         CGpStringFormat format;
-        EXPECT_EQ(GdipCreateStringFormat(0, LANG_NEUTRAL, format.Out()), Gdiplus::Ok);
+        EXPECT_EQ(GdipCreateStringFormat(0, LANG_NEUTRAL, format.Put()), Gdiplus::Ok);
         CGpFont font;
-        EXPECT_EQ(GdipCreateFontFromDC(dc, font.Out()), Gdiplus::Ok);
+        EXPECT_EQ(GdipCreateFontFromDC(dc, font.Put()), Gdiplus::Ok);
     }
     EXPECT_EQ(::GetPixel(dc, 2, 2), RGB(0xFF, 0xD5, 0x21));
     EXPECT_EQ(::GetPixel(dc, 15, 15), RGB(0x2B, 0x34, 0x40));

@@ -9,6 +9,7 @@
 #include "tests/support/gdiplus_test.h"
 #include "tests/support/pixel_canvas.h"
 #include "tests/support/reflecting_parent.h"
+#include "tests/support/solid_image.h"
 
 namespace {
 
@@ -17,14 +18,13 @@ using testing_support::SendDrawItem;
 
 TEST(LabelArithmetic, AlignmentOfEachValue) {
     struct Case {
-        int align;
+        LabelAlignment align;
         Gdiplus::StringAlignment expected;
     };
-    for (const Case& c :
-         {Case{0, Gdiplus::StringAlignmentNear}, Case{1, Gdiplus::StringAlignmentCenter},
-          Case{2, Gdiplus::StringAlignmentFar}, Case{5, Gdiplus::StringAlignmentNear},
-          Case{-1, Gdiplus::StringAlignmentNear}}) {
-        EXPECT_EQ(LabelAlignment(c.align), c.expected) << c.align;
+    for (const Case& c : {Case{LabelAlignment::Near, Gdiplus::StringAlignmentNear},
+                          Case{LabelAlignment::Centre, Gdiplus::StringAlignmentCenter},
+                          Case{LabelAlignment::Far, Gdiplus::StringAlignmentFar}}) {
+        EXPECT_EQ(StringAlignmentOf(c.align), c.expected) << int(c.align);
     }
 }
 
@@ -85,8 +85,8 @@ protected:
                                  style, 0, 1020),
                   nullptr);
         m_label.SetFont(m_font.Get());
-        m_label.m_clrBk = kLabelBk;
-        m_label.m_clrText = kLabelText;
+        m_label.SetBackgroundColor(kLabelBk);
+        m_label.SetTextColor(kLabelText);
     }
 
     void Draw(CPixelCanvas& canvas) {
@@ -129,7 +129,7 @@ TEST_F(LabelWindow, SimpleLabelErasesItsWholeAreaWithItsBrushUnlessTransparent) 
 
 TEST_F(LabelWindow, ShorterSimpleTextLeavesNothingOfTheLongerOne) {
     Create(L"WWWWWWWWWW", WS_CHILD | WS_VISIBLE | SS_SIMPLE);
-    m_label.m_clrBk = RGB(255, 255, 255);
+    m_label.SetBackgroundColor(RGB(255, 255, 255));
     m_label.SetBackgroundMode(OPAQUE);
     ::UpdateWindow(m_label);
     m_label.SetWindowText(L"W");
@@ -145,7 +145,7 @@ TEST_F(LabelWindow, ShorterSimpleTextLeavesNothingOfTheLongerOne) {
 
 TEST_F(LabelWindow, TransparentLabelLeavesWhatWasUnderneath) {
     Create(L"WWW");
-    m_label.m_nBkMode = TRANSPARENT;
+    m_label.SetBackgroundMode(TRANSPARENT);
     CPixelCanvas canvas(kLabelWidth, kLabelHeight);
     Draw(canvas);
     EXPECT_EQ(canvas.Count(RECT{0, 0, kLabelWidth, kLabelHeight}, kLabelBk), 0);
@@ -157,7 +157,7 @@ TEST_F(LabelWindow, TransparentLabelLeavesWhatWasUnderneath) {
 TEST_F(LabelWindow, AlignsHorizontallyAndCentresVertically) {
     Create(L"WWW");
     struct Case {
-        int align;
+        LabelAlignment align;
         int expectedCentre;  // of the text's columns
     };
     CPixelCanvas canvas(kLabelWidth, kLabelHeight);
@@ -165,33 +165,34 @@ TEST_F(LabelWindow, AlignsHorizontallyAndCentresVertically) {
     const int textWidth = TextExtent(canvas, kLabelWidth, kLabelHeight).right -
                           TextExtent(canvas, kLabelWidth, kLabelHeight).left;
     ASSERT_GT(textWidth, 20);
-    for (const Case& c : {Case{0, textWidth / 2}, Case{1, kLabelWidth / 2},
-                          Case{2, kLabelWidth - textWidth / 2}, Case{5, textWidth / 2}}) {
-        m_label.m_nAlign = c.align;
+    for (const Case& c :
+         {Case{LabelAlignment::Near, textWidth / 2}, Case{LabelAlignment::Centre, kLabelWidth / 2},
+          Case{LabelAlignment::Far, kLabelWidth - textWidth / 2}}) {
+        m_label.SetAlignment(c.align);
         Draw(canvas);
         const Extent e = TextExtent(canvas, kLabelWidth, kLabelHeight);
-        ASSERT_GT(e.count, 0) << c.align;
-        EXPECT_NEAR((e.left + e.right) / 2, c.expectedCentre, 8) << c.align;
-        EXPECT_NEAR((e.top + e.bottom) / 2, kLabelHeight / 2, 5) << c.align;
+        ASSERT_GT(e.count, 0) << int(c.align);
+        EXPECT_NEAR((e.left + e.right) / 2, c.expectedCentre, 8) << int(c.align);
+        EXPECT_NEAR((e.top + e.bottom) / 2, kLabelHeight / 2, 5) << int(c.align);
     }
 }
 
-TEST_F(LabelWindow, AnswersTheStaticColourMessageWithItsMembers) {
+TEST_F(LabelWindow, AnswersTheStaticColourMessageWithItsBackground) {
     Create(L"Status", WS_CHILD | SS_SIMPLE);
-    CBrush own(::CreateSolidBrush(kLabelBk));
-    const HBRUSH ownHandle = own;
-    m_label.m_hBkBrush = std::move(own);
-    struct Case {
-        int mode;
-    };
-    for (const Case& c : {Case{TRANSPARENT}, Case{OPAQUE}}) {
-        m_label.m_nBkMode = c.mode;
+    for (int mode : {TRANSPARENT, OPAQUE}) {
+        m_label.SetBackgroundMode(mode);
         CPixelCanvas canvas(4, 4);
-        const LRESULT brush =
+        const auto brush = reinterpret_cast<HBRUSH>(
             m_parent.SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(canvas.Dc()),
-                                 reinterpret_cast<LPARAM>(m_label.m_hWnd));
-        EXPECT_EQ(brush, reinterpret_cast<LRESULT>(ownHandle)) << c.mode;
-        EXPECT_EQ(::GetBkMode(canvas.Dc()), c.mode);
+                                 reinterpret_cast<LPARAM>(m_label.m_hWnd)));
+        if (mode == TRANSPARENT) {
+            EXPECT_EQ(brush, ::GetStockObject(NULL_BRUSH));
+        } else {
+            LOGBRUSH info{};
+            ASSERT_EQ(::GetObjectW(brush, sizeof info, &info), int(sizeof info));
+            EXPECT_EQ(info.lbColor, kLabelBk);
+        }
+        EXPECT_EQ(::GetBkMode(canvas.Dc()), mode);
         EXPECT_EQ(::GetBkColor(canvas.Dc()), kLabelBk);
         EXPECT_EQ(::GetTextColor(canvas.Dc()), RGB(0, 0, 0)) << "no text colour is set";
     }
@@ -217,11 +218,11 @@ constexpr RECT kViewRect{0, 0, 80, 40};
 
 // 8 by 8: the left half red, the right half blue.
 ImagePtr TwoColourImage() {
-    ImagePtr image(new Gdiplus::Bitmap(8, 8, PixelFormat32bppARGB));
-    auto* bitmap = static_cast<Gdiplus::Bitmap*>(image.get());
+    ImagePtr image = testing_support::BlankImage(8, 8);
+    auto* bitmap = static_cast<Gdiplus::GpBitmap*>(NativeImage(image));
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) {
-            bitmap->SetPixel(x, y, Gdiplus::Color(x < 4 ? 0xFFFF0000 : 0xFF0000FF));
+            Gdiplus::DllExports::GdipBitmapSetPixel(bitmap, x, y, x < 4 ? 0xFFFF0000 : 0xFF0000FF);
         }
     }
     return image;

@@ -69,37 +69,44 @@ protected:
     FontHandle m_font;
 };
 
-TEST_F(LinkControls, CheckBoxIsCreatedHiddenWithItsImagesLoaded) {
+TEST_F(LinkControls, CheckBoxIsCreatedHiddenAndUncheckedShowingTheSkinsBoxes) {
     CCheckBox check;
-    ASSERT_NE(check.m_pImgChecked, nullptr);
-    ASSERT_NE(check.m_pImgUnchecked, nullptr);
-    UINT width = 0;
-    Gdiplus::DllExports::GdipGetImageWidth(NativeImage(check.m_pImgChecked), &width);
-    EXPECT_EQ(width, 32u);
-    EXPECT_EQ(check.m_bChecked, 0);
-    EXPECT_EQ(check.m_clrText, 0u);
-
-    ASSERT_NE(check.Create(m_parent, RECT{0, 0, 150, 20}, L"Agree", kCheckId), nullptr);
+    EXPECT_FALSE(check.IsChecked());
+    ASSERT_NE(check.Create(m_parent, RECT{0, 0, 150, 20}, L"", kCheckId), nullptr);
     EXPECT_EQ(check.GetStyle(), 0x4000000Bu);
     EXPECT_EQ(check.GetDlgCtrlID(), kCheckId);
-    EXPECT_EQ(check.GetWindowText(), L"Agree");
+    EXPECT_EQ(check.GetWindowText(), L"");
+
+    // The skin's two box pictures differ, and each fills the box.
+    const int box = UnitsToPixels(16, int(GetWindowDpi(check)));
+    CPixelCanvas unchecked(150, 20), checked(150, 20);
+    SendDrawItem(check, unchecked.Dc(), 0);
+    check.SetChecked(true);
+    SendDrawItem(check, checked.Dc(), 0);
+    const RECT boxArea{0, (20 - box) / 2, box, (20 - box) / 2 + box};
+    EXPECT_GT(CountNotWhite(unchecked, boxArea), 0);
+    EXPECT_GT(CountNotWhite(checked, boxArea), 0);
+    int differing = 0;
+    for (int y = boxArea.top; y < boxArea.bottom; ++y)
+        for (int x = 0; x < box; ++x) differing += unchecked.At(x, y) != checked.At(x, y);
+    EXPECT_GT(differing, box) << "the ticked box looks different";
 }
 
 TEST_F(LinkControls, CheckBoxShowsTheImageOfBitZero) {
     CCheckBox check;
     CreateVisible(check, RECT{0, 0, 150, 20}, L"", kCheckId);
-    check.m_pImgChecked = testing_support::SolidImage(ToArgb(kOnColour));
-    check.m_pImgUnchecked = testing_support::SolidImage(ToArgb(kOffColour));
+    check.SetImages(testing_support::SolidImage(ToArgb(kOffColour)),
+                    testing_support::SolidImage(ToArgb(kOnColour)));
     const int box = UnitsToPixels(16, int(GetWindowDpi(check)));
     const int top = (20 - box) / 2;
 
     const struct {
-        int checked;
+        bool checked;
         COLORREF box;
-    } cases[] = {{0, kOffColour}, {1, kOnColour}, {2, kOffColour}, {3, kOnColour}, {-1, kOnColour}};
+    } cases[] = {{false, kOffColour}, {true, kOnColour}, {false, kOffColour}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.checked);
-        check.m_bChecked = c.checked;
+        check.SetChecked(c.checked);
         CPixelCanvas canvas(150, 20);
         canvas.Fill(kCanvas);
         SendDrawItem(check, canvas.Dc(), 0);
@@ -115,8 +122,7 @@ TEST_F(LinkControls, CheckBoxShowsTheImageOfBitZero) {
 TEST_F(LinkControls, CheckBoxTextStartsAfterTheBoxAndGap) {
     CCheckBox check;
     CreateVisible(check, RECT{0, 0, 150, 20}, L"Agree", kCheckId);
-    check.m_pImgChecked.reset();
-    check.m_pImgUnchecked.reset();
+    check.SetImages(nullptr, nullptr);
     const int dpi = int(GetWindowDpi(check));
     const int textLeft = UnitsToPixels(18, dpi);
     CPixelCanvas canvas(150, 20);
@@ -129,18 +135,18 @@ TEST_F(LinkControls, CheckBoxTextStartsAfterTheBoxAndGap) {
 TEST_F(LinkControls, ExpandButtonShowsTheChevronOfBitZeroAtTheRight) {
     CExpandButton toggle;
     CreateVisible(toggle, RECT{0, 0, 200, 20}, L"Custom", kExpandId);
-    toggle.m_pImgExpanded = testing_support::SolidImage(ToArgb(kOnColour));
-    toggle.m_pImgCollapsed = testing_support::SolidImage(ToArgb(kOffColour));
+    toggle.SetImages(testing_support::SolidImage(ToArgb(kOffColour)),
+                     testing_support::SolidImage(ToArgb(kOnColour)));
     const ExpandButtonLayout layout =
         LayoutExpandButton(RECT{0, 0, 200, 20}, int(GetWindowDpi(toggle)));
     const int cx = (layout.chevron.left + layout.chevron.right) / 2;
-    for (int expanded : {0, 1, 2}) {
+    for (bool expanded : {false, true, false}) {
         SCOPED_TRACE(expanded);
-        toggle.m_bExpanded = expanded;
+        toggle.SetExpanded(expanded);
         CPixelCanvas canvas(200, 20);
         canvas.Fill(kCanvas);
         SendDrawItem(toggle, canvas.Dc(), 0);
-        EXPECT_EQ(canvas.At(cx, 10), (expanded & 1) ? kOnColour : kOffColour);
+        EXPECT_EQ(canvas.At(cx, 10), expanded ? kOnColour : kOffColour);
         EXPECT_EQ(canvas.Count(RECT{0, 0, 200, 20}, kCanvas), 0);
         EXPECT_GT(CountNotWhite(canvas, RECT{0, 0, 60, 20}), 10) << "the text at the left";
     }
@@ -149,7 +155,7 @@ TEST_F(LinkControls, ExpandButtonShowsTheChevronOfBitZeroAtTheRight) {
 TEST_F(LinkControls, LinkDrawsItsTextInItsColourOnWhite) {
     CLinkButton link;
     CreateVisible(link, RECT{0, 0, 150, 20}, L"", kLinkId);
-    link.m_clrText = RGB(0x27, 0x9A, 0xFF);
+    link.SetTextColor(RGB(0x27, 0x9A, 0xFF));
     CPixelCanvas canvas(150, 20);
     canvas.Fill(kCanvas);
     SendDrawItem(link, canvas.Dc(), 0);
@@ -206,7 +212,7 @@ TEST_F(LinkControls, ClicksRaiseTheStandardNotificationWithTheHandle) {
     CreateVisible(check, RECT{0, 0, 150, 20}, L"Agree", kCheckId);
     CreateVisible(link, RECT{0, 30, 150, 50}, L"Licence", kLinkId);
     CreateVisible(toggle, RECT{0, 60, 150, 80}, L"Custom", kExpandId);
-    check.m_bChecked = 1;
+    check.SetChecked(true);
 
     const struct {
         HWND control;
@@ -224,8 +230,8 @@ TEST_F(LinkControls, ClicksRaiseTheStandardNotificationWithTheHandle) {
         EXPECT_EQ(m_parent.m_commands[0].wParam, WPARAM(MAKEWPARAM(c.id, BN_CLICKED)));
         EXPECT_EQ(m_parent.m_commands[0].lParam, LPARAM(c.control));
     }
-    EXPECT_EQ(check.m_bChecked, 1) << "the owner toggles, not the control";
-    EXPECT_EQ(toggle.m_bExpanded, 0);
+    EXPECT_TRUE(check.IsChecked()) << "the owner toggles, not the control";
+    EXPECT_FALSE(toggle.IsExpanded());
 
     m_parent.m_commands.clear();
     ::SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 10));

@@ -23,14 +23,8 @@ class MainWindow : public testing_support::GdiplusTest {
 protected:
     void SetUp() override {
         GdiplusTest::SetUp();
-        m_window = std::make_unique<CMainWindow>();
-        const HWND desktop = ::GetDesktopWindow();
-        RECT screen;
-        ::GetClientRect(desktop, &screen);
-        const RECT rect = WindowRect(screen, int(GetWindowDpi(desktop)), 0, false);
-        ASSERT_NE(m_window->Create(nullptr, rect, L"", WS_OVERLAPPED | WS_VISIBLE | WS_CLIPCHILDREN,
-                                   0, 0),
-                  nullptr);
+        m_window = std::make_unique<CMainWindow>(ReadProductIdentity());
+        ASSERT_NE(m_window->CreateCentred(), nullptr);
         PumpMessages();
     }
     void TearDown() override {
@@ -39,6 +33,16 @@ protected:
         m_window.reset();
     }
     HWND Window() const { return m_window->m_hWnd; }
+    HWND Control(ControlRole role) const { return m_window->ControlHandle(role); }
+    template <class TControl>
+    TControl& Control(ControlRole role) const {
+        TControl* control = TControl::FromHandle(Control(role));
+        EXPECT_NE(control, nullptr) << int(role);
+        return *control;
+    }
+    HFONT FontOf(ControlRole role) const {
+        return reinterpret_cast<HFONT>(::SendMessageW(Control(role), WM_GETFONT, 0, 0));
+    }
     int Units(int units) const { return MulDiv(units, int(ExpectedDpi()), 96); }
     RECT WindowRectNow() const {
         RECT r;
@@ -54,13 +58,15 @@ const std::map<int, std::vector<ControlRole>>& ShownControls() {
     using R = ControlRole;
     static const std::vector<R> installing = {R::Banner, R::StatusLabel, R::ProgressBar};
     static const std::map<int, std::vector<R>> shown = {
-        {1, {R::Banner, R::InstallButton, R::AgreeCheck, R::LicenceLink, R::CustomToggle,
-             R::LocationLabel, R::BrowseButton}},
+        {1,
+         {R::Banner, R::InstallButton, R::AgreeCheck, R::LicenceLink, R::CustomToggle,
+          R::LocationLabel, R::BrowseButton}},
         {2, installing},
         {3, installing},
         {4, installing},
-        {5, {R::ResultImage, R::ResultTitle, R::ResultText, R::ShortcutCheck, R::LaunchCheck,
-             R::FinishButton}},
+        {5,
+         {R::ResultImage, R::ResultTitle, R::ResultText, R::ShortcutCheck, R::LaunchCheck,
+          R::FinishButton}},
         {6, {R::ResultImage, R::ResultTitle, R::ResultText, R::ContactButton}},
         {7, installing},
     };
@@ -68,14 +74,14 @@ const std::map<int, std::vector<ControlRole>>& ShownControls() {
 }
 
 TEST_F(MainWindow, OpensOnTheWelcomePageWithEveryControlMade) {
-    EXPECT_EQ(m_window->m_page, PageWelcome);
-    EXPECT_FALSE(m_window->m_installed);
-    for (ControlRole role : kMemberOrder)
-        EXPECT_TRUE(::IsWindow(m_window->ControlWindow(role))) << int(role);
-    EXPECT_EQ(m_window->m_agreeCheck.m_bChecked & 1, 1);
-    EXPECT_EQ(m_window->m_shortcutCheck.m_bChecked & 1, 1);
-    EXPECT_EQ(m_window->m_launchCheck.m_bChecked & 1, 1);
-    EXPECT_EQ(m_window->m_pathEdit.GetWindowText(), L"C:\\Program Files\\Marlin\\MarlinDataRecoveryiOS");
+    EXPECT_EQ(m_window->Page(), PageWelcome);
+    EXPECT_FALSE(m_window->IsInstalled());
+    for (ControlRole role : kMemberOrder) EXPECT_TRUE(::IsWindow(Control(role))) << int(role);
+    for (ControlRole box :
+         {ControlRole::AgreeCheck, ControlRole::ShortcutCheck, ControlRole::LaunchCheck})
+        EXPECT_TRUE(Control<CCheckBox>(box).IsChecked()) << int(box);
+    EXPECT_EQ(CWindow(Control(ControlRole::PathEdit)).GetWindowText(),
+              L"C:\\Program Files\\Marlin\\MarlinDataRecoveryiOS");
 }
 
 TEST_F(MainWindow, EveryPageShowsItsControlsAndBackgroundMode) {
@@ -85,28 +91,28 @@ TEST_F(MainWindow, EveryPageShowsItsControlsAndBackgroundMode) {
         SetUp();
         m_window->ShowPage(page);
         PumpMessages();
-        ASSERT_EQ(m_window->m_page, page);
+        ASSERT_EQ(m_window->Page(), page);
         const auto& shown = ShownControls().at(page);
         for (ControlRole role : kMemberOrder) {
             bool expected = std::find(shown.begin(), shown.end(), role) != shown.end();
             if (role == ControlRole::Title || role == ControlRole::CloseButton ||
                 role == ControlRole::PathEdit)
                 expected = true;  // never switched
-            EXPECT_EQ(::IsWindowVisible(m_window->ControlWindow(role)) != FALSE, expected)
+            EXPECT_EQ(::IsWindowVisible(Control(role)) != FALSE, expected)
                 << "page " << page << " control " << int(role);
         }
         const int mode = (page == 5 || page == 6) ? OPAQUE : TRANSPARENT;
-        EXPECT_EQ(m_window->m_title.m_nBkMode, mode) << page;
-        EXPECT_EQ(m_window->m_closeButton.m_nBkMode, mode) << page;
+        EXPECT_EQ(Control<CLabel>(ControlRole::Title).BackgroundMode(), mode) << page;
+        EXPECT_EQ(Control<CImageButton>(ControlRole::CloseButton).BackgroundMode(), mode) << page;
     }
 }
 
 TEST_F(MainWindow, RepeatedPageOnlyLaysOutAgain) {
     const RECT centred = WindowRectNow();
     ::SetWindowPos(Window(), nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    m_window->m_page = PageWelcome;
+    ASSERT_EQ(m_window->Page(), PageWelcome);
     m_window->ShowPage(PageWelcome);
-    EXPECT_EQ(m_window->m_page, PageWelcome);
+    EXPECT_EQ(m_window->Page(), PageWelcome);
     const RECT after = WindowRectNow();
     EXPECT_EQ(after.left, centred.left);
     EXPECT_EQ(after.top, centred.top);
@@ -115,16 +121,16 @@ TEST_F(MainWindow, RepeatedPageOnlyLaysOutAgain) {
 TEST_F(MainWindow, CustomToggleGrowsAndShrinksTheWindow) {
     const RECT before = WindowRectNow();
     ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_CUSTOM_INSTALL, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(m_window->m_customToggle.m_hWnd));
+                   reinterpret_cast<LPARAM>(Control(ControlRole::CustomToggle)));
     const RECT grown = WindowRectNow();
     EXPECT_EQ(grown.bottom - grown.top, before.bottom - before.top + Units(46));
     EXPECT_EQ(grown.top, before.top);
-    EXPECT_EQ(m_window->m_customToggle.m_bExpanded & 1, 1);
+    EXPECT_TRUE(Control<CExpandButton>(ControlRole::CustomToggle).IsExpanded());
     ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_CUSTOM_INSTALL, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(m_window->m_customToggle.m_hWnd));
+                   reinterpret_cast<LPARAM>(Control(ControlRole::CustomToggle)));
     const RECT shrunk = WindowRectNow();
     EXPECT_EQ(shrunk.bottom - shrunk.top, before.bottom - before.top);
-    EXPECT_EQ(m_window->m_customToggle.m_bExpanded & 1, 0);
+    EXPECT_FALSE(Control<CExpandButton>(ControlRole::CustomToggle).IsExpanded());
 }
 
 TEST_F(MainWindow, DragBandIsRowsOneToNinetyNine) {
@@ -134,7 +140,8 @@ TEST_F(MainWindow, DragBandIsRowsOneToNinetyNine) {
         int row;
         LRESULT code;
     };
-    for (auto c : {Case{0, HTCLIENT}, Case{1, HTCAPTION}, Case{99, HTCAPTION}, Case{100, HTCLIENT}}) {
+    for (auto c :
+         {Case{0, HTCLIENT}, Case{1, HTCAPTION}, Case{99, HTCAPTION}, Case{100, HTCLIENT}}) {
         const LPARAM point = MAKELPARAM(origin.x + 300, origin.y + c.row);
         EXPECT_EQ(::SendMessageW(Window(), WM_NCHITTEST, 0, point), c.code) << "row " << c.row;
     }
@@ -162,31 +169,32 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
 
 TEST_F(MainWindow, CommandsAreHandledNotReflectedWhileOtherNotificationsAre) {
     struct Case {
-        CWindow* control;
-        WORD id;
+        ControlRole role;
         int reflected;
     };
     const Case cases[] = {
-        {&m_window->m_agreeCheck, IDC_AGREE, 0},
-        {&m_window->m_contactButton, IDC_CONTACT, 0},
-        {&m_window->m_pathEdit, WORD(ControlId(ControlRole::PathEdit)), 1},
+        {ControlRole::AgreeCheck, 0},
+        {ControlRole::ContactButton, 0},
+        {ControlRole::PathEdit, 1},
     };
     for (const auto& c : cases) {
+        const HWND control = Control(c.role);
+        const WORD id = WORD(ControlId(c.role));
         g_reflectedCommands = 0;
-        g_original = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
-            c.control->m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingProc)));
-        ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(c.id, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(c.control->m_hWnd));
-        ::SetWindowLongPtrW(c.control->m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_original));
-        EXPECT_EQ(g_reflectedCommands, c.reflected) << c.id;
+        g_original = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingProc)));
+        ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(control));
+        ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_original));
+        EXPECT_EQ(g_reflectedCommands, c.reflected) << id;
     }
     // The agreement command flipped the box once.
-    EXPECT_EQ(m_window->m_agreeCheck.m_bChecked & 1, 0);
+    EXPECT_FALSE(Control<CCheckBox>(ControlRole::AgreeCheck).IsChecked());
 }
 
 TEST_F(MainWindow, DpiChangeTakesTheSuggestedRectangleAndRemakesTheFonts) {
-    const HFONT smallBefore = m_window->m_smallFont.Get();
-    const HFONT largeBefore = m_window->m_largeFont.Get();
+    const HFONT smallBefore = FontOf(ControlRole::Title);
+    const HFONT largeBefore = FontOf(ControlRole::ResultTitle);
     RECT suggested{100, 50, 100 + 900, 50 + 546};
     EXPECT_EQ(::SendMessageW(Window(), WM_DPICHANGED, MAKEWPARAM(144, 144),
                              reinterpret_cast<LPARAM>(&suggested)),
@@ -196,13 +204,21 @@ TEST_F(MainWindow, DpiChangeTakesTheSuggestedRectangleAndRemakesTheFonts) {
     EXPECT_EQ(now.top, 50);
     EXPECT_EQ(now.right, 1000);
     EXPECT_EQ(now.bottom, 596);
-    EXPECT_NE(m_window->m_smallFont.Get(), smallBefore);
-    EXPECT_NE(m_window->m_largeFont.Get(), largeBefore);
-    EXPECT_EQ(m_window->m_title.GetFont(), m_window->m_smallFont.Get());
-    EXPECT_EQ(m_window->m_resultTitle.GetFont(), m_window->m_largeFont.Get());
+    const HFONT smallAfter = FontOf(ControlRole::Title);
+    const HFONT largeAfter = FontOf(ControlRole::ResultTitle);
+    EXPECT_NE(smallAfter, smallBefore);
+    EXPECT_NE(largeAfter, largeBefore);
+    EXPECT_EQ(::GetObjectType(smallBefore), 0u) << "the old fonts are deleted";
+    EXPECT_EQ(::GetObjectType(largeBefore), 0u);
+    EXPECT_EQ(FontOf(ControlRole::AgreeCheck), smallAfter);
+    EXPECT_EQ(FontOf(ControlRole::ResultText), smallAfter);
+    LOGFONTW small{}, large{};
+    ASSERT_TRUE(::GetObjectW(smallAfter, sizeof small, &small));
+    ASSERT_TRUE(::GetObjectW(largeAfter, sizeof large, &large));
+    EXPECT_LT(large.lfHeight, small.lfHeight) << "heights are negative: the large font is taller";
     // The close button keeps its distance from the new right edge.
     RECT close;
-    ::GetWindowRect(m_window->m_closeButton, &close);
+    ::GetWindowRect(Control(ControlRole::CloseButton), &close);
     EXPECT_EQ(now.right - close.right, Units(8));
 }
 
@@ -210,20 +226,20 @@ TEST_F(MainWindow, FailureReportedWhilePageTwoIsShownStillEndsOnTheFailurePage) 
     // The test program carries no payload, so the worker fails at once, racing the Install
     // command's own switch to page 2.
     m_window->StartInstall(L"C:\\never-written", PageInstalling);
-    for (int i = 0; i < 200 && m_window->m_page != PageFailed; ++i) {
+    for (int i = 0; i < 200 && m_window->Page() != PageFailed; ++i) {
         PumpMessages();
         ::Sleep(10);
     }
-    EXPECT_EQ(m_window->m_page, PageFailed);
-    EXPECT_FALSE(m_window->m_installed);
-    EXPECT_TRUE(::IsWindowVisible(m_window->m_contactButton));
-    EXPECT_FALSE(::IsWindowVisible(m_window->m_statusLabel));
+    EXPECT_EQ(m_window->Page(), PageFailed);
+    EXPECT_FALSE(m_window->IsInstalled());
+    EXPECT_TRUE(::IsWindowVisible(Control(ControlRole::ContactButton)));
+    EXPECT_FALSE(::IsWindowVisible(Control(ControlRole::StatusLabel)));
 }
 
 TEST_F(MainWindow, ReportAfterTheWindowIsGoneFailsAtOnce) {
     m_window->DestroyWindow();
     PumpMessages();
-    CExtractor extractor;
+    CExtractor extractor(L"");
     const auto start = std::chrono::steady_clock::now();
     std::thread worker([&] {
         m_window->OnExtractBegin(extractor, 1, 1);
@@ -231,7 +247,7 @@ TEST_F(MainWindow, ReportAfterTheWindowIsGoneFailsAtOnce) {
     });
     worker.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    EXPECT_FALSE(m_window->m_installed);
+    EXPECT_FALSE(m_window->IsInstalled());
 }
 
 }  // namespace

@@ -86,9 +86,7 @@ protected:
                                WS_CHILD | WS_VISIBLE),
                   nullptr);
         m_bar.SetFont(m_font.Get());
-        m_bar.m_clrBorder = kBorder;
-        m_bar.m_clrTrack = kTrack;
-        m_bar.m_clrBar = kBar;
+        m_bar.SetColors(kBorder, kTrack, kBar);
         const int column = testing_support::ExpectedDpi() == 144 ? 71 : 47;
         m_barWidth = kWidth - column;
         ASSERT_EQ(m_barWidth, testing_support::ExpectedDpi() == 144 ? 497 : 521);
@@ -96,7 +94,7 @@ protected:
     void TearDown() override { m_parent.DestroyWindow(); }
 
     void Print(CPixelCanvas& canvas, float progress) {
-        m_bar.m_fProgress = progress;
+        m_bar.SetProgress(progress);
         canvas.Fill(RGB(0, 128, 0));
         m_bar.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.Dc()), PRF_CLIENT);
     }
@@ -167,7 +165,7 @@ TEST_F(ProgressBarWindow, EmptyShowsOnlyTheTrackAndTheFrame) {
 
 TEST_F(ProgressBarWindow, DefaultValueShowsHalfABar) {
     CPixelCanvas canvas(kWidth, kHeight);
-    Print(canvas, m_bar.m_fProgress);
+    Print(canvas, m_bar.Progress());
     const int fill = int(float(m_barWidth) * 0.5f);
     EXPECT_EQ(canvas.At(fill - 1, kHeight / 2), kBar);
     EXPECT_EQ(canvas.At(fill, kHeight / 2), kTrack);
@@ -208,9 +206,9 @@ TEST_F(ProgressBarWindow, OutOfRangeValuesPaintAsEmptyOrFull) {
     }
 }
 
-TEST_F(ProgressBarWindow, PaintsOnScreenWithoutErasing) {
-    m_bar.m_fProgress = 1.0f;
-    m_bar.Invalidate();
+TEST_F(ProgressBarWindow, NewValueRepaintsOnScreenWithoutErasing) {
+    m_bar.UpdateWindow();
+    m_bar.SetProgress(1.0f);
     m_bar.UpdateWindow();
     CPixelCanvas canvas(kWidth, kHeight);
     CWindowDC screen(m_bar, CWindowDC::ClientArea);

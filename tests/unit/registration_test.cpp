@@ -5,31 +5,42 @@
 #include <map>
 #include <thread>
 
-#include "install/com_init.h"
+#include "platform/com_init.h"
 #include "install/shell_folders.h"
 #include "install/start_menu.h"
 #include "install/uninstall_entry.h"
 #include "tests/support/shell_sandbox.h"
-#include "tests/support/run_environment.h"
 
 namespace {
 
 using namespace testing_support;
 
-const wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VivevaDiz";
+// An identity of the test's own: every value differs from every other and from the string table's.
+const ProductIdentity& TestProduct() {
+    static const ProductIdentity product = [] {
+        ProductIdentity p;
+        p.uninstallKey = L"RegistrationTest";
+        p.shortcutName = L"Registration \u4E2D Test";
+        p.startMenuFolder = L"Registration Test Folder";
+        p.displayName = L"Registration Test (Display)";
+        p.version = L"9.8.7";
+        p.publisher = L"Test Publisher Ltd.";
+        p.exeName = L"registered.exe";
+        return p;
+    }();
+    return product;
+}
+
+const wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\RegistrationTest";
 const wchar_t kDefaultFolder[] = L"C:\\Program Files\\Marlin\\MarlinDataRecoveryiOS";
 
 std::wstring ShortcutName() {
-    return ExpectChineseUi() ? L"马林iOS数据恢复" : L"Marlin Data Recovery (iOS)";
-}
-
-std::wstring DisplayName() {
-    return ExpectChineseUi() ? L"马林iOS数据恢复" : L"Marlin Data Recovery (IOS)";
+    return TestProduct().shortcutName;
 }
 
 // As the window does it: on a worker thread of its own, which has no COM yet.
 void RegisterOnWorker(const std::wstring& folder) {
-    std::thread([&] { RegisterProduct(folder); }).join();
+    std::thread([&] { RegisterProduct(TestProduct(), folder); }).join();
 }
 
 struct StoredValue {
@@ -92,13 +103,13 @@ void ExpectText(const std::map<std::wstring, StoredValue>& values, const wchar_t
 }
 
 TEST(UninstallEntry, ListsTheEightValuesInWritingOrder) {
-    const auto values = UninstallValues(kDefaultFolder);
+    const auto values = UninstallValues(TestProduct(), kDefaultFolder);
     const std::vector<std::wstring> order = {L"InstallLocation", L"DisplayName", L"DisplayIcon",
                                              L"DisplayVersion",  L"Publisher",   L"UninstallString",
                                              L"StartMenuFolder", L"ShortcutName"};
     ASSERT_EQ(values.size(), order.size());
     for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(values[i].name, order[i]) << i;
-    EXPECT_EQ(UninstallKeyPath(), kKey);
+    EXPECT_EQ(UninstallKeyPath(TestProduct()), kKey);
 }
 
 TEST(UninstallEntry, WritesEightTextValuesForTheFolderAsGiven) {
@@ -108,11 +119,11 @@ TEST(UninstallEntry, WritesEightTextValuesForTheFolderAsGiven) {
         const wchar_t* uninstallCommand;
     };
     for (auto c :
-         {Case{kDefaultFolder, L"C:\\Program Files\\Marlin\\MarlinDataRecoveryiOS\\vivevadiz.exe",
+         {Case{kDefaultFolder, L"C:\\Program Files\\Marlin\\MarlinDataRecoveryiOS\\registered.exe",
                L"\"C:\\Program Files\\Marlin\\MarlinDataRecoveryiOS\\uninstall.exe\""},
-          Case{L"D:\\Apps\\Marlin Recovery\\", L"D:\\Apps\\Marlin Recovery\\vivevadiz.exe",
+          Case{L"D:\\Apps\\Marlin Recovery\\", L"D:\\Apps\\Marlin Recovery\\registered.exe",
                L"\"D:\\Apps\\Marlin Recovery\\uninstall.exe\""},
-          Case{L"C:\\软件\\马林 恢复", L"C:\\软件\\马林 恢复\\vivevadiz.exe",
+          Case{L"C:\\软件\\马林 恢复", L"C:\\软件\\马林 恢复\\registered.exe",
                L"\"C:\\软件\\马林 恢复\\uninstall.exe\""}}) {
         SCOPED_TRACE(c.folder);
         DeleteKey();
@@ -120,12 +131,12 @@ TEST(UninstallEntry, WritesEightTextValuesForTheFolderAsGiven) {
         const auto values = ReadKey();
         EXPECT_EQ(values.size(), 8u);
         ExpectText(values, L"InstallLocation", c.folder);
-        ExpectText(values, L"DisplayName", DisplayName());
+        ExpectText(values, L"DisplayName", L"Registration Test (Display)");
         ExpectText(values, L"DisplayIcon", c.exe);
-        ExpectText(values, L"DisplayVersion", L"2.0.0");
-        ExpectText(values, L"Publisher", L"Orrin Net Tech Co., Ltd.");
+        ExpectText(values, L"DisplayVersion", L"9.8.7");
+        ExpectText(values, L"Publisher", L"Test Publisher Ltd.");
         ExpectText(values, L"UninstallString", c.uninstallCommand);
-        ExpectText(values, L"StartMenuFolder", L"Marlin Data Recovery");
+        ExpectText(values, L"StartMenuFolder", L"Registration Test Folder");
         ExpectText(values, L"ShortcutName", ShortcutName());
     }
 }
@@ -147,7 +158,7 @@ TEST(UninstallEntry, InstallingAgainOverwritesTheEightAndKeepsOtherValues) {
     const auto values = ReadKey();
     EXPECT_EQ(values.size(), 10u);
     ExpectText(values, L"InstallLocation", L"C:\\New Place");
-    ExpectText(values, L"DisplayVersion", L"2.0.0");
+    ExpectText(values, L"DisplayVersion", L"9.8.7");
     ExpectText(values, L"UninstallString", L"\"C:\\New Place\\uninstall.exe\"");
     ExpectText(values, L"Comments", old);
     ASSERT_EQ(values.count(L"NoModify"), 1u);
@@ -157,7 +168,7 @@ TEST(UninstallEntry, InstallingAgainOverwritesTheEightAndKeepsOtherValues) {
 
 // Removes the Start-menu folder whether it is a folder with the shortcut in it or a stray file.
 std::wstring ClearStartMenuFolder() {
-    const std::wstring folder = StartMenuFolderPath();
+    const std::wstring folder = StartMenuFolderPath(TestProduct());
     DeleteFileW(JoinPath(folder, ShortcutName() + L".lnk").c_str());
     RemoveDirectoryW(folder.c_str());
     DeleteFileW(folder.c_str());
@@ -169,7 +180,7 @@ TEST(StartMenu, RegistrationCreatesTheFolderAndTheShortcut) {
     std::wstring programs;
     ASSERT_TRUE(GetShellFolder(CSIDL_PROGRAMS, programs));
     const std::wstring folder = ClearStartMenuFolder();
-    ASSERT_EQ(folder, JoinPath(programs, L"Marlin Data Recovery"));
+    ASSERT_EQ(folder, JoinPath(programs, L"Registration Test Folder"));
     ASSERT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
 
     const std::wstring installFolder = MakeSandboxFolder(L"register-start-menu");
@@ -178,7 +189,7 @@ TEST(StartMenu, RegistrationCreatesTheFolderAndTheShortcut) {
     ASSERT_TRUE(FileExists(link));
     const ShortcutFields read = ReadShortcut(link);
     ASSERT_EQ(read.loaded, S_OK);
-    EXPECT_EQ(read.target, JoinPath(installFolder, L"vivevadiz.exe"));
+    EXPECT_EQ(read.target, JoinPath(installFolder, L"registered.exe"));
     EXPECT_EQ(read.description, ShortcutName());
     EXPECT_EQ(read.iconPath, read.target);
     EXPECT_EQ(read.iconIndex, 0);
@@ -195,7 +206,7 @@ TEST(StartMenu, AnEarlierShortcutIsOverwritten) {
     RegisterOnWorker(installFolder);
     const ShortcutFields read = ReadShortcut(link);
     ASSERT_EQ(read.loaded, S_OK);
-    EXPECT_EQ(read.target, L"C:\\Program Files\\Marlin\\Second Install\\vivevadiz.exe");
+    EXPECT_EQ(read.target, L"C:\\Program Files\\Marlin\\Second Install\\registered.exe");
 }
 
 TEST(StartMenu, AFileInTheFolderPlaceStillLetsTheRegistryBeWritten) {

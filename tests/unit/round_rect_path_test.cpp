@@ -48,10 +48,10 @@ TEST(RoundRectArcs, OffsetRectangleMovesEveryArc) {
 class RoundRectPath : public testing_support::GdiplusTest {};
 
 TEST_F(RoundRectPath, IsClosedAndSpansThePill) {
-    const GpPathPtr path = BuildRoundRectPath(0, 0, 120, 40, 40);
+    const CGpPath path = BuildRoundRectPath(0, 0, 120, 40, 40);
     ASSERT_NE(path, nullptr);
     Gdiplus::RectF bounds;
-    ASSERT_EQ(Gdiplus::DllExports::GdipGetPathWorldBounds(path.get(), &bounds, nullptr, nullptr),
+    ASSERT_EQ(Gdiplus::DllExports::GdipGetPathWorldBounds(path.Get(), &bounds, nullptr, nullptr),
               Gdiplus::Ok);
     EXPECT_NEAR(bounds.X, 0, 0.5);
     EXPECT_NEAR(bounds.X + bounds.Width, 119, 0.5);
@@ -60,17 +60,17 @@ TEST_F(RoundRectPath, IsClosedAndSpansThePill) {
     EXPECT_NEAR(bounds.Y + bounds.Height, 39, 0.5);
 
     BOOL inside = FALSE;
-    Gdiplus::DllExports::GdipIsVisiblePathPointI(path.get(), 60, 20, nullptr, &inside);
+    Gdiplus::DllExports::GdipIsVisiblePathPointI(path.Get(), 60, 20, nullptr, &inside);
     EXPECT_TRUE(inside);
-    Gdiplus::DllExports::GdipIsVisiblePathPointI(path.get(), 1, 1, nullptr, &inside);
+    Gdiplus::DllExports::GdipIsVisiblePathPointI(path.Get(), 1, 1, nullptr, &inside);
     EXPECT_FALSE(inside) << "the corner lies outside the half circle";
 }
 
 TEST_F(RoundRectPath, EmptyRectangleGivesAPathWithNothingInside) {
-    const GpPathPtr path = BuildRoundRectPath(0, 0, 0, 0, 0);
+    const CGpPath path = BuildRoundRectPath(0, 0, 0, 0, 0);
     ASSERT_NE(path, nullptr);
     BOOL inside = TRUE;
-    Gdiplus::DllExports::GdipIsVisiblePathPointI(path.get(), 0, 0, nullptr, &inside);
+    Gdiplus::DllExports::GdipIsVisiblePathPointI(path.Get(), 0, 0, nullptr, &inside);
     EXPECT_FALSE(inside);
 }
 

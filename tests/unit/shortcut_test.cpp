@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "install/com_init.h"
+#include "platform/com_init.h"
 #include "tests/support/shell_sandbox.h"
 
 namespace {

@@ -53,9 +53,7 @@ protected:
         ASSERT_NE(m_edit.Create(m_parent, rect, text, kEditStyle | extraStyle, exStyle, 1010),
                   nullptr);
         m_edit.SetFont(m_font.Get());
-        m_edit.m_clrText = kText;
-        m_edit.m_clrBk = kBackground;
-        m_edit.m_hBkBrush.Reset(::CreateSolidBrush(kBackground));
+        m_edit.SetColors(kText, kBackground);
     }
 
     // The whole window, frame included, as it is on screen.
@@ -134,12 +132,14 @@ TEST_F(SingleLineEditWindow, TextShowsAfterTheFieldIsResized) {
 
 TEST_F(SingleLineEditWindow, AnswersItsColoursThroughTheParent) {
     Create(RECT{10, 10, 310, 40}, L"");
-    m_edit.m_clrText = RGB(1, 2, 3);
+    m_edit.SetColors(RGB(1, 2, 3), kBackground);
     CPixelCanvas canvas(4, 4);
-    const LRESULT brush =
+    const auto brush = reinterpret_cast<HBRUSH>(
         m_parent.SendMessage(WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(canvas.Dc()),
-                             reinterpret_cast<LPARAM>(m_edit.m_hWnd));
-    EXPECT_EQ(brush, reinterpret_cast<LRESULT>(m_edit.m_hBkBrush.Get()));
+                             reinterpret_cast<LPARAM>(m_edit.m_hWnd)));
+    LOGBRUSH info{};
+    ASSERT_EQ(::GetObjectW(brush, sizeof info, &info), int(sizeof info));
+    EXPECT_EQ(info.lbColor, kBackground);
     EXPECT_EQ(::GetTextColor(canvas.Dc()), RGB(1, 2, 3));
     EXPECT_EQ(::GetBkColor(canvas.Dc()), kBackground);
 }

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
+
+#include "res/product_identity.h"
 
 #include "tests/unit/expected_strings.h"
 #include "tests/support/run_environment.h"
@@ -89,6 +92,30 @@ TEST(StringTable, LoadsEveryTextInTheThreadsUiLanguage) {
         EXPECT_TRUE(LoadLocalizedString(target, StringId(e.id))) << e.id;
     }
     EXPECT_EQ(LoadLocalizedString(IDS_INSTALL), chinese ? L"安装" : L"INSTALL");
+}
+
+TEST(StringTable, ProductIdentityTakesEachValueFromItsOwnEntry) {
+    const bool chinese = testing_support::ExpectChineseUi();
+    std::map<unsigned, std::wstring> text;
+    for (const auto& e : ExpectedStrings()) text[e.id] = chinese ? e.chinese : e.english;
+    const ProductIdentity product = ReadProductIdentity();
+    EXPECT_EQ(product.uninstallKey, text[109]);
+    EXPECT_EQ(product.defaultFolder, text[119]);
+    EXPECT_EQ(product.shortcutName, text[121]);
+    EXPECT_EQ(product.startMenuFolder, text[122]);
+    EXPECT_EQ(product.displayName, text[123]);
+    EXPECT_EQ(product.version, text[124]);
+    EXPECT_EQ(product.publisher, text[125]);
+    EXPECT_EQ(product.processName, text[126]);
+    EXPECT_EQ(product.exeName, text[127]);
+    EXPECT_EQ(product.licenceUrl, text[128]);
+    // "#FFD521" and friends as COLORREF: red in the low byte.
+    EXPECT_EQ(product.colors.progress, RGB(0xFF, 0xD5, 0x21));
+    EXPECT_EQ(product.colors.button, RGB(0xFF, 0xD5, 0x21));
+    EXPECT_EQ(product.colors.buttonHover, RGB(0xFF, 0xE2, 0x65));
+    EXPECT_EQ(product.colors.buttonPressed, RGB(0xF7, 0xC9, 0x00));
+    EXPECT_EQ(product.colors.buttonText, RGB(0, 0, 0));
+    EXPECT_EQ(product.colors.titleDone, RGB(0x2B, 0x34, 0x40));
 }
 
 TEST(StringTable, EmptyAndMissingEntriesLeaveTheTargetAlone) {

@@ -194,6 +194,18 @@ TEST(WindowImpl, TraitsStyleAppliesOnlyWhenTheCreatorPassesNone) {
     parent.DestroyWindow();
 }
 
+TEST(WindowImpl, RepaintingAnObjectWithoutAWindowTouchesNoOtherWindow) {
+    CTopWindow other;
+    ASSERT_NE(other.CreateTopLevel(), nullptr);
+    other.ShowWindow(SW_SHOWNA);
+    other.UpdateWindow();
+    ASSERT_FALSE(::GetUpdateRect(other, nullptr, FALSE));
+    CProbeButton notCreated;
+    EXPECT_FALSE(notCreated.Invalidate());
+    EXPECT_FALSE(::GetUpdateRect(other, nullptr, FALSE)) << "a null handle means every window";
+    other.DestroyWindow();
+}
+
 TEST(WindowClassRegistration, OneRegistrationPerClassSharedByItsInstances) {
     CTopWindow parent;
     ASSERT_NE(parent.CreateTopLevel(), nullptr);

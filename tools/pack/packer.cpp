@@ -60,12 +60,28 @@ private:
 
 }  // namespace
 
-Failure CollectFiles(const fs::path& folder, const std::string& last,
-                     std::vector<SourceFile>& files, const std::string& manifest) {
-    files.clear();
+namespace {
+
+// The archive name of a file below `folder`: its relative path, backslash-separated.
+Failure ArchiveName(const fs::path& path, const fs::path& folder, std::u16string& name) {
+    name.clear();
+    for (const auto& part : fs::relative(path, folder)) {
+        auto converted = Utf8ToUtf16(part.string());
+        if (!converted) return Fail(path.string() + ": the name is not valid UTF-8");
+        if (converted->find(u'\\') != std::u16string::npos)
+            return Fail(path.string() + ": a backslash inside a name would split it on Windows");
+        if (!name.empty()) name += u'\\';
+        name += *converted;
+    }
+    if (auto problem = WindowsNameProblem(name); !problem.empty())
+        return Fail(path.string() + ": " + problem);
+    return {};
+}
+
+// Every regular file below `folder`, in the order the folder lists them.
+Failure ListFolder(const fs::path& folder, std::vector<SourceFile>& files) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) return Fail(folder.string() + " is not a folder");
-
     fs::recursive_directory_iterator it(folder, ec), end;
     if (ec) return Fail("cannot read " + folder.string() + ": " + ec.message());
     for (; it != end; it.increment(ec)) {
@@ -74,20 +90,8 @@ Failure CollectFiles(const fs::path& folder, const std::string& last,
         if (it->is_directory(ec)) continue;
         if (!it->is_regular_file(ec))
             return Fail(path.string() + " is neither a file nor a folder");
-
         std::u16string name;
-        for (const auto& part : fs::relative(path, folder)) {
-            auto converted = Utf8ToUtf16(part.string());
-            if (!converted) return Fail(path.string() + ": the name is not valid UTF-8");
-            if (converted->find(u'\\') != std::u16string::npos)
-                return Fail(path.string() +
-                            ": a backslash inside a name would split it on Windows");
-            if (!name.empty()) name += u'\\';
-            name += *converted;
-        }
-        if (auto problem = WindowsNameProblem(name); !problem.empty())
-            return Fail(path.string() + ": " + problem);
-
+        if (Failure failure = ArchiveName(path, folder, name)) return failure;
         const uint64_t size = it->file_size(ec);
         if (ec) return Fail("cannot read " + path.string() + ": " + ec.message());
         if (size > kFormatLimit)
@@ -95,25 +99,28 @@ Failure CollectFiles(const fs::path& folder, const std::string& last,
         files.push_back({path, std::move(name), size, std::nullopt});
     }
     if (files.empty()) return Fail(folder.string() + " holds no files");
+    return {};
+}
 
-    if (!manifest.empty()) {
-        auto name = Utf8ToUtf16(manifest);
-        if (!name) return Fail("--manifest " + manifest + ": the name is not valid UTF-8");
-        if (name->find_first_of(u"\\/") != std::u16string::npos)
-            return Fail("--manifest " + manifest + ": the list goes at the top, not in a folder");
-        if (auto problem = WindowsNameProblem(*name); !problem.empty())
-            return Fail("--manifest " + manifest + ": " + problem);
-        if (manifest == last) return Fail("--manifest and --last name the same entry");
-        for (const auto& file : files)
-            if (FoldCase(file.name) == FoldCase(*name))
-                return Fail("--manifest " + manifest + ": " + file.path.string() +
-                            " already has that name");
-        files.push_back({fs::path(), *name, 0, std::string()});
-    }
+// The list of entries as one more top-level entry; its text is filled in once the order is final.
+Failure AddManifest(const std::string& manifest, const std::string& last,
+                    std::vector<SourceFile>& files) {
+    auto name = Utf8ToUtf16(manifest);
+    if (!name) return Fail("--manifest " + manifest + ": the name is not valid UTF-8");
+    if (name->find_first_of(u"\\/") != std::u16string::npos)
+        return Fail("--manifest " + manifest + ": the list goes at the top, not in a folder");
+    if (auto problem = WindowsNameProblem(*name); !problem.empty())
+        return Fail("--manifest " + manifest + ": " + problem);
+    if (manifest == last) return Fail("--manifest and --last name the same entry");
+    for (const auto& file : files)
+        if (FoldCase(file.name) == FoldCase(*name))
+            return Fail("--manifest " + manifest + ": " + file.path.string() +
+                        " already has that name");
+    files.push_back({fs::path(), *name, 0, std::string()});
+    return {};
+}
 
-    std::sort(files.begin(), files.end(),
-              [](const SourceFile& a, const SourceFile& b) { return a.name < b.name; });
-
+Failure RefuseCaseCollisions(const std::vector<SourceFile>& files) {
     std::map<std::u16string, const SourceFile*> folded;
     for (const auto& file : files) {
         auto [where, fresh] = folded.emplace(FoldCase(file.name), &file);
@@ -121,25 +128,43 @@ Failure CollectFiles(const fs::path& folder, const std::string& last,
             return Fail(file.path.string() + " and " + where->second->path.string() +
                         " differ only in letter case and would be one file on Windows");
     }
+    return {};
+}
 
-    if (!last.empty()) {
-        auto wanted = Utf8ToUtf16(last);
-        auto match = std::find_if(files.begin(), files.end(), [&](const SourceFile& f) {
-            return wanted && f.name == *wanted && !f.contents;
-        });
-        if (match == files.end())
-            return Fail("--last " + last + ": no such file at the top of " + folder.string());
-        std::rotate(match, match + 1, files.end());
-    }
+Failure MoveToEnd(const std::string& last, const fs::path& folder, std::vector<SourceFile>& files) {
+    auto wanted = Utf8ToUtf16(last);
+    auto match = std::find_if(files.begin(), files.end(), [&](const SourceFile& f) {
+        return wanted && f.name == *wanted && !f.contents;
+    });
+    if (match == files.end())
+        return Fail("--last " + last + ": no such file at the top of " + folder.string());
+    std::rotate(match, match + 1, files.end());
+    return {};
+}
 
-    // The list names itself too, so its size is known only once the order is final.
-    SourceFile* listEntry = nullptr;
-    for (auto& file : files)
-        if (file.contents) listEntry = &file;
-    if (listEntry) {
-        listEntry->contents = ManifestText(files);
-        listEntry->size = listEntry->contents->size();
+// The list names itself too, so its size is known only once the order is final.
+void FillManifest(std::vector<SourceFile>& files) {
+    for (auto& file : files) {
+        if (!file.contents) continue;
+        file.contents = ManifestText(files);
+        file.size = file.contents->size();
     }
+}
+
+}  // namespace
+
+Failure CollectFiles(const fs::path& folder, const std::string& last,
+                     std::vector<SourceFile>& files, const std::string& manifest) {
+    files.clear();
+    if (Failure failure = ListFolder(folder, files)) return failure;
+    if (!manifest.empty())
+        if (Failure failure = AddManifest(manifest, last, files)) return failure;
+    std::sort(files.begin(), files.end(),
+              [](const SourceFile& a, const SourceFile& b) { return a.name < b.name; });
+    if (Failure failure = RefuseCaseCollisions(files)) return failure;
+    if (!last.empty())
+        if (Failure failure = MoveToEnd(last, folder, files)) return failure;
+    FillManifest(files);
 
     uint64_t total = 0;
     for (const auto& file : files) total += file.size;

@@ -1,4 +1,4 @@
-#include "install/com_init.h"
+#include "platform/com_init.h"
 
 CComInit::CComInit() : m_hr(CoInitialize(nullptr)) {}
 
