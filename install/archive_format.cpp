@@ -4,6 +4,8 @@
 
 #include <new>
 
+#include "install/entry_name.h"
+
 namespace archive {
 
 namespace {
@@ -54,7 +56,7 @@ EntryError ReadName(ByteSource& source, std::u16string& name) {
     if (length == 0) return EntryError::EmptyName;
     const uint64_t bytes = uint64_t(length) * 2;
     if (bytes > source.Remaining()) return EntryError::ShortRead;
-    if (length > kMaxNameLength) return EntryError::NameTooLong;
+    if (length > kMaxEntryNameLength) return EntryError::NameTooLong;
 
     std::unique_ptr<unsigned char[]> raw(new (std::nothrow) unsigned char[bytes]);
     if (!raw) return EntryError::OutOfMemory;
@@ -105,13 +107,16 @@ EntryError EntryDecoder::ReadData(ByteSource& source) {
         if (!ReadExactly(source, m_block.Data(), compressed)) return EntryError::ShortRead;
         block = m_block.Data();
     }
-    if (!m_decoded.Reserve(size)) return EntryError::OutOfMemory;
+    // One byte of room beyond the declared size shows a stream that decodes longer. It also keeps
+    // the room from being 0, for which uncompress2 decodes into a byte of its own and reports
+    // nothing produced, so a one-byte stream would pass as an empty entry.
+    const uLongf room = uLongf(size) + 1;
+    if (!m_decoded.Reserve(room)) return EntryError::OutOfMemory;
 
-    uLongf produced = size;
+    uLongf produced = room;
     uLong consumed = compressed;
     const int status = uncompress2(m_decoded.Data(), &produced, block, &consumed);
-    // A stream that still had output when the buffer was full decodes to more than declared.
-    if (status == Z_BUF_ERROR && produced == size) return EntryError::SizeMismatch;
+    if (produced > size) return EntryError::SizeMismatch;
     if (status != Z_OK) return EntryError::DecodeFailed;
     if (produced != size) return EntryError::SizeMismatch;
     return EntryError::None;

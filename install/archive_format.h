@@ -44,13 +44,11 @@ enum class EntryError {
 
 const char* Describe(EntryError error);
 
-// Longest name a Windows path can carry; a longer one could never be written.
-constexpr uint32_t kMaxNameLength = 32767;
-
 // Reads the 8-byte header; false when fewer than 8 bytes arrive.
 bool ReadHeader(ByteSource& source, Header& header);
 
-// Reads one entry name: its length (not 0) and that many UTF-16LE code units.
+// Reads one entry name: its length (not 0, at most kMaxEntryNameLength) and that many UTF-16LE
+// code units.
 EntryError ReadName(ByteSource& source, std::u16string& name);
 
 // A byte buffer that grows and never shrinks, so that a run touches fresh memory only for an

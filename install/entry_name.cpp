@@ -1,56 +1,102 @@
 #include "install/entry_name.h"
 
+#include <cstdint>
+
 namespace {
 
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
+template <class Char>
+bool IsSeparator(Char c) {
+    return c == '\\' || c == '/';
 }
 
-wchar_t Upper(wchar_t c) {
-    return c >= L'a' && c <= L'z' ? wchar_t(c - 32) : c;
+template <class Char>
+Char Upper(Char c) {
+    return c >= 'a' && c <= 'z' ? Char(c - 32) : c;
 }
 
 // Windows drops trailing dots and spaces, so ". ." or "..." may resolve to the parent too.
-bool IsDotsOnly(const std::wstring& component) {
+template <class Char>
+bool IsDotsOnly(std::basic_string_view<Char> component) {
     size_t dots = 0;
-    for (wchar_t c : component) {
-        if (c == L'.') {
+    for (Char c : component) {
+        if (c == '.') {
             ++dots;
-        } else if (c != L' ') {
+        } else if (c != ' ') {
             return false;
         }
     }
     return dots >= 2;
 }
 
-// "con.txt" and "nul " open the device, not a file in the folder.
-bool IsDeviceName(const std::wstring& component) {
-    std::wstring stem = component.substr(0, component.find(L'.'));
-    while (!stem.empty() && stem.back() == L' ') stem.pop_back();
-    for (auto& c : stem) c = Upper(c);
-    for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
-        if (stem == device) return true;
-    if (stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0))
-        return stem[3] >= L'0' && stem[3] <= L'9';
-    return false;
+// "con.txt" and "nul " open the device, not a file in the folder; so do "COM0" and the
+// superscript-digit ports "LPT\u00B9".
+template <class Char>
+bool IsDeviceName(std::basic_string_view<Char> component) {
+    std::basic_string_view<Char> stem = component.substr(0, component.find(Char('.')));
+    while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+    if (stem.size() < 3 || stem.size() > 7) return false;
+    char upper[8] = {};
+    for (size_t i = 0; i < stem.size(); ++i) {
+        const Char c = Upper(stem[i]);
+        if (uint32_t(c) > 0x7F) {
+            // Only a port number may lie outside ASCII: the superscript digits one to three.
+            if (i != 3 || stem.size() != 4 || (c != 0xB9 && c != 0xB2 && c != 0xB3)) return false;
+            upper[i] = '1';
+        } else {
+            upper[i] = char(c);
+        }
+    }
+    const std::string_view text(upper, stem.size());
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (text == device) return true;
+    return text.size() == 4 && (text.substr(0, 3) == "COM" || text.substr(0, 3) == "LPT") &&
+           text[3] >= '0' && text[3] <= '9';
 }
 
-}  // namespace
-
-bool IsSafeEntryName(const std::wstring& name) {
+template <class Char>
+EntryNameFault FindFault(std::basic_string_view<Char> name) {
+    if (name.size() > kMaxEntryNameLength) return EntryNameFault::TooLong;
     // The join drops exactly one leading backslash; whatever remains must be relative.
-    const size_t start = !name.empty() && name.front() == L'\\' ? 1 : 0;
-    if (start < name.size() && IsSeparator(name[start])) return false;
-    for (wchar_t c : name)
-        if (c == L':' || c < 0x20) return false;
+    const size_t start = !name.empty() && name.front() == '\\' ? 1 : 0;
+    if (start < name.size() && IsSeparator(name[start])) return EntryNameFault::Rooted;
+    for (Char c : name) {
+        if (c == ':') return EntryNameFault::Colon;
+        if (c < 0x20) return EntryNameFault::ControlCharacter;
+    }
 
     size_t begin = start;
     while (begin <= name.size()) {
         size_t end = begin;
         while (end < name.size() && !IsSeparator(name[end])) ++end;
-        const std::wstring component = name.substr(begin, end - begin);
-        if (IsDotsOnly(component) || IsDeviceName(component)) return false;
+        const auto component = name.substr(begin, end - begin);
+        if (IsDotsOnly(component)) return EntryNameFault::ParentFolder;
+        if (IsDeviceName(component)) return EntryNameFault::DeviceName;
         begin = end + 1;
     }
-    return true;
+    return EntryNameFault::None;
+}
+
+}  // namespace
+
+EntryNameFault FindEntryNameFault(std::u16string_view name) {
+    return FindFault(name);
+}
+
+EntryNameFault FindEntryNameFault(std::wstring_view name) {
+    return FindFault(name);
+}
+
+const char* Describe(EntryNameFault fault) {
+    switch (fault) {
+        case EntryNameFault::None: return "a safe name";
+        case EntryNameFault::TooLong: return "the name is longer than a Windows path can be";
+        case EntryNameFault::Rooted: return "the name is rooted (a drive, share or device path)";
+        case EntryNameFault::Colon:
+            return "the name contains a colon (a drive or an alternate data stream)";
+        case EntryNameFault::ControlCharacter: return "the name contains a control character";
+        case EntryNameFault::ParentFolder:
+            return "a component is \"..\" or dots only, which leads out of the folder";
+        case EntryNameFault::DeviceName: return "a component is a reserved device name";
+    }
+    return "unknown";
 }

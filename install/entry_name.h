@@ -1,10 +1,31 @@
 #pragma once
-// Whether an archive entry name stays inside the install folder once joined to it.
+// Whether an archive entry name stays inside the install folder once joined to it. The installer,
+// the packer (and its --list) and the uninstaller all ask this one rule.
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
-// False for a name that would reach outside the folder: a ".." component (or one Windows reduces to
-// it), a drive, UNC or device prefix, a colon anywhere (drives and alternate data streams), a name
-// still rooted after its one leading backslash is dropped, a reserved device name such as "NUL" or
-// "COM1", or a control character (an embedded NUL would cut the path short).
-bool IsSafeEntryName(const std::wstring& name);
+// Longest name a Windows path can carry; a longer one could never have been written.
+constexpr size_t kMaxEntryNameLength = 32767;
+
+enum class EntryNameFault {
+    None,
+    TooLong,           // longer than a Windows path
+    Rooted,            // a drive, UNC or device prefix, or still rooted after the join
+    Colon,             // drives and alternate data streams
+    ControlCharacter,  // an embedded NUL would cut the path short
+    ParentFolder,      // "..", or a component Windows reduces to it
+    DeviceName,        // "NUL", "COM1", "con.txt": the device, not a file in the folder
+};
+
+// The first reason the name would reach outside the folder; None for a safe name. Names are UTF-16
+// code units (wchar_t is one on Windows).
+EntryNameFault FindEntryNameFault(std::u16string_view name);
+EntryNameFault FindEntryNameFault(std::wstring_view name);
+
+const char* Describe(EntryNameFault fault);
+
+inline bool IsSafeEntryName(std::wstring_view name) {
+    return FindEntryNameFault(name) == EntryNameFault::None;
+}

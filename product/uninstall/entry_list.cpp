@@ -1,24 +1,16 @@
 #include "product/uninstall/entry_list.h"
 
-#include <windows.h>
-
 #include <algorithm>
-#include <set>
+#include <functional>
+#include <unordered_map>
 
 #include "install/entry_name.h"
+#include "install/utf8.h"
 
 bool DecodeUtf8(const std::string& bytes, std::wstring& text) {
-    if (bytes.empty()) {
-        text.clear();
-        return true;
-    }
-    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
-                                           int(bytes.size()), nullptr, 0);
-    if (length <= 0) return false;
-    std::wstring decoded(size_t(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), &decoded[0],
-                        length);
-    text.swap(decoded);
+    const auto decoded = Utf8ToUtf16(bytes);
+    if (!decoded) return false;
+    text.assign(decoded->begin(), decoded->end());
     return true;
 }
 
@@ -42,24 +34,58 @@ bool IsSeparator(wchar_t c) {
     return c == L'\\' || c == L'/';
 }
 
-size_t Depth(const std::wstring& folder) {
-    return size_t(std::count_if(folder.begin(), folder.end(), IsSeparator));
-}
+// A folder is its parent folder and the last level's text with the separator before it, so that
+// finding it again costs that level's length, not the whole path's.
+struct Level {
+    size_t parent;
+    std::wstring_view text;
+    bool operator==(const Level& other) const {
+        return parent == other.parent && text == other.text;
+    }
+};
+
+struct LevelHash {
+    size_t operator()(const Level& level) const {
+        return std::hash<std::wstring_view>()(level.text) ^ (level.parent * 0x9E3779B97F4A7C15u);
+    }
+};
+
+struct Folder {
+    std::wstring_view path;
+    size_t depth;
+};
 
 }  // namespace
 
-std::vector<std::wstring> FoldersOfEntries(const std::vector<std::wstring>& names) {
-    std::set<std::wstring> folders;
+std::vector<std::wstring_view> FoldersOfEntries(const std::vector<std::wstring>& names) {
+    constexpr size_t kTop = SIZE_MAX;
+    std::unordered_map<Level, size_t, LevelHash> known;
+    std::vector<Folder> folders;
     for (const std::wstring& name : names) {
+        // Also bounds the work: nothing longer than a Windows path can have been installed.
+        if (!IsSafeEntryName(name)) continue;
         // The join drops one leading backslash, so the folders do too.
         const size_t start = !name.empty() && name.front() == L'\\' ? 1 : 0;
-        for (size_t at = start; at < name.size(); ++at)
-            if (IsSeparator(name[at]) && at > start) folders.insert(name.substr(start, at - start));
+        const std::wstring_view whole(name);
+        size_t parent = kTop;
+        size_t levelBegin = start;
+        size_t depth = 0;
+        for (size_t at = start + 1; at < name.size(); ++at) {
+            if (!IsSeparator(name[at])) continue;
+            const Level level{parent, whole.substr(levelBegin, at - levelBegin)};
+            const auto [where, fresh] = known.emplace(level, folders.size());
+            if (fresh) folders.push_back({whole.substr(start, at - start), depth});
+            parent = where->second;
+            levelBegin = at;
+            ++depth;
+        }
     }
-    std::vector<std::wstring> ordered(folders.begin(), folders.end());
-    std::stable_sort(
-        ordered.begin(), ordered.end(),
-        [](const std::wstring& a, const std::wstring& b) { return Depth(a) > Depth(b); });
+    std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) {
+        return a.depth != b.depth ? a.depth > b.depth : a.path < b.path;
+    });
+    std::vector<std::wstring_view> ordered;
+    ordered.reserve(folders.size());
+    for (const Folder& folder : folders) ordered.push_back(folder.path);
     return ordered;
 }
 

@@ -67,11 +67,16 @@ int RemoveListedFiles(const std::wstring& folder, const std::vector<std::wstring
     return left;
 }
 
-int RemoveEmptyFolders(const std::wstring& folder, const std::vector<std::wstring>& relative) {
+int RemoveEmptyFolders(const std::wstring& folder, const std::vector<std::wstring_view>& relative) {
     int left = 0;
-    for (const std::wstring& name : relative) {
-        if (!IsSafeEntryName(name) || PassesThroughLink(folder, name)) continue;
-        if (!RemoveFolderIfEmpty(JoinPath(folder, name))) ++left;
+    for (const std::wstring_view view : relative) {
+        const std::wstring name(view);
+        if (!IsSafeEntryName(name)) continue;
+        const std::wstring path = JoinPath(folder, name);
+        // A folder never made costs one look, not one per level on its way.
+        if (GetFileAttributesW(path.c_str()) == kMissing || PassesThroughLink(folder, name))
+            continue;
+        if (!RemoveFolderIfEmpty(path)) ++left;
     }
     return left;
 }

@@ -3,6 +3,7 @@
 // became empty. Nothing outside the folder is touched, and nothing that was not listed.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Deletes each listed file below `folder` except `keep` (a full path, compared without letter
@@ -13,7 +14,7 @@ int RemoveListedFiles(const std::wstring& folder, const std::vector<std::wstring
 
 // Removes each of `relative` (folders below `folder`, deepest first) that is empty now; folders
 // that still hold something stay. Returns how many empty folders could not be removed.
-int RemoveEmptyFolders(const std::wstring& folder, const std::vector<std::wstring>& relative);
+int RemoveEmptyFolders(const std::wstring& folder, const std::vector<std::wstring_view>& relative);
 
 // Deletes one file (a shortcut, the uninstaller); true when no such file is left.
 bool RemoveFile(const std::wstring& path);

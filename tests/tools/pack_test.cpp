@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "install/archive_format.h"
+#include "install/utf8.h"
 #include "tests/support/archive_builder.h"
 
 namespace fs = std::filesystem;
@@ -215,6 +216,20 @@ TEST(Pack, ListFailsAtTheFirstFault) {
     fs::resize_file(archivePath, 5);
     EXPECT_TRUE(pack::ListArchive(archivePath, listing));
     EXPECT_TRUE(pack::ListArchive(out.path() / "missing.dat", listing));
+
+    // Names every installation would refuse, in an archive some other tool wrote.
+    for (const std::u16string name :
+         {u"CONIN$", u"CONOUT$.txt", u"com0", u"lpt0.log", u"sub\\LPT\u00B2", u"..\\up.txt"}) {
+        testing_support::ArchiveBuilder builder;
+        const Bytes bytes = builder.Add(u"a.txt", "alpha").Add(name, "x").Build();
+        std::ofstream(archivePath, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        const auto refused = pack::ListArchive(archivePath, listing);
+        ASSERT_TRUE(refused) << Utf16ToUtf8(name);
+        EXPECT_NE(refused.message.find("entry 2 of 2 (" + Utf16ToUtf8(name) + ")"),
+                  std::string::npos)
+            << refused.message;
+    }
 }
 
 TEST(Pack, RefusesWhatTheArchiveOrWindowsCannotHold) {
@@ -233,6 +248,13 @@ TEST(Pack, RefusesWhatTheArchiveOrWindowsCannotHold) {
         {"trailing dot", [](const TempFolder& t) { t.Write("dir./x", "x"); }, "",
          "ends with a dot"},
         {"device name", [](const TempFolder& t) { t.Write("sub/Con.txt", "x"); }, "", "reserved"},
+        {"console input", [](const TempFolder& t) { t.Write("CONIN$", "x"); }, "", "reserved"},
+        {"console output", [](const TempFolder& t) { t.Write("d/CONOUT$.txt", "x"); }, "",
+         "reserved"},
+        {"port 0", [](const TempFolder& t) { t.Write("com0", "x"); }, "", "reserved"},
+        {"printer 0", [](const TempFolder& t) { t.Write("lpt0.log", "x"); }, "", "reserved"},
+        {"superscript port", [](const TempFolder& t) { t.Write("COM\u00B9.txt", "x"); }, "",
+         "reserved"},
         {"backslash in a name", [](const TempFolder& t) { t.Write("a\\b", "x"); }, "", "backslash"},
         {"invalid UTF-8", [](const TempFolder& t) { t.Write("bad\xff.txt", "x"); }, "", "UTF-8"},
         {"case collision",

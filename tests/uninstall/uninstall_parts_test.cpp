@@ -51,11 +51,28 @@ TEST(EntryList, DecodesUtf8AndRefusesMalformedBytes) {
 }
 
 TEST(EntryList, FoldersComeDeepestFirstAndOnce) {
-    const Names folders = FoldersOfEntries(
-        {L"vivevadiz.exe", L"dict\\jieba.dict.utf8", L"dict\\pos_dict\\prob_start.utf8",
-         L"dict\\pos_dict\\prob_emit.utf8", L"\\top\\x.txt", L"a/b/c.txt"});
-    EXPECT_EQ(folders, (Names{L"a/b", L"dict\\pos_dict", L"a", L"dict", L"top"}));
+    using Views = std::vector<std::wstring_view>;
+    const Names names = {L"vivevadiz.exe",
+                         L"dict\\jieba.dict.utf8",
+                         L"dict\\pos_dict\\prob_start.utf8",
+                         L"dict\\pos_dict\\prob_emit.utf8",
+                         L"\\top\\x.txt",
+                         L"a/b/c.txt",
+                         L"a\\b\\d.txt",
+                         L"unsafe\\..\\x.txt",
+                         L"nul\\x.txt"};
+    EXPECT_EQ(FoldersOfEntries(names),
+              (Views{L"a/b", L"a\\b", L"dict\\pos_dict", L"a", L"dict", L"top"}));
     EXPECT_TRUE(FoldersOfEntries({L"a.txt", L"b.txt"}).empty());
+
+    // One line of many short levels lists each level once; a longer one than a path, nothing.
+    std::wstring deep;
+    for (int level = 0; level < 16000; ++level) deep += L"d\\";
+    const Names lines = {deep + L"x.txt", deep + L"y.txt", std::wstring(32768, L'e') + L"\\f"};
+    const Views folders = FoldersOfEntries(lines);
+    ASSERT_EQ(folders.size(), 16000u);
+    EXPECT_EQ(folders.front(), std::wstring_view(deep).substr(0, deep.size() - 1));
+    EXPECT_EQ(folders.back(), L"d");
 }
 
 TEST(EntryList, PlainNamesHaveNoWayOut) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "install/entry_name.h"
 #include "tests/support/archive_builder.h"
 
 using archive::EntryError;
@@ -126,6 +127,13 @@ TEST(ArchiveFormat, RejectsMalformedEntries) {
         {"name length 0", {u"", n, block}, EntryError::EmptyName},
         {"decodes one byte short", {u"f", n + 1, block}, EntryError::SizeMismatch},
         {"decodes one byte long", {u"f", n - 1, block}, EntryError::SizeMismatch},
+        {"decodes two bytes long", {u"f", n - 2, block}, EntryError::SizeMismatch},
+        {"declared empty, decodes one byte",
+         {u"f", 0, ZlibCompress("x")},
+         EntryError::SizeMismatch},
+        {"declared empty, decodes two bytes",
+         {u"f", 0, ZlibCompress("xy")},
+         EntryError::SizeMismatch},
         {"wrong checksum", {u"f", n, corrupt}, EntryError::DecodeFailed},
         {"gzip block", {u"f", n, DeflateWith(text, 31)}, EntryError::DecodeFailed},
         {"raw deflate block", {u"f", n, DeflateWith(text, -15)}, EntryError::DecodeFailed},
@@ -137,7 +145,7 @@ TEST(ArchiveFormat, RejectsMalformedEntries) {
          {u"f", 0x7FFFFFFFu, block},
          EntryError::ImpossibleSize},
         {"name longer than a path",
-         {std::u16string(archive::kMaxNameLength + 1, u'x'), n, block},
+         {std::u16string(kMaxEntryNameLength + 1, u'x'), n, block},
          EntryError::NameTooLong},
     };
     for (const auto& c : cases) {

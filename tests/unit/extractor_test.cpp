@@ -90,15 +90,21 @@ TEST_F(ExtractArchiveTest, ShortHeaderFailsWithoutBegin) {
 }
 
 TEST_F(ExtractArchiveTest, DecodingFailureInTheNthEntryKeepsEarlierFiles) {
-    // The third entry declares one byte more than its stream gives.
-    ArchiveBuilder b = ThreeEntries();
-    b.AddRaw({u"bad.bin", 6, ZlibCompress("12345")});
-    b.Add(u"after.txt", "never");
-    ASSERT_EQ(Extract(b.Build()), ExtractResult::Failed);
-    EXPECT_EQ(m_delegate.Sequence(), "B P P P");
-    EXPECT_TRUE(FileExists(Target(L"vivevadiz.exe")));
-    EXPECT_FALSE(FileExists(Target(L"bad.bin")));
-    EXPECT_FALSE(FileExists(Target(L"after.txt")));
+    // The fourth entry declares one byte more, or (declared empty) one byte less, than its stream
+    // gives.
+    for (const RawEntry& bad : {RawEntry{u"bad.bin", 6, ZlibCompress("12345")},
+                                RawEntry{u"bad.bin", 0, ZlibCompress("1")}}) {
+        RecordingDelegate delegate;
+        m_extractor.SetDelegate(&delegate);
+        ArchiveBuilder b = ThreeEntries();
+        b.AddRaw(bad);
+        b.Add(u"after.txt", "never");
+        ASSERT_EQ(Extract(b.Build()), ExtractResult::Failed) << bad.size;
+        EXPECT_EQ(delegate.Sequence(), "B P P P");
+        EXPECT_TRUE(FileExists(Target(L"vivevadiz.exe")));
+        EXPECT_FALSE(FileExists(Target(L"bad.bin"))) << bad.size;
+        EXPECT_FALSE(FileExists(Target(L"after.txt")));
+    }
 
     // An archive cut inside the second entry's block fails there too.
     RecordingDelegate cut;

@@ -10,7 +10,9 @@
 #include <system_error>
 
 #include "install/archive_format.h"
-#include "tools/pack/text.h"
+#include "install/entry_name.h"
+#include "install/utf8.h"
+#include "tools/pack/windows_name.h"
 
 namespace fs = std::filesystem;
 
@@ -44,7 +46,7 @@ bool ReadWhole(const fs::path& path, uint64_t size, std::vector<unsigned char>& 
 
 class FileSource : public archive::ByteSource {
 public:
-    explicit FileSource(std::ifstream& in, uint64_t size) : m_in(in), m_left(size) {}
+    explicit FileSource(std::istream& in, uint64_t size) : m_in(in), m_left(size) {}
     size_t Read(void* buffer, size_t count) override {
         m_in.read(static_cast<char*>(buffer), std::streamsize(count));
         const auto got = size_t(m_in.gcount());
@@ -54,7 +56,7 @@ public:
     uint64_t Remaining() const override { return m_left; }
 
 private:
-    std::ifstream& m_in;
+    std::istream& m_in;
     uint64_t m_left;
 };
 
@@ -244,8 +246,11 @@ Failure ListArchive(const fs::path& path, std::ostream& out) {
     const uint64_t size = fs::file_size(path, ec);
     std::ifstream in(path, std::ios::binary);
     if (ec || !in) return Fail("cannot read " + path.string());
-    FileSource source(in, size);
+    return ListArchive(in, size, out);
+}
 
+Failure ListArchive(std::istream& in, uint64_t size, std::ostream& out) {
+    FileSource source(in, size);
     archive::Header header;
     if (!archive::ReadHeader(source, header))
         return Fail("the archive is shorter than its 8-byte header");
@@ -255,12 +260,16 @@ Failure ListArchive(const fs::path& path, std::ostream& out) {
     for (int32_t index = 0; index < header.entryCount; ++index) {
         std::u16string name;
         archive::EntryError error = archive::ReadName(source, name);
-        if (error == archive::EntryError::None) error = decoder.ReadData(source);
-        if (error != archive::EntryError::None)
-            return Fail("entry " + std::to_string(index + 1) + " of " +
-                        std::to_string(header.entryCount) +
-                        (name.empty() ? "" : " (" + Utf16ToUtf8(name) + ")") + ": " +
-                        archive::Describe(error));
+        // The installer refuses such a name before it decodes the entry, and so does the listing.
+        const EntryNameFault fault =
+            error == archive::EntryError::None ? FindEntryNameFault(name) : EntryNameFault::None;
+        if (error == archive::EntryError::None && fault == EntryNameFault::None)
+            error = decoder.ReadData(source);
+        if (error != archive::EntryError::None || fault != EntryNameFault::None)
+            return Fail(
+                "entry " + std::to_string(index + 1) + " of " + std::to_string(header.entryCount) +
+                (name.empty() ? "" : " (" + Utf16ToUtf8(name) + ")") + ": " +
+                (fault != EntryNameFault::None ? Describe(fault) : archive::Describe(error)));
         sum += decoder.Size();
         char sizes[48];
         std::snprintf(sizes, sizeof sizes, "%12d %12d  ", decoder.Size(), decoder.CompressedSize());

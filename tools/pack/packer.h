@@ -42,8 +42,10 @@ using Progress = std::function<void(uint64_t done, uint64_t total)>;
 Failure WriteArchive(const std::vector<SourceFile>& files, const std::filesystem::path& output,
                      const Progress& progress);
 
-// Reads an archive with the installer's checks, printing each entry and a summary to `out`.
-// Fails at the first fault.
+// Reads an archive with the installer's checks, its name rule included, printing each entry and a
+// summary to `out`. Fails at the first fault.
 Failure ListArchive(const std::filesystem::path& archive, std::ostream& out);
+// The same over `size` bytes of an open stream.
+Failure ListArchive(std::istream& archive, uint64_t size, std::ostream& out);
 
 }  // namespace pack
