@@ -82,21 +82,19 @@ no_payload_file_left() {  # unix dir
 # The version information Windows shows for the program at the Unix path $1: both languages, and
 # FileDescription saying what it is ($2 in Chinese, $3 in English).
 check_version_info() {
-    local file stem got want
-    file=$(basename "$1")
-    stem=${file%.exe}
+    local file=${1##*/} got want
     got=$(wine "$VERSION_READER" "Z:${1//\//\\}" 2>/dev/null | tr -d '\r')
-    want=$(printf '%s\n' "fixed 2.0.0.0 2.0.0.0" "translation 0804 04b0 0409 04b0" \
-        "080404b0 CompanyName=Orrin Net Tech Co., Ltd." "080404b0 FileDescription=$2" \
-        "080404b0 FileVersion=2.0.0" "080404b0 InternalName=$stem" \
-        "080404b0 LegalCopyright=版权所有 © Orrin Net Tech Co., Ltd." \
-        "080404b0 OriginalFilename=$file" "080404b0 ProductName=马林iOS数据恢复" \
-        "080404b0 ProductVersion=2.0.0" \
-        "040904b0 CompanyName=Orrin Net Tech Co., Ltd." "040904b0 FileDescription=$3" \
-        "040904b0 FileVersion=2.0.0" "040904b0 InternalName=$stem" \
-        "040904b0 LegalCopyright=Copyright © Orrin Net Tech Co., Ltd." \
-        "040904b0 OriginalFilename=$file" "040904b0 ProductName=Marlin Data Recovery (iOS)" \
-        "040904b0 ProductVersion=2.0.0")
+    want=$(
+        echo "fixed 2.0.0.0 2.0.0.0"
+        echo "translation 0804 04b0 0409 04b0"
+        while IFS='|' read -r block copyright name description; do
+            printf "$block %s\n" "CompanyName=Orrin Net Tech Co., Ltd." "FileDescription=$description" \
+                "FileVersion=2.0.0" "InternalName=${file%.exe}" \
+                "LegalCopyright=$copyright © Orrin Net Tech Co., Ltd." "OriginalFilename=$file" \
+                "ProductName=$name" "ProductVersion=2.0.0"
+        done <<<"080404b0|版权所有|马林iOS数据恢复|$2
+040904b0|Copyright|Marlin Data Recovery (iOS)|$3"
+    )
     if [ "$got" = "$want" ]; then
         pass "$1 carries its version information in both languages"
     else
