@@ -119,6 +119,19 @@ TEST(Pack, RoundTripThroughTheInstallersReader) {
     EXPECT_NE(listing.str().find("中文\\子目录\\数据.txt"), std::string::npos);
     EXPECT_NE(listing.str().find("7 entries"), std::string::npos);
     EXPECT_EQ(listing.str().find("warning"), std::string::npos);
+
+    // One entry read back out, named as the listing names it or with forward slashes.
+    for (const char* name : {"中文\\子目录\\数据.txt", "中文/子目录/数据.txt", "random.bin"}) {
+        const fs::path extracted = out.path() / "extracted";
+        ASSERT_FALSE(pack::ExtractEntry(archivePath, name, extracted)) << name;
+        const Bytes data = ReadFile(extracted);
+        const auto& expected = files.at(name[0] == 'r' ? u"random.bin" : u"中文\\子目录\\数据.txt");
+        EXPECT_EQ(std::string(data.begin(), data.end()), expected) << name;
+    }
+    const auto missing = pack::ExtractEntry(archivePath, "中文.txt", out.path() / "none");
+    ASSERT_TRUE(missing);
+    EXPECT_NE(missing.message.find("no such entry"), std::string::npos) << missing.message;
+    EXPECT_FALSE(fs::exists(out.path() / "none"));
 }
 
 // Reads every entry of an archive in order: name and decoded bytes.
@@ -212,6 +225,9 @@ TEST(Pack, ListFailsAtTheFirstFault) {
     ASSERT_TRUE(failure);
     EXPECT_NE(failure.message.find("entry 2 of 2"), std::string::npos) << failure.message;
     EXPECT_NE(listing.str().find("a.txt"), std::string::npos);
+    // Extraction reads the whole archive too, so a damaged end fails it even for the first entry.
+    EXPECT_TRUE(pack::ExtractEntry(archivePath, "a.txt", out.path() / "a.txt"));
+    EXPECT_FALSE(fs::exists(out.path() / "a.txt"));
 
     fs::resize_file(archivePath, 5);
     EXPECT_TRUE(pack::ListArchive(archivePath, listing));

@@ -2,7 +2,8 @@
 # Whole-program tests of the demo product's uninstaller: the real setup.exe with the demo payload
 # installs from the command line under Wine, the product starts, and uninstall.exe /S removes what
 # was installed and registered, leaving what it did not install.
-#   uninstall_program.sh SCENARIO   (SETUP, DRIVER, UNINSTALLER, WINE_TEMPLATE from the environment)
+#   uninstall_program.sh SCENARIO   (SETUP, DRIVER, UNINSTALLER, VIVEVADIZ, VERSION_READER and
+#                                    WINE_TEMPLATE from the environment)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -76,6 +77,45 @@ installed_everything() {  # unix dir
 no_payload_file_left() {  # unix dir
     local f
     for f in $PAYLOAD_FILES; do [ ! -e "$1/$f" ] || { echo "left: $f"; return 1; }; done
+}
+
+# The version information Windows shows for the program at the Unix path $1: both languages, and
+# FileDescription saying what it is ($2 in Chinese, $3 in English).
+check_version_info() {
+    local file=${1##*/} got want
+    got=$(wine "$VERSION_READER" "Z:${1//\//\\}" 2>/dev/null | tr -d '\r')
+    want=$(
+        echo "fixed 2.0.0.0 2.0.0.0"
+        echo "translation 0804 04b0 0409 04b0"
+        while IFS='|' read -r block copyright name description; do
+            printf "$block %s\n" "CompanyName=Orrin Net Tech Co., Ltd." "FileDescription=$description" \
+                "FileVersion=2.0.0" "InternalName=${file%.exe}" \
+                "LegalCopyright=$copyright © Orrin Net Tech Co., Ltd." "OriginalFilename=$file" \
+                "ProductName=$name" "ProductVersion=2.0.0"
+        done <<<"080404b0|版权所有|马林iOS数据恢复|$2
+040904b0|Copyright|Marlin Data Recovery (iOS)|$3"
+    )
+    if [ "$got" = "$want" ]; then
+        pass "$1 carries its version information in both languages"
+    else
+        fail "$1 carries its version information in both languages:"
+        diff <(echo "$want") <(echo "$got")
+    fi
+}
+
+# The three programs as built, and the two of the product as installed.
+scenario_version_information() {
+    open_sandbox en
+    local dir="$drive_c/Demo Version"
+    install_and_start 'C:\Demo Version'
+    check_version_info "$SETUP" "马林iOS数据恢复安装程序" "Marlin Data Recovery (iOS) Setup"
+    local where
+    for where in "$VIVEVADIZ" "$dir/vivevadiz.exe"; do
+        check_version_info "$where" "马林iOS数据恢复" "Marlin Data Recovery (iOS)"
+    done
+    for where in "$UNINSTALLER" "$dir/uninstall.exe"; do
+        check_version_info "$where" "马林iOS数据恢复卸载程序" "Marlin Data Recovery (iOS) Uninstaller"
+    done
 }
 
 # Foreign data in the install folder and in one of its subfolders survives with both folders;

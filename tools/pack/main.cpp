@@ -1,5 +1,6 @@
 // pack DIR OUT.dat [--last NAME] [--manifest NAME]   build a payload archive from a folder
 // pack --list OUT.dat                                check an archive as the installer would
+// pack --extract OUT.dat NAME FILE                   write one entry's bytes to FILE
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -11,7 +12,8 @@ namespace {
 
 int Usage() {
     std::cerr << "usage: pack DIR OUT.dat [--last NAME] [--manifest NAME]\n"
-                 "       pack --list OUT.dat\n";
+                 "       pack --list OUT.dat\n"
+                 "       pack --extract OUT.dat NAME FILE\n";
     return 2;
 }
 
@@ -26,6 +28,8 @@ int Report(const pack::Failure& failure) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--list") == 0)
         return Report(pack::ListArchive(argv[2], std::cout));
+    if (argc == 5 && std::strcmp(argv[1], "--extract") == 0)
+        return Report(pack::ExtractEntry(argv[2], argv[3], argv[4]));
 
     // Options come in pairs after DIR and OUT, each at most once, with a non-empty value.
     if (argc < 3 || argc % 2 == 0) return Usage();

@@ -241,22 +241,26 @@ Failure WriteArchive(const std::vector<SourceFile>& files, const fs::path& outpu
     return {};
 }
 
-Failure ListArchive(const fs::path& path, std::ostream& out) {
-    std::error_code ec;
-    const uint64_t size = fs::file_size(path, ec);
-    std::ifstream in(path, std::ios::binary);
-    if (ec || !in) return Fail("cannot read " + path.string());
-    return ListArchive(in, size, out);
-}
+namespace {
 
-Failure ListArchive(std::istream& in, uint64_t size, std::ostream& out) {
-    FileSource source(in, size);
+struct ArchiveSummary {
     archive::Header header;
+    int64_t decodedSize = 0;
+    uint64_t trailing = 0;  // bytes after the last entry
+};
+
+using EntryVisitor = std::function<void(const std::u16string& name, const archive::EntryDecoder&)>;
+
+// Reads `size` bytes of an archive with the installer's checks, its name rule included, handing
+// every decoded entry to `visit` in order. Fails at the first fault.
+Failure ReadArchive(std::istream& in, uint64_t size, const EntryVisitor& visit,
+                    ArchiveSummary& summary) {
+    FileSource source(in, size);
+    archive::Header& header = summary.header;
     if (!archive::ReadHeader(source, header))
         return Fail("the archive is shorter than its 8-byte header");
 
     archive::EntryDecoder decoder;
-    int64_t sum = 0;
     for (int32_t index = 0; index < header.entryCount; ++index) {
         std::u16string name;
         archive::EntryError error = archive::ReadName(source, name);
@@ -270,18 +274,79 @@ Failure ListArchive(std::istream& in, uint64_t size, std::ostream& out) {
                 "entry " + std::to_string(index + 1) + " of " + std::to_string(header.entryCount) +
                 (name.empty() ? "" : " (" + Utf16ToUtf8(name) + ")") + ": " +
                 (fault != EntryNameFault::None ? Describe(fault) : archive::Describe(error)));
-        sum += decoder.Size();
-        char sizes[48];
-        std::snprintf(sizes, sizeof sizes, "%12d %12d  ", decoder.Size(), decoder.CompressedSize());
-        out << sizes << Utf16ToUtf8(name) << '\n';
+        summary.decodedSize += decoder.Size();
+        visit(name, decoder);
     }
-    out << std::max<int32_t>(header.entryCount, 0) << " entries, " << sum << " bytes decoded, "
-        << size << " bytes of archive\n";
-    if (sum != header.totalSize)
-        out << "warning: the header's total is " << header.totalSize
+    summary.trailing = source.Remaining();
+    return {};
+}
+
+Failure OpenArchive(const fs::path& path, std::ifstream& in, uint64_t& size) {
+    std::error_code ec;
+    size = fs::file_size(path, ec);
+    in.open(path, std::ios::binary);
+    if (ec || !in) return Fail("cannot read " + path.string());
+    return {};
+}
+
+}  // namespace
+
+Failure ListArchive(const fs::path& path, std::ostream& out) {
+    std::ifstream in;
+    uint64_t size = 0;
+    if (Failure failure = OpenArchive(path, in, size)) return failure;
+    return ListArchive(in, size, out);
+}
+
+Failure ListArchive(std::istream& in, uint64_t size, std::ostream& out) {
+    ArchiveSummary summary;
+    const Failure failure = ReadArchive(
+        in, size,
+        [&](const std::u16string& name, const archive::EntryDecoder& decoder) {
+            char sizes[48];
+            std::snprintf(sizes, sizeof sizes, "%12d %12d  ", decoder.Size(),
+                          decoder.CompressedSize());
+            out << sizes << Utf16ToUtf8(name) << '\n';
+        },
+        summary);
+    if (failure) return failure;
+    out << std::max<int32_t>(summary.header.entryCount, 0) << " entries, " << summary.decodedSize
+        << " bytes decoded, " << size << " bytes of archive\n";
+    if (summary.decodedSize != summary.header.totalSize)
+        out << "warning: the header's total is " << summary.header.totalSize
             << ", so progress will not end at exactly 100%\n";
-    if (source.Remaining() > 0)
-        out << "note: " << source.Remaining() << " bytes after the last entry are ignored\n";
+    if (summary.trailing > 0)
+        out << "note: " << summary.trailing << " bytes after the last entry are ignored\n";
+    return {};
+}
+
+Failure ExtractEntry(const fs::path& path, const std::string& name, const fs::path& output) {
+    auto wanted = Utf8ToUtf16(name);
+    if (!wanted) return Fail(name + ": the name is not valid UTF-8");
+    std::replace(wanted->begin(), wanted->end(), u'/', u'\\');
+    std::ifstream in;
+    uint64_t size = 0;
+    if (Failure failure = OpenArchive(path, in, size)) return failure;
+    std::optional<std::string> data;
+    ArchiveSummary summary;
+    const Failure failure = ReadArchive(
+        in, size,
+        [&](const std::u16string& entryName, const archive::EntryDecoder& decoder) {
+            if (!data && entryName == *wanted)
+                data.emplace(reinterpret_cast<const char*>(decoder.Data()), size_t(decoder.Size()));
+        },
+        summary);
+    if (failure) return failure;
+    if (!data) return Fail(name + ": no such entry in " + path.string());
+
+    std::ofstream out(output, std::ios::binary | std::ios::trunc);
+    out.write(data->data(), std::streamsize(data->size()));
+    out.close();
+    if (!out) {
+        std::error_code ec;
+        fs::remove(output, ec);
+        return Fail("cannot write " + output.string());
+    }
     return {};
 }
 

@@ -48,4 +48,9 @@ Failure ListArchive(const std::filesystem::path& archive, std::ostream& out);
 // The same over `size` bytes of an open stream.
 Failure ListArchive(std::istream& archive, uint64_t size, std::ostream& out);
 
+// Writes the decoded bytes of the entry `name` (as --list prints it; '/' may stand for '\\') to
+// `output`, after reading the whole archive with the installer's checks.
+Failure ExtractEntry(const std::filesystem::path& archive, const std::string& name,
+                     const std::filesystem::path& output);
+
 }  // namespace pack
