@@ -5,15 +5,19 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <sstream>
 
 #include "product/uninstall/entry_list.h"
 #include "product/uninstall/exit_code.h"
 #include "product/uninstall/fill_in.h"
 #include "product/uninstall/removal.h"
 #include "product/uninstall/same_path.h"
+#include "product/uninstall/self_removal.h"
 #include "product/uninstall/uninstall_command.h"
 #include "install/uninstall_entry.h"
 #include "product/uninstall/uninstall_record.h"
+#include "product/uninstall/uninstaller.h"
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::wstring>;
@@ -196,9 +200,9 @@ protected:
 };
 
 TEST_F(ScratchFolder, RemovesListedFilesOnlyAndStaysInsideTheFolder) {
-    const Names listed = {L"a.txt",
+    const Names listed = {L"A.txt",
                           L"sub\\b.txt",
-                          L"sub\\deep\\c.txt",
+                          L"Sub/deep/c.txt",
                           L"readonly.dat",
                           L"missing.txt",
                           L"uninstall.exe",
@@ -231,17 +235,17 @@ TEST_F(ScratchFolder, RemovesListedFilesOnlyAndStaysInsideTheFolder) {
 TEST_F(ScratchFolder, EmptyFolderRemovalLeavesFilesAndFoldersItDidNotList) {
     fs::create_directories(install / "listed" / "inner");
     fs::create_directories(install / "unlisted");
-    EXPECT_TRUE(RemoveFolderIfEmpty((install / "missing").wstring()));
+    const CRemovalFolder removal(install.wstring());
+    EXPECT_TRUE(removal.RemoveFolderIfEmpty(L"missing"));
     EXPECT_EQ(RemoveEmptyFolders(install.wstring(), {L"listed\\inner", L"listed", L"..\\"}), 0);
     EXPECT_FALSE(fs::exists(install / "listed"));
     EXPECT_TRUE(fs::exists(install / "unlisted"));
     EXPECT_TRUE(fs::exists(root)) << "a refused name reaches nothing";
 
     Write(install / "file.txt");
-    EXPECT_TRUE(RemoveFile((install / "file.txt").wstring()));
-    EXPECT_TRUE(RemoveFile((install / "file.txt").wstring())) << "already gone counts as removed";
-    EXPECT_TRUE(RemoveFile((install / "unlisted").wstring()))
-        << "a folder is not deleted as a file";
+    EXPECT_TRUE(removal.RemoveFile(L"file.txt"));
+    EXPECT_TRUE(removal.RemoveFile(L"file.txt")) << "already gone counts as removed";
+    EXPECT_TRUE(removal.RemoveFile(L"unlisted")) << "a folder is not deleted as a file";
     EXPECT_TRUE(fs::exists(install / "unlisted"));
 }
 
@@ -269,6 +273,163 @@ TEST(UninstallRecord, ReadsWhatTheInstallerWroteAndDeletesAllOfIt) {
     EXPECT_TRUE(DeleteUninstallRecord(product));
     EXPECT_FALSE(ReadUninstallRecord(product).found);
     EXPECT_TRUE(DeleteUninstallRecord(product)) << "no entry is what was wanted";
+}
+
+TEST(UninstallKeyName, NamesOneKeyBelowTheUninstallKeyOnly) {
+    const struct {
+        std::wstring name;
+        bool accepted;
+    } cases[] = {
+        {L"VivevaDiz", true},
+        {L"\x9a6c\x6797 2.0", true},
+        {L"a/b", true},
+        {std::wstring(255, L'k'), true},
+        {L"", false},
+        {L"a\\b", false},
+        {L".", false},
+        {L"..", false},
+        {L"tab\there", false},
+        {std::wstring(L"Viveva\0Diz", 10), false},
+        {std::wstring(256, L'k'), false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsUninstallKeyName(c.name), c.accepted) << c.name;
+}
+
+ProductIdentity ProductWithKey(const std::wstring& key) {
+    ProductIdentity product;
+    product.uninstallKey = key;
+    product.processName = L"no-such-product.exe";
+    return product;
+}
+
+TEST_F(ScratchFolder, AKeyNameNamingAnotherKeyIsRefusedByInstallerAndUninstaller) {
+    const wchar_t uninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    const ProductIdentity sibling = ProductWithKey(L"KeyNameTestSibling");
+    ASSERT_TRUE(WriteUninstallEntry(sibling, L"C:\\Sibling"));
+    for (const wchar_t* name : {L"", L"KeyNameTestSibling\\Inner", L".."})
+        EXPECT_FALSE(WriteUninstallEntry(ProductWithKey(name), install.wstring())) << name;
+    EXPECT_NE(RegGetValueW(HKEY_LOCAL_MACHINE, uninstall, L"DisplayName", RRF_RT_ANY, nullptr,
+                           nullptr, nullptr),
+              ERROR_SUCCESS)
+        << "nothing written into the Uninstall key itself";
+
+    // What an installer without the rule wrote for an empty name: values in the Uninstall key.
+    CRegistryKey uninstallKey;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstall, 0, KEY_SET_VALUE, uninstallKey.Put()),
+              ERROR_SUCCESS);
+    const std::wstring location = install.wstring();
+    RegSetValueExW(uninstallKey, L"InstallLocation", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(location.c_str()),
+                   DWORD((location.size() + 1) * sizeof(wchar_t)));
+    Write(install / "uninstall.lst", "a.txt\r\n");
+    Write(install / "a.txt");
+    EXPECT_EQ(RunUninstaller(ParseUninstallCommand({L"/S"}), (install / "uninstall.exe").wstring(),
+                             ProductWithKey(L"")),
+              kRefused);
+    EXPECT_TRUE(ReadUninstallRecord(sibling).found) << "every other program's entry stays";
+    EXPECT_TRUE(fs::exists(install / "a.txt"));
+    RegDeleteValueW(uninstallKey, L"InstallLocation");
+    DeleteUninstallRecord(sibling);
+}
+
+TEST_F(ScratchFolder, EachCopyGetsANewFolderOfItsOwn) {
+    Write(install / "uninstall.exe", "MZ stand-in");
+    fs::path first, second;
+    {
+        const CRemovalCopy a((install / "uninstall.exe").wstring());
+        const CRemovalCopy b((install / "uninstall.exe").wstring());
+        first = a.Path();
+        second = b.Path();
+        ASSERT_FALSE(first.empty() || second.empty());
+        EXPECT_NE(first.parent_path(), second.parent_path());
+        for (const fs::path& copy : {first, second}) {
+            EXPECT_TRUE(SamePath(copy.parent_path().parent_path().wstring(),
+                                 fs::temp_directory_path().wstring()))
+                << copy;
+            EXPECT_TRUE(std::regex_match(copy.parent_path().filename().wstring(),
+                                         std::wregex(L"uninstall-[0-9a-f]{32}")))
+                << copy;
+            std::ostringstream bytes;
+            bytes << std::ifstream(copy, std::ios::binary).rdbuf();
+            EXPECT_EQ(bytes.str(), "MZ stand-in");
+        }
+    }
+    EXPECT_FALSE(fs::exists(first.parent_path())) << "a copy never started goes with its folder";
+    EXPECT_FALSE(fs::exists(second.parent_path()));
+}
+
+// The stand-in for a running uninstaller (tests/helpers/sleeper.cpp) started from `path`.
+class StandIn {
+public:
+    explicit StandIn(const fs::path& path) {
+        const char* sleeper = std::getenv("TEST_SLEEPER");  // a build-machine path, reached via Z:
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (sleeper && CopyFileW((L"Z:" + fs::path(sleeper).wstring()).c_str(), path.c_str(), 1) &&
+            CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &process)) {
+            m_process.Reset(process.hProcess);
+            const CKernelHandle thread(process.hThread);
+        }
+    }
+    ~StandIn() { End(); }
+    explicit operator bool() const { return bool(m_process); }
+    void End() {
+        if (m_process && TerminateProcess(m_process, 0)) WaitForSingleObject(m_process, 5000);
+    }
+    // With the rights the uninstaller hands its copy.
+    CKernelHandle Handle() const {
+        CKernelHandle handle;
+        DuplicateHandle(GetCurrentProcess(), m_process, GetCurrentProcess(), handle.Put(),
+                        SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0);
+        return handle;
+    }
+
+private:
+    CKernelHandle m_process;
+};
+
+std::wstring PendingRestartOperations() {
+    const wchar_t key[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+    DWORD bytes = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ,
+                     nullptr, nullptr, &bytes) != ERROR_SUCCESS)
+        return std::wstring();
+    std::wstring text(bytes / sizeof(wchar_t), L'\0');
+    RegGetValueW(HKEY_LOCAL_MACHINE, key, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ,
+                 nullptr, &text[0], &bytes);
+    return text;
+}
+
+TEST_F(ScratchFolder, TheCopyDeletesOnlyTheUninstallerItWaitsFor) {
+    fs::create_directories(root / "Other");
+    const fs::path program = install / "uninstall.exe", other = root / "Other" / "uninstall.exe";
+    StandIn uninstaller(program);
+    const StandIn notUninstaller(root / "Other" / "sleeper.exe");
+    ASSERT_TRUE(uninstaller && notUninstaller) << "run with TEST_SLEEPER set";
+    Write(other, "another uninstaller");
+
+    EXPECT_EQ(FinishRemoval(uninstaller.Handle(), other.wstring(), 0), kRefused)
+        << "a file the process does not run";
+    EXPECT_EQ(FinishRemoval(notUninstaller.Handle(), (root / "Other" / "sleeper.exe").wstring(), 0),
+              kRefused)
+        << "a program that is not an uninstaller";
+    EXPECT_EQ(FinishRemoval(CKernelHandle(CreateEventW(nullptr, TRUE, TRUE, nullptr)),
+                            program.wstring(), 0),
+              kRefused)
+        << "a handle that is not a process's";
+    EXPECT_TRUE(fs::exists(other) && fs::exists(root / "Other" / "sleeper.exe"));
+
+    EXPECT_EQ(FinishRemoval(uninstaller.Handle(), program.wstring(), 200), kFilesLeft);
+    EXPECT_TRUE(fs::exists(program)) << "not deleted while it runs";
+    EXPECT_NE(PendingRestartOperations().find(program.wstring()), std::wstring::npos)
+        << "but marked for deletion at restart";
+
+    uninstaller.End();
+    EXPECT_EQ(FinishRemoval(uninstaller.Handle(), program.wstring(), 5000), 0);
+    EXPECT_FALSE(fs::exists(install)) << "the uninstaller and its emptied folder are gone";
+    EXPECT_TRUE(fs::exists(other));
 }
 
 }  // namespace
