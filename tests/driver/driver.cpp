@@ -154,15 +154,8 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring exeName = arg(2);
         if (!WaitFor(number(3), [&] { return FindDialogOf(exeName.c_str()) != nullptr; }))
             return Fail("no dialog box of that program");
-        // The message is the dialog's static text; its icon is a static without text.
-        std::wstring message;
-        for (HWND child = GetWindow(FindDialogOf(exeName.c_str()), GW_CHILD); child;
-             child = GetWindow(child, GW_HWNDNEXT)) {
-            wchar_t className[64] = {};
-            GetClassNameW(child, className, 64);
-            if (_wcsicmp(className, L"Static") == 0) message += Text(child);
-        }
-        PrintUtf8(message);
+        // A message box shows its message in the static control 0xFFFF, on Windows and Wine.
+        PrintUtf8(Text(GetDlgItem(FindDialogOf(exeName.c_str()), 0xFFFF)));
         return 0;
     }
     if (command == L"answer") {

@@ -5,8 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
-#include <sstream>
 
 #include "product/uninstall/entry_list.h"
 #include "product/uninstall/exit_code.h"
@@ -276,23 +274,13 @@ TEST(UninstallRecord, ReadsWhatTheInstallerWroteAndDeletesAllOfIt) {
 }
 
 TEST(UninstallKeyName, NamesOneKeyBelowTheUninstallKeyOnly) {
-    const struct {
-        std::wstring name;
-        bool accepted;
-    } cases[] = {
-        {L"VivevaDiz", true},
-        {L"\x9a6c\x6797 2.0", true},
-        {L"a/b", true},
-        {std::wstring(255, L'k'), true},
-        {L"", false},
-        {L"a\\b", false},
-        {L".", false},
-        {L"..", false},
-        {L"tab\there", false},
-        {std::wstring(L"Viveva\0Diz", 10), false},
-        {std::wstring(256, L'k'), false},
-    };
-    for (const auto& c : cases) EXPECT_EQ(IsUninstallKeyName(c.name), c.accepted) << c.name;
+    for (const std::wstring& name :
+         {std::wstring(L"VivevaDiz"), std::wstring(L"a/b \x9a6c"), std::wstring(255, L'k')})
+        EXPECT_TRUE(IsUninstallKeyName(name)) << name;
+    for (const std::wstring& name :
+         {std::wstring(), std::wstring(L"a\\b"), std::wstring(L"."), std::wstring(L".."),
+          std::wstring(L"a\tb"), std::wstring(L"Viveva\0Diz", 10), std::wstring(256, L'k')})
+        EXPECT_FALSE(IsUninstallKeyName(name)) << name;
 }
 
 ProductIdentity ProductWithKey(const std::wstring& key) {
@@ -303,19 +291,17 @@ ProductIdentity ProductWithKey(const std::wstring& key) {
 }
 
 TEST_F(ScratchFolder, AKeyNameNamingAnotherKeyIsRefusedByInstallerAndUninstaller) {
-    const wchar_t uninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
     const ProductIdentity sibling = ProductWithKey(L"KeyNameTestSibling");
     ASSERT_TRUE(WriteUninstallEntry(sibling, L"C:\\Sibling"));
     for (const wchar_t* name : {L"", L"KeyNameTestSibling\\Inner", L".."})
         EXPECT_FALSE(WriteUninstallEntry(ProductWithKey(name), install.wstring())) << name;
-    EXPECT_NE(RegGetValueW(HKEY_LOCAL_MACHINE, uninstall, L"DisplayName", RRF_RT_ANY, nullptr,
-                           nullptr, nullptr),
-              ERROR_SUCCESS)
-        << "nothing written into the Uninstall key itself";
 
     // What an installer without the rule wrote for an empty name: values in the Uninstall key.
     CRegistryKey uninstallKey;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstall, 0, KEY_SET_VALUE, uninstallKey.Put()),
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(ProductWithKey(L"")).c_str(), 0,
+                            KEY_QUERY_VALUE | KEY_SET_VALUE, uninstallKey.Put()),
+              ERROR_SUCCESS);
+    EXPECT_NE(RegQueryValueExW(uninstallKey, L"DisplayName", nullptr, nullptr, nullptr, nullptr),
               ERROR_SUCCESS);
     const std::wstring location = install.wstring();
     RegSetValueExW(uninstallKey, L"InstallLocation", 0, REG_SZ,
@@ -332,102 +318,53 @@ TEST_F(ScratchFolder, AKeyNameNamingAnotherKeyIsRefusedByInstallerAndUninstaller
     DeleteUninstallRecord(sibling);
 }
 
-TEST_F(ScratchFolder, EachCopyGetsANewFolderOfItsOwn) {
-    Write(install / "uninstall.exe", "MZ stand-in");
-    fs::path first, second;
-    {
-        const CRemovalCopy a((install / "uninstall.exe").wstring());
-        const CRemovalCopy b((install / "uninstall.exe").wstring());
-        first = a.Path();
-        second = b.Path();
-        ASSERT_FALSE(first.empty() || second.empty());
-        EXPECT_NE(first.parent_path(), second.parent_path());
-        for (const fs::path& copy : {first, second}) {
-            EXPECT_TRUE(SamePath(copy.parent_path().parent_path().wstring(),
-                                 fs::temp_directory_path().wstring()))
-                << copy;
-            EXPECT_TRUE(std::regex_match(copy.parent_path().filename().wstring(),
-                                         std::wregex(L"uninstall-[0-9a-f]{32}")))
-                << copy;
-            std::ostringstream bytes;
-            bytes << std::ifstream(copy, std::ios::binary).rdbuf();
-            EXPECT_EQ(bytes.str(), "MZ stand-in");
-        }
-    }
-    EXPECT_FALSE(fs::exists(first.parent_path())) << "a copy never started goes with its folder";
-    EXPECT_FALSE(fs::exists(second.parent_path()));
+// The sleeper (tests/helpers/sleeper.cpp), copied to `path` and started: a running uninstaller.
+CKernelHandle StartStandIn(const fs::path& path) {
+    const char* sleeper = std::getenv("TEST_SLEEPER");  // a build-machine path, reached via Z:
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!sleeper || !CopyFileW((L"Z:" + fs::path(sleeper).wstring()).c_str(), path.c_str(), 1) ||
+        !CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return CKernelHandle();
+    const CKernelHandle thread(process.hThread);
+    return CKernelHandle(process.hProcess);
 }
 
-// The stand-in for a running uninstaller (tests/helpers/sleeper.cpp) started from `path`.
-class StandIn {
-public:
-    explicit StandIn(const fs::path& path) {
-        const char* sleeper = std::getenv("TEST_SLEEPER");  // a build-machine path, reached via Z:
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        if (sleeper && CopyFileW((L"Z:" + fs::path(sleeper).wstring()).c_str(), path.c_str(), 1) &&
-            CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &startup, &process)) {
-            m_process.Reset(process.hProcess);
-            const CKernelHandle thread(process.hThread);
-        }
-    }
-    ~StandIn() { End(); }
-    explicit operator bool() const { return bool(m_process); }
-    void End() {
-        if (m_process && TerminateProcess(m_process, 0)) WaitForSingleObject(m_process, 5000);
-    }
-    // With the rights the uninstaller hands its copy.
-    CKernelHandle Handle() const {
-        CKernelHandle handle;
-        DuplicateHandle(GetCurrentProcess(), m_process, GetCurrentProcess(), handle.Put(),
-                        SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0);
-        return handle;
-    }
-
-private:
-    CKernelHandle m_process;
-};
-
-std::wstring PendingRestartOperations() {
-    const wchar_t key[] = L"System\\CurrentControlSet\\Control\\Session Manager";
-    DWORD bytes = 0;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ,
-                     nullptr, nullptr, &bytes) != ERROR_SUCCESS)
-        return std::wstring();
-    std::wstring text(bytes / sizeof(wchar_t), L'\0');
-    RegGetValueW(HKEY_LOCAL_MACHINE, key, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ,
-                 nullptr, &text[0], &bytes);
-    return text;
+// With the rights the uninstaller hands its copy.
+CKernelHandle Waitable(HANDLE process) {
+    CKernelHandle handle;
+    DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), handle.Put(),
+                    SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0);
+    return handle;
 }
 
 TEST_F(ScratchFolder, TheCopyDeletesOnlyTheUninstallerItWaitsFor) {
     fs::create_directories(root / "Other");
-    const fs::path program = install / "uninstall.exe", other = root / "Other" / "uninstall.exe";
-    StandIn uninstaller(program);
-    const StandIn notUninstaller(root / "Other" / "sleeper.exe");
+    const fs::path program = install / "uninstall.exe", other = root / "Other" / "uninstall.exe",
+                   plain = root / "Other" / "sleeper.exe";
+    const CKernelHandle uninstaller = StartStandIn(program), notUninstaller = StartStandIn(plain);
     ASSERT_TRUE(uninstaller && notUninstaller) << "run with TEST_SLEEPER set";
     Write(other, "another uninstaller");
+    EXPECT_EQ(FinishRemoval(Waitable(uninstaller), other.wstring(), 0), kRefused);
+    EXPECT_EQ(FinishRemoval(Waitable(notUninstaller), plain.wstring(), 0), kRefused);
+    TerminateProcess(notUninstaller, 0);
+    EXPECT_EQ(
+        FinishRemoval(CKernelHandle(CreateEventW(nullptr, 1, 1, nullptr)), program.wstring(), 0),
+        kRefused);
+    EXPECT_TRUE(fs::exists(other) && fs::exists(plain));
 
-    EXPECT_EQ(FinishRemoval(uninstaller.Handle(), other.wstring(), 0), kRefused)
-        << "a file the process does not run";
-    EXPECT_EQ(FinishRemoval(notUninstaller.Handle(), (root / "Other" / "sleeper.exe").wstring(), 0),
-              kRefused)
-        << "a program that is not an uninstaller";
-    EXPECT_EQ(FinishRemoval(CKernelHandle(CreateEventW(nullptr, TRUE, TRUE, nullptr)),
-                            program.wstring(), 0),
-              kRefused)
-        << "a handle that is not a process's";
-    EXPECT_TRUE(fs::exists(other) && fs::exists(root / "Other" / "sleeper.exe"));
-
-    EXPECT_EQ(FinishRemoval(uninstaller.Handle(), program.wstring(), 200), kFilesLeft);
+    EXPECT_EQ(FinishRemoval(Waitable(uninstaller), program.wstring(), 200), kFilesLeft);
     EXPECT_TRUE(fs::exists(program)) << "not deleted while it runs";
-    EXPECT_NE(PendingRestartOperations().find(program.wstring()), std::wstring::npos)
-        << "but marked for deletion at restart";
+    std::wstring pending(4096, L'\0');
+    DWORD bytes = DWORD(pending.size() * sizeof(wchar_t));
+    RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                 L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, &pending[0], &bytes);
+    EXPECT_NE(pending.find(program.wstring()), std::wstring::npos) << "but marked for restart";
 
-    uninstaller.End();
-    EXPECT_EQ(FinishRemoval(uninstaller.Handle(), program.wstring(), 5000), 0);
+    TerminateProcess(uninstaller, 0);
+    EXPECT_EQ(FinishRemoval(Waitable(uninstaller), program.wstring(), 5000), 0);
     EXPECT_FALSE(fs::exists(install)) << "the uninstaller and its emptied folder are gone";
     EXPECT_TRUE(fs::exists(other));
 }
