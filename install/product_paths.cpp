@@ -7,7 +7,7 @@ std::wstring ProductExePath(const ProductIdentity& product, const std::wstring& 
 }
 
 std::wstring UninstallerPath(const std::wstring& installFolder) {
-    return JoinPath(installFolder, L"uninstall.exe");
+    return JoinPath(installFolder, kUninstallerName);
 }
 
 std::wstring ProductShortcutPath(const ProductIdentity& product, const std::wstring& folder) {

@@ -7,7 +7,10 @@
 
 // Install folder + the product's main executable.
 std::wstring ProductExePath(const ProductIdentity& product, const std::wstring& installFolder);
-// Install folder + "uninstall.exe", which the payload carries at its top.
+// The uninstaller's file name; the payload carries it at its top.
+constexpr wchar_t kUninstallerName[] = L"uninstall.exe";
+
+// Install folder + "uninstall.exe".
 std::wstring UninstallerPath(const std::wstring& installFolder);
 // `folder` + the product's shortcut name + ".lnk".
 std::wstring ProductShortcutPath(const ProductIdentity& product, const std::wstring& folder);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "install/product_paths.h"
 #include "platform/unique_handle.h"
 
@@ -15,6 +17,13 @@ void WriteText(HKEY key, const RegistryText& value) {
 }
 
 }  // namespace
+
+bool IsUninstallKeyName(const std::wstring& name) {
+    constexpr size_t kLongestKeyName = 255;
+    if (name.empty() || name.size() > kLongestKeyName || name == L"." || name == L"..")
+        return false;
+    return std::none_of(name.begin(), name.end(), [](wchar_t c) { return c == L'\\' || c < L' '; });
+}
 
 std::wstring UninstallKeyPath(const ProductIdentity& product) {
     return L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product.uninstallKey;
@@ -37,6 +46,7 @@ std::vector<RegistryText> UninstallValues(const ProductIdentity& product,
 }
 
 bool WriteUninstallEntry(const ProductIdentity& product, const std::wstring& installFolder) {
+    if (!IsUninstallKeyName(product.uninstallKey)) return false;
     CRegistryKey key;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(product).c_str(), 0, nullptr,
                         REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, key.Put(),

@@ -73,6 +73,10 @@ struct RegistryKeyTraits : NullIsInvalid<HKEY> {
     static void Close(HKEY key) { ::RegCloseKey(key); }
 };
 
+struct ModuleTraits : NullIsInvalid<HMODULE> {
+    static void Close(HMODULE module) { ::FreeLibrary(module); }
+};
+
 template <class T>
 struct LocalMemoryTraits : NullIsInvalid<T> {
     static void Close(T memory) { ::LocalFree(memory); }
@@ -85,6 +89,8 @@ using CKernelHandle = CUniqueHandle<platform::KernelHandleTraits>;
 // Files and snapshots.
 using CFileHandle = CUniqueHandle<platform::FileHandleTraits>;
 using CRegistryKey = CUniqueHandle<platform::RegistryKeyTraits>;
+// A DLL loaded at run time.
+using CModule = CUniqueHandle<platform::ModuleTraits>;
 // Memory a system function allocated with LocalAlloc for its caller.
 template <class T>
 using CLocalMemory = CUniqueHandle<platform::LocalMemoryTraits<T>>;

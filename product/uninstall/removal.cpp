@@ -1,82 +1,144 @@
 #include "product/uninstall/removal.h"
 
-#include <windows.h>
+#include <algorithm>
 
 #include "install/entry_name.h"
 #include "install/paths.h"
+#include "platform/unique_handle.h"
 #include "product/uninstall/same_path.h"
 
 namespace {
 
-constexpr DWORD kMissing = INVALID_FILE_ATTRIBUTES;
+// A copy of the product ended a moment ago may still hold its file for a short while.
+constexpr int kAttempts = 20;
+constexpr DWORD kPause = 50;
 
-bool IsLink(DWORD attributes) {
-    return attributes != kMissing && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+// The item itself, not what a link at its name points to. Without FILE_SHARE_DELETE nobody can
+// move it between the check of its path and its deletion.
+CFileHandle OpenForDeletion(const std::wstring& path) {
+    return CFileHandle(CreateFileW(
+        path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
-// A junction or symbolic link on the way would lead the deletion out of the folder.
-bool PassesThroughLink(const std::wstring& folder, const std::wstring& name) {
-    for (size_t at = name.find_first_of(L"\\/", 1); at != std::wstring::npos;
-         at = name.find_first_of(L"\\/", at + 1)) {
-        if (IsLink(GetFileAttributesW(JoinPath(folder, name.substr(0, at)).c_str()))) return true;
+// "\\?\C:\...", every link on the way resolved; empty when the system cannot say.
+std::wstring FinalPathOf(HANDLE item) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetFinalPathNameByHandleW(item, &path[0], DWORD(path.size()), FILE_NAME_NORMALIZED);
+        if (length == 0 || length > 65536) return std::wstring();
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(length);  // the size needed, its terminating null included
     }
-    return false;
+}
+
+std::wstring ResolveFolder(const std::wstring& folder) {
+    const CFileHandle handle(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                         nullptr));
+    return handle ? FinalPathOf(handle) : std::wstring();
+}
+
+DWORD AttributesOf(HANDLE item) {
+    FILE_BASIC_INFO info{};
+    return GetFileInformationByHandleEx(item, FileBasicInfo, &info, sizeof info)
+               ? info.FileAttributes
+               : INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsPlainFolder(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Windows refuses to delete a read-only file.
+void ClearReadOnly(HANDLE item) {
+    FILE_BASIC_INFO info{};
+    if (!GetFileInformationByHandleEx(item, FileBasicInfo, &info, sizeof info)) return;
+    info.FileAttributes &= ~DWORD(FILE_ATTRIBUTE_READONLY);
+    if (info.FileAttributes == 0) info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(item, FileBasicInfo, &info, sizeof info);
+}
+
+// The item goes when its last handle is closed.
+bool MarkForDeletion(HANDLE item) {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return SetFileInformationByHandle(item, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+bool IsGone(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool IsBusy(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
 
 }  // namespace
 
-bool RemoveFile(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == kMissing) return true;
-    // A folder in a file's place is not ours to delete here.
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(attributes)) return true;
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    // A copy of the product ended a moment ago may still hold its file open for a short while.
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        if (DeleteFileW(path.c_str())) return true;
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
-        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
-        Sleep(50);
-    }
-    return GetFileAttributesW(path.c_str()) == kMissing;
+CRemovalFolder::CRemovalFolder(const std::wstring& folder)
+    : m_folder(folder), m_finalPath(ResolveFolder(folder)) {}
+
+bool CRemovalFolder::IsWhereNamed(HANDLE item, const std::wstring& relative) const {
+    if (m_finalPath.empty() || relative.empty()) return false;
+    std::wstring expected = JoinPath(m_finalPath, relative);
+    std::replace(expected.begin(), expected.end(), L'/', L'\\');
+    return SamePath(FinalPathOf(item), expected);
 }
 
-bool RemoveFolderIfEmpty(const std::wstring& folder) {
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes == kMissing || !(attributes & FILE_ATTRIBUTE_DIRECTORY) || IsLink(attributes))
-        return true;
-    if (RemoveDirectoryW(folder.c_str())) return true;
-    const DWORD error = GetLastError();
-    return error == ERROR_DIR_NOT_EMPTY || GetFileAttributesW(folder.c_str()) == kMissing;
+bool CRemovalFolder::RemoveFile(const std::wstring& relative) const {
+    const std::wstring path = JoinPath(m_folder, relative);
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0) Sleep(kPause);
+        const CFileHandle item = OpenForDeletion(path);
+        if (!item) {
+            const DWORD error = GetLastError();
+            if (IsGone(error)) return true;
+            if (IsBusy(error)) continue;
+            return false;
+        }
+        if (!IsWhereNamed(item, relative)) return false;
+        const DWORD attributes = AttributesOf(item);
+        if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+        if (IsPlainFolder(attributes)) return true;
+        if (attributes & FILE_ATTRIBUTE_READONLY) ClearReadOnly(item);
+        if (MarkForDeletion(item)) return true;
+        if (!IsBusy(GetLastError())) return false;
+    }
+    return false;
+}
+
+bool CRemovalFolder::RemoveFolderIfEmpty(const std::wstring& relative) const {
+    const CFileHandle item = OpenForDeletion(JoinPath(m_folder, relative));
+    if (!item) return IsGone(GetLastError());
+    if (!IsWhereNamed(item, relative) || !IsPlainFolder(AttributesOf(item))) return true;
+    return MarkForDeletion(item) || GetLastError() == ERROR_DIR_NOT_EMPTY;
 }
 
 int RemoveListedFiles(const std::wstring& folder, const std::vector<std::wstring>& names,
                       const std::wstring& keep) {
+    const CRemovalFolder removal(folder);
     int left = 0;
     for (const std::wstring& name : names) {
-        if (!IsSafeEntryName(name) || PassesThroughLink(folder, name)) {
+        if (!IsSafeEntryName(name)) {
             ++left;
             continue;
         }
-        const std::wstring path = JoinPath(folder, name);
-        if (SamePath(path, keep)) continue;
-        if (!RemoveFile(path)) ++left;
+        if (SamePath(JoinPath(folder, name), keep)) continue;
+        if (!removal.RemoveFile(name)) ++left;
     }
     return left;
 }
 
 int RemoveEmptyFolders(const std::wstring& folder, const std::vector<std::wstring_view>& relative) {
+    const CRemovalFolder removal(folder);
     int left = 0;
+    // A folder never made costs the one failed open.
     for (const std::wstring_view view : relative) {
         const std::wstring name(view);
-        if (!IsSafeEntryName(name)) continue;
-        const std::wstring path = JoinPath(folder, name);
-        // A folder never made costs one look, not one per level on its way.
-        if (GetFileAttributesW(path.c_str()) == kMissing || PassesThroughLink(folder, name))
-            continue;
-        if (!RemoveFolderIfEmpty(path)) ++left;
+        if (IsSafeEntryName(name) && !removal.RemoveFolderIfEmpty(name)) ++left;
     }
     return left;
 }

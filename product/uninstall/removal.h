@@ -1,23 +1,44 @@
 #pragma once
-// Deleting what the installer placed in the install folder: listed files, then the folders that
-// became empty. Nothing outside the folder is touched, and nothing that was not listed.
+// Deleting what the installer placed: listed files, then the folders that became empty, and the
+// shortcuts. Every item is opened without following a link at its own name, its real (final) path
+// is checked to be exactly where its name says below a folder resolved once beforehand, and it is
+// deleted through that same handle. A folder on the way that is, or becomes while the uninstaller
+// runs, a junction or link therefore leads the deletion nowhere: nothing outside is touched.
+
+#include <windows.h>
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+class CRemovalFolder {
+public:
+    // Resolves `folder`'s real path now, so that swapping it later does not move what is deleted.
+    explicit CRemovalFolder(const std::wstring& folder);
+
+    // Deletes the file `relative` (below the folder); true when no such file is left there. A
+    // folder in the file's place is not the uninstaller's to delete and counts as gone; an item
+    // reached through a link or junction is left and counts as not removed.
+    bool RemoveFile(const std::wstring& relative) const;
+
+    // Removes the folder `relative` if it is empty; true unless an empty folder could not be
+    // removed. A folder holding anything, or a link or junction in its place, stays.
+    bool RemoveFolderIfEmpty(const std::wstring& relative) const;
+
+private:
+    // Whether the item's final path is the folder's final path joined with `relative`.
+    bool IsWhereNamed(HANDLE item, const std::wstring& relative) const;
+
+    std::wstring m_folder;
+    std::wstring m_finalPath;  // empty when the folder could not be resolved: nothing is deleted
+};
+
 // Deletes each listed file below `folder` except `keep` (a full path, compared without letter
-// case). A name that is not a safe entry name, or whose path passes through a link or junction,
-// is left alone. Returns how many listed files are still there afterwards.
+// case). A name that is not a safe entry name is left alone. Returns how many listed files are
+// still there afterwards.
 int RemoveListedFiles(const std::wstring& folder, const std::vector<std::wstring>& names,
                       const std::wstring& keep);
 
 // Removes each of `relative` (folders below `folder`, deepest first) that is empty now; folders
 // that still hold something stay. Returns how many empty folders could not be removed.
 int RemoveEmptyFolders(const std::wstring& folder, const std::vector<std::wstring_view>& relative);
-
-// Deletes one file (a shortcut, the uninstaller); true when no such file is left.
-bool RemoveFile(const std::wstring& path);
-
-// Removes `folder` if it is empty; true unless an empty folder could not be removed.
-bool RemoveFolderIfEmpty(const std::wstring& folder);

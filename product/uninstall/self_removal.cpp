@@ -1,63 +1,153 @@
 #include "product/uninstall/self_removal.h"
 
-#include <string>
+#include <windows.h>
+#include <sddl.h>
 
-#include "product/uninstall/exit_code.h"
+#include <cstdint>
+
 #include "install/paths.h"
+#include "install/product_paths.h"
 #include "platform/program_path.h"
-#include "platform/unique_handle.h"
+#include "platform/random_bytes.h"
+#include "product/uninstall/exit_code.h"
 #include "product/uninstall/removal.h"
+#include "product/uninstall/same_path.h"
 
 namespace {
 
-std::wstring TemporaryCopyPath() {
-    wchar_t folder[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-    if (length == 0 || length > MAX_PATH) return std::wstring();
-    return JoinPath(folder, L"uninstall-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                std::to_wstring(GetTickCount()) + L".exe");
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+    if (!path.empty() && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+// "uninstall-" and 32 hex digits from the system's random generator.
+bool RandomFolderName(std::wstring& name) {
+    unsigned char bytes[16];
+    if (!FillRandom(bytes, sizeof bytes)) return false;
+    name = L"uninstall-";
+    for (unsigned char byte : bytes) {
+        name += L"0123456789abcdef"[byte >> 4];
+        name += L"0123456789abcdef"[byte & 15];
+    }
+    return true;
+}
+
+// Fails when the folder exists: one that another process made first is never used. Its
+// protected DACL admits SYSTEM, administrators and its owner only, instead of inheriting the
+// temporary folder's access for the user's unelevated processes.
+bool CreateOwnFolder(const std::wstring& folder) {
+    CLocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;OW)", SDDL_REVISION_1,
+            descriptor.Put(), nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
+    return CreateDirectoryW(folder.c_str(), &attributes);
+}
+
+// Volume and file index: the same file whatever path, link or letter case reached it.
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    BY_HANDLE_FILE_INFORMATION info[2] = {};
+    const std::wstring* paths[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        const CFileHandle file(CreateFileW(paths[i]->c_str(), FILE_READ_ATTRIBUTES,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                           nullptr));
+        if (!file || !GetFileInformationByHandle(file, &info[i])) return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+           info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+// Whether `process` runs the file `program`; false for anything that is not a process handle.
+bool RunsFrom(HANDLE process, const std::wstring& program) {
+    std::wstring image(32768, L'\0');
+    DWORD length = DWORD(image.size());
+    if (!QueryFullProcessImageNameW(process, 0, &image[0], &length)) return false;
+    image.resize(length);
+    return SameFile(image, program);
 }
 
 }  // namespace
 
-bool StartRemovalCopy(const std::wstring& program) {
-    const std::wstring copy = TemporaryCopyPath();
-    if (copy.empty() || !CopyFileW(program.c_str(), copy.c_str(), FALSE)) return false;
+CRemovalCopy::CRemovalCopy(const std::wstring& program) : m_program(program) {
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH) return;
+    for (int attempt = 0; attempt < 3 && m_folder.empty(); ++attempt) {
+        std::wstring name;
+        if (!RandomFolderName(name)) return;
+        if (CreateOwnFolder(JoinPath(temp, name)))
+            m_folder = JoinPath(temp, name);
+        else if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return;
+    }
+    if (m_folder.empty()) return;
+    const std::wstring copy = JoinPath(m_folder, kUninstallerName);
+    if (CopyFileW(program.c_str(), copy.c_str(), TRUE)) m_path = copy;
+}
 
+CRemovalCopy::~CRemovalCopy() {
+    if (m_started) return;
+    if (!m_path.empty()) DeleteFileW(m_path.c_str());
+    if (!m_folder.empty()) RemoveDirectoryW(m_folder.c_str());
+}
+
+bool CRemovalCopy::Start() {
+    if (m_path.empty()) return false;
     // The copy waits on an inherited handle of this process, so it cannot mistake another process
-    // that later gets the same id for this one.
+    // that later gets the same id for this one, and asks it which file it runs.
     CKernelHandle self;
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), self.Put(),
-                         SYNCHRONIZE, TRUE, 0)) {
-        DeleteFileW(copy.c_str());
+                         SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0))
         return false;
-    }
-    std::wstring commandLine = L"\"" + copy + L"\" /finish " +
+    std::wstring commandLine = L"\"" + m_path + L"\" /finish " +
                                std::to_wstring(reinterpret_cast<uintptr_t>(self.Get())) + L" \"" +
-                               program + L"\"";
+                               m_program + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(copy.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &process)) {
-        DeleteFileW(copy.c_str());
+    if (!CreateProcessW(m_path.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                        nullptr, m_folder.c_str(), &startup, &process))
         return false;
-    }
+    m_started = true;
     // Nothing waits for the copy: its handles are only closed.
     const CKernelHandle copyThread(process.hThread);
     const CKernelHandle copyProcess(process.hProcess);
     return true;
 }
 
-int FinishRemoval(HANDLE original, const std::wstring& program) {
-    {
-        const CKernelHandle originalProcess(original);
-        WaitForSingleObject(originalProcess, 60000);
-    }
-    const bool removed = RemoveFile(program);
-    RemoveFolderIfEmpty(ParentFolder(program));
+int FinishRemoval(CKernelHandle original, const std::wstring& program, unsigned long wait) {
+    const std::wstring folder = WithoutTrailingBackslash(ParentFolder(program));
+    const std::wstring name = program.substr(folder.size() + (folder.empty() ? 0 : 1));
+    // Never its own file: a process handle to itself would pass the check below.
+    if (!SamePath(name, kUninstallerName) || SameFile(program, ThisProgramPath()) ||
+        !RunsFrom(original, program))
+        return kRefused;
 
-    const std::wstring self = ThisProgramPath();
-    if (!self.empty()) MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    return removed ? 0 : kFilesLeft;
+    // Deleted from the folder above the install folder, so that the install folder can go too;
+    // resolved before the wait, so that swapping a folder meanwhile leads nowhere.
+    const std::wstring above = ParentFolder(folder);
+    const std::wstring folderName = above.empty() ? std::wstring() : folder.substr(above.size());
+    const CRemovalFolder removal(above.empty() ? ParentFolder(program) : above);
+    const std::wstring relative = folderName.empty() ? name : folderName + L"\\" + name;
+
+    const bool ended = WaitForSingleObject(original, wait) == WAIT_OBJECT_0;
+    if (ended && removal.RemoveFile(relative)) {
+        if (!folderName.empty()) removal.RemoveFolderIfEmpty(folderName);
+        return 0;
+    }
+    // Marked only while the path still leads to that same file.
+    if (RunsFrom(original, program))
+        MoveFileExW(program.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return kFilesLeft;
+}
+
+void RemoveAtRestart(const std::wstring& self) {
+    MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    // Removed at restart only if it is empty by then.
+    const std::wstring folder = WithoutTrailingBackslash(ParentFolder(self));
+    if (!folder.empty()) MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

@@ -1,15 +1,42 @@
 #pragma once
-// A running program cannot delete its own file on Windows. The uninstaller therefore starts a copy
-// of itself from the temporary folder that waits for it to end, deletes it and its folder if that
-// is empty then, and leaves its own file to be deleted at the next restart.
-
-#include <windows.h>
+// A running program cannot delete its own file on Windows. The uninstaller therefore places a copy
+// of itself in a new folder of its own (an unguessable name, only administrators allowed in, so
+// that no less privileged process can make the folder first or change the copy), and starts it once
+// it has nothing left to ask. The copy waits for the uninstaller to end, deletes it and its folder
+// if that is empty then, and leaves itself and its folder to be deleted at the next restart.
 
 #include <string>
 
-// Starts the copy for `program` (this process's own file); false when it could not be started.
-bool StartRemovalCopy(const std::wstring& program);
+#include "platform/unique_handle.h"
 
-// The copy's part: waits for `original` to end, then deletes `program` and removes its folder if it
-// is empty. Returns 0 when `program` is gone, kFilesLeft otherwise.
-int FinishRemoval(HANDLE original, const std::wstring& program);
+class CRemovalCopy {
+public:
+    // Places the copy of `program` (this process's own file); a copy never started is deleted again
+    // with its folder.
+    explicit CRemovalCopy(const std::wstring& program);
+    ~CRemovalCopy();
+    CRemovalCopy(const CRemovalCopy&) = delete;
+    CRemovalCopy& operator=(const CRemovalCopy&) = delete;
+
+    // The copy's file; empty when it could not be placed.
+    const std::wstring& Path() const { return m_path; }
+
+    // Starts the copy, handing it this process to wait for; false when it could not be started.
+    bool Start();
+
+private:
+    std::wstring m_program;
+    std::wstring m_folder;
+    std::wstring m_path;
+    bool m_started = false;
+};
+
+// The copy's part. Acts only when `program` is named like the uninstaller and is the very file the
+// process `original` runs: nothing else its command line could name is deleted. Waits up to `wait`
+// ms for `original` to end, then deletes `program` and its folder if that is empty; when `original`
+// does not end in time, or `program` cannot be deleted, marks `program` for deletion at restart.
+// Returns 0 when `program` is gone, kFilesLeft when it is not, kRefused when it did nothing.
+int FinishRemoval(CKernelHandle original, const std::wstring& program, unsigned long wait);
+
+// Marks the copy's own file `self`, then its folder, for deletion at the next restart.
+void RemoveAtRestart(const std::wstring& self);

@@ -22,6 +22,7 @@ std::wstring ReadText(HKEY key, const wchar_t* name) {
 
 CRegistryKey OpenEntry(const ProductIdentity& product) {
     CRegistryKey key;
+    if (!IsUninstallKeyName(product.uninstallKey)) return key;
     RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(product).c_str(), 0, KEY_READ, key.Put());
     return key;
 }
@@ -40,6 +41,7 @@ UninstallRecord ReadUninstallRecord(const ProductIdentity& product) {
 }
 
 bool DeleteUninstallRecord(const ProductIdentity& product) {
+    if (!IsUninstallKeyName(product.uninstallKey)) return false;
     const std::wstring path = UninstallKeyPath(product);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str());
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str());

@@ -12,7 +12,9 @@ struct UninstallRecord {
     std::wstring shortcutName;
 };
 
+// Not found when the product's key name is refused by IsUninstallKeyName.
 UninstallRecord ReadUninstallRecord(const ProductIdentity& product);
 
 // Deletes the entry with everything in it; true when no entry is left (also when there was none).
+// A refused key name deletes nothing and gives false.
 bool DeleteUninstallRecord(const ProductIdentity& product);

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <memory>
+
 #include "product/uninstall/entry_list.h"
 #include "product/uninstall/exit_code.h"
 #include "product/uninstall/fill_in.h"
@@ -13,11 +15,15 @@
 #include "product/uninstall/same_path.h"
 #include "product/uninstall/self_removal.h"
 #include "install/shell_folders.h"
+#include "install/uninstall_entry.h"
 #include "platform/unique_handle.h"
 #include "res/strings.h"
 #include "product/uninstall/uninstall_record.h"
 
 namespace {
+
+// How long the copy waits for the uninstaller to end before it leaves its file to the restart.
+constexpr unsigned long kWaitForOriginal = 60000;
 
 std::wstring Text(unsigned id) {
     return LoadLocalizedString(StringId(id));
@@ -65,23 +71,41 @@ int RemoveShortcuts(const ProductIdentity& product, const UninstallRecord& recor
     int left = 0;
     std::wstring programs, desktop;
     if (GetShellFolder(CSIDL_PROGRAMS, programs)) {
-        const std::wstring folder =
-            JoinPath(programs, PlainOr(record.startMenuFolder, product.startMenuFolder));
-        if (!RemoveFile(JoinPath(folder, linkName))) ++left;
-        if (!RemoveFolderIfEmpty(folder)) ++left;
+        const CRemovalFolder removal(programs);
+        const std::wstring folder = PlainOr(record.startMenuFolder, product.startMenuFolder);
+        if (!removal.RemoveFile(folder + L"\\" + linkName)) ++left;
+        if (!removal.RemoveFolderIfEmpty(folder)) ++left;
     }
-    if (GetShellFolder(CSIDL_DESKTOP, desktop) && !RemoveFile(JoinPath(desktop, linkName))) ++left;
+    if (GetShellFolder(CSIDL_DESKTOP, desktop) && !CRemovalFolder(desktop).RemoveFile(linkName))
+        ++left;
     return left;
+}
+
+bool ListsProgram(const std::wstring& folder, const std::vector<std::wstring>& names,
+                  const std::wstring& program) {
+    for (const std::wstring& name : names)
+        if (SamePath(FullPath(JoinPath(folder, name)), program)) return true;
+    return false;
 }
 
 }  // namespace
 
 int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
                    const ProductIdentity& product) {
-    if (command.mode == UninstallCommand::Mode::Finish)
-        return FinishRemoval(reinterpret_cast<HANDLE>(command.waitHandle), command.program);
+    if (command.mode == UninstallCommand::Mode::Finish) {
+        const int code = FinishRemoval(CKernelHandle(reinterpret_cast<HANDLE>(command.waitHandle)),
+                                       command.program, kWaitForOriginal);
+        if (code != kRefused) RemoveAtRestart(program);
+        return code;
+    }
     if (command.mode != UninstallCommand::Mode::Uninstall) {
         Tell(command, product, IDS_UNINSTALL_USAGE, MB_ICONINFORMATION);
+        return kRefused;
+    }
+    // Every key but the product's own belongs to someone else: an empty name would be the whole
+    // Uninstall key.
+    if (!IsUninstallKeyName(product.uninstallKey)) {
+        Tell(command, product, IDS_UNINSTALL_NO_KEY, MB_ICONWARNING);
         return kRefused;
     }
 
@@ -91,32 +115,39 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
         Tell(command, product, IDS_UNINSTALL_REFUSED, MB_ICONWARNING);
         return kRefused;
     }
+    UninstallReport report;
+    report.registered = record.found;
+    // Without the list nothing is known to be the product's: everything stays, registered, so that
+    // it can be uninstalled once the list is back.
+    std::vector<std::wstring> names;
+    report.listRead = ReadEntryList(folder, names);
+    if (!report.listRead) {
+        Tell(command, product, IDS_UNINSTALL_NO_LIST, MB_ICONWARNING);
+        return ComposeExitCode(report);
+    }
     if (!command.silent &&
         MessageBoxW(nullptr, FillIn(Text(IDS_UNINSTALL_CONFIRM), {product.shortcutName}).c_str(),
                     product.shortcutName.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
         return kCancelled;
 
     EndProcessesNamed(product.processName);
-
-    UninstallReport report;
-    report.registered = record.found;
-    std::vector<std::wstring> names;
-    report.listRead = ReadEntryList(folder, names);
-    bool removeSelf = false;
-    if (report.listRead) {
-        report.filesLeft = RemoveListedFiles(folder, names, program);
-        report.foldersLeft = RemoveEmptyFolders(folder, FoldersOfEntries(names));
-        for (const std::wstring& name : names)
-            removeSelf = removeSelf || SamePath(FullPath(JoinPath(folder, name)), program);
-    }
+    report.filesLeft = RemoveListedFiles(folder, names, program);
+    report.foldersLeft = RemoveEmptyFolders(folder, FoldersOfEntries(names));
     report.shortcutsLeft = RemoveShortcuts(product, record);
     if (record.found) report.entryLeft = !DeleteUninstallRecord(product);
-    // Last of all, once this process has ended: its own file and the install folder if empty.
-    if (removeSelf && !StartRemovalCopy(program)) ++report.filesLeft;
+
+    // Its own file and the install folder go last, once this process has ended; the copy that
+    // removes them starts only when the last message has been answered.
+    std::unique_ptr<CRemovalCopy> copy;
+    if (ListsProgram(folder, names, program)) {
+        copy = std::make_unique<CRemovalCopy>(program);
+        if (copy->Path().empty()) ++report.filesLeft;
+    }
 
     const int code = ComposeExitCode(report);
     const bool complete = (code & ~kNotRegistered) == 0;
     Tell(command, product, complete ? IDS_UNINSTALL_DONE : IDS_UNINSTALL_PARTLY,
          complete ? MB_ICONINFORMATION : MB_ICONWARNING);
+    if (copy && !copy->Path().empty() && !copy->Start()) return code | kFilesLeft;
     return code;
 }

@@ -22,6 +22,10 @@
 //   driver wait-window-of EXE MS   wait until a process named EXE shows a top-level window;
 //                                  prints its title
 //   driver count-processes EXE     prints how many processes named EXE run
+//   driver dialog-text EXE MS      wait until a process named EXE shows a dialog box (a message
+//                                  box); prints its message
+//   driver answer EXE ID           presses button ID (IDYES 6, IDOK 1...) of that dialog box and
+//                                  waits until it has gone
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -45,17 +49,22 @@ int CountProcesses(const wchar_t* exeName, DWORD pid = 0) {
     return found;
 }
 
-HWND FindTopWindowOf(const wchar_t* exeName) {
+// A visible top-level window of a process named `exeName`; of window class `className` if given.
+HWND FindTopWindowOf(const wchar_t* exeName, const wchar_t* className = nullptr) {
     struct Search {
         const wchar_t* exeName;
+        const wchar_t* className;
         HWND found = nullptr;
-    } search{exeName};
+    } search{exeName, className};
     EnumWindows(
         [](HWND hwnd, LPARAM lParam) -> BOOL {
             auto* search = reinterpret_cast<Search*>(lParam);
             DWORD pid = 0;
             GetWindowThreadProcessId(hwnd, &pid);
+            wchar_t className[64] = {};
+            GetClassNameW(hwnd, className, 64);
             if (IsWindowVisible(hwnd) && GetParent(hwnd) == nullptr &&
+                (!search->className || wcscmp(className, search->className) == 0) &&
                 CountProcesses(search->exeName, pid) > 0) {
                 search->found = hwnd;
                 return FALSE;
@@ -64,6 +73,10 @@ HWND FindTopWindowOf(const wchar_t* exeName) {
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+HWND FindDialogOf(const wchar_t* exeName) {
+    return FindTopWindowOf(exeName, L"#32770");
 }
 
 HWND FindMainWindow() {
@@ -136,6 +149,20 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"count-processes") {
         std::printf("%d\n", CountProcesses(arg(2).c_str()));
         return 0;
+    }
+    if (command == L"dialog-text") {
+        const std::wstring exeName = arg(2);
+        if (!WaitFor(number(3), [&] { return FindDialogOf(exeName.c_str()) != nullptr; }))
+            return Fail("no dialog box of that program");
+        // A message box shows its message in the static control 0xFFFF, on Windows and Wine.
+        PrintUtf8(Text(GetDlgItem(FindDialogOf(exeName.c_str()), 0xFFFF)));
+        return 0;
+    }
+    if (command == L"answer") {
+        HWND dialog = FindDialogOf(arg(2).c_str());
+        if (!dialog || !PostMessageW(dialog, WM_COMMAND, WPARAM(number(3)), 0))
+            return Fail("no dialog box of that program");
+        return WaitFor(5000, [&] { return !IsWindow(dialog); }) ? 0 : Fail("the dialog box stays");
     }
     if (command == L"wait-text")
         return WaitFor(number(4), [&] { return Text(Control(number(2))) == arg(3); })

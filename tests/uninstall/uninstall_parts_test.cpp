@@ -11,9 +11,11 @@
 #include "product/uninstall/fill_in.h"
 #include "product/uninstall/removal.h"
 #include "product/uninstall/same_path.h"
+#include "product/uninstall/self_removal.h"
 #include "product/uninstall/uninstall_command.h"
 #include "install/uninstall_entry.h"
 #include "product/uninstall/uninstall_record.h"
+#include "product/uninstall/uninstaller.h"
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::wstring>;
@@ -196,9 +198,9 @@ protected:
 };
 
 TEST_F(ScratchFolder, RemovesListedFilesOnlyAndStaysInsideTheFolder) {
-    const Names listed = {L"a.txt",
+    const Names listed = {L"A.txt",
                           L"sub\\b.txt",
-                          L"sub\\deep\\c.txt",
+                          L"Sub/deep/c.txt",
                           L"readonly.dat",
                           L"missing.txt",
                           L"uninstall.exe",
@@ -231,17 +233,17 @@ TEST_F(ScratchFolder, RemovesListedFilesOnlyAndStaysInsideTheFolder) {
 TEST_F(ScratchFolder, EmptyFolderRemovalLeavesFilesAndFoldersItDidNotList) {
     fs::create_directories(install / "listed" / "inner");
     fs::create_directories(install / "unlisted");
-    EXPECT_TRUE(RemoveFolderIfEmpty((install / "missing").wstring()));
+    const CRemovalFolder removal(install.wstring());
+    EXPECT_TRUE(removal.RemoveFolderIfEmpty(L"missing"));
     EXPECT_EQ(RemoveEmptyFolders(install.wstring(), {L"listed\\inner", L"listed", L"..\\"}), 0);
     EXPECT_FALSE(fs::exists(install / "listed"));
     EXPECT_TRUE(fs::exists(install / "unlisted"));
     EXPECT_TRUE(fs::exists(root)) << "a refused name reaches nothing";
 
     Write(install / "file.txt");
-    EXPECT_TRUE(RemoveFile((install / "file.txt").wstring()));
-    EXPECT_TRUE(RemoveFile((install / "file.txt").wstring())) << "already gone counts as removed";
-    EXPECT_TRUE(RemoveFile((install / "unlisted").wstring()))
-        << "a folder is not deleted as a file";
+    EXPECT_TRUE(removal.RemoveFile(L"file.txt"));
+    EXPECT_TRUE(removal.RemoveFile(L"file.txt")) << "already gone counts as removed";
+    EXPECT_TRUE(removal.RemoveFile(L"unlisted")) << "a folder is not deleted as a file";
     EXPECT_TRUE(fs::exists(install / "unlisted"));
 }
 
@@ -269,6 +271,102 @@ TEST(UninstallRecord, ReadsWhatTheInstallerWroteAndDeletesAllOfIt) {
     EXPECT_TRUE(DeleteUninstallRecord(product));
     EXPECT_FALSE(ReadUninstallRecord(product).found);
     EXPECT_TRUE(DeleteUninstallRecord(product)) << "no entry is what was wanted";
+}
+
+TEST(UninstallKeyName, NamesOneKeyBelowTheUninstallKeyOnly) {
+    for (const std::wstring& name :
+         {std::wstring(L"VivevaDiz"), std::wstring(L"a/b \x9a6c"), std::wstring(255, L'k')})
+        EXPECT_TRUE(IsUninstallKeyName(name)) << name;
+    for (const std::wstring& name :
+         {std::wstring(), std::wstring(L"a\\b"), std::wstring(L"."), std::wstring(L".."),
+          std::wstring(L"a\tb"), std::wstring(L"Viveva\0Diz", 10), std::wstring(256, L'k')})
+        EXPECT_FALSE(IsUninstallKeyName(name)) << name;
+}
+
+ProductIdentity ProductWithKey(const std::wstring& key) {
+    ProductIdentity product;
+    product.uninstallKey = key;
+    product.processName = L"no-such-product.exe";
+    return product;
+}
+
+TEST_F(ScratchFolder, AKeyNameNamingAnotherKeyIsRefusedByInstallerAndUninstaller) {
+    const ProductIdentity sibling = ProductWithKey(L"KeyNameTestSibling");
+    ASSERT_TRUE(WriteUninstallEntry(sibling, L"C:\\Sibling"));
+    for (const wchar_t* name : {L"", L"KeyNameTestSibling\\Inner", L".."})
+        EXPECT_FALSE(WriteUninstallEntry(ProductWithKey(name), install.wstring())) << name;
+
+    // What an installer without the rule wrote for an empty name: values in the Uninstall key.
+    CRegistryKey uninstallKey;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(ProductWithKey(L"")).c_str(), 0,
+                            KEY_QUERY_VALUE | KEY_SET_VALUE, uninstallKey.Put()),
+              ERROR_SUCCESS);
+    EXPECT_NE(RegQueryValueExW(uninstallKey, L"DisplayName", nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    const std::wstring location = install.wstring();
+    RegSetValueExW(uninstallKey, L"InstallLocation", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(location.c_str()),
+                   DWORD((location.size() + 1) * sizeof(wchar_t)));
+    Write(install / "uninstall.lst", "a.txt\r\n");
+    Write(install / "a.txt");
+    EXPECT_EQ(RunUninstaller(ParseUninstallCommand({L"/S"}), (install / "uninstall.exe").wstring(),
+                             ProductWithKey(L"")),
+              kRefused);
+    EXPECT_TRUE(ReadUninstallRecord(sibling).found) << "every other program's entry stays";
+    EXPECT_TRUE(fs::exists(install / "a.txt"));
+    RegDeleteValueW(uninstallKey, L"InstallLocation");
+    DeleteUninstallRecord(sibling);
+}
+
+// The sleeper (tests/helpers/sleeper.cpp), copied to `path` and started: a running uninstaller.
+CKernelHandle StartStandIn(const fs::path& path) {
+    const char* sleeper = std::getenv("TEST_SLEEPER");  // a build-machine path, reached via Z:
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!sleeper || !CopyFileW((L"Z:" + fs::path(sleeper).wstring()).c_str(), path.c_str(), 1) ||
+        !CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return CKernelHandle();
+    const CKernelHandle thread(process.hThread);
+    return CKernelHandle(process.hProcess);
+}
+
+// With the rights the uninstaller hands its copy.
+CKernelHandle Waitable(HANDLE process) {
+    CKernelHandle handle;
+    DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), handle.Put(),
+                    SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0);
+    return handle;
+}
+
+TEST_F(ScratchFolder, TheCopyDeletesOnlyTheUninstallerItWaitsFor) {
+    fs::create_directories(root / "Other");
+    const fs::path program = install / "uninstall.exe", other = root / "Other" / "uninstall.exe",
+                   plain = root / "Other" / "sleeper.exe";
+    const CKernelHandle uninstaller = StartStandIn(program), notUninstaller = StartStandIn(plain);
+    ASSERT_TRUE(uninstaller && notUninstaller) << "run with TEST_SLEEPER set";
+    Write(other, "another uninstaller");
+    EXPECT_EQ(FinishRemoval(Waitable(uninstaller), other.wstring(), 0), kRefused);
+    EXPECT_EQ(FinishRemoval(Waitable(notUninstaller), plain.wstring(), 0), kRefused);
+    TerminateProcess(notUninstaller, 0);
+    EXPECT_EQ(
+        FinishRemoval(CKernelHandle(CreateEventW(nullptr, 1, 1, nullptr)), program.wstring(), 0),
+        kRefused);
+    EXPECT_TRUE(fs::exists(other) && fs::exists(plain));
+
+    EXPECT_EQ(FinishRemoval(Waitable(uninstaller), program.wstring(), 200), kFilesLeft);
+    EXPECT_TRUE(fs::exists(program)) << "not deleted while it runs";
+    std::wstring pending(4096, L'\0');
+    DWORD bytes = DWORD(pending.size() * sizeof(wchar_t));
+    RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                 L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, &pending[0], &bytes);
+    EXPECT_NE(pending.find(program.wstring()), std::wstring::npos) << "but marked for restart";
+
+    TerminateProcess(uninstaller, 0);
+    EXPECT_EQ(FinishRemoval(Waitable(uninstaller), program.wstring(), 5000), 0);
+    EXPECT_FALSE(fs::exists(install)) << "the uninstaller and its emptied folder are gone";
+    EXPECT_TRUE(fs::exists(other));
 }
 
 }  // namespace

@@ -198,6 +198,72 @@ scenario_refuses_another_folder() {
     check "[ \"\$(drive count-processes vivevadiz.exe)\" = 1 ]" "the product keeps running"
 }
 
+# Without its list the uninstaller cannot tell what is the product's: it removes nothing, and the
+# product stays registered and can be uninstalled once the list is back. A /finish command line
+# that another process could have made (the installed uninstaller named, no inherited handle of a
+# process running it) deletes nothing either.
+scenario_no_list() {
+    open_sandbox en
+    local dir="$drive_c/Demo NoList"
+    install_and_start 'C:\Demo NoList'
+    mv "$dir/uninstall.lst" "$drive_c/saved.lst"
+    uninstall_silently "$dir/uninstall.exe"
+    check "[ $rc -eq 32 ]" "without uninstall.lst it exits with 32 (exit $rc)"
+    wine "$dir/uninstall.exe" /finish 4 'C:\Demo NoList\uninstall.exe' >/dev/null 2>&1
+    rc=$?
+    check "[ $rc -eq 64 ]" "a /finish naming the installed uninstaller refuses (exit $rc)"
+    mv "$drive_c/saved.lst" "$dir/uninstall.lst"
+    check "installed_everything '$dir' && has_key" "every file and the Uninstall entry stay"
+    check "[ -f '$programs/Marlin Data Recovery/$link_name' ] && [ -f '$user_dir/Desktop/$link_name' ]" \
+        "both shortcuts stay"
+    check "[ \"\$(drive count-processes vivevadiz.exe)\" = 1 ]" "the product keeps running"
+
+    uninstall_silently "$dir/uninstall.exe"
+    check "[ $rc -eq 0 ]" "with the list back it uninstalls (exit $rc)"
+    check "wait_gone '$dir' 20" "and everything goes"
+}
+
+copy_folders() { find "$user_dir" -maxdepth 3 -type d -name 'uninstall-*'; }
+
+# Run as a user would, the confirmation answered from the test. While it asks, a listed subfolder
+# and a listed file are swapped for links to a folder outside holding files of the same names:
+# those survive. The copy that removes uninstall.exe starts only once the last message is
+# answered, from a new folder of its own.
+scenario_interactive_run() {
+    open_sandbox en
+    local dir="$drive_c/Demo Ask" outside="$drive_c/Outside" f text
+    install_and_start 'C:\Demo Ask'
+    mkdir -p "$outside"
+    for f in prob_start.utf8 prob_trans.utf8 config.ini; do echo "mine" >"$outside/$f"; done
+    wine "$dir/uninstall.exe" >/dev/null 2>&1 &
+    local pid=$!
+    text=$(drive dialog-text uninstall.exe 20000)
+    check "[[ \"\$text\" == 'Remove Marlin Data Recovery (iOS) and all'* ]]" "it asks first (got '$text')"
+    rm -r "$dir/dict/pos_dict" "$dir/config.ini"
+    ln -s "$outside" "$dir/dict/pos_dict" && ln -s "$outside/config.ini" "$dir/config.ini"
+    drive answer uninstall.exe 6 || fail "the confirmation is answered Yes"
+
+    text=$(drive dialog-text uninstall.exe 20000)
+    check "[[ \"\$text\" == *'could not be removed'* ]]" "it tells what it left (got '$text')"
+    sleep 1
+    check "[ -f '$dir/uninstall.exe' ] && [ \"\$(drive count-processes uninstall.exe)\" = 1 ]" \
+        "no copy runs while the last message shows"
+    drive answer uninstall.exe 1 || fail "the last message is answered"
+    wait "$pid"
+    rc=$?
+    check "[ $rc -eq 1 ]" "exit 1: the listed files behind links are left (exit $rc)"
+    check "wait_gone '$dir/uninstall.exe' 20" "the copy removed the uninstaller once it ended"
+    check "[ \"\$(cat '$outside'/*)\" = \"\$(printf 'mine\nmine\nmine')\" ]" \
+        "the files of the same names behind the links survive"
+    check "[ ! -e '$dir/translations' ] && [ ! -e '$dir/vivevadiz.exe' ] && ! has_key" \
+        "everything else installed and registered is gone"
+    local name
+    name=$(basename "$(find "$user_dir" -maxdepth 3 -type d -name 'uninstall-*')")
+    check "[[ '$name' =~ ^uninstall-[0-9a-f]{32}\$ ]]" "the copy ran from a new folder of its own ($name)"
+    check "wine reg query 'HKLM\\System\\CurrentControlSet\\Control\\Session Manager' /v PendingFileRenameOperations 2>/dev/null | grep -qi '$name\\\\uninstall.exe.*$name\\\\0'" \
+        "the copy and then its folder are to be deleted at the next restart"
+}
+
 case $scenario in
     removes_what_it_installed_*) scenario_removes_what_it_installed "${scenario##*_}" ;;
     *) "scenario_$scenario" ;;
