@@ -5,10 +5,12 @@
 #include "controls/check_box.h"
 #include "controls/expand_button.h"
 #include "controls/link_button.h"
+#include "platform/com_init.h"
 #include "res/fonts.h"
 #include "tests/support/gdiplus_test.h"
 #include "tests/support/message_pump.h"
 #include "tests/support/pixel_canvas.h"
+#include "tests/support/recording_annotations.h"
 #include "tests/support/reflecting_parent.h"
 #include "tests/support/solid_image.h"
 
@@ -286,6 +288,55 @@ TEST_F(LinkControls, MeasuredSizesFollowTextAndFont) {
     const SIZE largeSize = link.GetLinkSize();
     EXPECT_GT(largeSize.cy, UnitsToPixels(40, dpi));
     EXPECT_GT(largeSize.cx, 2 * linkSize.cx);
+}
+
+// The check box's cue frames its text, not its box.
+TEST_F(LinkControls, CheckBoxFocusCueFramesTheText) {
+    CCheckBox check;
+    CreateVisible(check, RECT{0, 0, 150, 20}, L"Agree", kCheckId);
+    check.SetFocusCueColor(kOnColour);
+    const int dpi = int(GetWindowDpi(check));
+    const RECT text = CheckBoxTextCell(RECT{0, 0, 150, 20}, dpi);
+    CPixelCanvas canvas(150, 20);
+    SendDrawItem(check, canvas.Dc(), ODS_FOCUS);
+    EXPECT_EQ(canvas.At(text.left, 10), kOnColour);
+    EXPECT_EQ(canvas.At(149, 10), kOnColour);
+    EXPECT_EQ(canvas.At(text.left - 1, 0), kWhite) << "the box and its gap stay outside";
+    EXPECT_EQ(canvas.Count(RECT{0, 0, text.left, 20}, kOnColour), 0);
+}
+
+// Wine's own annotation service does nothing; what the controls tell a recording one is what a
+// screen reader reads on Windows.
+TEST_F(LinkControls, TogglesAndTheLinkTellScreenReadersTheirRoleAndState) {
+    const CComInit com;
+    testing_support::CRecordingAnnotations annotations;
+    ASSERT_TRUE(annotations.Registered());
+    CCheckBox check;
+    CLinkButton link;
+    CExpandButton expand;
+    CreateVisible(check, RECT{0, 0, 150, 20}, L"Agree", kCheckId);
+    CreateVisible(link, RECT{0, 30, 150, 50}, L"Licence", kLinkId);
+    CreateVisible(expand, RECT{0, 60, 150, 80}, L"Custom", kExpandId);
+    const HWND box = check;
+    EXPECT_EQ(annotations.m_windows[box].role, ROLE_SYSTEM_CHECKBUTTON);
+    EXPECT_EQ(annotations.m_windows[box].state, STATE_SYSTEM_FOCUSABLE);
+    check.SetChecked(true);
+    EXPECT_EQ(annotations.m_windows[box].state, STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_CHECKED);
+    ::SetFocus(check);
+    EXPECT_EQ(annotations.m_windows[box].state,
+              STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_CHECKED | STATE_SYSTEM_FOCUSED);
+    check.ShowWindow(SW_HIDE);
+    EXPECT_EQ(annotations.m_windows[box].state,
+              STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_CHECKED | STATE_SYSTEM_INVISIBLE);
+
+    EXPECT_EQ(annotations.m_windows[link].role, ROLE_SYSTEM_LINK);
+    EXPECT_EQ(annotations.m_windows[expand].role, ROLE_SYSTEM_PUSHBUTTON);
+    EXPECT_EQ(annotations.m_windows[expand].state, STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_COLLAPSED);
+    expand.SetExpanded(true);
+    EXPECT_EQ(annotations.m_windows[expand].state, STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_EXPANDED);
+
+    check.DestroyWindow();
+    EXPECT_TRUE(annotations.m_windows[box].cleared) << "no annotation outlives its window";
 }
 
 }  // namespace
