@@ -56,6 +56,13 @@ protected:
         check.SetFont(m_font.Get());
     }
 
+    // One of each, one below the other.
+    void CreateEach(CCheckBox& check, CLinkButton& link, CExpandButton& toggle) {
+        CreateVisible(check, RECT{0, 0, 150, 20}, L"Agree", kCheckId);
+        CreateVisible(link, RECT{0, 30, 150, 50}, L"Licence", kLinkId);
+        CreateVisible(toggle, RECT{0, 60, 150, 80}, L"Custom", kExpandId);
+    }
+
     // Presses and releases the left button at (x, y) of the control, as the system would.
     void Click(HWND control, int x, int y) {
         ::SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
@@ -181,9 +188,7 @@ TEST_F(LinkControls, HandCursorOverTheExpandButtonAndTheLinkOnly) {
     CCheckBox check;
     CLinkButton link;
     CExpandButton toggle;
-    CreateVisible(check, RECT{0, 0, 150, 20}, L"Agree", kCheckId);
-    CreateVisible(link, RECT{0, 30, 150, 50}, L"Licence", kLinkId);
-    CreateVisible(toggle, RECT{0, 60, 150, 80}, L"Custom", kExpandId);
+    CreateEach(check, link, toggle);
     const HCURSOR hand = ::LoadCursorW(nullptr, IDC_HAND);
     const HCURSOR arrow = ::LoadCursorW(nullptr, IDC_ARROW);
 
@@ -211,9 +216,7 @@ TEST_F(LinkControls, ClicksRaiseTheStandardNotificationWithTheHandle) {
     CCheckBox check;
     CLinkButton link;
     CExpandButton toggle;
-    CreateVisible(check, RECT{0, 0, 150, 20}, L"Agree", kCheckId);
-    CreateVisible(link, RECT{0, 30, 150, 50}, L"Licence", kLinkId);
-    CreateVisible(toggle, RECT{0, 60, 150, 80}, L"Custom", kExpandId);
+    CreateEach(check, link, toggle);
     check.SetChecked(true);
 
     const struct {
@@ -314,9 +317,7 @@ TEST_F(LinkControls, TogglesAndTheLinkTellScreenReadersTheirRoleAndState) {
     CCheckBox check;
     CLinkButton link;
     CExpandButton expand;
-    CreateVisible(check, RECT{0, 0, 150, 20}, L"Agree", kCheckId);
-    CreateVisible(link, RECT{0, 30, 150, 50}, L"Licence", kLinkId);
-    CreateVisible(expand, RECT{0, 60, 150, 80}, L"Custom", kExpandId);
+    CreateEach(check, link, expand);
     const HWND box = check;
     EXPECT_EQ(annotations.m_windows[box].role, ROLE_SYSTEM_CHECKBUTTON);
     EXPECT_EQ(annotations.m_windows[box].state, STATE_SYSTEM_FOCUSABLE);
