@@ -5,12 +5,10 @@
 #include "controls/check_box.h"
 #include "controls/expand_button.h"
 #include "controls/link_button.h"
-#include "platform/com_init.h"
 #include "res/fonts.h"
 #include "tests/support/gdiplus_test.h"
 #include "tests/support/message_pump.h"
 #include "tests/support/pixel_canvas.h"
-#include "tests/support/recording_annotations.h"
 #include "tests/support/reflecting_parent.h"
 #include "tests/support/solid_image.h"
 
@@ -54,13 +52,6 @@ protected:
         ASSERT_NE(check.Create(m_parent, rect, text, UINT(id)), nullptr);
         check.ShowWindow(SW_SHOWNA);
         check.SetFont(m_font.Get());
-    }
-
-    // One of each, one below the other.
-    void CreateEach(CCheckBox& check, CLinkButton& link, CExpandButton& toggle) {
-        CreateVisible(check, RECT{0, 0, 150, 20}, L"Agree", kCheckId);
-        CreateVisible(link, RECT{0, 30, 150, 50}, L"Licence", kLinkId);
-        CreateVisible(toggle, RECT{0, 60, 150, 80}, L"Custom", kExpandId);
     }
 
     // Presses and releases the left button at (x, y) of the control, as the system would.
@@ -188,7 +179,9 @@ TEST_F(LinkControls, HandCursorOverTheExpandButtonAndTheLinkOnly) {
     CCheckBox check;
     CLinkButton link;
     CExpandButton toggle;
-    CreateEach(check, link, toggle);
+    CreateVisible(check, RECT{0, 0, 150, 20}, L"Agree", kCheckId);
+    CreateVisible(link, RECT{0, 30, 150, 50}, L"Licence", kLinkId);
+    CreateVisible(toggle, RECT{0, 60, 150, 80}, L"Custom", kExpandId);
     const HCURSOR hand = ::LoadCursorW(nullptr, IDC_HAND);
     const HCURSOR arrow = ::LoadCursorW(nullptr, IDC_ARROW);
 
@@ -216,7 +209,9 @@ TEST_F(LinkControls, ClicksRaiseTheStandardNotificationWithTheHandle) {
     CCheckBox check;
     CLinkButton link;
     CExpandButton toggle;
-    CreateEach(check, link, toggle);
+    CreateVisible(check, RECT{0, 0, 150, 20}, L"Agree", kCheckId);
+    CreateVisible(link, RECT{0, 30, 150, 50}, L"Licence", kLinkId);
+    CreateVisible(toggle, RECT{0, 60, 150, 80}, L"Custom", kExpandId);
     check.SetChecked(true);
 
     const struct {
@@ -306,38 +301,6 @@ TEST_F(LinkControls, CheckBoxFocusCueFramesTheText) {
     EXPECT_EQ(canvas.At(149, 10), kOnColour);
     EXPECT_EQ(canvas.At(text.left - 1, 0), kWhite) << "the box and its gap stay outside";
     EXPECT_EQ(canvas.Count(RECT{0, 0, text.left, 20}, kOnColour), 0);
-}
-
-// Wine's own annotation service does nothing; what the controls tell a recording one is what a
-// screen reader reads on Windows.
-TEST_F(LinkControls, TogglesAndTheLinkTellScreenReadersTheirRoleAndState) {
-    const CComInit com;
-    testing_support::CRecordingAnnotations annotations;
-    ASSERT_TRUE(annotations.Registered());
-    CCheckBox check;
-    CLinkButton link;
-    CExpandButton expand;
-    CreateEach(check, link, expand);
-    const HWND box = check;
-    EXPECT_EQ(annotations.m_windows[box].role, ROLE_SYSTEM_CHECKBUTTON);
-    EXPECT_EQ(annotations.m_windows[box].state, STATE_SYSTEM_FOCUSABLE);
-    check.SetChecked(true);
-    EXPECT_EQ(annotations.m_windows[box].state, STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_CHECKED);
-    ::SetFocus(check);
-    EXPECT_EQ(annotations.m_windows[box].state,
-              STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_CHECKED | STATE_SYSTEM_FOCUSED);
-    check.ShowWindow(SW_HIDE);
-    EXPECT_EQ(annotations.m_windows[box].state,
-              STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_CHECKED | STATE_SYSTEM_INVISIBLE);
-
-    EXPECT_EQ(annotations.m_windows[link].role, ROLE_SYSTEM_LINK);
-    EXPECT_EQ(annotations.m_windows[expand].role, ROLE_SYSTEM_PUSHBUTTON);
-    EXPECT_EQ(annotations.m_windows[expand].state, STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_COLLAPSED);
-    expand.SetExpanded(true);
-    EXPECT_EQ(annotations.m_windows[expand].state, STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_EXPANDED);
-
-    check.DestroyWindow();
-    EXPECT_TRUE(annotations.m_windows[box].cleared) << "no annotation outlives its window";
 }
 
 }  // namespace
