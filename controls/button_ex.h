@@ -9,6 +9,7 @@
 #include "res/colors.h"
 #include "controls/control_text.h"
 #include "controls/filled_button.h"
+#include "controls/focus_cue.h"
 #include "controls/image_drawing.h"
 #include "controls/offscreen_paint.h"
 #include "controls/transparent_background.h"
@@ -54,10 +55,12 @@ inline ButtonExLayout LayoutButtonEx(float width, float height, Gdiplus::SizeF t
 class CButtonEx : public CWindowImpl<CButtonEx, CButtonT<CWindow>, CControlWinTraits>,
                   public COwnerDraw<CButtonEx>,
                   public CFilledButton<CButtonEx>,
+                  public CFocusCue<CButtonEx>,
                   public CTransparentBackground {
 public:
     BEGIN_MSG_MAP(CButtonEx)
         CHAIN_MSG_MAP(CHoverClick<CButtonEx>)
+        CHAIN_MSG_MAP(CFocusCue<CButtonEx>)
         CHAIN_MSG_MAP(CTransparentBackground)
         CHAIN_MSG_MAP(COwnerDraw<CButtonEx>)
         DEFAULT_REFLECTION_HANDLER()
@@ -82,6 +85,7 @@ public:
                            [&](Gdiplus::GpGraphics* graphics, const RECT& client) {
                                Draw(item->hDC, graphics, client, pressed);
                            });
+        DrawFocusCue(*item, item->rcItem);
     }
 
 private:

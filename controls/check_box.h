@@ -6,6 +6,7 @@
 
 #include "res/colors.h"
 #include "controls/control_text.h"
+#include "controls/focus_cue.h"
 #include "controls/image_drawing.h"
 #include "controls/offscreen_paint.h"
 #include "controls/picture_toggle.h"
@@ -22,16 +23,21 @@ struct BoxedTextLayout {
     Gdiplus::RectF text;
 };
 
+// The text's cell: the control's height, right of the box and the gap after it.
+inline RECT CheckBoxTextCell(const RECT& client, int dpi) {
+    return RECT{client.left + UnitsToPixels(16, dpi) + UnitsToPixels(2, dpi), client.top,
+                client.right, client.bottom};
+}
+
 // The box at the left, centred vertically (rounded toward the top), the text after a gap.
 inline BoxedTextLayout LayoutCheckBox(const RECT& client, int dpi) {
-    const int w = client.right - client.left;
     const int h = client.bottom - client.top;
     const int box = UnitsToPixels(16, dpi);
-    const int gap = UnitsToPixels(2, dpi);
     const int y = (h - box) / 2;
+    const RECT text = CheckBoxTextCell(client, dpi);
     return {RECT{0, y, box, y + box},
-            Gdiplus::RectF(float(client.left + box + gap), float(client.top),
-                           float(w - (box + gap)), float(h))};
+            Gdiplus::RectF(float(text.left), float(text.top), float(text.right - text.left),
+                           float(text.bottom - text.top))};
 }
 
 // The size of a 16-unit picture, a 2-unit gap and a line of text measuring `text`.
@@ -50,11 +56,16 @@ inline SIZE MeasureIdealSize(HWND control) {
 class CCheckBox : public CWindowImpl<CCheckBox, CButtonT<CWindow>, CControlWinTraits>,
                   public COwnerDraw<CCheckBox>,
                   public CPictureToggle<CCheckBox>,
+                  public CFocusCue<CCheckBox>,
                   public CTransparentBackground {
 public:
-    CCheckBox() : CPictureToggle(IDP_UNCHECKED, IDP_CHECKED) {}
+    CCheckBox()
+        : CPictureToggle(IDP_UNCHECKED, IDP_CHECKED,
+                         {ROLE_SYSTEM_CHECKBUTTON, STATE_SYSTEM_CHECKED, 0}) {}
 
     BEGIN_MSG_MAP(CCheckBox)
+        CHAIN_MSG_MAP(CPictureToggle<CCheckBox>)
+        CHAIN_MSG_MAP(CFocusCue<CCheckBox>)
         CHAIN_MSG_MAP(CTransparentBackground)
         CHAIN_MSG_MAP(COwnerDraw<CCheckBox>)
         DEFAULT_REFLECTION_HANDLER()
@@ -76,6 +87,7 @@ public:
                            [&](Gdiplus::GpGraphics* graphics, const RECT& client) {
                                Draw(item->hDC, graphics, client);
                            });
+        DrawFocusCue(*item, CheckBoxTextCell(item->rcItem, int(GetWindowDpi(m_hWnd))));
     }
 
 private:

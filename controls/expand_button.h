@@ -8,6 +8,7 @@
 #include "res/colors.h"
 #include "controls/check_box.h"
 #include "controls/control_text.h"
+#include "controls/focus_cue.h"
 #include "controls/hand_cursor.h"
 #include "controls/image_drawing.h"
 #include "controls/offscreen_paint.h"
@@ -41,12 +42,18 @@ inline ExpandButtonLayout LayoutExpandButton(const RECT& client, int dpi) {
 class CExpandButton : public CWindowImpl<CExpandButton, CButtonT<CWindow>, CControlWinTraits>,
                       public COwnerDraw<CExpandButton>,
                       public CPictureToggle<CExpandButton>,
+                      public CFocusCue<CExpandButton>,
                       public CHandCursor,
                       public CTransparentBackground {
 public:
-    CExpandButton() : CPictureToggle(IDP_COLLAPSED, IDP_EXPANDED) {}
+    // A button that says whether it is expanded.
+    CExpandButton()
+        : CPictureToggle(IDP_COLLAPSED, IDP_EXPANDED,
+                         {ROLE_SYSTEM_PUSHBUTTON, STATE_SYSTEM_EXPANDED, STATE_SYSTEM_COLLAPSED}) {}
 
     BEGIN_MSG_MAP(CExpandButton)
+        CHAIN_MSG_MAP(CPictureToggle<CExpandButton>)
+        CHAIN_MSG_MAP(CFocusCue<CExpandButton>)
         CHAIN_MSG_MAP(CHandCursor)
         CHAIN_MSG_MAP(CTransparentBackground)
         CHAIN_MSG_MAP(COwnerDraw<CExpandButton>)
@@ -65,6 +72,7 @@ public:
                            [&](Gdiplus::GpGraphics* graphics, const RECT& client) {
                                Draw(item->hDC, graphics, client);
                            });
+        DrawFocusCue(*item, item->rcItem);
     }
 
 private:

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "controls/background.h"
+#include "controls/focus_cue.h"
 #include "controls/hover_click.h"
 #include "controls/image_drawing.h"
 #include "res/images.h"
@@ -21,10 +22,12 @@ using CImageButtonBackground = CSolidBackground<CImageButton, OCM_CTLCOLORBTN>;
 class CImageButton : public CWindowImpl<CImageButton, CButtonT<CWindow>, CControlWinTraits>,
                      public COwnerDraw<CImageButton>,
                      public CHoverClick<CImageButton>,
+                     public CFocusCue<CImageButton>,
                      public CImageButtonBackground {
 public:
     BEGIN_MSG_MAP(CImageButton)
         CHAIN_MSG_MAP(CHoverClick<CImageButton>)
+        CHAIN_MSG_MAP(CFocusCue<CImageButton>)
         CHAIN_MSG_MAP(CImageButtonBackground)
         CHAIN_MSG_MAP(COwnerDraw<CImageButton>)
         DEFAULT_REFLECTION_HANDLER()
@@ -47,6 +50,8 @@ public:
         const RECT& r = item->rcItem;
         DrawImageRect(graphics, ImageFor(item->itemState), r.left, r.top, r.right - r.left,
                       r.bottom - r.top);
+        graphics.Reset();
+        DrawFocusCue(*item, r);
     }
 
 private:

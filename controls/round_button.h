@@ -6,6 +6,7 @@
 #include "res/colors.h"
 #include "controls/control_text.h"
 #include "controls/filled_button.h"
+#include "controls/focus_cue.h"
 #include "controls/offscreen_paint.h"
 #include "controls/round_rect_path.h"
 #include "controls/transparent_background.h"
@@ -17,10 +18,12 @@
 class CRoundButton : public CWindowImpl<CRoundButton, CButtonT<CWindow>, CControlWinTraits>,
                      public COwnerDraw<CRoundButton>,
                      public CFilledButton<CRoundButton>,
+                     public CFocusCue<CRoundButton>,
                      public CTransparentBackground {
 public:
     BEGIN_MSG_MAP(CRoundButton)
         CHAIN_MSG_MAP(CHoverClick<CRoundButton>)
+        CHAIN_MSG_MAP(CFocusCue<CRoundButton>)
         CHAIN_MSG_MAP(CTransparentBackground)
         CHAIN_MSG_MAP(COwnerDraw<CRoundButton>)
         DEFAULT_REFLECTION_HANDLER()
@@ -35,6 +38,7 @@ public:
                            [&](Gdiplus::GpGraphics* graphics, const RECT& client) {
                                Draw(item->hDC, graphics, client, pressed);
                            });
+        DrawFocusCue(*item, item->rcItem);
     }
 
 private:

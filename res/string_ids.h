@@ -36,4 +36,6 @@ enum StringId : unsigned {
     IDS_BUTTON_PRESSED_COLOR = 134,
     IDS_BUTTON_TEXT_COLOR = 135,
     IDS_TITLE_DONE_COLOR = 136,
+    // Past the table's first blocks, which stay as they are.
+    IDS_CLOSE_BUTTON_NAME = 144,  // the close button shows no text; screen readers read this
 };

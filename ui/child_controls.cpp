@@ -4,6 +4,7 @@
 #include "ui/main_window.h"
 #include "ui/pages.h"
 #include "ui/yellow_buttons.h"
+#include "windowing/accessibility.h"
 
 namespace {
 
@@ -36,6 +37,11 @@ void Make(Control& control, HWND parent, ControlRole role, DWORD style,
 // The check box has a creation operation of its own, which makes it hidden.
 void Make(CCheckBox& box, HWND parent, ControlRole role, StringId text) {
     box.Create(parent, RECT{}, LoadLocalizedString(text).c_str(), UINT(ControlId(role)));
+}
+
+template <class... Controls>
+void SetFocusCueColor(COLORREF color, Controls&... controls) {
+    (controls.SetFocusCueColor(color), ...);
 }
 
 }  // namespace
@@ -73,7 +79,9 @@ void CMainWindow::CreateControls() {
     m_title.SetTextColor(colors.buttonText);
 
     m_closeButton.SetImages(m_closeNormal, m_closeHover, m_closePressed);
-    Make(m_closeButton, self, ControlRole::CloseButton, kVisibleOwnerDrawButton);
+    // It draws no text: its text is its name for screen readers.
+    Make(m_closeButton, self, ControlRole::CloseButton, kVisibleOwnerDrawButton,
+         IDS_CLOSE_BUTTON_NAME);
 
     Make(m_installButton, self, ControlRole::InstallButton, kHiddenFlatOwnerDrawButton,
          IDS_INSTALL);
@@ -93,6 +101,8 @@ void CMainWindow::CreateControls() {
 
     Make(m_pathEdit, self, ControlRole::PathEdit, kVisibleEdit, m_product.defaultFolder);
     m_pathEdit.SetColors(RGB(0, 0, 0), kPathBackground);
+    // Its text is its value; its name is the caption beside it.
+    AnnotateName(m_pathEdit, m_locationLabel.GetWindowText().c_str());
 
     Make(m_browseButton, self, ControlRole::BrowseButton, kHiddenOwnerDrawButton, IDS_BROWSE);
     MakeYellow(m_browseButton, colors);
@@ -118,4 +128,8 @@ void CMainWindow::CreateControls() {
 
     Make(m_contactButton, self, ControlRole::ContactButton, kHiddenOwnerDrawButton, IDS_CONTACT);
     m_contactButton.SetIcon(m_contactIcon);
+
+    SetFocusCueColor(colors.titleDone, m_closeButton, m_installButton, m_agreeCheck, m_licenceLink,
+                     m_customToggle, m_browseButton, m_finishButton, m_shortcutCheck, m_launchCheck,
+                     m_contactButton);
 }

@@ -14,13 +14,13 @@ namespace {
 
 constexpr int kAcceleratorTable = 109;
 
-void RunMessageLoop(HWND window, HACCEL accelerators) {
+void RunMessageLoop(CMainWindow& window, HACCEL accelerators) {
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (!::TranslateAcceleratorW(window, accelerators, &msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
+        if (::TranslateAcceleratorW(window.m_hWnd, accelerators, &msg)) continue;
+        if (window.PreTranslateMessage(msg)) continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
     }
 }
 
@@ -41,7 +41,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     if (!window->CreateCentred()) return 0;
 
     const HACCEL accelerators = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(kAcceleratorTable));
-    RunMessageLoop(window->m_hWnd, accelerators);
+    RunMessageLoop(*window, accelerators);
     window.reset();
     return 0;
 }

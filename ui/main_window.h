@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "controls/button_ex.h"
@@ -24,6 +25,7 @@
 #include "ui/layout.h"
 #include "ui/pages.h"
 #include "ui/progress_mailbox.h"
+#include "windowing/ui_state.h"
 #include "windowing/window_impl.h"
 
 // Borderless: the non-client handling takes the caption and border of the overlapped window away.
@@ -36,7 +38,8 @@ constexpr UINT WM_APP_SHOW_RESULT = WM_APP + 1;
 constexpr UINT WM_APP_PROGRESS = WM_APP + 2;
 
 class CMainWindow : public CWindowImpl<CMainWindow, CWindow, CMainWinTraits>,
-                    public CExtractorDelegate {
+                    public CExtractorDelegate,
+                    public CUiStateRoot<CMainWindow> {
 public:
     explicit CMainWindow(ProductIdentity product);
 
@@ -45,6 +48,9 @@ public:
         MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
         MESSAGE_HANDLER(WM_NCCALCSIZE, OnNcCalcSize)
         MESSAGE_HANDLER(WM_NCHITTEST, OnNcHitTest)
+        MESSAGE_HANDLER(WM_ACTIVATE, OnActivate)
+        MESSAGE_HANDLER(WM_SETFOCUS, OnSetFocus)
+        CHAIN_MSG_MAP(CUiStateRoot<CMainWindow>)
         COMMAND_ID_HANDLER(IDC_CLOSE, OnCloseCommand)
         COMMAND_ID_HANDLER(IDC_INSTALL, OnInstall)
         COMMAND_ID_HANDLER(IDC_AGREE, OnToggleBox)
@@ -63,6 +69,11 @@ public:
 
     // Creates the window centred on the desktop for its first page; null when it cannot.
     HWND CreateCentred();
+
+    // Keys for the window and its controls, before they are translated and dispatched: Tab and
+    // Shift+Tab move the focus, Enter uses the focused control, Esc does what the close button
+    // does. True when the key was used here.
+    bool PreTranslateMessage(const MSG& msg);
 
     void ShowPage(int page);
     void StartInstall(const std::wstring& folder, int page);
@@ -86,6 +97,8 @@ private:
     LRESULT OnNcCalcSize(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
     LRESULT OnNcHitTest(UINT, WPARAM, LPARAM lParam, BOOL&);
     LRESULT OnDpiChanged(UINT, WPARAM, LPARAM lParam, BOOL&);
+    LRESULT OnActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
+    LRESULT OnSetFocus(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnShowResult(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
     LRESULT OnProgress(UINT, WPARAM, LPARAM, BOOL&);
 
@@ -98,6 +111,10 @@ private:
     LRESULT OnFinish(WORD, WORD, HWND, BOOL&);
     LRESULT OnContact(WORD, WORD, HWND, BOOL&);
 
+    void OnTabKey(bool backward);
+    void OnReturnKey();
+    void OnEscapeKey();
+
     void CreateControls();
     // Without a rectangle the window is centred for its page; with one (a DPI change) it is that.
     void LayoutControls(const RECT* rect = nullptr);
@@ -109,6 +126,11 @@ private:
     // The picture in `picture`, decoded from PNG resource `id` the first time it is asked for.
     const ImagePtr& Picture(ImagePtr& picture, ImageId id);
     CWindow& ControlWindow(ControlRole role);
+    std::optional<ControlRole> RoleOf(HWND window) const;
+    bool IsTabStop(HWND window) const;
+    void FocusControl(ControlRole role);
+    // The page's first control takes the focus, or the window itself where there is none.
+    void FocusPageStart();
 
     bool StartWorker(const std::wstring& folder);
     void PostProgress(ProgressUpdate update);
@@ -149,6 +171,8 @@ private:
     FontHandle m_smallFont;
     FontHandle m_largeFont;
     std::wstring m_fontFace;
+    // The control that had the focus when the window was last deactivated.
+    HWND m_focusToRestore = nullptr;
 
     // What the worker's reports reach, declared before the worker so that they outlive it. The
     // window is fixed at creation, before any worker exists, and never cleared, so a report after

@@ -29,6 +29,7 @@ void CMainWindow::ShowPage(int page) {
         m_resultImage.SetImage(Picture(m_logoImage, IDP_LOGO));
     }
     LayoutControls();
+    FocusPageStart();
 }
 
 void CMainWindow::ShowBanner(BannerPicture banner) {

@@ -15,6 +15,12 @@
 //   driver idle                    waits until the window's thread has handled what was sent
 //   driver zorder                  prints the ids of the controls from the top of the z-order
 //   driver redraw                  invalidates the whole window and its controls
+//   driver focus                   prints the id of the control with the keyboard focus (0: the
+//                                  main window itself, -1: nothing of it)
+//   driver wait-focus ID MS        wait until control ID has the keyboard focus
+//   driver keys KEY...             real key presses for the main window, as the keyboard sends
+//                                  them: Tab, shift+Tab, Return, Escape, space
+//   driver type TEXT               real key presses typing TEXT
 //   driver close                   WM_CLOSE to the main window
 //   driver alt-f4                  the system's close request (WM_SYSCOMMAND SC_CLOSE)
 //   driver dpi-changed DPI         WM_DPICHANGED with the window's rectangle scaled to DPI
@@ -32,6 +38,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -106,6 +113,39 @@ bool WaitFor(int ms, Condition condition) {
     for (DWORD start = GetTickCount(); int(GetTickCount() - start) < ms; Sleep(20))
         if (condition()) return true;
     return condition();
+}
+
+// The control with the keyboard focus, read from the window's thread.
+int FocusedId(HWND main) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!main || !GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info)) return -1;
+    if (info.hwndFocus == main) return 0;
+    return info.hwndFocus && IsChild(main, info.hwndFocus) ? GetDlgCtrlID(info.hwndFocus) : -1;
+}
+
+INPUT KeyEvent(WORD vk, WORD unicode, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = unicode ? unicode : WORD(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = flags | (unicode ? KEYEVENTF_UNICODE : 0);
+    return input;
+}
+
+void AddKeyPress(std::vector<INPUT>& inputs, WORD vk, WORD unicode = 0) {
+    inputs.push_back(KeyEvent(vk, unicode, 0));
+    inputs.push_back(KeyEvent(vk, unicode, KEYEVENTF_KEYUP));
+}
+
+// Key presses through the system's input queue, so that the window reads them, and the state
+// of Shift, as it reads a keyboard's; its window is brought to the foreground first.
+bool SendKeys(HWND main, const std::vector<INPUT>& inputs) {
+    SetForegroundWindow(main);
+    for (DWORD start = GetTickCount(); GetForegroundWindow() != main; Sleep(20))
+        if (GetTickCount() - start > 5000) return false;
+    std::vector<INPUT> copy = inputs;
+    return SendInput(UINT(copy.size()), copy.data(), sizeof(INPUT)) == copy.size();
 }
 
 int Fail(const char* what) {
@@ -191,6 +231,36 @@ int wmain(int argc, wchar_t** argv) {
         return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 10000, nullptr)
                    ? 0
                    : Fail("the window does not answer");
+    if (command == L"focus") {
+        std::printf("%d\n", FocusedId(main));
+        return 0;
+    }
+    if (command == L"wait-focus")
+        return WaitFor(number(3), [&] { return FocusedId(FindMainWindow()) == number(2); })
+                   ? 0
+                   : Fail("the control did not get the focus");
+    if (command == L"keys" || command == L"type") {
+        static const struct {
+            const wchar_t* name;
+            WORD vk;
+        } kKeys[] = {
+            {L"Tab", VK_TAB}, {L"Return", VK_RETURN}, {L"Escape", VK_ESCAPE}, {L"space", VK_SPACE}};
+        std::vector<INPUT> inputs;
+        for (int i = 2; i < argc && command == L"keys"; ++i) {
+            std::wstring key = argv[i];
+            const bool shift = key.rfind(L"shift+", 0) == 0;
+            if (shift) key = key.substr(6);
+            WORD vk = 0;
+            for (const auto& k : kKeys)
+                if (key == k.name) vk = k.vk;
+            if (!vk) return Fail("unknown key");
+            if (shift) inputs.push_back(KeyEvent(VK_SHIFT, 0, 0));
+            AddKeyPress(inputs, vk);
+            if (shift) inputs.push_back(KeyEvent(VK_SHIFT, 0, KEYEVENTF_KEYUP));
+        }
+        for (wchar_t c : command == L"type" ? arg(2) : std::wstring()) AddKeyPress(inputs, 0, c);
+        return SendKeys(main, inputs) ? 0 : Fail("the keys were not sent");
+    }
     if (command == L"close") return PostMessageW(main, WM_CLOSE, 0, 0) ? 0 : Fail("post failed");
     if (command == L"alt-f4")
         return PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : Fail("post failed");

@@ -50,6 +50,7 @@ inline const std::vector<ExpectedString>& ExpectedStrings() {
         {134, L"#F7C900", L"#F7C900"},
         {135, L"#000000", L"#000000"},
         {136, L"#2b3440", L"#2b3440"},
+        {144, L"关闭", L"Close"},
     };
     return table;
 }

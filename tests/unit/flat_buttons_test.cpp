@@ -83,6 +83,30 @@ TYPED_TEST(FlatButton, EachStateShowsItsFillAndPressedWinsOverHover) {
     EXPECT_EQ(this->CentreAfterPaint(ODS_SELECTED | ODS_FOCUS), kPressed);
 }
 
+// The test's parent hides no cues: a frame one unit wide in the cue colour lines the edges of
+// the focused button, and nothing of it shows without the focus or with the system's
+// no-focus-rectangle flag.
+TYPED_TEST(FlatButton, FocusCueFramesTheFocusedButtonOneUnitWide) {
+    constexpr COLORREF kCue = RGB(0x2B, 0x34, 0x40);
+    const int t = UnitsToPixels(1, int(GetWindowDpi(this->m_button)));
+    this->m_button.SetFocusCueColor(kCue);
+    struct Case {
+        UINT state;
+        bool cue;
+    };
+    for (auto c : {Case{ODS_FOCUS, true}, Case{0, false}, Case{ODS_FOCUS | ODS_NOFOCUSRECT, false},
+                   Case{ODS_FOCUS | ODS_SELECTED, true}}) {
+        CPixelCanvas canvas(kWidth, kHeight);
+        canvas.Fill(kCanvas);
+        SendDrawItem(this->m_button, canvas.Dc(), c.state);
+        for (POINT p : {POINT{t - 1, kHeight / 2}, POINT{kWidth - t, kHeight / 2},
+                        POINT{kWidth / 2, t - 1}, POINT{kWidth / 2, kHeight - t}})
+            EXPECT_EQ(canvas.At(p.x, p.y) == kCue, c.cue)
+                << c.state << " at " << p.x << ", " << p.y;
+        EXPECT_NE(canvas.At(kWidth / 2, t), kCue) << "no wider than a unit";
+    }
+}
+
 TYPED_TEST(FlatButton, PressAndReleaseInsidePostsOneCommandWithoutSender) {
     this->m_button.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 20));
     EXPECT_EQ(::GetCapture(), this->m_button.m_hWnd) << "the standard button takes the press";

@@ -288,4 +288,19 @@ TEST_F(LinkControls, MeasuredSizesFollowTextAndFont) {
     EXPECT_GT(largeSize.cx, 2 * linkSize.cx);
 }
 
+// The check box's cue frames its text, not its box.
+TEST_F(LinkControls, CheckBoxFocusCueFramesTheText) {
+    CCheckBox check;
+    CreateVisible(check, RECT{0, 0, 150, 20}, L"Agree", kCheckId);
+    check.SetFocusCueColor(kOnColour);
+    const int dpi = int(GetWindowDpi(check));
+    const RECT text = CheckBoxTextCell(RECT{0, 0, 150, 20}, dpi);
+    CPixelCanvas canvas(150, 20);
+    SendDrawItem(check, canvas.Dc(), ODS_FOCUS);
+    EXPECT_EQ(canvas.At(text.left, 10), kOnColour);
+    EXPECT_EQ(canvas.At(149, 10), kOnColour);
+    EXPECT_EQ(canvas.At(text.left - 1, 0), kWhite) << "the box and its gap stay outside";
+    EXPECT_EQ(canvas.Count(RECT{0, 0, text.left, 20}, kOnColour), 0);
+}
+
 }  // namespace

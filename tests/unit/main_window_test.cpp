@@ -8,12 +8,18 @@
 #include <memory>
 #include <thread>
 
+#include <oleacc.h>
+
+#include "platform/com_ptr.h"
 #include "res/dpi.h"
+#include "res/strings.h"
 #include "tests/support/gdiplus_test.h"
 #include "tests/support/message_pump.h"
+#include "tests/support/pixel_canvas.h"
 #include "tests/support/run_environment.h"
 #include "ui/layout.h"
 #include "ui/pages.h"
+#include "ui/tab_order.h"
 
 namespace {
 
@@ -44,6 +50,23 @@ protected:
         return reinterpret_cast<HFONT>(::SendMessageW(Control(role), WM_GETFONT, 0, 0));
     }
     int Units(int units) const { return MulDiv(units, int(ExpectedDpi()), 96); }
+    // A key as the message loop handles it: the window's keyboard handling first, then the
+    // control with the focus. Shift is held for a backward Tab.
+    void Press(WORD key, bool shift = false) {
+        BYTE keys[256] = {};
+        ::GetKeyboardState(keys);
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        ::SetKeyboardState(keys);
+        for (UINT message : {WM_KEYDOWN, WM_KEYUP}) {
+            MSG msg{::GetFocus(), message, key, 1, 0, {}};
+            if (!m_window->PreTranslateMessage(msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+        }
+        PumpMessages();
+    }
+    bool HasFocus(ControlRole role) const { return ::GetFocus() == Control(role); }
     RECT WindowRectNow() const {
         RECT r;
         ::GetWindowRect(Window(), &r);
@@ -101,6 +124,15 @@ TEST_F(MainWindow, EveryPageShowsItsControlsAndBackgroundMode) {
             EXPECT_EQ(::IsWindowVisible(Control(role)) != FALSE, expected)
                 << "page " << page << " control " << int(role);
         }
+        // The focus is never left on a hidden control.
+        const HWND first[] = {Control(ControlRole::InstallButton),
+                              Window(),
+                              Window(),
+                              Window(),
+                              Control(ControlRole::FinishButton),
+                              Control(ControlRole::ContactButton),
+                              Control(ControlRole::CloseButton)};
+        EXPECT_EQ(::GetFocus(), first[page - 1]) << "page " << page;
         const int mode = (page == 5 || page == 6) ? OPAQUE : TRANSPARENT;
         EXPECT_EQ(Control<CLabel>(ControlRole::Title).BackgroundMode(), mode) << page;
         EXPECT_EQ(Control<CImageButton>(ControlRole::CloseButton).BackgroundMode(), mode) << page;
@@ -248,6 +280,76 @@ TEST_F(MainWindow, ReportAfterTheWindowIsGoneFailsAtOnce) {
     worker.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_FALSE(m_window->IsInstalled());
+}
+
+TEST_F(MainWindow, TabWalksThePageInReadingOrderAndShowsTheFocusCueOnlyAfterAKey) {
+    const HWND install = Control(ControlRole::InstallButton);
+    ASSERT_TRUE(HasFocus(ControlRole::InstallButton));
+    // Until a key is pressed the focused button paints as it always has.
+    RECT r;
+    ::GetClientRect(install, &r);
+    testing_support::CPixelCanvas before(r.right, r.bottom), after(r.right, r.bottom);
+    testing_support::SendDrawItem(install, before.Dc(), ODS_FOCUS);
+    constexpr COLORREF kCue = RGB(0x2B, 0x34, 0x40);  // the skin's dark text colour
+    EXPECT_NE(before.At(0, r.bottom / 2), kCue);
+
+    const std::vector<ControlRole> order = TabOrder(PageWelcome, false);
+    for (size_t i = 1; i <= order.size(); ++i) {
+        Press(VK_TAB);
+        EXPECT_TRUE(HasFocus(order[i % order.size()])) << i;
+    }
+    Press(VK_TAB, true);
+    EXPECT_TRUE(HasFocus(ControlRole::CloseButton)) << "Shift+Tab goes back round the end";
+    testing_support::SendDrawItem(install, after.Dc(), ODS_FOCUS);
+    EXPECT_EQ(after.At(0, r.bottom / 2), kCue);
+}
+
+TEST_F(MainWindow, EscapeDoesWhatTheCloseButtonDoes) {
+    m_window->ShowPage(PageInstalling);
+    Press(VK_ESCAPE);
+    EXPECT_TRUE(::IsWindow(Window())) << "inert while installing";
+    m_window->ShowPage(PageUpdating);
+    Press(VK_ESCAPE);
+    EXPECT_FALSE(::IsWindow(Window()));
+}
+
+struct BstrTraits : platform::NullIsInvalid<BSTR> {
+    static void Close(BSTR text) { ::SysFreeString(text); }
+};
+
+// What Wine's own accessibility proxy shows, as a screen reader would ask it: the names, from
+// the window texts, and the focus. (It takes every button for a client area and implements no
+// annotation, so roles and on states cannot be seen here.)
+TEST_F(MainWindow, ScreenReadersReadEachControlsNameAndFollowTheFocus) {
+    const FARPROC proc =
+        ::GetProcAddress(::LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32),
+                         "AccessibleObjectFromWindow");
+    const auto fromWindow =
+        reinterpret_cast<decltype(&AccessibleObjectFromWindow)>(reinterpret_cast<void*>(proc));
+    ASSERT_NE(fromWindow, nullptr);
+    const std::pair<ControlRole, StringId> named[] = {
+        {ControlRole::InstallButton, IDS_INSTALL},
+        {ControlRole::AgreeCheck, IDS_AGREE},
+        {ControlRole::LicenceLink, IDS_LICENCE},
+        {ControlRole::CustomToggle, IDS_CUSTOM_INSTALL},
+        {ControlRole::CloseButton, IDS_CLOSE_BUTTON_NAME}};
+    Press(VK_TAB);
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    for (const auto& [role, name] : named) {
+        ComPtr<IAccessible> object;
+        ASSERT_EQ(fromWindow(Control(role), DWORD(OBJID_CLIENT), IID_IAccessible, object.PutVoid()),
+                  S_OK);
+        CUniqueHandle<BstrTraits> text;
+        ASSERT_EQ(object->get_accName(self, text.Put()), S_OK);
+        EXPECT_EQ(std::wstring(text ? text.Get() : L""), LoadLocalizedString(name));
+        VARIANT state{};
+        ASSERT_EQ(object->get_accState(self, &state), S_OK);
+        EXPECT_EQ((state.lVal & STATE_SYSTEM_FOCUSED) != 0, role == ControlRole::AgreeCheck)
+            << int(role);
+    }
+    EXPECT_FALSE(LoadLocalizedString(IDS_CLOSE_BUTTON_NAME).empty());
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/tab_order.h"
+
 #include <algorithm>
 #include <string>
 
@@ -146,6 +148,44 @@ TEST(Pages, SwitchRules) {
         EXPECT_EQ(ClassifyPageSwitch(c.current, c.requested), c.expected)
             << c.current << " -> " << c.requested;
     }
+}
+
+// The keyboard reaches only what the page shows (the path edit is never hidden, only outside the
+// window while the custom section is closed), and nothing where nothing can be used.
+TEST(Pages, TabOrderHoldsOnlyWhatThePageShows) {
+    for (InstallerPage page : kAllPages) {
+        for (bool expanded : {false, true}) {
+            for (ControlRole role : TabOrder(page, expanded)) {
+                const bool inside =
+                    role == ControlRole::CloseButton ||
+                    (role == ControlRole::PathEdit && page == PageWelcome && expanded) ||
+                    IsShownOn(PageSpecFor(page), role);
+                EXPECT_TRUE(inside) << "control " << RoleIndex(role) << ", page " << page;
+            }
+        }
+    }
+    EXPECT_TRUE(TabOrder(PageInstalling, false).empty()) << "the close button is inert there";
+}
+
+TEST(Pages, NextTabStopWrapsAndStartsAtAnEnd) {
+    using R = ControlRole;
+    const std::vector<R> order = {R::FinishButton, R::ShortcutCheck, R::CloseButton};
+    struct Case {
+        std::optional<R> current;
+        bool backward;
+        R expected;
+    };
+    for (auto c :
+         {Case{R::FinishButton, false, R::ShortcutCheck},
+          Case{R::CloseButton, false, R::FinishButton}, Case{R::FinishButton, true, R::CloseButton},
+          Case{R::ShortcutCheck, true, R::FinishButton}, Case{std::nullopt, false, R::FinishButton},
+          Case{std::nullopt, true, R::CloseButton}, Case{R::InstallButton, false, R::FinishButton},
+          Case{R::InstallButton, true, R::CloseButton}}) {
+        EXPECT_EQ(NextTabStop(order, c.current, c.backward), c.expected)
+            << (c.current ? int(*c.current) : -1) << (c.backward ? " back" : " forward");
+    }
+    EXPECT_EQ(NextTabStop({}, R::CloseButton, false), std::nullopt);
+    EXPECT_EQ(NextTabStop({R::CloseButton}, R::CloseButton, true), R::CloseButton);
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ protected:
 
 TEST_F(SetupResources, StringTableHoldsTheExactTextsInBothLanguages) {
     for (WORD language : {WORD(4), WORD(1033)}) {
-        for (unsigned id = 96; id < 144; ++id) {
+        for (unsigned id = 96; id < 160; ++id) {
             const auto block =
                 Resource(MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(StringBlock(id)), language);
             ASSERT_FALSE(block.empty()) << "block " << StringBlock(id) << " language " << language;
@@ -64,7 +64,7 @@ TEST_F(SetupResources, StringTableHoldsTheExactTextsInBothLanguages) {
             EXPECT_EQ(text, expected) << "id " << id << " language " << language;
         }
     }
-    EXPECT_TRUE(Resource(MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(10), 4).empty());
+    EXPECT_TRUE(Resource(MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(11), 4).empty());
     EXPECT_TRUE(Resource(MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(6), 1033).empty());
 }
 

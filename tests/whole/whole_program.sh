@@ -102,6 +102,33 @@ screenshot() {  # name
         fail "screenshot $1"
 }
 
+# Pages that do not move while they are shown look exactly as the committed screenshots of the
+# README, which were taken before the keyboard was supported: a mouse user sees no difference.
+check_as_committed() {  # name
+    local committed="$root/docs/screenshots/$1.png"
+    [ -f "$committed" ] || return 0
+    local differing
+    differing=$(/usr/bin/compare -metric AE "$last_shot" "$committed" null: 2>&1)
+    check "[ '$differing' = 0 ]" "$1 is pixel for pixel the committed screenshot ($differing differ)"
+}
+
+# The focus cue on control ID, which lies along its edges (around the text of a check box, whose
+# text reaches the right edge) UnitsToPixels(1, dpi) wide: the middle of its top row and of each
+# of its right columns, dark or not.
+check_cue() {  # id dpi shown|hidden what
+    local x y w h i colour t=$((($2 + 48) / 96)) dark=0
+    read -r x y w h < <(drive control-rect "$1")
+    for colour in "$(pixel $((x + w * 3 / 4)) "$y")" \
+        $(for ((i = 1; i <= t; i++)); do pixel $((x + w - i)) $((y + h / 2)); done); do
+        near "$colour" 2B3440 0 && dark=$((dark + 1))
+    done
+    if [ "$3" = shown ]; then
+        check "[ $dark -eq $((t + 1)) ]" "$4: the focus cue, $t pixel(s) wide, in #2b3440"
+    else
+        check "[ $dark -eq 0 ]" "$4: no focus cue"
+    fi
+}
+
 # The fill of a yellow button away from its text and rounded ends, and a corner outside the pill.
 check_yellow_button() {  # id state-name
     local x y w h
@@ -213,21 +240,85 @@ scenario_failure_page() {
     check "[ ! -e \"$(start_menu_folder)\" ]" "no Start-menu entry after a failure"
 }
 
+# Keyboard only, with real key presses: Tab to the custom section, type the folder into the path
+# edit, Enter installs; on the success page both boxes are cleared with Space and Enter on Finish
+# ends. The focus cue shows only once a key has been pressed.
+scenario_keyboard() {  # dpi
+    local dpi=$1
+    open_sandbox en "$dpi"
+    local dir="$drive_c/keyboard"
+    start_setup
+    check "[ \"\$(drive focus)\" = $INSTALL ]" "the welcome page starts on Install"
+    screenshot "8_keyboard_untouched_en_$dpi"
+    check_cue $INSTALL "$dpi" hidden "Install, focused before any key"
+    drive keys Tab
+    drive wait-focus $AGREE 5000 || fail "Tab goes to the agreement box"
+    screenshot "8_keyboard_agree_en_$dpi"
+    check_cue $AGREE "$dpi" shown "the agreement box after Tab"
+    drive keys shift+Tab shift+Tab
+    drive wait-focus $CLOSE 5000 || fail "Shift+Tab wraps round to the close button"
+    drive keys Tab
+    drive wait-focus $INSTALL 5000 || fail "Tab wraps round to Install"
+    screenshot "8_keyboard_install_en_$dpi"
+    check_cue $INSTALL "$dpi" shown "Install once the keyboard is used"
+
+    drive keys Tab Tab Tab
+    drive wait-focus $CUSTOM 5000 || fail "the third Tab reaches the custom installation"
+    drive keys space Tab
+    drive wait-focus $PATH_EDIT 5000 || fail "Space opens the custom section, Tab reaches its edit"
+    drive type 'C:\keyboard'
+    drive wait-text $PATH_EDIT 'C:\keyboard' 5000 || fail "the typed folder replaces the selected one"
+    drive keys Return
+    drive wait-visible $FINISH 60000 || fail "Enter in the path edit installs"
+    check "[ -f '$dir/vivevadiz.exe' ] && [ -f '$dir/data/d40/f60.txt' ]" "installed into the typed folder"
+
+    drive wait-focus $FINISH 5000 || fail "the success page starts on Finish"
+    drive keys Tab space Tab space shift+Tab shift+Tab
+    drive wait-focus $FINISH 5000 || fail "Shift+Tab goes back to Finish"
+    drive keys Return
+    drive wait-gone 10000 || fail "Enter on Finish closes the window"
+    wait_setup
+    check "[ ! -e \"$(desktop_link en)\" ]" "both boxes cleared: no desktop shortcut"
+    sleep 2
+    check "[ ! -e '$dir/launched.txt' ]" "both boxes cleared: the product is not started"
+}
+
+scenario_keyboard_escape() {
+    open_sandbox en 96
+    start_setup
+    drive keys Escape
+    drive wait-gone 10000 || fail "Esc closes the welcome page"
+    wait_setup
+
+    start_setup
+    drive set-text $PATH_EDIT 'C:\escaped'
+    drive keys Return Escape
+    drive wait-visible $STATUS 5000 || fail "Enter on Install starts the installation"
+    drive idle
+    check "visible $STATUS" "Esc is inert on the installing page, like the close button"
+    drive alt-f4
+    drive wait-gone 20000 || fail "Alt+F4 still closes the installing page"
+    wait_setup
+}
+
 # Every page in one language at one DPI, saved as screenshots, with a few pixels checked.
 scenario_tour() {  # lang dpi
     local lang=$1 dpi=$2 tag="$1_$2"
     open_sandbox "$lang" "$dpi"
     start_setup
     screenshot "1_welcome_$tag"
+    check_as_committed "1_welcome_$tag"
     check_yellow_button $INSTALL "Install"
     drive click $CUSTOM
     screenshot "1_welcome_custom_$tag"
+    check_as_committed "1_welcome_custom_$tag"
     check "visible $PATH_EDIT" "the custom section shows the path edit"
     drive set-text $PATH_EDIT 'C:\tour'
     drive click $INSTALL
     screenshot "2_installing_$tag"
     drive wait-visible $FINISH 60000 || fail "the success page shows"
     screenshot "5_succeeded_$tag"
+    check_as_committed "5_succeeded_$tag"
     check_yellow_button $FINISH "Finish"
     local title
     title=$(darkest $TITLE)
@@ -242,6 +333,7 @@ scenario_tour() {  # lang dpi
     start_setup 'C:\blocked\inside' go
     drive wait-visible $CONTACT 60000 || fail "the failure page shows"
     screenshot "6_failed_$tag"
+    check_as_committed "6_failed_$tag"
     drive click $CLOSE
     drive wait-gone 10000
     wait_setup
@@ -258,6 +350,7 @@ scenario_tour() {  # lang dpi
 
 case $scenario in
     tour_*) IFS=_ read -r _ lang dpi <<<"$scenario"; scenario_tour "$lang" "$dpi" ;;
+    keyboard_[0-9]*) scenario_keyboard "${scenario#keyboard_}" ;;
     *) "scenario_$scenario" ;;
 esac
 wine_sandbox_close
