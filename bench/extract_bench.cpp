@@ -87,8 +87,8 @@ bool Floor(const std::wstring& folder) {
     PayloadWalk walk;
     if (!walk.Open()) return false;
     std::wstring name, lastFolder;
-    const unsigned char* data;
-    uint32_t size;
+    const unsigned char* data = nullptr;
+    uint32_t size = 0;
     while (walk.Next(name, data, size)) {
         const std::wstring target = folder + L"\\" + name;
         const std::wstring parent = target.substr(0, target.rfind(L'\\'));
@@ -150,24 +150,55 @@ private:
 };
 
 bool Costs(const std::wstring& folder) {
-    enum { FolderCheck, FolderCreate, TargetCheck, Create, Write, Close, Trace, Kinds };
-    const char* const names[] = {"folder_attributes", "folder_create", "target_attributes",
-                                 "create",            "write",         "close",
+    enum {
+        Decode,
+        FolderCheck,
+        FolderShell,
+        FolderShellOneLevel,
+        FolderOneLevel,
+        TargetCheck,
+        Create,
+        Write,
+        Close,
+        Trace,
+        Kinds
+    };
+    // Folders with one level missing are made in turn by the shell's call (which notifies the
+    // shell) and by CreateDirectoryW, so that both are timed on the same kind of work.
+    const char* const names[] = {"decode",
+                                 "folder_attributes",
+                                 "folder_create_shell_all_levels",
+                                 "folder_create_shell_one_level",
+                                 "folder_create_one_level",
+                                 "target_attributes",
+                                 "create",
+                                 "write",
+                                 "close",
                                  "trace_line"};
+    int oneLevel = 0;
     PayloadWalk walk;
     if (!walk.Open()) return false;
     CallClock clock;
     std::wstring name;
-    const unsigned char* data;
-    uint32_t size;
-    while (walk.Next(name, data, size)) {
+    const unsigned char* data = nullptr;
+    uint32_t size = 0;
+    while (clock.Time(Decode, [&] { return walk.Next(name, data, size); })) {
         const std::wstring target = JoinPath(folder, name);
         const std::wstring parent = ParentFolder(target);
         const DWORD attributes =
             clock.Time(FolderCheck, [&] { return GetFileAttributesW(parent.c_str()); });
-        if (attributes == INVALID_FILE_ATTRIBUTES)
-            clock.Time(FolderCreate,
+        const std::wstring bare = parent.substr(0, parent.size() - 1);
+        const std::wstring above = ParentFolder(bare);
+        if (attributes == INVALID_FILE_ATTRIBUTES && GetFileAttributesW(above.c_str()) ==
+                                                         INVALID_FILE_ATTRIBUTES) {
+            clock.Time(FolderShell,
                        [&] { return SHCreateDirectoryExW(nullptr, parent.c_str(), nullptr); });
+        } else if (attributes == INVALID_FILE_ATTRIBUTES && oneLevel++ % 2) {
+            clock.Time(FolderOneLevel, [&] { return CreateDirectoryW(bare.c_str(), nullptr); });
+        } else if (attributes == INVALID_FILE_ATTRIBUTES) {
+            clock.Time(FolderShellOneLevel,
+                       [&] { return SHCreateDirectoryExW(nullptr, parent.c_str(), nullptr); });
+        }
         clock.Time(TargetCheck, [&] { return GetFileAttributesW(target.c_str()); });
         CFileHandle file(clock.Time(Create, [&] {
             return CreateFileW(target.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,

@@ -65,8 +65,9 @@ void TraceEntryName(std::FILE* out, const std::wstring& name) {
                             nullptr);
     }
     line += '\n';
+    // Not flushed line by line: that would be one more write call per file. The run flushes at its
+    // end.
     std::fwrite(line.data(), 1, line.size(), out);
-    std::fflush(out);
 }
 
 std::shared_ptr<std::thread> CExtractor::StartWorkerThread(CExtractor& extractor) {
@@ -163,6 +164,12 @@ ExtractResult CExtractor::ExtractPayload() {
 }
 
 ExtractResult CExtractor::ExtractArchive(IStream* stream) {
+    const ExtractResult result = ExtractEntries(stream);
+    std::fflush(stdout);
+    return result;
+}
+
+ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     if (!stream) return ExtractResult::Failed;
     StreamSource source(stream);
     archive::Header header;

@@ -81,6 +81,7 @@ public:
 
 private:
     ExtractResult ExtractPayload();
+    ExtractResult ExtractEntries(IStream* stream);
     void ReportOutcome(ExtractResult result);
 
     std::wstring m_processName;

@@ -29,13 +29,34 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Finds or makes the folder; false when it cannot be made.
-bool EnsureFolder(const std::wstring& folder, CKnownFolders::Origin& origin) {
+// The folder that holds `folder` (which ends in a backslash), with its backslash; empty at the top.
+std::wstring FolderAbove(const std::wstring& folder) {
+    return folder.size() > 1 ? ParentFolder(folder.substr(0, folder.size() - 1)) : std::wstring();
+}
+
+// Finds or makes the folder; false when it cannot be made. Every folder above one that exists
+// exists too, so `known` learns them all.
+bool EnsureFolder(const std::wstring& folder, CKnownFolders* known, CKnownFolders::Origin& origin) {
     origin = CKnownFolders::Origin::Found;
-    if (IsFolder(folder)) return true;
-    // Already-exists here means a file stands where the folder must go.
-    origin = CKnownFolders::Origin::Created;
-    return SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr) == ERROR_SUCCESS;
+    if (!IsFolder(folder)) {
+        origin = CKnownFolders::Origin::Created;
+        const std::wstring above = FolderAbove(folder);
+        // Below a folder known to exist one level is missing: make just that, without the shell's
+        // change notifications, which cost more under Wine than the files themselves. Otherwise
+        // all missing levels at once; already-exists means a file stands where the folder must go.
+        const bool made = known && !above.empty() && known->Find(above)
+                              ? CreateDirectoryW(folder.substr(0, folder.size() - 1).c_str(),
+                                                 nullptr) != FALSE
+                              : SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr) ==
+                                    ERROR_SUCCESS;
+        if (!made) return false;
+    }
+    if (!known) return true;
+    known->Remember(folder, origin);
+    for (std::wstring above = FolderAbove(folder); !above.empty() && !known->Find(above);
+         above = FolderAbove(above))
+        known->Remember(above, CKnownFolders::Origin::Found);
+    return true;
 }
 
 // Windows refuses to replace a read-only, hidden or system file with a normal one; refuse it here as
@@ -62,10 +83,7 @@ bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count,
     const std::wstring folder = ParentFolder(target);
     const CKnownFolders::Origin* remembered = known ? known->Find(folder) : nullptr;
     CKnownFolders::Origin origin = remembered ? *remembered : CKnownFolders::Origin::Found;
-    if (!remembered) {
-        if (!EnsureFolder(folder, origin)) return false;
-        if (known) known->Remember(folder, origin);
-    }
+    if (!remembered && !EnsureFolder(folder, known, origin)) return false;
 
     // Every file in a folder this run created was written by this run, with the normal attribute.
     if (origin == CKnownFolders::Origin::Found && IsProtectedFile(target)) return false;
@@ -74,7 +92,7 @@ bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count,
     if (!file && remembered && GetLastError() == ERROR_PATH_NOT_FOUND) {
         // The folder went away during the run: make it again, once.
         known->Forget(folder);
-        if (!EnsureFolder(folder, origin)) return false;
+        if (!EnsureFolder(folder, nullptr, origin)) return false;
         known->Remember(folder, origin);
         file = CreateTarget(target);
     }

@@ -181,6 +181,17 @@ scenario_install_without_agreement() {
     check "[ ! -e '$drive_c/agreeless/launched.txt' ]" "both boxes cleared: the product is not started"
 }
 
+# An installation into DIR cancelled by closing its window: earlier files stay, the last entry and
+# the registration never come.
+check_cancelled() {  # dir
+    local written
+    written=$(find "$1" -type f 2>/dev/null | wc -l)
+    check "[ $written -gt 0 ]" "files written before the cancel stay ($written)"
+    check "[ ! -e '$1/vivevadiz.exe' ]" "the installation stopped before its last entry"
+    check "! has_uninstall_key" "no Uninstall entry after a cancel"
+    check "[ ! -e \"$(start_menu_folder)\" ]" "no Start-menu entry after a cancel"
+}
+
 scenario_cancel_while_installing() {
     open_sandbox en 96
     start_setup
@@ -191,12 +202,7 @@ scenario_cancel_while_installing() {
     drive alt-f4
     drive wait-gone 20000 || fail "Alt+F4 closes the installing page"
     wait_setup
-    local written
-    written=$(find "$drive_c/cancelled" -type f 2>/dev/null | wc -l)
-    check "[ $written -gt 0 ]" "files written before the cancel stay ($written)"
-    check "[ ! -e '$drive_c/cancelled/vivevadiz.exe' ]" "the installation stopped before its last entry"
-    check "! has_uninstall_key" "no Uninstall entry after a cancel"
-    check "[ ! -e \"$(start_menu_folder)\" ]" "no Start-menu entry after a cancel"
+    check_cancelled "$drive_c/cancelled"
 }
 
 scenario_failure_page() {
@@ -245,12 +251,7 @@ scenario_updating_page_closed() {
     kill -CONT "$setup_pid"
     drive wait-gone 20000 || fail "the close button closes the updating page"
     wait_setup
-    local written
-    written=$(find "$dir" -type f 2>/dev/null | wc -l)
-    check "[ $written -gt 0 ]" "files written before the close stay ($written)"
-    check "[ ! -e '$dir/vivevadiz.exe' ]" "the installation stopped before its last entry"
-    check "! has_uninstall_key" "no Uninstall entry after a cancel"
-    check "[ ! -e \"$(start_menu_folder)\" ]" "no Start-menu entry after a cancel"
+    check_cancelled "$dir"
 }
 
 # Every page in one language at one DPI, saved as screenshots, with a few pixels checked.
