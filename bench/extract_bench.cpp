@@ -189,8 +189,8 @@ bool Costs(const std::wstring& folder) {
             clock.Time(FolderCheck, [&] { return GetFileAttributesW(parent.c_str()); });
         const std::wstring bare = parent.substr(0, parent.size() - 1);
         const std::wstring above = ParentFolder(bare);
-        if (attributes == INVALID_FILE_ATTRIBUTES && GetFileAttributesW(above.c_str()) ==
-                                                         INVALID_FILE_ATTRIBUTES) {
+        if (attributes == INVALID_FILE_ATTRIBUTES &&
+            GetFileAttributesW(above.c_str()) == INVALID_FILE_ATTRIBUTES) {
             clock.Time(FolderShell,
                        [&] { return SHCreateDirectoryExW(nullptr, parent.c_str(), nullptr); });
         } else if (attributes == INVALID_FILE_ATTRIBUTES && oneLevel++ % 2) {

@@ -10,9 +10,10 @@
 
 namespace {
 
-// Enough entries ahead to keep every thread busy while the writer creates small files; the byte
-// budget is what bounds memory.
-constexpr size_t kWindow = 256;
+// Entries ahead per pool thread: enough to keep every thread busy, few enough that the decoders'
+// buffers are reused in turn instead of being mapped afresh for each entry. The byte budget is
+// what bounds memory.
+constexpr size_t kWindowPerThread = 2;
 constexpr uint64_t kDefaultHeadroom = uint64_t(64) << 20;
 
 uint32_t LittleEndian32(const unsigned char* p) {
@@ -101,7 +102,10 @@ struct CDecodeAhead::Job {
 CDecodeAhead::CDecodeAhead(archive::ByteSource& source, int32_t entryCount,
                            const DecodeOptions& options, const std::atomic<bool>& cancel,
                            DecodeStats& stats)
-    : m_source(source), m_entryCount(entryCount), m_options(options), m_cancel(cancel),
+    : m_source(source),
+      m_entryCount(entryCount),
+      m_options(options),
+      m_cancel(cancel),
       m_stats(stats) {
     m_readEnded = entryCount <= 0;
     try {
@@ -151,7 +155,7 @@ const AheadEntry& CDecodeAhead::Next() {
 }
 
 void CDecodeAhead::Fill() {
-    const size_t window = m_options.threads == 0 ? 1 : kWindow;
+    const size_t window = m_options.threads == 0 ? 1 : (m_options.threads + 1) * kWindowPerThread;
     while (m_waiting || !m_readEnded) {
         if (!m_waiting) {
             {
@@ -167,8 +171,7 @@ void CDecodeAhead::Fill() {
         if (!ReadBlock(*m_waiting)) m_readEnded = true;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_waiting->state =
-                m_waiting->NeedsDecoding() ? Job::State::Waiting : Job::State::Ready;
+            m_waiting->state = m_waiting->NeedsDecoding() ? Job::State::Waiting : Job::State::Ready;
             m_jobs.push_back(std::move(m_waiting));
         }
         m_work.notify_one();
@@ -291,8 +294,7 @@ void CDecodeAhead::Decode(Job& job) {
 }
 
 bool CDecodeAhead::HasWork() const {
-    return m_nextToDecode < m_jobs.size() &&
-           m_jobs[m_nextToDecode]->state == Job::State::Waiting &&
+    return m_nextToDecode < m_jobs.size() && m_jobs[m_nextToDecode]->state == Job::State::Waiting &&
            m_jobs[m_nextToDecode]->index < m_firstFailure &&
            !m_cancel.load(std::memory_order_relaxed);
 }

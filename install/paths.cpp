@@ -44,11 +44,10 @@ bool EnsureFolder(const std::wstring& folder, CKnownFolders* known, CKnownFolder
         // Below a folder known to exist one level is missing: make just that, without the shell's
         // change notifications, which cost more under Wine than the files themselves. Otherwise
         // all missing levels at once; already-exists means a file stands where the folder must go.
-        const bool made = known && !above.empty() && known->Find(above)
-                              ? CreateDirectoryW(folder.substr(0, folder.size() - 1).c_str(),
-                                                 nullptr) != FALSE
-                              : SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr) ==
-                                    ERROR_SUCCESS;
+        const bool made =
+            known && !above.empty() && known->Find(above)
+                ? CreateDirectoryW(folder.substr(0, folder.size() - 1).c_str(), nullptr) != FALSE
+                : SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr) == ERROR_SUCCESS;
         if (!made) return false;
     }
     if (!known) return true;
@@ -59,9 +58,9 @@ bool EnsureFolder(const std::wstring& folder, CKnownFolders* known, CKnownFolder
     return true;
 }
 
-// Windows refuses to replace a read-only, hidden or system file with a normal one; refuse it here as
-// well, so the outcome does not depend on the file system beneath (under Wine run as root, the Unix
-// permissions that stand for read-only do not stop the write).
+// Windows refuses to replace a read-only, hidden or system file with a normal one; refuse it here
+// as well, so the outcome does not depend on the file system beneath (under Wine run as root, the
+// Unix permissions that stand for read-only do not stop the write).
 bool IsProtectedFile(const std::wstring& path) {
     const DWORD existing = GetFileAttributesW(path.c_str());
     constexpr DWORD kProtected =

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
@@ -234,13 +235,13 @@ struct Outcome {
     uint64_t budget;
 };
 
-// One run of `bytes` into a new folder. With a pool, the first progress report waits until the
-// pool has decoded `ahead` entries, so that the writer meets the fault with the pool past it.
-Outcome RunArchive(const Bytes& bytes, DecodeOptions options, int32_t ahead = 0) {
+// One run of `bytes` into a new folder. The progress report of entry `hold` waits until the pool
+// has decoded `ahead` entries, so that the writer meets a fault with the pool past it.
+Outcome RunArchive(const Bytes& bytes, DecodeOptions options, size_t hold = 0, int32_t ahead = 0) {
     RecordingDelegate delegate;
     CExtractor extractor(L"", &CExtractor::StartWorkerThread, options);
     delegate.onProgress = [&](CExtractor& e, size_t index) {
-        for (int i = 0; index == 0 && i < 500 && e.Stats().decoded < ahead; ++i) Sleep(2);
+        for (int i = 0; index == hold && i < 500 && e.Stats().decoded < ahead; ++i) Sleep(2);
     };
     extractor.SetDelegate(&delegate);
     const std::wstring folder = MakeSandboxFolder();
@@ -292,7 +293,8 @@ TEST(DecodeAhead, PoolReportsAndWritesExactlyAsTheSingleThreadPath) {
         const size_t decodable = !fails                     ? entries.size()
                                  : c.fault == Fault::Decode ? c.at + 1
                                                             : c.at;
-        const Outcome many = RunArchive(bytes, pool, int32_t(decodable));
+        const Outcome many =
+            RunArchive(bytes, pool, c.at > 3 ? c.at - 3 : 0, int32_t(std::min<size_t>(decodable, c.at + 4)));
         EXPECT_EQ(one.result, fails ? ExtractResult::Failed : ExtractResult::Done);
         EXPECT_EQ(many.result, one.result);
         ExpectSameReports(many.reports, one.reports);
@@ -344,7 +346,7 @@ TEST(DecodeAhead, CancelWhileThePoolIsAheadWritesNothingMore) {
     int32_t decodedAhead = 0;
     delegate.onProgress = [&](CExtractor& extractor, size_t index) {
         if (index != 2) return;
-        for (int i = 0; i < 1000 && extractor.Stats().decoded < 40; ++i) Sleep(5);
+        for (int i = 0; i < 1000 && extractor.Stats().decoded < 6; ++i) Sleep(5);
         decodedAhead = extractor.Stats().decoded;
         SetEvent(held);
         for (int i = 0; i < 1000 && !extractor.CancelRequested(); ++i) Sleep(5);
@@ -357,7 +359,7 @@ TEST(DecodeAhead, CancelWhileThePoolIsAheadWritesNothingMore) {
     ASSERT_EQ(WaitForSingleObject(held, 10000), WAIT_OBJECT_0);
     extractor.reset();  // cancels, stops the pool and joins every thread
     EXPECT_EQ(g_result, ExtractResult::Cancelled);
-    EXPECT_EQ(decodedAhead, 40);
+    EXPECT_GE(decodedAhead, 6) << "the pool was ahead of the writer";
     EXPECT_EQ(delegate.Sequence(), "B P P P");
     Outcome written{g_result, {}, folder, 0, 0, 0};
     ExpectWrittenUpTo(written, entries, 3);
