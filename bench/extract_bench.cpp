@@ -1,23 +1,24 @@
-// Times one extraction of this program's payload (DAT 148) into the folder given, in one of three
+// Times one extraction of this program's payload (DAT 148) into the folder given, in one of these
 // ways, and prints one RESULT line with wall time and peak memory:
-//   extractor  the worker as the installer runs it (thread, process ending, in-place stream)
-//   memstream  the same decoding loop over a copy of the resource made with SHCreateMemStream
-//   floor      the least a loop can do: decode each entry with one uncompress2 call into reused
-//              memory straight from the resource, write it with one call
+//   parallel  the worker as the installer runs it (thread, process ending, in-place stream, the
+//             decoding pool of this machine)
+//   single    the same with the single-thread path: each entry decoded when it is written
+//   floor     the least one loop can do: decode each entry with one uncompress2 call into reused
+//             memory straight from the resource, write it with one call
+//   costs     takes one file's cost apart: times every call that writing an entry makes, over every
+//             entry, and prints a COST line per call
 #include <windows.h>
 #include <psapi.h>
 #include <shlobj.h>
-#include <shlwapi.h>
 #include <zlib.h>
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "install/extractor.h"
 #include "install/paths.h"
-#include "platform/com_ptr.h"
 #include "platform/resource_bytes.h"
 #include "platform/unique_handle.h"
 #include "res/product_identity.h"
@@ -41,53 +42,54 @@ private:
     }
 };
 
-bool Locked(const void*& bytes, DWORD& size) {
-    const ResourceBytes payload = FindResourceBytes(L"DAT", MAKEINTRESOURCEW(148));
-    bytes = payload.data;
-    size = DWORD(payload.size);
-    return bytes != nullptr;
-}
-
 uint32_t U32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-bool Floor(const std::wstring& folder, bool copyBlock) {
-    const void* data;
-    DWORD size;
-    if (!Locked(data, size)) return false;
-    const auto* p = static_cast<const unsigned char*>(data);
-    const uint32_t count = U32(p);
-    p += 8;
-    std::unique_ptr<unsigned char[]> out;
-    size_t capacity = 0;
-    std::wstring lastFolder;
-    std::unique_ptr<unsigned char[]> block;
-    size_t blockCapacity = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t nameLength = U32(p);
-        std::wstring name(reinterpret_cast<const wchar_t*>(p + 4), nameLength);
-        p += 4 + 2 * nameLength;
-        const uint32_t decoded = U32(p), compressed = U32(p + 4);
-        p += 8;
-        if (decoded > capacity || !out) {
-            out.reset(new unsigned char[decoded ? decoded : 1]);
-            capacity = decoded;
-        }
-        uLongf produced = decoded;
+// Walks the payload straight from the resource, decoding each entry into reused memory.
+class PayloadWalk {
+public:
+    bool Open() {
+        const ResourceBytes payload = FindResourceBytes(L"DAT", MAKEINTRESOURCEW(148));
+        m_at = static_cast<const unsigned char*>(payload.data);
+        if (!m_at) return false;
+        m_left = U32(m_at);
+        m_at += 8;
+        return true;
+    }
+    // False at the end or on a fault.
+    bool Next(std::wstring& name, const unsigned char*& data, uint32_t& size) {
+        if (m_left == 0) return false;
+        --m_left;
+        const uint32_t nameLength = U32(m_at);
+        name.assign(reinterpret_cast<const wchar_t*>(m_at + 4), nameLength);
+        m_at += 4 + 2 * nameLength;
+        size = U32(m_at);
+        const uint32_t compressed = U32(m_at + 4);
+        m_at += 8;
+        if (size > m_out.size()) m_out.resize(size);
+        uLongf produced = size;
         uLong consumed = compressed;
-        const unsigned char* source = p;
-        if (copyBlock) {
-            if (compressed > blockCapacity || !block) {
-                block.reset(new unsigned char[compressed ? compressed : 1]);
-                blockCapacity = compressed;
-            }
-            std::memcpy(block.get(), p, compressed);
-            source = block.get();
-        }
-        if (uncompress2(out.get(), &produced, source, &consumed) != Z_OK || produced != decoded)
+        if (uncompress2(m_out.data(), &produced, m_at, &consumed) != Z_OK || produced != size)
             return false;
-        p += compressed;
+        m_at += compressed;
+        data = m_out.data();
+        return true;
+    }
+
+private:
+    const unsigned char* m_at = nullptr;
+    uint32_t m_left = 0;
+    std::vector<unsigned char> m_out = std::vector<unsigned char>(1);
+};
+
+bool Floor(const std::wstring& folder) {
+    PayloadWalk walk;
+    if (!walk.Open()) return false;
+    std::wstring name, lastFolder;
+    const unsigned char* data = nullptr;
+    uint32_t size = 0;
+    while (walk.Next(name, data, size)) {
         const std::wstring target = folder + L"\\" + name;
         const std::wstring parent = target.substr(0, target.rfind(L'\\'));
         if (parent != lastFolder) {
@@ -96,58 +98,150 @@ bool Floor(const std::wstring& folder, bool copyBlock) {
         }
         const CFileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return false;
         DWORD written;
-        if (!WriteFile(file, out.get(), decoded, &written, nullptr) || written != decoded)
+        if (!file || !WriteFile(file, data, size, &written, nullptr) || written != size)
             return false;
     }
     return true;
 }
 
-bool WithExtractor(const std::wstring& folder) {
+bool WithExtractor(const std::wstring& folder, const DecodeOptions& options) {
     WaitingDelegate delegate;
-    CExtractor extractor(ReadProductIdentity().processName);
+    CExtractor extractor(ReadProductIdentity().processName, &CExtractor::StartWorkerThread,
+                         options);
     extractor.SetDelegate(&delegate);
     if (extractor.Start(folder) != StartResult::Started) return false;
     WaitForSingleObject(delegate.done, INFINITE);
+    const DecodeStats& stats = extractor.Stats();
+    std::printf("STATS threads=%u decoded=%d budget_mb=%.1f peak_held_mb=%.1f\n",
+                stats.threads.load(), stats.decoded.load(), stats.budget / 1048576.0,
+                stats.peakHeld / 1048576.0);
     return delegate.result == ExtractResult::Done;
 }
 
-bool WithMemStream(const std::wstring& folder) {
-    const void* data;
-    DWORD size;
-    if (!Locked(data, size)) return false;
-    const ComPtr<IStream> stream(SHCreateMemStream(static_cast<const BYTE*>(data), size));
-    if (!stream) return false;
-    WaitingDelegate delegate;
-    CExtractor extractor(ReadProductIdentity().processName);
-    extractor.SetDelegate(&delegate);
-    extractor.SetInstallFolder(folder);
-    return extractor.ExtractArchive(stream) == ExtractResult::Done;
+double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
+}
+
+// Times one call per kind over every entry: what writing a file costs, taken apart.
+class CallClock {
+public:
+    template <class F>
+    auto Time(int kind, F call) {
+        LARGE_INTEGER from, to;
+        QueryPerformanceCounter(&from);
+        auto result = call();
+        QueryPerformanceCounter(&to);
+        m_seconds[kind] += Seconds(from, to);
+        ++m_calls[kind];
+        return result;
+    }
+    void Print(const char* const* names, int kinds) const {
+        for (int k = 0; k < kinds; ++k)
+            std::printf("COST %s calls=%d ms_per_call=%.4f total_s=%.3f\n", names[k], m_calls[k],
+                        m_calls[k] ? m_seconds[k] * 1000 / m_calls[k] : 0.0, m_seconds[k]);
+    }
+
+private:
+    double m_seconds[16] = {};
+    int m_calls[16] = {};
+};
+
+bool Costs(const std::wstring& folder) {
+    enum {
+        Decode,
+        FolderCheck,
+        FolderShell,
+        FolderShellOneLevel,
+        FolderOneLevel,
+        TargetCheck,
+        Create,
+        Write,
+        Close,
+        Trace,
+        Kinds
+    };
+    // Folders with one level missing are made in turn by the shell's call (which notifies the
+    // shell) and by CreateDirectoryW, so that both are timed on the same kind of work.
+    const char* const names[] = {"decode",
+                                 "folder_attributes",
+                                 "folder_create_shell_all_levels",
+                                 "folder_create_shell_one_level",
+                                 "folder_create_one_level",
+                                 "target_attributes",
+                                 "create",
+                                 "write",
+                                 "close",
+                                 "trace_line"};
+    int oneLevel = 0;
+    PayloadWalk walk;
+    if (!walk.Open()) return false;
+    CallClock clock;
+    std::wstring name;
+    const unsigned char* data = nullptr;
+    uint32_t size = 0;
+    while (clock.Time(Decode, [&] { return walk.Next(name, data, size); })) {
+        const std::wstring target = JoinPath(folder, name);
+        const std::wstring parent = ParentFolder(target);
+        const DWORD attributes =
+            clock.Time(FolderCheck, [&] { return GetFileAttributesW(parent.c_str()); });
+        const std::wstring bare = parent.substr(0, parent.size() - 1);
+        const std::wstring above = ParentFolder(bare);
+        if (attributes == INVALID_FILE_ATTRIBUTES &&
+            GetFileAttributesW(above.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            clock.Time(FolderShell,
+                       [&] { return SHCreateDirectoryExW(nullptr, parent.c_str(), nullptr); });
+        } else if (attributes == INVALID_FILE_ATTRIBUTES && oneLevel++ % 2) {
+            clock.Time(FolderOneLevel, [&] { return CreateDirectoryW(bare.c_str(), nullptr); });
+        } else if (attributes == INVALID_FILE_ATTRIBUTES) {
+            clock.Time(FolderShellOneLevel,
+                       [&] { return SHCreateDirectoryExW(nullptr, parent.c_str(), nullptr); });
+        }
+        clock.Time(TargetCheck, [&] { return GetFileAttributesW(target.c_str()); });
+        CFileHandle file(clock.Time(Create, [&] {
+            return CreateFileW(target.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        }));
+        DWORD written = 0;
+        if (!clock.Time(Write, [&] { return WriteFile(file, data, size, &written, nullptr); }))
+            return false;
+        clock.Time(Close, [&] {
+            file.Reset();
+            return 0;
+        });
+        clock.Time(Trace, [&] {
+            TraceEntryName(stdout, name);
+            return 0;
+        });
+    }
+    std::fflush(stdout);
+    clock.Print(names, Kinds);
+    return true;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: extract_bench extractor|memstream|floor FOLDER\n");
+        std::fprintf(stderr, "usage: extract_bench parallel|single|floor|costs FOLDER\n");
         return 2;
     }
     const std::wstring mode = argv[1], folder = argv[2];
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
     bool ok = false;
-    if (mode == L"extractor") ok = WithExtractor(folder);
-    if (mode == L"memstream") ok = WithMemStream(folder);
-    if (mode == L"floor") ok = Floor(folder, false);
-    if (mode == L"floorcopy") ok = Floor(folder, true);
+    if (mode == L"parallel") ok = WithExtractor(folder, DefaultDecodeOptions());
+    if (mode == L"single") ok = WithExtractor(folder, DecodeOptions{0, 0});
+    if (mode == L"floor") ok = Floor(folder);
+    if (mode == L"costs") ok = Costs(folder);
     QueryPerformanceCounter(&end);
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
     std::printf("RESULT %ls ok=%d seconds=%.3f peak_working_set_mb=%.1f peak_private_mb=%.1f\n",
-                mode.c_str(), ok, double(end.QuadPart - start.QuadPart) / frequency.QuadPart,
-                memory.PeakWorkingSetSize / 1048576.0, memory.PeakPagefileUsage / 1048576.0);
+                mode.c_str(), ok, Seconds(start, end), memory.PeakWorkingSetSize / 1048576.0,
+                memory.PeakPagefileUsage / 1048576.0);
     return ok ? 0 : 1;
 }

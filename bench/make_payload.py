@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
-"""Writes a deterministic product-like payload of about 200 MB in about 120 files to DIR.
+"""Writes a deterministic product-like payload to DIR, of one of two kinds:
 
-Each file interleaves random bytes with repetitive, text-like runs so that zlib packs the whole
-to about half its size. One file of about 40 MB, several tiny ones and one empty file."""
+few   about 200 MB in about 120 files: one file of about 40 MB, several tiny ones, one empty file.
+many  6,000 files of 1 KiB to 256 KiB (most of them small) in 600 folders up to six levels deep,
+      a quarter of them incompressible, like a product's runtimes, plug-ins and translations.
+
+Files interleave random bytes with repetitive, text-like runs so that zlib packs them to about
+half their size."""
 import os
 import random
 import sys
@@ -24,9 +28,23 @@ def content(rng, size):
     return bytes(out[:size])
 
 
-def main():
-    root = sys.argv[1]
-    rng = random.Random(20240601)
+def many_files(rng):
+    tops = ["bin", "plugins", "runtime", "translations", "docs", "resources", "qml", "drivers"]
+    words = ["imageformats", "platforms", "styles", "locale", "icons", "help", "data", "lib"]
+    folders = [(top, 1) for top in tops]
+    while len(folders) < 600:
+        parent, depth = rng.choice([f for f in folders if f[1] < 6])
+        folders.append((f"{parent}/{rng.choice(words)}{len(folders)}", depth + 1))
+    files = [("uninstall.exe", 180_000), ("vivevadiz.exe", 3_000_000)]
+    for i in range(6000 - len(files)):
+        folder = folders[i][0] if i < len(folders) else rng.choice(folders)[0]
+        size = int(1024 * 256 ** (rng.random() ** 1.7))
+        ext = rng.choice([".dll", ".qm", ".png", ".json", ".txt", ".dat"])
+        files.append((f"{folder}/file{i:04d}{ext}", size))
+    return files
+
+
+def few_files(rng):
     files = [("support/DeviceSupport.msi", 40 * 1024 * 1024), ("config.ini", 0),
              ("uninstall.exe", 180_000), ("vivevadiz.exe", 9_000_000)]
     for i in range(8):
@@ -43,11 +61,19 @@ def main():
         files.append((f"{rng.choice(folders)}lib{n:03d}.dll", size))
         used += size
         n += 1
+    return files
+
+
+def main():
+    kind, root = sys.argv[1], sys.argv[2]
+    rng = random.Random(20240601)
+    files = many_files(rng) if kind == "many" else few_files(rng)
     for name, size in files:
         path = os.path.join(root, name)
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "wb") as f:
-            f.write(content(rng, size))
+            incompressible = kind == "many" and rng.random() < 0.25
+            f.write(rng.randbytes(size) if incompressible else content(rng, size))
     print(f"{len(files)} files, {sum(s for _, s in files)} bytes")
 
 

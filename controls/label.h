@@ -61,10 +61,11 @@ public:
         return TRUE;
     }
 
-    // The system static paints a new simple text over the old one without erasing, so a shorter
-    // text would keep the tail of the longer one: repaint the whole label instead.
+    // The system static paints a new simple text at once over the old one without erasing, so a
+    // shorter text would keep the tail of the longer one: only store the text, and repaint the
+    // whole label once.
     LRESULT OnSetText(UINT msg, WPARAM wParam, LPARAM lParam, BOOL&) {
-        const LRESULT result = DefWindowProc(msg, wParam, lParam);
+        const LRESULT result = ::DefWindowProcW(this->m_hWnd, msg, wParam, lParam);
         Invalidate(TRUE);
         return result;
     }

@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "install/archive_format.h"
-#include "install/entry_name.h"
+#include "install/decode_ahead.h"
 #include "install/memory_stream.h"
 #include "install/paths.h"
 #include "install/process_killer.h"
@@ -53,13 +53,6 @@ private:
     uint64_t m_remaining = UINT64_MAX;
 };
 
-bool ReadName(archive::ByteSource& source, std::wstring& name) {
-    std::u16string raw;
-    if (archive::ReadName(source, raw) != archive::EntryError::None) return false;
-    name.assign(raw.begin(), raw.end());
-    return true;
-}
-
 }  // namespace
 
 void TraceEntryName(std::FILE* out, const std::wstring& name) {
@@ -72,16 +65,17 @@ void TraceEntryName(std::FILE* out, const std::wstring& name) {
                             nullptr);
     }
     line += '\n';
+    // Not flushed line by line: that would be one more write call per file. The run flushes at its
+    // end.
     std::fwrite(line.data(), 1, line.size(), out);
-    std::fflush(out);
 }
 
 std::shared_ptr<std::thread> CExtractor::StartWorkerThread(CExtractor& extractor) {
     return std::make_shared<std::thread>([&extractor] { extractor.Run(); });
 }
 
-CExtractor::CExtractor(std::wstring processName, ThreadStarter startThread)
-    : m_processName(std::move(processName)), m_startThread(startThread) {}
+CExtractor::CExtractor(std::wstring processName, ThreadStarter startThread, DecodeOptions decode)
+    : m_processName(std::move(processName)), m_startThread(startThread), m_decode(decode) {}
 
 CExtractor::~CExtractor() {
     if (m_running) {
@@ -170,6 +164,12 @@ ExtractResult CExtractor::ExtractPayload() {
 }
 
 ExtractResult CExtractor::ExtractArchive(IStream* stream) {
+    const ExtractResult result = ExtractEntries(stream);
+    std::fflush(stdout);
+    return result;
+}
+
+ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     if (!stream) return ExtractResult::Failed;
     StreamSource source(stream);
     archive::Header header;
@@ -178,18 +178,22 @@ ExtractResult CExtractor::ExtractArchive(IStream* stream) {
     if (header.entryCount <= 0) return ExtractResult::Done;
 
     ProgressFraction progress(header.entryCount, header.totalSize);
-    archive::EntryDecoder decoder;
-    std::wstring name;
+    CKnownFolders folders;
+    // Entries are read and decoded ahead on other threads; everything seen from outside (trace,
+    // reports, files) still happens here, one entry after the other in archive order.
+    CDecodeAhead ahead(source, header.entryCount, m_decode, m_cancel, m_stats);
     for (int32_t index = 0; index < header.entryCount; ++index) {
         if (m_cancel.load(std::memory_order_relaxed)) return ExtractResult::Cancelled;
-        if (!ReadName(source, name)) return ExtractResult::Failed;
-        TraceEntryName(stdout, name);
+        const AheadEntry& entry = ahead.Next();
+        if (!entry.nameRead) return ExtractResult::Failed;
+        TraceEntryName(stdout, entry.name);
         // Refused before it is decoded or reported, so nothing is written for it.
-        if (!IsSafeEntryName(name)) return ExtractResult::Failed;
-        if (decoder.ReadData(source) != archive::EntryError::None) return ExtractResult::Failed;
-        const float fraction = progress.Next(decoder.Size());
-        if (m_delegate) m_delegate->OnExtractProgress(*this, name, fraction);
-        if (!WriteEntryFile(JoinPath(m_installFolder, name), decoder.Data(), decoder.Size()))
+        if (!entry.safe) return ExtractResult::Failed;
+        if (entry.error != archive::EntryError::None) return ExtractResult::Failed;
+        const float fraction = progress.Next(entry.size);
+        if (m_delegate) m_delegate->OnExtractProgress(*this, entry.name, fraction);
+        if (!WriteEntryFile(JoinPath(m_installFolder, entry.name), entry.data, entry.size,
+                            &folders))
             return ExtractResult::Failed;
     }
     return ExtractResult::Done;

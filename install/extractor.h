@@ -13,6 +13,8 @@
 #include <string>
 #include <thread>
 
+#include "install/decode_ahead.h"
+
 class CExtractor;
 
 enum class ExtractResult { Done = 0, Failed = 1, Cancelled = 2 };
@@ -46,7 +48,9 @@ public:
     using ThreadStarter = std::shared_ptr<std::thread> (*)(CExtractor& extractor);
 
     // `processName` is the image name of the product's running copies, ended before extracting.
-    explicit CExtractor(std::wstring processName, ThreadStarter startThread = &StartWorkerThread);
+    // `decode` sets the pool that decodes ahead; threads 0 is the single-thread path.
+    explicit CExtractor(std::wstring processName, ThreadStarter startThread = &StartWorkerThread,
+                        DecodeOptions decode = DefaultDecodeOptions());
     // Cancels a run in progress (it stops before its next entry) and waits for it to end.
     ~CExtractor();
     CExtractor(const CExtractor&) = delete;
@@ -60,6 +64,8 @@ public:
     const std::wstring& InstallFolder() const { return m_installFolder; }
     // True once the owner has asked the run to stop; a long delegate call may look at it.
     bool CancelRequested() const { return m_cancel.load(std::memory_order_relaxed); }
+    // What the decoding of the run did so far.
+    const DecodeStats& Stats() const { return m_stats; }
 
     // Takes the folder as given and starts the worker thread.
     StartResult Start(const std::wstring& installFolder);
@@ -75,10 +81,13 @@ public:
 
 private:
     ExtractResult ExtractPayload();
+    ExtractResult ExtractEntries(IStream* stream);
     void ReportOutcome(ExtractResult result);
 
     std::wstring m_processName;
     ThreadStarter m_startThread;
+    DecodeOptions m_decode;
+    DecodeStats m_stats;
     std::wstring m_installFolder;
     CExtractorDelegate* m_delegate = nullptr;
     bool m_running = false;

@@ -17,6 +17,11 @@ std::wstring ParentFolder(const std::wstring& path) {
     return last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
 }
 
+const CKnownFolders::Origin* CKnownFolders::Find(const std::wstring& folder) const {
+    const auto it = m_folders.find(folder);
+    return it == m_folders.end() ? nullptr : &it->second;
+}
+
 namespace {
 
 bool IsFolder(const std::wstring& path) {
@@ -24,27 +29,77 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-}  // namespace
+// The folder that holds `folder` (which ends in a backslash), with its backslash; empty at the top.
+std::wstring FolderAbove(const std::wstring& folder) {
+    return folder.size() > 1 ? ParentFolder(folder.substr(0, folder.size() - 1)) : std::wstring();
+}
 
-bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count) {
-    if (count < 0) return false;
-    const std::wstring folder = ParentFolder(target);
-    // Already-exists here means a file stands where the folder must go.
-    if (!IsFolder(folder) &&
-        SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr) != ERROR_SUCCESS)
-        return false;
+// Finds or makes the folder; false when it cannot be made. Every folder above one that exists
+// exists too, so `known` learns them all.
+bool EnsureFolder(const std::wstring& folder, CKnownFolders* known, CKnownFolders::Origin& origin) {
+    origin = CKnownFolders::Origin::Found;
+    if (!IsFolder(folder)) {
+        origin = CKnownFolders::Origin::Created;
+        const std::wstring above = FolderAbove(folder);
+        // Below a folder known to exist one level is missing: make just that, without the shell's
+        // change notifications, which cost more under Wine than the files themselves. Otherwise
+        // all missing levels at once; already-exists means a file stands where the folder must go.
+        const bool made =
+            known && !above.empty() && known->Find(above)
+                ? CreateDirectoryW(folder.substr(0, folder.size() - 1).c_str(), nullptr) != FALSE
+                : SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr) == ERROR_SUCCESS;
+        if (!made) return false;
+    }
+    if (!known) return true;
+    known->Remember(folder, origin);
+    for (std::wstring above = FolderAbove(folder); !above.empty() && !known->Find(above);
+         above = FolderAbove(above))
+        known->Remember(above, CKnownFolders::Origin::Found);
+    return true;
+}
 
-    // Windows refuses to replace a read-only, hidden or system file with a normal one; refuse it
-    // here as well, so the outcome does not depend on the file system beneath (under Wine run as
-    // root, the Unix permissions that stand for read-only do not stop the write).
-    const DWORD existing = GetFileAttributesW(target.c_str());
+// Windows refuses to replace a read-only, hidden or system file with a normal one; refuse it here
+// as well, so the outcome does not depend on the file system beneath (under Wine run as root, the
+// Unix permissions that stand for read-only do not stop the write).
+bool IsProtectedFile(const std::wstring& path) {
+    const DWORD existing = GetFileAttributesW(path.c_str());
     constexpr DWORD kProtected =
         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    if (existing != INVALID_FILE_ATTRIBUTES && (existing & kProtected)) return false;
+    return existing != INVALID_FILE_ATTRIBUTES && (existing & kProtected);
+}
 
-    const CFileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+CFileHandle CreateTarget(const std::wstring& target) {
+    // DELETE, so that a file whose write fails can be removed through this handle.
+    return CFileHandle(CreateFileW(target.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+}  // namespace
+
+bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count,
+                    CKnownFolders* known) {
+    if (count < 0) return false;
+    const std::wstring folder = ParentFolder(target);
+    const CKnownFolders::Origin* remembered = known ? known->Find(folder) : nullptr;
+    CKnownFolders::Origin origin = remembered ? *remembered : CKnownFolders::Origin::Found;
+    if (!remembered && !EnsureFolder(folder, known, origin)) return false;
+
+    // Every file in a folder this run created was written by this run, with the normal attribute.
+    if (origin == CKnownFolders::Origin::Found && IsProtectedFile(target)) return false;
+
+    CFileHandle file = CreateTarget(target);
+    if (!file && remembered && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        // The folder went away during the run: make it again, once.
+        known->Forget(folder);
+        if (!EnsureFolder(folder, nullptr, origin)) return false;
+        known->Remember(folder, origin);
+        file = CreateTarget(target);
+    }
     if (!file) return false;
     DWORD written = 0;
-    return WriteFile(file, data, DWORD(count), &written, nullptr) && written == DWORD(count);
+    if (WriteFile(file, data, DWORD(count), &written, nullptr) && written == DWORD(count))
+        return true;
+    FILE_DISPOSITION_INFO remove{TRUE};
+    SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove);
+    return false;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
 // Folder + name with exactly one backslash between them; only one separator on each side is looked
 // at.
@@ -12,6 +13,21 @@ std::wstring JoinPath(const std::wstring& left, const std::wstring& right);
 // Everything up to and including the last backslash; empty when there is none.
 std::wstring ParentFolder(const std::wstring& path);
 
+// The folders one run has created or found, so that each is looked for once, not once per file.
+class CKnownFolders {
+public:
+    enum class Origin { Found, Created };
+    const Origin* Find(const std::wstring& folder) const;
+    void Remember(const std::wstring& folder, Origin origin) { m_folders[folder] = origin; }
+    void Forget(const std::wstring& folder) { m_folders.erase(folder); }
+
+private:
+    std::unordered_map<std::wstring, Origin> m_folders;
+};
+
 // Makes the target's folder (all missing levels at once), then creates or truncates the target and
-// writes `count` bytes in one call. True only when the file now holds exactly those bytes.
-bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count);
+// writes `count` bytes in one call. True only when the file now holds exactly those bytes; a file
+// whose write fails part-way is removed, so no cut-short file is left under the real name. With
+// `known`, a folder it lists is not looked for again, and one made or found is added to it.
+bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count,
+                    CKnownFolders* known = nullptr);

@@ -36,6 +36,8 @@ using CMainWinTraits = CWinTraits<WS_OVERLAPPED | WS_VISIBLE | WS_CLIPCHILDREN, 
 // the newest update waits in the window's progress mailbox.
 constexpr UINT WM_APP_SHOW_RESULT = WM_APP + 1;
 constexpr UINT WM_APP_PROGRESS = WM_APP + 2;
+// Ticks while the window rests between two progress updates.
+constexpr UINT_PTR kProgressRestTimer = 1;
 
 class CMainWindow : public CWindowImpl<CMainWindow, CWindow, CMainWinTraits>,
                     public CExtractorDelegate,
@@ -64,6 +66,7 @@ public:
         MESSAGE_HANDLER(WM_DPICHANGED, OnDpiChanged)
         MESSAGE_HANDLER(WM_APP_SHOW_RESULT, OnShowResult)
         MESSAGE_HANDLER(WM_APP_PROGRESS, OnProgress)
+        MESSAGE_HANDLER(WM_TIMER, OnTimer)
         REFLECT_NOTIFICATIONS()
     END_MSG_MAP()
 
@@ -101,6 +104,7 @@ private:
     LRESULT OnSetFocus(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnShowResult(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
     LRESULT OnProgress(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled);
 
     LRESULT OnCloseCommand(WORD, WORD, HWND, BOOL&);
     LRESULT OnInstall(WORD, WORD, HWND, BOOL&);
@@ -134,6 +138,7 @@ private:
 
     bool StartWorker(const std::wstring& folder);
     void PostProgress(ProgressUpdate update);
+    void ShowProgress(const ProgressUpdate& update);
     void ShowResult(int page, bool installed);
 
     const ProductIdentity m_product;

@@ -1,8 +1,9 @@
 // The worker's reports. They arrive on the worker thread. Progress is left in a mailbox and the
 // window is told with a posted message, so extraction never waits for the window (it may still be
-// building its controls). Page switches are sent to the window's thread and done there while the
-// worker waits, so they happen in the order of the events; after the window is gone every report
-// fails at once.
+// building its controls); the window shows the newest entry and fraction at most once a frame, so
+// its cost follows the time the installation takes, not its number of files. Page switches are
+// sent to the window's thread and done there while the worker waits, so they happen in the order
+// of the events, each after the last progress; after the window is gone every report fails at once.
 #include "install/registration.h"
 #include "ui/main_window.h"
 #include "ui/pages.h"
@@ -43,13 +44,33 @@ void CMainWindow::ShowResult(int page, bool installed) {
         m_pendingResult = {page, installed};
         return;
     }
+    // The last entry and fraction are shown before the page leaves them.
+    if (const auto update = m_progressMailbox.TakeUnshown()) ShowProgress(*update);
+    ::KillTimer(m_hWnd, kProgressRestTimer);
     ShowPage(page);
     m_installed = installed;
 }
 
 LRESULT CMainWindow::OnProgress(UINT, WPARAM, LPARAM, BOOL&) {
-    const ProgressUpdate update = m_progressMailbox.Take();
+    ShowProgress(m_progressMailbox.Take());
+    if (!::SetTimer(m_hWnd, kProgressRestTimer, ProgressMailbox::kRestMilliseconds, nullptr))
+        m_progressMailbox.Undeliverable();
+    return 0;
+}
+
+LRESULT CMainWindow::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
+    if (wParam != kProgressRestTimer) {
+        handled = FALSE;
+        return 0;
+    }
+    if (const auto update = m_progressMailbox.RestOver())
+        ShowProgress(*update);
+    else
+        ::KillTimer(m_hWnd, kProgressRestTimer);
+    return 0;
+}
+
+void CMainWindow::ShowProgress(const ProgressUpdate& update) {
     if (update.name) m_statusLabel.SetWindowText(update.name->c_str());
     m_progressBar.SetProgress(update.fraction);
-    return 0;
 }

@@ -9,6 +9,8 @@
 //   driver click ID                press and release control ID (BM_CLICK)
 //   driver visible ID              prints 1 or 0
 //   driver text ID                 prints the control's text
+//   driver stored-text ID          prints the control's text as the system keeps it, without a
+//                                  message, so also while setup.exe is stopped
 //   driver set-text ID TEXT        sets the control's text (WM_SETTEXT)
 //   driver rect                    prints the main window's rectangle: x y w h
 //   driver control-rect ID         prints the control's rectangle on the screen: x y w h
@@ -294,6 +296,12 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"text") {
         PrintUtf8(Text(control));
+        return 0;
+    }
+    if (command == L"stored-text") {
+        wchar_t buffer[1024] = {};
+        InternalGetWindowText(control, buffer, 1024);
+        PrintUtf8(buffer);
         return 0;
     }
     if (command == L"set-text") {

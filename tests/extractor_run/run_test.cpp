@@ -181,4 +181,29 @@ TEST(ExtractorRun, EmptyFolderWritesBelowTheRootOfTheCurrentDrive) {
     EXPECT_EQ(FileContent(drive + L"\\sub\\inner.txt"), "inner");
 }
 
+// A write that fills the drive part-way leaves no cut-short file under the entry's name; the files
+// written before it stay. Run only with --sandbox-drive=Q: naming a RAM-backed drive of 3 MB.
+TEST(ExtractorRun, WriteCutShortByAFullDriveLeavesNoFile) {
+    const std::wstring drive = Argument(L"--sandbox-drive=");
+    if (drive.empty()) GTEST_SKIP() << "needs --sandbox-drive=X: mapped to a 3 MB drive";
+    std::string big(4000000, '\0');
+    unsigned seed = 7;
+    for (char& c : big) c = char((seed = seed * 1103515245u + 12345u) >> 16);
+    ArchiveBuilder b;
+    b.Add(u"first.txt", "kept").Add(u"big.bin", big).Add(u"after.txt", "never");
+    const Bytes bytes = b.Build();
+    RecordingDelegate delegate;
+    CExtractor extractor(ReadProductIdentity().processName);
+    extractor.SetDelegate(&delegate);
+    const std::wstring folder = drive + L"\\install";
+    extractor.SetInstallFolder(folder);
+    IStream* stream = CreateReadOnlyMemoryStream(bytes.data(), bytes.size());
+    EXPECT_EQ(extractor.ExtractArchive(stream), ExtractResult::Failed);
+    stream->Release();
+    EXPECT_EQ(delegate.Sequence(), "B P P");
+    EXPECT_EQ(FileContent(JoinPath(folder, L"first.txt")), "kept");
+    EXPECT_FALSE(FileExists(JoinPath(folder, L"big.bin")));
+    EXPECT_FALSE(FileExists(JoinPath(folder, L"after.txt")));
+}
+
 }  // namespace

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs one Windows test program in a fresh sandbox prefix whose drive Q: is a folder of the
 # sandbox, passing --sandbox-drive=Q:; afterwards checks that the files landed in that folder.
+# With SANDBOX_DRIVE_SIZE (say 3m) the folder is a RAM-backed drive of that size, so that a write
+# can fill it.
 # Usage: with_sandbox_drive.sh ROOT PROGRAM [ARGS...] -- EXPECTED_FILE...
 set -uo pipefail
 root=$1 program=$2
@@ -16,6 +18,13 @@ wine_sandbox_open "${WINE_TEMPLATE:-$root/build/wine-template}"
 export LC_ALL=${WINE_LANG:-en_US.UTF-8} LANG=${WINE_LANG:-en_US.UTF-8}
 drive=$WINE_SANDBOX/drive-q
 mkdir -p "$drive"
+if [ -n "${SANDBOX_DRIVE_SIZE:-}" ]; then
+    if ! mount -t tmpfs -o size="$SANDBOX_DRIVE_SIZE" sandbox-drive "$drive"; then
+        echo "cannot mount a RAM-backed drive of $SANDBOX_DRIVE_SIZE (needs root)" >&2
+        wine_sandbox_close
+        exit 1
+    fi
+fi
 ln -s "$drive" "$WINEPREFIX/dosdevices/q:"
 wine "$program" "${args[@]}" --sandbox-drive=Q:
 rc=$?
@@ -25,5 +34,7 @@ for file in "${expected[@]}"; do
         rc=1
     fi
 done
+wineserver -w
+[ -n "${SANDBOX_DRIVE_SIZE:-}" ] && umount "$drive"
 wine_sandbox_close
 exit $rc

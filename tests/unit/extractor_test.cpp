@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
@@ -12,6 +13,7 @@
 
 #include "install/memory_stream.h"
 #include "install/paths.h"
+#include "platform/unique_handle.h"
 #include "tests/support/archive_builder.h"
 #include "tests/support/recording_delegate.h"
 
@@ -182,6 +184,191 @@ TEST_F(ExtractArchiveTest, HeaderTotalOfZeroStillGivesSensibleFractions) {
         }
     }
     EXPECT_EQ(fractions.back(), 1.0f);
+}
+
+// --- Decoding ahead on a pool -----------------------------------------------------------------
+
+std::string RandomBytes(size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        bytes[i] = char(seed >> 16);
+    }
+    return bytes;
+}
+
+// Entries large and small, incompressible and not, with an empty one between two large ones.
+struct Entry {
+    std::u16string name;
+    std::string data;
+};
+std::vector<Entry> MixedEntries(int count) {
+    std::vector<Entry> entries;
+    for (int i = 0; i < count; ++i) {
+        const std::string name = "d" + std::to_string(i % 3) + "\\f" + std::to_string(i) + ".bin";
+        std::string data = i % 4 == 1 ? std::string() : RandomBytes(size_t(1000 + 37000 * (i % 5)), i);
+        entries.push_back({std::u16string(name.begin(), name.end()), std::move(data)});
+    }
+    return entries;
+}
+
+enum class Fault { None, Decode, Unsafe, Cut };
+
+// The archive of `entries` with `fault` at entry `at`: a stream one byte short, a name leaving the
+// folder, or the archive cut inside that entry's block.
+Bytes ArchiveWith(const std::vector<Entry>& entries, Fault fault, size_t at) {
+    ArchiveBuilder b;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i == at && fault == Fault::Decode)
+            b.AddRaw({entries[i].name, uint32_t(entries[i].data.size() + 1),
+                      ZlibCompress(entries[i].data)});
+        else if (i == at && fault == Fault::Unsafe)
+            b.Add(u"..\\" + entries[i].name, entries[i].data);
+        else
+            b.Add(entries[i].name, entries[i].data);
+    }
+    Bytes bytes = b.Build();
+    if (fault == Fault::Cut) bytes.resize(b.EntryEnds()[at] - 1);
+    return bytes;
+}
+
+struct Outcome {
+    ExtractResult result;
+    std::vector<Report> reports;
+    std::wstring folder;
+    int32_t decoded;
+    uint64_t peakHeld;
+    uint64_t budget;
+};
+
+// One run of `bytes` into a new folder. The progress report of entry `hold` waits until the pool
+// has decoded `ahead` entries, so that the writer meets a fault with the pool past it.
+Outcome RunArchive(const Bytes& bytes, DecodeOptions options, size_t hold = 0, int32_t ahead = 0) {
+    RecordingDelegate delegate;
+    CExtractor extractor(L"", &CExtractor::StartWorkerThread, options);
+    delegate.onProgress = [&](CExtractor& e, size_t index) {
+        for (int i = 0; index == hold && i < 500 && e.Stats().decoded < ahead; ++i) Sleep(2);
+    };
+    extractor.SetDelegate(&delegate);
+    const std::wstring folder = MakeSandboxFolder();
+    extractor.SetInstallFolder(folder);
+    IStream* stream = CreateReadOnlyMemoryStream(bytes.data(), bytes.size());
+    const ExtractResult result = extractor.ExtractArchive(stream);
+    stream->Release();
+    const DecodeStats& stats = extractor.Stats();
+    return {result, delegate.Reports(), folder, stats.decoded, stats.peakHeld, stats.budget};
+}
+
+void ExpectSameReports(const std::vector<Report>& a, const std::vector<Report>& b) {
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].kind, b[i].kind) << i;
+        EXPECT_EQ(a[i].entryCount, b[i].entryCount) << i;
+        EXPECT_EQ(a[i].totalSize, b[i].totalSize) << i;
+        EXPECT_EQ(a[i].name, b[i].name) << i;
+        EXPECT_EQ(a[i].fraction, b[i].fraction) << i;
+    }
+}
+
+// Entries before `end` are written with their content; none from `end` on.
+void ExpectWrittenUpTo(const Outcome& run, const std::vector<Entry>& entries, size_t end) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::wstring target = JoinPath(run.folder, std::wstring(entries[i].name.begin(), entries[i].name.end()));
+        if (i < end)
+            EXPECT_EQ(FileContent(target), entries[i].data) << i;
+        else
+            EXPECT_FALSE(FileExists(target)) << i;
+    }
+}
+
+TEST(DecodeAhead, PoolReportsAndWritesExactlyAsTheSingleThreadPath) {
+    const std::vector<Entry> entries = MixedEntries(24);
+    const DecodeOptions single{0, 0}, pool{4, uint64_t(64) << 20};
+    struct Case {
+        Fault fault;
+        size_t at;
+    };
+    for (const Case c : {Case{Fault::None, 0}, Case{Fault::Decode, 0}, Case{Fault::Decode, 11},
+                         Case{Fault::Decode, 23}, Case{Fault::Unsafe, 0}, Case{Fault::Unsafe, 11},
+                         Case{Fault::Unsafe, 23}, Case{Fault::Cut, 0}, Case{Fault::Cut, 11},
+                         Case{Fault::Cut, 23}}) {
+        SCOPED_TRACE(testing::Message() << "fault " << int(c.fault) << " at " << c.at);
+        const Bytes bytes = ArchiveWith(entries, c.fault, c.at);
+        const Outcome one = RunArchive(bytes, single);
+        const bool fails = c.fault != Fault::None;
+        const size_t decodable = !fails                     ? entries.size()
+                                 : c.fault == Fault::Decode ? c.at + 1
+                                                            : c.at;
+        const Outcome many =
+            RunArchive(bytes, pool, c.at > 3 ? c.at - 3 : 0, int32_t(std::min<size_t>(decodable, c.at + 4)));
+        EXPECT_EQ(one.result, fails ? ExtractResult::Failed : ExtractResult::Done);
+        EXPECT_EQ(many.result, one.result);
+        ExpectSameReports(many.reports, one.reports);
+        EXPECT_EQ(many.reports.size(), 1 + (fails ? c.at : entries.size()));
+        ExpectWrittenUpTo(many, entries, fails ? c.at : entries.size());
+        // Nothing decoded twice, nothing decoded past a name or a block that could not be read.
+        EXPECT_LE(many.decoded, int32_t(fails && c.fault != Fault::Decode ? c.at : entries.size()));
+        if (!fails) {
+            EXPECT_EQ(many.decoded, int32_t(entries.size()));
+        }
+    }
+}
+
+TEST(DecodeAhead, EntriesLargerThanTheHeadroomStayWithinTheBudget) {
+    // With almost no headroom the budget is twice the largest entry: one or two entries at a time.
+    std::vector<Entry> entries;
+    for (int i = 0; i < 12; ++i)
+        entries.push_back({u"big" + std::u16string(1, char16_t(u'a' + i)) + u".bin",
+                           i == 5 ? std::string() : RandomBytes(size_t(60000 + 9000 * (i % 4)), i)});
+    const Bytes bytes = ArchiveWith(entries, Fault::None, 0);
+    const Outcome one = RunArchive(bytes, DecodeOptions{0, 0});
+    const Outcome many = RunArchive(bytes, DecodeOptions{4, 1024});
+    ASSERT_EQ(many.result, ExtractResult::Done);
+    ExpectSameReports(many.reports, one.reports);
+    ExpectWrittenUpTo(many, entries, entries.size());
+    EXPECT_EQ(many.decoded, 12);
+    EXPECT_EQ(many.budget, 2u * 87000u);
+    EXPECT_LE(many.peakHeld, many.budget);
+    EXPECT_GT(many.peakHeld, 87000u) << "the pool worked ahead";
+}
+
+// Runs ExtractArchive on g_archive as the worker thread, so that destroying the extractor cancels.
+const Bytes* g_archive = nullptr;
+ExtractResult g_result = ExtractResult::Done;
+std::shared_ptr<std::thread> ArchiveStarter(CExtractor& extractor) {
+    return std::make_shared<std::thread>([&extractor] {
+        IStream* stream = CreateReadOnlyMemoryStream(g_archive->data(), g_archive->size());
+        g_result = extractor.ExtractArchive(stream);
+        stream->Release();
+    });
+}
+
+TEST(DecodeAhead, CancelWhileThePoolIsAheadWritesNothingMore) {
+    const std::vector<Entry> entries = MixedEntries(40);
+    const Bytes bytes = ArchiveWith(entries, Fault::None, 0);
+    g_archive = &bytes;
+    RecordingDelegate delegate;
+    const CKernelHandle held(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    int32_t decodedAhead = 0;
+    delegate.onProgress = [&](CExtractor& extractor, size_t index) {
+        if (index != 2) return;
+        for (int i = 0; i < 1000 && extractor.Stats().decoded < 6; ++i) Sleep(5);
+        decodedAhead = extractor.Stats().decoded;
+        SetEvent(held);
+        for (int i = 0; i < 1000 && !extractor.CancelRequested(); ++i) Sleep(5);
+    };
+    auto extractor =
+        std::make_unique<CExtractor>(L"", &ArchiveStarter, DecodeOptions{4, uint64_t(64) << 20});
+    extractor->SetDelegate(&delegate);
+    const std::wstring folder = MakeSandboxFolder();
+    ASSERT_EQ(extractor->Start(folder), StartResult::Started);
+    ASSERT_EQ(WaitForSingleObject(held, 10000), WAIT_OBJECT_0);
+    extractor.reset();  // cancels, stops the pool and joins every thread
+    EXPECT_EQ(g_result, ExtractResult::Cancelled);
+    EXPECT_GE(decodedAhead, 6) << "the pool was ahead of the writer";
+    EXPECT_EQ(delegate.Sequence(), "B P P P");
+    Outcome written{g_result, {}, folder, 0, 0, 0};
+    ExpectWrittenUpTo(written, entries, 3);
 }
 
 TEST(ExtractorTrace, OneLinePerNameInUtf8) {

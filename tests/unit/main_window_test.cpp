@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -266,6 +267,106 @@ TEST_F(MainWindow, FailureReportedWhilePageTwoIsShownStillEndsOnTheFailurePage) 
     EXPECT_FALSE(m_window->IsInstalled());
     EXPECT_TRUE(::IsWindowVisible(Control(ControlRole::ContactButton)));
     EXPECT_FALSE(::IsWindowVisible(Control(ControlRole::StatusLabel)));
+}
+
+// Counts messages reaching one window, then passes them on.
+class MessageCounter {
+public:
+    MessageCounter(HWND hwnd, UINT message) : m_hwnd(hwnd), m_message(message) {
+        ::SetPropW(hwnd, kProp, this);
+        m_original = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+    }
+    ~MessageCounter() {
+        ::SetWindowLongPtrW(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_original));
+        ::RemovePropW(m_hwnd, kProp);
+    }
+    int Count() const { return m_count; }
+
+private:
+    static constexpr const wchar_t* kProp = L"MessageCounter";
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        auto* self = static_cast<MessageCounter*>(::GetPropW(hwnd, kProp));
+        if (msg == self->m_message) ++self->m_count;
+        return ::CallWindowProcW(self->m_original, hwnd, msg, wParam, lParam);
+    }
+    HWND m_hwnd;
+    UINT m_message;
+    WNDPROC m_original = nullptr;
+    int m_count = 0;
+};
+
+class ProgressDisplay : public MainWindow {
+protected:
+    void SetUp() override {
+        MainWindow::SetUp();
+        m_window->ShowPage(PageUpdating);
+        PumpMessages();
+    }
+    // Pumps until `done` holds, or two seconds have passed; true when it held.
+    template <class Condition>
+    bool PumpUntil(Condition done) {
+        for (int i = 0; i < 200 && !done(); ++i) {
+            PumpMessages();
+            ::Sleep(10);
+        }
+        PumpMessages();
+        return done();
+    }
+    std::wstring StatusText() const { return CWindow(Control(ControlRole::StatusLabel)).GetWindowText(); }
+    float BarValue() const { return Control<CProgressBar>(ControlRole::ProgressBar).Progress(); }
+    CExtractor m_worker{L""};
+};
+
+TEST_F(ProgressDisplay, BeginResetsTheBarAndReportsShowTheNewestEntryAndFraction) {
+    ASSERT_EQ(BarValue(), 0.5f);
+    MessageCounter barPaints(Control(ControlRole::ProgressBar), WM_PAINT);
+    std::thread([&] { m_window->OnExtractBegin(m_worker, 2, 100); }).join();
+    EXPECT_TRUE(PumpUntil([&] { return BarValue() == 0.0f; }));
+    std::thread([&] { m_window->OnExtractProgress(m_worker, L"dict\\a.txt", 0.25f); }).join();
+    EXPECT_TRUE(PumpUntil([&] { return StatusText() == L"dict\\a.txt" && BarValue() == 0.25f; }));
+    EXPECT_TRUE(PumpUntil([&] { return barPaints.Count() >= 2; })) << "the bar repaints";
+}
+
+TEST_F(ProgressDisplay, BurstOfReportsCostsABoundedNumberOfRepaints) {
+    MessageCounter barPaints(Control(ControlRole::ProgressBar), WM_PAINT);
+    // Every rendering of the status line asks the window for its colours first.
+    MessageCounter labelPaints(Control(ControlRole::StatusLabel), OCM_CTLCOLORSTATIC);
+    MessageCounter labelTexts(Control(ControlRole::StatusLabel), WM_SETTEXT);
+    constexpr int kReports = 5000;
+    const auto start = std::chrono::steady_clock::now();
+    std::atomic<bool> sent{false};
+    std::thread worker([&] {
+        m_window->OnExtractBegin(m_worker, kReports, kReports);
+        for (int i = 1; i <= kReports; ++i)
+            m_window->OnExtractProgress(m_worker, L"file" + std::to_wstring(i), float(i) / kReports);
+        sent = true;
+    });
+    EXPECT_TRUE(PumpUntil([&] { return sent && StatusText() == L"file5000"; }));
+    worker.join();
+    EXPECT_EQ(BarValue(), 1.0f);
+    const double frames =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+        ProgressMailbox::kRestMilliseconds;
+    // At most one update a frame (the first comes at once), and one rendering per update.
+    EXPECT_LE(labelTexts.Count(), frames + 2);
+    EXPECT_LE(labelPaints.Count(), labelTexts.Count());
+    EXPECT_LE(barPaints.Count(), frames + 2);
+    EXPECT_GE(labelTexts.Count(), 1);
+}
+
+TEST_F(ProgressDisplay, LastReportIsShownBeforeTheResult) {
+    std::thread worker([&] {
+        m_window->OnExtractBegin(m_worker, 3, 3);
+        for (int i = 1; i <= 3; ++i)
+            m_window->OnExtractProgress(m_worker, L"last" + std::to_wstring(i), float(i) / 3);
+        m_window->OnExtractFailed(m_worker);
+    });
+    // The failure report is sent and waits for the window's thread.
+    EXPECT_TRUE(PumpUntil([&] { return m_window->Page() == PageFailed; }));
+    worker.join();
+    EXPECT_EQ(StatusText(), L"last3");
+    EXPECT_EQ(BarValue(), 1.0f);
 }
 
 TEST_F(MainWindow, ReportAfterTheWindowIsGoneFailsAtOnce) {

@@ -74,4 +74,28 @@ TEST(WriteEntryFile, RefusesAReadOnlyTargetAndAFileWhereAFolderMustGo) {
     EXPECT_EQ(FileContent(blocker), "a file");
 }
 
+TEST(WriteEntryFile, KnownFoldersAreLookedForOnceAndMadeAgainWhenTheyGo) {
+    const std::wstring root = MakeSandboxFolder();
+    CKnownFolders known;
+    const std::wstring one = JoinPath(root, L"a\\b\\one.txt");
+    ASSERT_TRUE(WriteEntryFile(one, "1", 1, &known));
+    // a\ is known now, so a\c\ is made below it on its own.
+    ASSERT_TRUE(WriteEntryFile(JoinPath(root, L"a\\c\\two.txt"), "2", 1, &known));
+    EXPECT_EQ(FileContent(JoinPath(root, L"a\\c\\two.txt")), "2");
+    // A known folder removed behind the run's back is made again.
+    ASSERT_TRUE(DeleteFileW(one.c_str()));
+    ASSERT_TRUE(RemoveDirectoryW(JoinPath(root, L"a\\b").c_str()));
+    ASSERT_TRUE(WriteEntryFile(JoinPath(root, L"a\\b\\three.txt"), "3", 1, &known));
+    EXPECT_EQ(FileContent(JoinPath(root, L"a\\b\\three.txt")), "3");
+    // A file where a folder must go still fails below a known folder.
+    ASSERT_TRUE(WriteEntryFile(JoinPath(root, L"a\\file"), "f", 1, &known));
+    EXPECT_FALSE(WriteEntryFile(JoinPath(root, L"a\\file\\x.txt"), "x", 1, &known));
+    // A read-only file in a folder the run found, not made, is still refused.
+    const std::wstring found = JoinPath(MakeSandboxFolder(), L"ro.txt");
+    ASSERT_TRUE(WriteEntryFile(found, "old", 3));
+    ASSERT_TRUE(SetFileAttributesW(found.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(WriteEntryFile(found, "new", 3, &known));
+    EXPECT_EQ(FileContent(found), "old");
+}
+
 }  // namespace

@@ -19,7 +19,7 @@ check() { if eval "$1"; then pass "$2"; else fail "$2"; fi; }
 
 # Ids of the controls (commands 1000-1009; the others 1100 + member index).
 CLOSE=1000 INSTALL=1001 AGREE=1002 CUSTOM=1004 FINISH=1006 CONTACT=1007
-SHORTCUT=1008 LAUNCH=1009 PATH_EDIT=1108 STATUS=1110 TITLE=1100
+SHORTCUT=1008 LAUNCH=1009 PATH_EDIT=1108 STATUS=1110 BAR=1111 TITLE=1100
 
 drive() { wine "$DRIVER" "$@" 2>/dev/null | tr -d '\r'; }
 
@@ -91,10 +91,12 @@ near() {  # RRGGBB RRGGBB tolerance
     done
 }
 
-screenshot() {  # name
+screenshot() {  # name [still: setup.exe is stopped, shoot what is on the screen now]
     mkdir -p "$SCREENSHOTS"
-    drive idle
-    sleep 0.5
+    if [ -z "${2:-}" ]; then
+        drive idle
+        sleep 0.5
+    fi
     local w h
     read -r window_x window_y w h < <(drive rect)
     last_shot="$SCREENSHOTS/$1.png"
@@ -206,6 +208,17 @@ scenario_install_without_agreement() {
     check "[ ! -e '$drive_c/agreeless/launched.txt' ]" "both boxes cleared: the product is not started"
 }
 
+# An installation into DIR cancelled by closing its window: earlier files stay, the last entry and
+# the registration never come.
+check_cancelled() {  # dir
+    local written
+    written=$(find "$1" -type f 2>/dev/null | wc -l)
+    check "[ $written -gt 0 ]" "files written before the cancel stay ($written)"
+    check "[ ! -e '$1/vivevadiz.exe' ]" "the installation stopped before its last entry"
+    check "! has_uninstall_key" "no Uninstall entry after a cancel"
+    check "[ ! -e \"$(start_menu_folder)\" ]" "no Start-menu entry after a cancel"
+}
+
 scenario_cancel_while_installing() {
     open_sandbox en 96
     start_setup
@@ -216,12 +229,7 @@ scenario_cancel_while_installing() {
     drive alt-f4
     drive wait-gone 20000 || fail "Alt+F4 closes the installing page"
     wait_setup
-    local written
-    written=$(find "$drive_c/cancelled" -type f 2>/dev/null | wc -l)
-    check "[ $written -gt 0 ]" "files written before the cancel stay ($written)"
-    check "[ ! -e '$drive_c/cancelled/vivevadiz.exe' ]" "the installation stopped before its last entry"
-    check "! has_uninstall_key" "no Uninstall entry after a cancel"
-    check "[ ! -e \"$(start_menu_folder)\" ]" "no Start-menu entry after a cancel"
+    check_cancelled "$drive_c/cancelled"
 }
 
 scenario_failure_page() {
@@ -299,6 +307,39 @@ scenario_keyboard_escape() {
     drive alt-f4
     drive wait-gone 20000 || fail "Alt+F4 still closes the installing page"
     wait_setup
+}
+
+# A command-line installation seen while it runs: setup.exe is stopped (SIGSTOP) as soon as its
+# status line names a file and its bar shows a fill, so the page can be looked at mid-run; closing
+# the page then cancels the installation.
+scenario_updating_page_closed() {
+    open_sandbox en 96
+    start_setup 'C:\updating' go
+    local dir="$drive_c/updating" text="" fill="" track="" x y w h i
+    for ((i = 0; i < 100; i++)); do
+        kill -STOP "$setup_pid"
+        text=$(drive stored-text $STATUS)
+        if [[ "$text" == data\\* ]]; then
+            screenshot "7_updating_running_en_96" still
+            read -r x y w h < <(drive control-rect $BAR)
+            fill=$(pixel $((x + 2)) $((y + h / 2)))
+            # The bar ends where the percentage column (47 units) begins.
+            track=$(pixel $((x + w - 47 - 3)) $((y + h / 2)))
+            near "$fill" FFD521 2 && near "$track" FFFFFF 2 && break
+        fi
+        kill -CONT "$setup_pid"
+        sleep 0.02
+    done
+    check "[[ '$text' == data\\\\* ]]" "the status line names the file being written ($text)"
+    check "near '$fill' FFD521 2" "the bar's fill is painted while the installation runs (got $fill)"
+    check "near '$track' FFFFFF 2" "the rest of the bar is still empty (got $track)"
+    check "visible $STATUS && visible $BAR" "the updating page shows the status line and the bar"
+    check "! visible $INSTALL" "the Install button is hidden"
+    drive click $CLOSE
+    kill -CONT "$setup_pid"
+    drive wait-gone 20000 || fail "the close button closes the updating page"
+    wait_setup
+    check_cancelled "$dir"
 }
 
 # Every page in one language at one DPI, saved as screenshots, with a few pixels checked.

@@ -1,0 +1,317 @@
+#include "install/decode_ahead.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <system_error>
+#include <utility>
+
+#include "install/entry_name.h"
+
+namespace {
+
+// Entries ahead per pool thread: enough to keep every thread busy, few enough that the decoders'
+// buffers are reused in turn instead of being mapped afresh for each entry. The byte budget is
+// what bounds memory.
+constexpr size_t kWindowPerThread = 2;
+constexpr uint64_t kDefaultHeadroom = uint64_t(64) << 20;
+
+uint32_t LittleEndian32(const unsigned char* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// One entry's two sizes and its block, for EntryDecoder to read and check as it would the archive.
+class EntrySource final : public archive::ByteSource {
+public:
+    EntrySource(const unsigned char* sizes, const unsigned char* block, size_t blockLength)
+        : m_sizes(sizes), m_block(block), m_blockLength(blockLength) {}
+    size_t Read(void* buffer, size_t count) override {
+        size_t done = 0;
+        auto* out = static_cast<unsigned char*>(buffer);
+        if (m_at < kSizes) {
+            done = std::min(count, kSizes - m_at);
+            std::memcpy(out, m_sizes + m_at, done);
+            m_at += done;
+        }
+        const size_t fromBlock = std::min(count - done, size_t(Remaining()));
+        if (fromBlock) std::memcpy(out + done, m_block + (m_at - kSizes), fromBlock);
+        m_at += fromBlock;
+        return done + fromBlock;
+    }
+    uint64_t Remaining() const override { return kSizes + m_blockLength - m_at; }
+    const unsigned char* ReadInPlace(size_t count) override {
+        if (m_at < kSizes || count > Remaining()) return nullptr;
+        const unsigned char* bytes = m_block + (m_at - kSizes);
+        m_at += count;
+        return bytes;
+    }
+
+private:
+    static constexpr size_t kSizes = 8;
+    const unsigned char* m_sizes;
+    const unsigned char* m_block;
+    size_t m_blockLength;
+    size_t m_at = 0;
+};
+
+void RaiseToAtLeast(std::atomic<uint64_t>& value, uint64_t candidate) {
+    uint64_t seen = value.load(std::memory_order_relaxed);
+    while (seen < candidate && !value.compare_exchange_weak(seen, candidate)) {
+    }
+}
+
+}  // namespace
+
+unsigned DecodeThreadCount(unsigned hardwareThreads) {
+    return std::clamp(hardwareThreads, 1u, 8u);
+}
+
+uint64_t DecodeBudget(uint64_t largestEntry, uint64_t headroom) {
+    return std::max(largestEntry + headroom, 2 * largestEntry);
+}
+
+DecodeOptions DefaultDecodeOptions() {
+    return DecodeOptions{DecodeThreadCount(std::thread::hardware_concurrency()), kDefaultHeadroom};
+}
+
+// A decoder whose output buffer outlives its entry, so a large entry's memory is reused by the
+// next one instead of being mapped afresh.
+struct CDecodeAhead::Slot {
+    archive::EntryDecoder decoder;
+    uint64_t capacity = 0;  // what its buffer holds: the largest entry it decoded
+};
+
+struct CDecodeAhead::Job {
+    enum class State { Waiting, Decoding, Ready };
+    int32_t index = 0;
+    AheadEntry entry;
+    State state = State::Ready;
+    unsigned char sizes[8] = {};
+    uint32_t size = 0;
+    uint32_t blockLength = 0;
+    const unsigned char* block = nullptr;
+    std::unique_ptr<unsigned char[]> copy;  // the block, from a source that cannot lend it
+    uint64_t copyCharge = 0;
+    std::unique_ptr<Slot> slot;
+
+    bool NeedsDecoding() const {
+        return entry.nameRead && entry.safe && entry.error == archive::EntryError::None;
+    }
+};
+
+CDecodeAhead::CDecodeAhead(archive::ByteSource& source, int32_t entryCount,
+                           const DecodeOptions& options, const std::atomic<bool>& cancel,
+                           DecodeStats& stats)
+    : m_source(source),
+      m_entryCount(entryCount),
+      m_options(options),
+      m_cancel(cancel),
+      m_stats(stats) {
+    m_readEnded = entryCount <= 0;
+    try {
+        for (unsigned i = 0; i < options.threads; ++i)
+            m_threads.emplace_back([this] { PoolThread(); });
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for; with none at all the writer decodes every entry itself.
+    }
+    m_stats.threads = unsigned(m_threads.size());
+}
+
+CDecodeAhead::~CDecodeAhead() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_work.notify_all();
+    for (std::thread& thread : m_threads) thread.join();
+}
+
+const AheadEntry& CDecodeAhead::Next() {
+    if (m_current) Release(std::move(m_current));
+    Fill();
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_jobs.empty()) {
+        // Asked past the last entry or past a failure: nothing good comes.
+        m_current = std::make_unique<Job>();
+        return m_current->entry;
+    }
+    Job& head = *m_jobs.front();
+    if (head.state == Job::State::Waiting) {
+        // No pool thread has taken it: decoding it here beats waiting for one to.
+        ++m_nextToDecode;
+        head.state = Job::State::Decoding;
+        lock.unlock();
+        Decode(head);
+        lock.lock();
+        head.state = Job::State::Ready;
+    } else {
+        m_ready.wait(lock, [&] { return head.state == Job::State::Ready; });
+    }
+    m_current = std::move(m_jobs.front());
+    m_jobs.pop_front();
+    // A job that needed no decoding was never taken, and the cursor may rest on it.
+    if (m_nextToDecode > 0) --m_nextToDecode;
+    return m_current->entry;
+}
+
+void CDecodeAhead::Fill() {
+    const size_t window = m_options.threads == 0 ? 1 : (m_options.threads + 1) * kWindowPerThread;
+    while (m_waiting || !m_readEnded) {
+        if (!m_waiting) {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_jobs.size() >= window) return;
+            }
+            m_waiting = ReadHead();
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (!Admit(*m_waiting)) return;
+        }
+        if (!ReadBlock(*m_waiting)) m_readEnded = true;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_waiting->state = m_waiting->NeedsDecoding() ? Job::State::Waiting : Job::State::Ready;
+            m_jobs.push_back(std::move(m_waiting));
+        }
+        m_work.notify_one();
+    }
+}
+
+// The entry's name and sizes, checked as far as the budget needs to trust them; the decoder
+// checks everything again. Reading stops at the first entry that cannot be good.
+std::unique_ptr<CDecodeAhead::Job> CDecodeAhead::ReadHead() {
+    auto job = std::make_unique<Job>();
+    job->index = m_read++;
+    m_readEnded = m_read >= m_entryCount;
+    AheadEntry& entry = job->entry;
+    std::u16string raw;
+    entry.nameRead = archive::ReadName(m_source, raw) == archive::EntryError::None;
+    if (entry.nameRead) {
+        entry.name.assign(raw.begin(), raw.end());
+        entry.safe = IsSafeEntryName(entry.name);
+    }
+    if (!entry.nameRead || !entry.safe) {
+        m_readEnded = true;
+        return job;
+    }
+    if (m_source.Read(job->sizes, sizeof job->sizes) != sizeof job->sizes) {
+        entry.error = archive::EntryError::ShortRead;
+    } else {
+        job->size = LittleEndian32(job->sizes);
+        job->blockLength = LittleEndian32(job->sizes + 4);
+        if (int32_t(job->size) < 0 || int32_t(job->blockLength) < 0)
+            entry.error = archive::EntryError::NegativeSize;
+        else if (job->blockLength > m_source.Remaining())
+            entry.error = archive::EntryError::ShortRead;
+        else if (job->size > archive::MaxDecodedSize(job->blockLength))
+            entry.error = archive::EntryError::ImpossibleSize;
+        else
+            job->block = m_source.ReadInPlace(job->blockLength);
+    }
+    if (entry.error != archive::EntryError::None) m_readEnded = true;
+    return job;
+}
+
+// Lets the job in when the bytes held stay within the budget, giving it a decoder. Idle decoders'
+// buffers count as held; they are dropped, largest first, to make room. With nothing else held
+// the job always gets in, so the run always moves on.
+bool CDecodeAhead::Admit(Job& job) {
+    if (!job.NeedsDecoding()) return true;
+    m_largest = std::max<uint64_t>(m_largest, job.size);
+    const uint64_t budget = DecodeBudget(m_largest, m_options.headroom);
+    m_stats.budget = budget;
+    const uint64_t need = std::max<uint64_t>(job.size, 1);
+    const uint64_t copy = job.block ? 0 : job.blockLength;
+
+    // The smallest idle decoder that holds enough, or else the largest one, which grows least.
+    auto fit = m_idle.end(), largest = m_idle.end();
+    for (auto it = m_idle.begin(); it != m_idle.end(); ++it) {
+        const uint64_t capacity = (*it)->capacity;
+        if (capacity >= need && (fit == m_idle.end() || capacity < (*fit)->capacity)) fit = it;
+        if (largest == m_idle.end() || capacity > (*largest)->capacity) largest = it;
+    }
+    std::unique_ptr<Slot> slot;
+    if (fit != m_idle.end() || largest != m_idle.end()) {
+        const auto chosen = fit != m_idle.end() ? fit : largest;
+        slot = std::move(*chosen);
+        m_idle.erase(chosen);
+    }
+    const uint64_t capacity = slot ? slot->capacity : 0;
+    const uint64_t growth = capacity >= need ? 0 : need - capacity;
+    while (m_held + growth + copy > budget && !m_idle.empty()) {
+        const auto biggest = std::max_element(
+            m_idle.begin(), m_idle.end(),
+            [](const auto& a, const auto& b) { return a->capacity < b->capacity; });
+        m_held -= (*biggest)->capacity;
+        m_idle.erase(biggest);
+    }
+    const bool othersHeld = !m_jobs.empty() || m_current;
+    if (m_held + growth + copy > budget && othersHeld) {
+        if (slot) m_idle.push_back(std::move(slot));
+        return false;
+    }
+    if (!slot) slot = std::make_unique<Slot>();
+    slot->capacity += growth;
+    m_held += growth + copy;
+    job.copyCharge = copy;
+    job.slot = std::move(slot);
+    RaiseToAtLeast(m_stats.peakHeld, m_held);
+    return true;
+}
+
+// The block of an admitted job: in place, or copied when the source cannot lend it.
+bool CDecodeAhead::ReadBlock(Job& job) {
+    if (!job.NeedsDecoding() || job.block) return job.NeedsDecoding();
+    job.copy.reset(new (std::nothrow) unsigned char[job.blockLength ? job.blockLength : 1]);
+    if (!job.copy) {
+        job.entry.error = archive::EntryError::OutOfMemory;
+    } else if (m_source.Read(job.copy.get(), job.blockLength) != job.blockLength) {
+        job.entry.error = archive::EntryError::ShortRead;
+    } else {
+        job.block = job.copy.get();
+        return true;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_held -= std::exchange(job.copyCharge, 0);
+    return false;
+}
+
+void CDecodeAhead::Release(std::unique_ptr<Job> job) {
+    job->copy.reset();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_held -= job->copyCharge;
+    if (job->slot) m_idle.push_back(std::move(job->slot));
+}
+
+void CDecodeAhead::Decode(Job& job) {
+    EntrySource source(job.sizes, job.block, job.blockLength);
+    archive::EntryDecoder& decoder = job.slot->decoder;
+    job.entry.error = decoder.ReadData(source);
+    job.entry.data = decoder.Data();
+    job.entry.size = decoder.Size();
+    m_stats.decoded.fetch_add(1, std::memory_order_relaxed);
+}
+
+bool CDecodeAhead::HasWork() const {
+    return m_nextToDecode < m_jobs.size() && m_jobs[m_nextToDecode]->state == Job::State::Waiting &&
+           m_jobs[m_nextToDecode]->index < m_firstFailure &&
+           !m_cancel.load(std::memory_order_relaxed);
+}
+
+void CDecodeAhead::PoolThread() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_work.wait(lock, [this] { return m_stop || HasWork(); });
+        if (m_stop) return;
+        Job& job = *m_jobs[m_nextToDecode++];
+        job.state = Job::State::Decoding;
+        lock.unlock();
+        Decode(job);
+        lock.lock();
+        job.state = Job::State::Ready;
+        if (job.entry.error != archive::EntryError::None)
+            m_firstFailure = std::min(m_firstFailure, job.index);
+        m_ready.notify_all();
+    }
+}
