@@ -1,9 +1,6 @@
 #include "install/process_killer.h"
 
-#include <windows.h>
 #include <tlhelp32.h>
-
-#include "platform/unique_handle.h"
 
 bool IsSameExecutableName(const std::wstring& processName, const std::wstring& wanted) {
     if (wanted.empty() || processName.size() != wanted.size()) return false;
@@ -19,11 +16,30 @@ void EndProcessesNamed(const std::wstring& exeName) {
     const DWORD self = GetCurrentProcessId();
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
+    std::vector<CKernelHandle> ended;
     for (BOOL more = Process32FirstW(snapshot, &entry); more;
          more = Process32NextW(snapshot, &entry)) {
         if (entry.th32ProcessID == self || !IsSameExecutableName(entry.szExeFile, exeName))
             continue;
-        if (const CKernelHandle process{OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)})
-            TerminateProcess(process, 9);
+        const DWORD id = entry.th32ProcessID;
+        if (CKernelHandle process{OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)}) {
+            if (TerminateProcess(process, 9)) ended.push_back(std::move(process));
+        } else if (const CKernelHandle endOnly{OpenProcess(PROCESS_TERMINATE, FALSE, id)}) {
+            // One that can be ended but not waited for is still ended.
+            TerminateProcess(endOnly, 9);
+        }
     }
+    // Every process was told to end before the first wait, so they all go at once.
+    WaitForAllToExit(ended, kProcessEndTimeoutMs);
+}
+
+bool WaitForAllToExit(const std::vector<CKernelHandle>& processes, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (const CKernelHandle& process : processes) {
+        const ULONGLONG now = GetTickCount64();
+        if (WaitForSingleObject(process, now < deadline ? DWORD(deadline - now) : 0) !=
+            WAIT_OBJECT_0)
+            return false;
+    }
+    return true;
 }

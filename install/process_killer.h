@@ -1,11 +1,25 @@
 #pragma once
 // Ends running copies of the product so that none holds a file the installation must overwrite.
 
+#include <windows.h>
+
 #include <string>
+#include <vector>
+
+#include "platform/unique_handle.h"
+
+// How long the ended processes get, all together, to be gone.
+constexpr DWORD kProcessEndTimeoutMs = 5000;
 
 // Whole-name, case-insensitive match of a process's executable file name.
 bool IsSameExecutableName(const std::wstring& processName, const std::wstring& wanted);
 
-// Terminates, with exit code 9, every other process whose executable file name is `exeName`.
-// Does not wait for them to exit; every failure is passed over in silence.
+// Terminates, with exit code 9, every other process whose executable file name is `exeName`, then
+// waits until they have all exited, at most kProcessEndTimeoutMs in total: Windows keeps a
+// process's executable and DLLs locked until it is gone, not merely told to end. Every failure is
+// passed over in silence.
 void EndProcessesNamed(const std::wstring& exeName);
+
+// Waits until every one of `processes` has exited or `timeoutMs` has passed in all; true when all
+// have exited.
+bool WaitForAllToExit(const std::vector<CKernelHandle>& processes, DWORD timeoutMs);

@@ -1,18 +1,11 @@
 #include "res/dpi.h"
 
+#include "platform/dll_search.h"
 #include "windowing/gdi_handles.h"
 
 namespace {
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-
-// Looked up at run time because older systems lack it; the library stays loaded.
-GetDpiForWindowFn LookupGetDpiForWindow() {
-    HMODULE user32 = LoadLibraryW(L"User32.dll");
-    if (!user32) return nullptr;
-    FARPROC proc = GetProcAddress(user32, "GetDpiForWindow");
-    return reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(proc));
-}
 
 UINT DeviceContextDpi(HWND window) {
     const CWindowDC dc(window, CWindowDC::ClientArea);
@@ -24,7 +17,9 @@ UINT DeviceContextDpi(HWND window) {
 }  // namespace
 
 UINT GetWindowDpi(HWND window) {
-    static const GetDpiForWindowFn getDpiForWindow = LookupGetDpiForWindow();
+    // Looked up at run time because older systems lack it.
+    static const auto getDpiForWindow =
+        LoadedSystemFunction<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
     if (getDpiForWindow) {
         if (const UINT dpi = getDpiForWindow(window)) return dpi;
     }

@@ -1,12 +1,14 @@
 // Entry point of setup.exe: reads the command line, starts GDI+ and COM, opens the installer
 // window centred on the desktop and runs the message loop until the window is gone. The exit code
-// is always 0.
+// tells what became of the installation (ui/install_outcome.h).
 #include <windows.h>
 
 #include <memory>
 
 #include "platform/com_init.h"
+#include "platform/dll_search.h"
 #include "ui/command_line.h"
+#include "ui/install_outcome.h"
 #include "ui/main_window.h"
 #include "windowing/gdiplus_handles.h"
 
@@ -27,21 +29,25 @@ void RunMessageLoop(CMainWindow& window, HACCEL accelerators) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+    SearchDllsInSystem32Only();
     GetCommandLineRequest() = ParseCommandLine(SplitCommandLine(commandLine));
 
     // Without GDI+ no picture or control could be drawn: end rather than show an empty frame.
+    // Nothing was installed, which a script that asked for an installation must learn.
     CGdiplusSession gdiplus;
-    if (gdiplus.StartupStatus() != Gdiplus::Ok) return 0;
+    if (gdiplus.StartupStatus() != Gdiplus::Ok) return kExitFailed;
     // The window's thread needs COM for the folder picker and the desktop shortcut made as the
     // window closes; one apartment for the program's whole life serves both.
     CComInit com;
 
     // Deleting the window object stops the worker before anything it uses is released.
     auto window = std::make_unique<CMainWindow>(ReadProductIdentity());
-    if (!window->CreateCentred()) return 0;
+    if (!window->CreateCentred()) return kExitFailed;
 
     const HACCEL accelerators = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(kAcceleratorTable));
     RunMessageLoop(*window, accelerators);
+    // A run cancelled by closing the window makes its last report while the window object goes.
+    const auto outcome = window->Outcome();
     window.reset();
-    return 0;
+    return SetupExitCode(*outcome);
 }

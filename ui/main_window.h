@@ -22,6 +22,7 @@
 #include "res/images.h"
 #include "res/product_identity.h"
 #include "ui/control_ids.h"
+#include "ui/install_outcome.h"
 #include "ui/layout.h"
 #include "ui/pages.h"
 #include "ui/progress_mailbox.h"
@@ -83,6 +84,8 @@ public:
 
     int Page() const { return m_page; }
     bool IsInstalled() const { return m_installed; }
+    // What became of the installation; read it once this object, which ends the worker, is gone.
+    std::shared_ptr<const std::atomic<InstallOutcome>> Outcome() const { return m_outcome; }
     // The window of a control; its object is reached with the control class's FromHandle.
     HWND ControlHandle(ControlRole role) const;
 
@@ -185,6 +188,8 @@ private:
     HWND m_workerTarget = nullptr;
     ProgressMailbox m_progressMailbox;
     bool m_controlsMade = false;
+    const SharedInstallOutcome m_outcome =
+        std::make_shared<std::atomic<InstallOutcome>>(InstallOutcome::NotStarted);
     struct {
         int page = 0;
         bool installed = false;

@@ -23,15 +23,19 @@ void CMainWindow::OnExtractProgress(CExtractor&, const std::wstring& name, float
 }
 
 void CMainWindow::OnExtractFailed(CExtractor&) {
+    m_outcome->store(InstallOutcome::Failed);
     ::SendMessageW(m_workerTarget, WM_APP_SHOW_RESULT, PageFailed, FALSE);
 }
 
 void CMainWindow::OnExtractDone(CExtractor& extractor) {
+    m_outcome->store(InstallOutcome::Succeeded);
     ::SendMessageW(m_workerTarget, WM_APP_SHOW_RESULT, PageSucceeded, TRUE);
     RegisterProduct(m_product, extractor.InstallFolder());
 }
 
-void CMainWindow::OnExtractCancelled(CExtractor&) {}
+void CMainWindow::OnExtractCancelled(CExtractor&) {
+    m_outcome->store(InstallOutcome::Cancelled);
+}
 
 LRESULT CMainWindow::OnShowResult(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
     ShowResult(int(wParam), lParam != 0);

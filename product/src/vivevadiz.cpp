@@ -5,6 +5,7 @@
 #include <string>
 
 #include "install/paths.h"
+#include "platform/dll_search.h"
 #include "platform/program_path.h"
 #include "product/resources/product_string_ids.h"
 #include "res/product_identity.h"
@@ -80,6 +81,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+    SearchDllsInSystem32Only();
     SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     const ProductIdentity product = ReadProductIdentity();
     WNDCLASSW wc{};

@@ -2,8 +2,8 @@
 # Whole-program tests of the demo product's uninstaller: the real setup.exe with the demo payload
 # installs from the command line under Wine, the product starts, and uninstall.exe /S removes what
 # was installed and registered, leaving what it did not install.
-#   uninstall_program.sh SCENARIO   (SETUP, DRIVER, UNINSTALLER, VIVEVADIZ, VERSION_READER and
-#                                    WINE_TEMPLATE from the environment)
+#   uninstall_program.sh SCENARIO   (SETUP, DRIVER, UNINSTALLER, VIVEVADIZ, VERSION_READER,
+#                                    PLANTED_DLL and WINE_TEMPLATE from the environment)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -20,7 +20,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 check() { if eval "$1"; then pass "$2"; else fail "$2"; fi; }
 
-CLOSE=1000 FINISH=1006
+CLOSE=1000 INSTALL=1001 FINISH=1006
 KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VivevaDiz'
 # Every entry of the demo payload, as uninstall.lst lists them.
 PAYLOAD_FILES="config.ini dict/jieba.dict.utf8 dict/pos_dict/prob_start.utf8 dict/pos_dict/prob_trans.utf8 translations/en_US.lang
@@ -262,6 +262,74 @@ scenario_interactive_run() {
     check "[[ '$name' =~ ^uninstall-[0-9a-f]{32}\$ ]]" "the copy ran from a new folder of its own ($name)"
     check "wine reg query 'HKLM\\System\\CurrentControlSet\\Control\\Session Manager' /v PendingFileRenameOperations 2>/dev/null | grep -qi '$name\\\\uninstall.exe.*$name\\\\0'" \
         "the copy and then its folder are to be deleted at the next restart"
+}
+
+# DLLs named like those our programs load, or the system loads for them, planted where each program
+# runs from. WINEDLLOVERRIDES=NAME=n,b makes Wine look for NAME in the program's folder first, as
+# Windows does for every DLL that is not a KnownDLL. Left out: version, zlib1 and shcore, which
+# Wine's own user32 and shlwapi import as a process starts, before any code of ours runs (Windows
+# takes a KnownDLL's imports from System32).
+PLANTED="gdiplus uxtheme dwmapi textshaping cryptbase propsys windowscodecs msimg32 winmm comctl32
+dwrite oleacc userenv profapi sspicli secur32 crypt32 wintrust urlmon iertutil explorerframe
+linkinfo ntshrui cscapi edputil"
+# Beside setup.exe also windowscodecs and propsys: Wine's own gdiplus loads windowscodecs, which
+# imports propsys, through its delay-load path, which searches the program's folder whatever
+# SetDefaultDllDirectories says.
+BESIDE_SETUP=$(echo $PLANTED | tr ' ' '\n' | grep -v -x -e windowscodecs -e propsys)
+
+plant() {  # unix-dir names...
+    mkdir -p "$1"
+    local dir=$1 name
+    shift
+    for name in "$@"; do cp "$PLANTED_DLL" "$dir/$name.dll" || fail "plant $name.dll in $dir"; done
+}
+
+markers() { find "$drive_c" -name 'planted-*.txt' -printf '%f '; }
+
+# setup.exe from a downloads folder, the product and the uninstaller from the install folder, the
+# uninstaller's copy from its new folder: not one planted DLL is ever loaded. That folder cannot
+# be known before the uninstaller makes it, so its DLLs are planted while the copy waits there,
+# not yet started, for the last message to be answered.
+scenario_no_planted_dll_loads() {
+    open_sandbox en
+    local downloads="$drive_c/Downloads" dir="$drive_c/Program Files/Planted" pid
+    # The test can see a loaded DLL: Wine's user32 loads version.dll from beside the driver.
+    plant "$downloads" version
+    cp "$DRIVER" "$downloads/driver.exe"
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;version=n,b" wine "$downloads/driver.exe" count-processes x >/dev/null 2>&1
+    check "[ \"\$(markers)\" = 'planted-version.dll.by-driver.exe.txt ' ]" "a planted DLL that is loaded leaves its marker"
+    rm -f "$downloads"/*
+
+    plant "$downloads" $BESIDE_SETUP && plant "$dir" $PLANTED
+    cp "$SETUP" "$downloads/setup.exe"
+    SETUP="$downloads/setup.exe"
+    # Without a debugger, a program that crashes in a planted DLL ends instead of waiting.
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$(echo $PLANTED | tr ' ' ,)=n,b;winedbg.exe=d"
+    wine "$SETUP" >/dev/null 2>&1 &
+    pid=$!
+    drive wait-visible $INSTALL 30000 || fail "the welcome page shows"
+    drive click $CLOSE
+    wait "$pid"
+    install_and_start 'C:\Program Files\Planted'
+    uninstall_silently "$dir/uninstall.exe"
+    check "[ $rc -eq 0 ] && wait_gone '$dir/uninstall.exe' 20" "uninstall.exe /S removes everything (exit $rc)"
+
+    install_and_start 'C:\Program Files\Planted'
+    local before copy
+    before=$(copy_folders)
+    wine "$dir/uninstall.exe" >/dev/null 2>&1 &
+    pid=$!
+    drive dialog-text uninstall.exe 20000 >/dev/null && drive answer uninstall.exe 6 || fail "it asks, and is answered Yes"
+    drive dialog-text uninstall.exe 20000 >/dev/null || fail "it shows its last message"
+    copy=$(comm -13 <(echo "$before" | sort) <(copy_folders | sort))
+    check "[ -f '$copy/uninstall.exe' ]" "the copy waits in its new folder ($(basename "$copy"))"
+    plant "$copy" $PLANTED
+    drive answer uninstall.exe 1 || fail "the last message is answered"
+    wait "$pid"
+    check "wait_gone '$dir/uninstall.exe' 20" "the copy started among planted DLLs removed the uninstaller"
+    local loaded
+    loaded=$(markers)
+    check "[ -z '$loaded' ]" "no planted DLL was loaded ($loaded)"
 }
 
 case $scenario in

@@ -41,8 +41,8 @@ start_setup() {  # args...
     drive wait-main 30000 >/dev/null || fail "the window did not open"
 }
 
-wait_setup() {  # expected exit code 0
-    local waited=0
+wait_setup() {  # [expected exit code, 0 unless given]
+    local expected=${1:-0} waited=0
     while kill -0 "$setup_pid" 2>/dev/null && [ $waited -lt 600 ]; do sleep 0.1; waited=$((waited + 1)); done
     if kill -0 "$setup_pid" 2>/dev/null; then
         fail "setup.exe did not end"
@@ -50,7 +50,8 @@ wait_setup() {  # expected exit code 0
         return
     fi
     wait "$setup_pid"
-    check "[ $? -eq 0 ]" "setup.exe exits with 0"
+    local code=$?
+    check "[ $code -eq $expected ]" "setup.exe exits with $expected (got $code)"
 }
 
 visible() { [ "$(drive visible "$1")" = 1 ]; }
@@ -228,8 +229,30 @@ scenario_cancel_while_installing() {
     check "visible $STATUS" "the close button is inert on the installing page"
     drive alt-f4
     drive wait-gone 20000 || fail "Alt+F4 closes the installing page"
-    wait_setup
+    wait_setup 3
     check_cancelled "$drive_c/cancelled"
+}
+
+# The product still runs from the install folder when a command-line update into it begins. It
+# holds the payload's first entry open without sharing, as Windows holds a running program's
+# files, so the update succeeds only if the product is gone before the first file is written.
+scenario_update_running_product() {
+    open_sandbox en 96
+    local dir="$drive_c/Running" first='data\d10\f1.txt'
+    mkdir -p "$dir/data/d10"
+    cp "$SLEEPER" "$dir/vivevadiz.exe"
+    wine "$dir/vivevadiz.exe" 'C:\Running\'"$first" >/dev/null 2>&1 &
+    local product=$!
+    wait_for_file "$dir/data/d10/f1.txt" 20 || fail "the product holds the first entry's file"
+    start_setup 'C:\Running' go
+    drive wait-visible $FINISH 60000 || fail "the update over the running product ends on the success page"
+    check "[ \"\$(drive count-processes vivevadiz.exe)\" = 0 ]" "the running product was ended"
+    wait "$product"
+    check "[ \"\$(head -n 1 '$dir/data/d10/f1.txt')\" = 10.1 ] && ! cmp -s '$SLEEPER' '$dir/vivevadiz.exe'" \
+        "the new files replace the old, the held one and the product's program included"
+    drive click $CLOSE
+    drive wait-gone 10000 || fail "the close button closes the success page"
+    wait_setup
 }
 
 scenario_failure_page() {
@@ -242,7 +265,7 @@ scenario_failure_page() {
     check "! visible $FINISH" "no Finish button on the failure page"
     drive click $CLOSE
     drive wait-gone 10000 || fail "the close button closes the failure page"
-    wait_setup
+    wait_setup 2
     check "[ ! -e \"$(desktop_link en)\" ]" "closing the failure page makes no shortcut"
     check "! has_uninstall_key" "no Uninstall entry after a failure"
     check "[ ! -e \"$(start_menu_folder)\" ]" "no Start-menu entry after a failure"
@@ -306,7 +329,7 @@ scenario_keyboard_escape() {
     check "visible $STATUS" "Esc is inert on the installing page, like the close button"
     drive alt-f4
     drive wait-gone 20000 || fail "Alt+F4 still closes the installing page"
-    wait_setup
+    wait_setup 3
 }
 
 # A command-line installation seen while it runs: setup.exe is stopped (SIGSTOP) as soon as its
@@ -338,7 +361,7 @@ scenario_updating_page_closed() {
     drive click $CLOSE
     kill -CONT "$setup_pid"
     drive wait-gone 20000 || fail "the close button closes the updating page"
-    wait_setup
+    wait_setup 3
     check_cancelled "$dir"
 }
 
@@ -377,7 +400,7 @@ scenario_tour() {  # lang dpi
     check_as_committed "6_failed_$tag"
     drive click $CLOSE
     drive wait-gone 10000
-    wait_setup
+    wait_setup 2
 
     start_setup 'C:\tour-updating' go
     screenshot "7_updating_$tag"

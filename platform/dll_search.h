@@ -1,0 +1,19 @@
+#pragma once
+// Where DLLs come from. Our programs run as administrator from folders that other programs can
+// write to (Downloads, the temporary folder), so no DLL may be taken from the program's folder.
+
+#include <windows.h>
+
+// From now on every DLL loaded by this process, by our code or on its behalf (GDI+, the shell,
+// COM, theming), comes from System32 only. Call it first in every entry point, before anything
+// can load a DLL. Where the system lacks the call the program carries on with the usual search.
+void SearchDllsInSystem32Only();
+
+// A function of a system DLL that the program imports, and so has loaded already (kernel32,
+// user32); null where this version of Windows lacks it. Nothing is searched for or loaded.
+template <class Function>
+Function LoadedSystemFunction(const wchar_t* dll, const char* name) {
+    const HMODULE module = GetModuleHandleW(dll);
+    const FARPROC proc = module ? GetProcAddress(module, name) : nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
+}

@@ -1,0 +1,32 @@
+#pragma once
+// What became of the installation, told to whoever started setup.exe through its exit code.
+
+#include <atomic>
+#include <memory>
+
+enum class InstallOutcome {
+    NotStarted,  // the window was closed before any installation began
+    Succeeded,
+    Failed,     // the installation failed: the failure page
+    Cancelled,  // the window was closed while the installation ran
+};
+
+// Written by the worker's last report, which can come while the window object is being destroyed,
+// so it is shared with whoever reads it after that.
+using SharedInstallOutcome = std::shared_ptr<std::atomic<InstallOutcome>>;
+
+constexpr int kExitFailed = 2;
+constexpr int kExitCancelled = 3;
+
+// 0 when the installation succeeded or none was started, kExitFailed when it failed and
+// kExitCancelled when it was cancelled.
+constexpr int SetupExitCode(InstallOutcome outcome) {
+    switch (outcome) {
+        case InstallOutcome::Failed:
+            return kExitFailed;
+        case InstallOutcome::Cancelled:
+            return kExitCancelled;
+        default:
+            return 0;
+    }
+}
