@@ -4,10 +4,17 @@
 
 #include <windows.h>
 
+#include "platform/unique_handle.h"
+
 // From now on every DLL loaded by this process, by our code or on its behalf (GDI+, the shell,
 // COM, theming), comes from System32 only. Call it first in every entry point, before anything
 // can load a DLL. Where the system lacks the call the program carries on with the usual search.
 void SearchDllsInSystem32Only();
+
+// Loads `dll` from System32 for as long as the owner lives. Some system libraries load others by
+// name through a path that is not bound by SearchDllsInSystem32Only (Wine's GDI+ and its imaging
+// codecs): a DLL already loaded is found by name and never searched for.
+CModule LoadFromSystem32(const wchar_t* dll);
 
 // A function of a system DLL that the program imports, and so has loaded already (kernel32,
 // user32); null where this version of Windows lacks it. Nothing is searched for or loaded.

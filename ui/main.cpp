@@ -30,6 +30,10 @@ void RunMessageLoop(CMainWindow& window, HACCEL accelerators) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     SearchDllsInSystem32Only();
+    // GDI+ may load the imaging codecs (and they their property system) by name when it decodes
+    // the skin: have them loaded from System32 first.
+    const CModule propertySystem = LoadFromSystem32(L"propsys.dll");
+    const CModule imagingCodecs = LoadFromSystem32(L"windowscodecs.dll");
     GetCommandLineRequest() = ParseCommandLine(SplitCommandLine(commandLine));
 
     // Without GDI+ no picture or control could be drawn: end rather than show an empty frame.

@@ -272,10 +272,6 @@ scenario_interactive_run() {
 PLANTED="gdiplus uxtheme dwmapi textshaping cryptbase propsys windowscodecs msimg32 winmm comctl32
 dwrite oleacc userenv profapi sspicli secur32 crypt32 wintrust urlmon iertutil explorerframe
 linkinfo ntshrui cscapi edputil"
-# Beside setup.exe also windowscodecs and propsys: Wine's own gdiplus loads windowscodecs, which
-# imports propsys, through its delay-load path, which searches the program's folder whatever
-# SetDefaultDllDirectories says.
-BESIDE_SETUP=$(echo $PLANTED | tr ' ' '\n' | grep -v -x -e windowscodecs -e propsys)
 
 plant() {  # unix-dir names...
     mkdir -p "$1"
@@ -300,7 +296,7 @@ scenario_no_planted_dll_loads() {
     check "[ \"\$(markers)\" = 'planted-version.dll.by-driver.exe.txt ' ]" "a planted DLL that is loaded leaves its marker"
     rm -f "$downloads"/*
 
-    plant "$downloads" $BESIDE_SETUP && plant "$dir" $PLANTED
+    plant "$downloads" $PLANTED && plant "$dir" $PLANTED
     cp "$SETUP" "$downloads/setup.exe"
     SETUP="$downloads/setup.exe"
     # Without a debugger, a program that crashes in a planted DLL ends instead of waiting.
