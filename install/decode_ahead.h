@@ -21,6 +21,9 @@ struct DecodeOptions {
     unsigned threads = 0;
     // Bytes that may be held beyond the largest entry.
     uint64_t headroom = 0;
+    // Entries smaller than this are decoded by the writer when their turn comes: they decode in
+    // far less time than their file takes to create, so a hand-over to the pool only costs.
+    uint32_t poolFrom = 0;
 };
 
 // As many as the machine has hardware threads, at most 8, at least 1 (0 means unknown).
@@ -74,7 +77,7 @@ private:
     bool ReadBlock(Job& job);
     void Release(std::unique_ptr<Job> job);
     void Decode(Job& job);
-    bool HasWork() const;
+    bool FindWork();
     void PoolThread();
 
     archive::ByteSource& m_source;

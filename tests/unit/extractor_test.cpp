@@ -206,7 +206,8 @@ std::vector<Entry> MixedEntries(int count) {
     std::vector<Entry> entries;
     for (int i = 0; i < count; ++i) {
         const std::string name = "d" + std::to_string(i % 3) + "\\f" + std::to_string(i) + ".bin";
-        std::string data = i % 4 == 1 ? std::string() : RandomBytes(size_t(1000 + 37000 * (i % 5)), i);
+        std::string data =
+            i % 4 == 1 ? std::string() : RandomBytes(size_t(1000 + 37000 * (i % 5)), i);
         entries.push_back({std::u16string(name.begin(), name.end()), std::move(data)});
     }
     return entries;
@@ -273,7 +274,8 @@ void ExpectSameReports(const std::vector<Report>& a, const std::vector<Report>& 
 // Entries before `end` are written with their content; none from `end` on.
 void ExpectWrittenUpTo(const Outcome& run, const std::vector<Entry>& entries, size_t end) {
     for (size_t i = 0; i < entries.size(); ++i) {
-        const std::wstring target = JoinPath(run.folder, std::wstring(entries[i].name.begin(), entries[i].name.end()));
+        const std::wstring target =
+            JoinPath(run.folder, std::wstring(entries[i].name.begin(), entries[i].name.end()));
         if (i < end)
             EXPECT_EQ(FileContent(target), entries[i].data) << i;
         else
@@ -283,7 +285,9 @@ void ExpectWrittenUpTo(const Outcome& run, const std::vector<Entry>& entries, si
 
 TEST(DecodeAhead, PoolReportsAndWritesExactlyAsTheSingleThreadPath) {
     const std::vector<Entry> entries = MixedEntries(24);
-    const DecodeOptions single{0, 0}, pool{4, uint64_t(64) << 20};
+    const DecodeOptions single{0, 0};
+    // Every entry on the pool, and the small ones (under 60000 bytes) left to the writer.
+    const DecodeOptions pools[] = {{4, uint64_t(64) << 20, 0}, {2, uint64_t(64) << 20, 60000}};
     struct Case {
         Fault fault;
         size_t at;
@@ -299,17 +303,21 @@ TEST(DecodeAhead, PoolReportsAndWritesExactlyAsTheSingleThreadPath) {
         const size_t decodable = !fails                     ? entries.size()
                                  : c.fault == Fault::Decode ? c.at + 1
                                                             : c.at;
-        const Outcome many =
-            RunArchive(bytes, pool, c.at > 3 ? c.at - 3 : 0, int32_t(std::min<size_t>(decodable, c.at + 4)));
         EXPECT_EQ(one.result, fails ? ExtractResult::Failed : ExtractResult::Done);
-        EXPECT_EQ(many.result, one.result);
-        ExpectSameReports(many.reports, one.reports);
-        EXPECT_EQ(many.reports.size(), 1 + (fails ? c.at : entries.size()));
-        ExpectWrittenUpTo(many, entries, fails ? c.at : entries.size());
-        // Nothing decoded twice, nothing decoded past a name or a block that could not be read.
-        EXPECT_LE(many.decoded, int32_t(fails && c.fault != Fault::Decode ? c.at : entries.size()));
-        if (!fails) {
-            EXPECT_EQ(many.decoded, int32_t(entries.size()));
+        for (const DecodeOptions& pool : pools) {
+            SCOPED_TRACE(testing::Message() << "pool from " << pool.poolFrom);
+            const Outcome many = RunArchive(bytes, pool, c.at > 3 ? c.at - 3 : 0,
+                                            int32_t(std::min<size_t>(decodable, c.at + 4)));
+            EXPECT_EQ(many.result, one.result);
+            ExpectSameReports(many.reports, one.reports);
+            EXPECT_EQ(many.reports.size(), 1 + (fails ? c.at : entries.size()));
+            ExpectWrittenUpTo(many, entries, fails ? c.at : entries.size());
+            // Nothing decoded twice, nothing decoded past a name or a block that could not be read.
+            EXPECT_LE(many.decoded,
+                      int32_t(fails && c.fault != Fault::Decode ? c.at : entries.size()));
+            if (!fails) {
+                EXPECT_EQ(many.decoded, int32_t(entries.size()));
+            }
         }
     }
 }
@@ -318,8 +326,9 @@ TEST(DecodeAhead, EntriesLargerThanTheHeadroomStayWithinTheBudget) {
     // With almost no headroom the budget is twice the largest entry: one or two entries at a time.
     std::vector<Entry> entries;
     for (int i = 0; i < 12; ++i)
-        entries.push_back({u"big" + std::u16string(1, char16_t(u'a' + i)) + u".bin",
-                           i == 5 ? std::string() : RandomBytes(size_t(60000 + 9000 * (i % 4)), i)});
+        entries.push_back(
+            {u"big" + std::u16string(1, char16_t(u'a' + i)) + u".bin",
+             i == 5 ? std::string() : RandomBytes(size_t(60000 + 9000 * (i % 4)), i)});
     const Bytes bytes = ArchiveWith(entries, Fault::None, 0);
     const Outcome one = RunArchive(bytes, DecodeOptions{0, 0});
     const Outcome many = RunArchive(bytes, DecodeOptions{4, 1024});
