@@ -29,15 +29,24 @@ bool Read32(ByteSource& source, uint32_t& value) {
 
 const char* Describe(EntryError error) {
     switch (error) {
-        case EntryError::None: return "ok";
-        case EntryError::ShortRead: return "the archive ends early";
-        case EntryError::EmptyName: return "an entry name of length 0";
-        case EntryError::NameTooLong: return "an entry name longer than a Windows path";
-        case EntryError::NegativeSize: return "a size of 2 GiB or more";
-        case EntryError::ImpossibleSize: return "a size no block of that length can decode to";
-        case EntryError::OutOfMemory: return "not enough memory for the entry";
-        case EntryError::DecodeFailed: return "a block that is not a valid zlib stream";
-        case EntryError::SizeMismatch: return "a block that decodes to another size";
+        case EntryError::None:
+            return "ok";
+        case EntryError::ShortRead:
+            return "the archive ends early";
+        case EntryError::EmptyName:
+            return "an entry name of length 0";
+        case EntryError::NameTooLong:
+            return "an entry name longer than a Windows path";
+        case EntryError::NegativeSize:
+            return "a size of 2 GiB or more";
+        case EntryError::ImpossibleSize:
+            return "a size no block of that length can decode to";
+        case EntryError::OutOfMemory:
+            return "not enough memory for the entry";
+        case EntryError::DecodeFailed:
+            return "a block that is not a valid zlib stream";
+        case EntryError::SizeMismatch:
+            return "a block that decodes to another size";
     }
     return "unknown";
 }
@@ -68,8 +77,7 @@ EntryError ReadName(ByteSource& source, std::u16string& name) {
     } catch (const std::bad_alloc&) {
         return EntryError::OutOfMemory;
     }
-    for (uint32_t i = 0; i < length; ++i)
-        result[i] = char16_t(raw[2 * i] | raw[2 * i + 1] << 8);
+    for (uint32_t i = 0; i < length; ++i) result[i] = char16_t(raw[2 * i] | raw[2 * i + 1] << 8);
     name.swap(result);
     return EntryError::None;
 }
@@ -86,7 +94,9 @@ bool Buffer::Reserve(size_t size) {
     return true;
 }
 
-uint64_t MaxDecodedSize(uint32_t compressed) { return uint64_t(compressed) * 1032 + 1024; }
+uint64_t MaxDecodedSize(uint32_t compressed) {
+    return uint64_t(compressed) * 1032 + 1024;
+}
 
 EntryError EntryDecoder::ReadData(ByteSource& source) {
     uint32_t size = 0;

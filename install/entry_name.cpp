@@ -88,15 +88,20 @@ EntryNameFault FindEntryNameFault(std::wstring_view name) {
 
 const char* Describe(EntryNameFault fault) {
     switch (fault) {
-        case EntryNameFault::None: return "a safe name";
-        case EntryNameFault::TooLong: return "the name is longer than a Windows path can be";
-        case EntryNameFault::Rooted: return "the name is rooted (a drive, share or device path)";
+        case EntryNameFault::None:
+            return "a safe name";
+        case EntryNameFault::TooLong:
+            return "the name is longer than a Windows path can be";
+        case EntryNameFault::Rooted:
+            return "the name is rooted (a drive, share or device path)";
         case EntryNameFault::Colon:
             return "the name contains a colon (a drive or an alternate data stream)";
-        case EntryNameFault::ControlCharacter: return "the name contains a control character";
+        case EntryNameFault::ControlCharacter:
+            return "the name contains a control character";
         case EntryNameFault::ParentFolder:
             return "a component is \"..\" or dots only, which leads out of the folder";
-        case EntryNameFault::DeviceName: return "a component is a reserved device name";
+        case EntryNameFault::DeviceName:
+            return "a component is a reserved device name";
     }
     return "unknown";
 }

@@ -16,8 +16,12 @@ bool LoadLocalizedString(std::wstring& target, StringId id);
 std::wstring LoadLocalizedString(StringId id);
 
 // Where id n lives: RT_STRING block n / 16 + 1, entry n % 16.
-constexpr unsigned StringBlock(unsigned id) { return id / 16 + 1; }
-constexpr unsigned StringIndex(unsigned id) { return id % 16; }
+constexpr unsigned StringBlock(unsigned id) {
+    return id / 16 + 1;
+}
+constexpr unsigned StringIndex(unsigned id) {
+    return id % 16;
+}
 
 struct StringEntry {
     const char16_t* text = nullptr;  // null when missing or empty

@@ -313,7 +313,9 @@ protected:
         PumpMessages();
         return done();
     }
-    std::wstring StatusText() const { return CWindow(Control(ControlRole::StatusLabel)).GetWindowText(); }
+    std::wstring StatusText() const {
+        return CWindow(Control(ControlRole::StatusLabel)).GetWindowText();
+    }
     float BarValue() const { return Control<CProgressBar>(ControlRole::ProgressBar).Progress(); }
     CExtractor m_worker{L""};
 };
@@ -339,14 +341,16 @@ TEST_F(ProgressDisplay, BurstOfReportsCostsABoundedNumberOfRepaints) {
     std::thread worker([&] {
         m_window->OnExtractBegin(m_worker, kReports, kReports);
         for (int i = 1; i <= kReports; ++i)
-            m_window->OnExtractProgress(m_worker, L"file" + std::to_wstring(i), float(i) / kReports);
+            m_window->OnExtractProgress(m_worker, L"file" + std::to_wstring(i),
+                                        float(i) / kReports);
         sent = true;
     });
     EXPECT_TRUE(PumpUntil([&] { return sent && StatusText() == L"file5000"; }));
     worker.join();
     EXPECT_EQ(BarValue(), 1.0f);
     const double frames =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count() /
         ProgressMailbox::kRestMilliseconds;
     // At most one update a frame (the first comes at once), and one rendering per update.
     EXPECT_LE(labelTexts.Count(), frames + 2);
