@@ -3,7 +3,6 @@
 #include <shellapi.h>
 #include <shobjidl.h>
 
-#include "platform/com_ptr.h"
 #include "install/finish.h"
 #include "platform/com_ptr.h"
 #include "res/dpi.h"
