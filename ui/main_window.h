@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "controls/button_ex.h"
 #include "controls/check_box.h"
@@ -133,6 +134,8 @@ private:
     // The picture in `picture`, decoded from PNG resource `id` the first time it is asked for.
     const ImagePtr& Picture(ImagePtr& picture, ImageId id);
     CWindow& ControlWindow(ControlRole role);
+    // The controls the keyboard reaches on the page as it now stands, in order.
+    std::vector<ControlRole> TabStops() const;
     std::optional<ControlRole> RoleOf(HWND window) const;
     bool IsTabStop(HWND window) const;
     void FocusControl(ControlRole role);
