@@ -129,6 +129,8 @@ private:
     void RemakeFonts(int dpi);
     MeasuredSizes MeasureControls() const;
     RECT PlaceWindow(const RECT* rect, int dpi);
+    // The window's rectangle for `page`, centred on the desktop.
+    static RECT CentredOnDesktop(int dpi, int page, bool customExpanded);
     void ShowBanner(BannerPicture banner);
 
     // The picture in `picture`, decoded from PNG resource `id` the first time it is asked for.
