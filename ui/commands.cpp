@@ -9,7 +9,6 @@
 #include "ui/layout.h"
 #include "ui/main_window.h"
 #include "ui/pages.h"
-#include "windowing/accessibility.h"
 
 namespace {
 
@@ -90,7 +89,6 @@ LRESULT CMainWindow::OnContact(WORD, WORD, HWND, BOOL&) {
 }
 
 LRESULT CMainWindow::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
-    ClearAnnotations(m_pathEdit);
     FinishChoices choices;
     choices.installed = m_installed;
     choices.desktopShortcut = m_shortcutCheck.IsChecked();
