@@ -47,8 +47,7 @@ private:
     void RenewBrush() {
         m_brush.Reset(IsTransparent() ? static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH))
                                       : ::CreateSolidBrush(m_color));
-        const HWND hWnd = static_cast<T*>(this)->m_hWnd;
-        if (hWnd) ::InvalidateRect(hWnd, nullptr, TRUE);
+        static_cast<T*>(this)->Invalidate();
     }
 
     int m_mode = OPAQUE;

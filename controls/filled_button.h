@@ -1,13 +1,14 @@
 #pragma once
 // CFilledButton<T>: the flat buttons drawn as a fill with text (CButtonEx, CRoundButton). Besides
-// the pointer tracking and clicks of CHoverClick it keeps a fill for each state and the text
-// colour; changing them repaints the button.
+// the pointer tracking and clicks of CHoverClick and the text colour it keeps a fill for each
+// state; changing them repaints the button.
 
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
 
 #include "controls/hover_click.h"
+#include "controls/text_color.h"
 
 struct ButtonFills {
     Gdiplus::ARGB normal;
@@ -21,26 +22,20 @@ constexpr Gdiplus::ARGB StateFill(const ButtonFills& fills, bool hover, bool pre
 }
 
 template <class T>
-class CFilledButton : public CHoverClick<T> {
+class CFilledButton : public CHoverClick<T>, public CTextColor<T> {
 public:
     void SetFills(const ButtonFills& fills) {
         m_fills = fills;
         static_cast<T*>(this)->Invalidate();
     }
-    void SetTextColor(COLORREF color) {
-        m_clrText = color;
-        static_cast<T*>(this)->Invalidate();
-    }
 
 protected:
-    CFilledButton(const ButtonFills& fills, COLORREF text) : m_fills(fills), m_clrText(text) {}
+    CFilledButton(const ButtonFills& fills, COLORREF text) : CTextColor<T>(text), m_fills(fills) {}
 
     Gdiplus::ARGB CurrentFill(bool pressed) const {
         return StateFill(m_fills, this->IsHovering(), pressed);
     }
-    COLORREF TextColor() const { return m_clrText; }
 
 private:
     ButtonFills m_fills;
-    COLORREF m_clrText;
 };

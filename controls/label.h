@@ -1,7 +1,7 @@
 #pragma once
-// CLabel: static text. Owner-drawn (SS_OWNERDRAW) it paints its text with GDI+ in one of three
-// alignments over an optional background; otherwise the system paints the text and the label
-// supplies the background.
+// CLabel: static text. Owner-drawn (SS_OWNERDRAW) it paints its text with GDI+ in its text colour
+// and one of three alignments over an optional background; otherwise the system paints the text in
+// the DC's colour and the label supplies the background.
 
 #include <windows.h>
 
@@ -9,6 +9,7 @@
 #include "controls/background.h"
 #include "controls/control_font.h"
 #include "controls/control_text.h"
+#include "controls/text_color.h"
 #include "windowing/gdi_handles.h"
 #include "windowing/gdiplus_handles.h"
 #include "windowing/message_map.h"
@@ -40,7 +41,8 @@ using CLabelBackground = CSolidBackground<CLabel, OCM_CTLCOLORSTATIC>;
 
 class CLabel : public CWindowImpl<CLabel, CStaticT<CWindow>, CControlWinTraits>,
                public COwnerDraw<CLabel>,
-               public CLabelBackground {
+               public CLabelBackground,
+               public CTextColor<CLabel> {
 public:
     BEGIN_MSG_MAP(CLabel)
         MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
@@ -70,11 +72,6 @@ public:
         return result;
     }
 
-    // Owner-drawn labels only; the system paints a simple label's text in the DC's colour.
-    void SetTextColor(COLORREF color) {
-        m_clrText = color;
-        Invalidate();
-    }
     void SetAlignment(LabelAlignment alignment) {
         m_alignment = alignment;
         Invalidate();
@@ -102,10 +99,9 @@ public:
             CreateAlignedFormat(StringAlignmentOf(m_alignment), Gdiplus::StringAlignmentCenter);
         const Gdiplus::RectF layout(float(client.left), float(client.top), float(w), float(h));
         DrawControlText(graphics, ReadWindowText(this->m_hWnd), font, layout, format,
-                        ToArgb(m_clrText));
+                        ToArgb(TextColor()));
     }
 
 private:
     LabelAlignment m_alignment = LabelAlignment::Near;
-    COLORREF m_clrText = 0;
 };

@@ -8,6 +8,7 @@
 #include "controls/focus_cue.h"
 #include "controls/hand_cursor.h"
 #include "controls/offscreen_paint.h"
+#include "controls/text_color.h"
 #include "controls/transparent_background.h"
 #include "windowing/accessibility.h"
 #include "windowing/gdiplus_handles.h"
@@ -24,7 +25,8 @@ class CLinkButton : public CWindowImpl<CLinkButton, CButtonT<CWindow>, CControlW
                     public COwnerDraw<CLinkButton>,
                     public CFocusCue<CLinkButton>,
                     public CHandCursor,
-                    public CTransparentBackground {
+                    public CTransparentBackground,
+                    public CTextColor<CLinkButton> {
 public:
     BEGIN_MSG_MAP(CLinkButton)
         MESSAGE_HANDLER(WM_CREATE, OnCreate)
@@ -49,11 +51,6 @@ public:
         return 0;
     }
 
-    void SetTextColor(COLORREF color) {
-        m_clrText = color;
-        Invalidate();
-    }
-
     SIZE GetLinkSize() const { return LinkSizeFor(MeasureWindowText(m_hWnd)); }
 
     void DrawItem(DRAWITEMSTRUCT* item) {
@@ -71,8 +68,6 @@ private:
             m_hWnd, itemDC, graphics,
             Gdiplus::RectF(float(client.left), float(client.top), float(client.right - client.left),
                            float(client.bottom - client.top)),
-            m_clrText);
+            TextColor());
     }
-
-    COLORREF m_clrText = 0;
 };

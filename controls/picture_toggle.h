@@ -10,12 +10,13 @@
 
 #include <utility>
 
+#include "controls/text_color.h"
 #include "res/images.h"
 #include "windowing/accessibility.h"
 #include "windowing/message_map.h"
 
 template <class T>
-class CPictureToggle {
+class CPictureToggle : public CTextColor<T> {
 public:
     BEGIN_MSG_MAP(CPictureToggle<T>)
         MESSAGE_HANDLER(WM_CREATE, OnCreate)
@@ -25,10 +26,6 @@ public:
         MESSAGE_HANDLER(WM_NCDESTROY, OnNcDestroy)
     END_MSG_MAP()
 
-    void SetTextColor(COLORREF color) {
-        m_clrText = color;
-        Repaint();
-    }
     // The skin's pictures unless the owner gives others; an empty one draws nothing.
     void SetImages(ImagePtr off, ImagePtr on) {
         m_pImgOff = std::move(off);
@@ -80,7 +77,6 @@ protected:
         AnnounceStateChange(Window());
     }
     const ImagePtr& CurrentImage() const { return m_bOn ? m_pImgOn : m_pImgOff; }
-    COLORREF TextColor() const { return m_clrText; }
 
 private:
     HWND Window() const { return static_cast<const T*>(this)->m_hWnd; }
@@ -93,5 +89,4 @@ private:
     ImagePtr m_pImgOn;
     ToggleAccessibility m_accessibility;
     bool m_bOn = false;
-    COLORREF m_clrText = 0;
 };

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "res/dpi.h"
+#include "windowing/accessibility.h"
 #include "windowing/gdi_handles.h"
 #include "windowing/message_map.h"
 #include "windowing/standard_controls.h"
@@ -43,6 +44,7 @@ public:
         MESSAGE_HANDLER(WM_SIZE, OnSize)
         MESSAGE_HANDLER(WM_NCCALCSIZE, OnNcCalcSize)
         MESSAGE_HANDLER(WM_NCPAINT, OnNcPaint)
+        MESSAGE_HANDLER(WM_NCDESTROY, OnNcDestroy)
         DEFAULT_REFLECTION_HANDLER()
     END_MSG_MAP()
 
@@ -54,6 +56,9 @@ public:
         if (m_hWnd)
             ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
     }
+
+    // Its text is its value, so screen readers are given its name apart.
+    void SetAccessibleName(const wchar_t* name) { AnnotateName(m_hWnd, name); }
 
     LRESULT OnCtlColorEdit(UINT, WPARAM wParam, LPARAM, BOOL&) {
         const auto hdc = reinterpret_cast<HDC>(wParam);
@@ -87,6 +92,13 @@ public:
         const RECT area{0, 0, window.right - window.left, window.bottom - window.top};
         CWindowDC dc(this->m_hWnd, CWindowDC::WholeWindow);
         if (dc) ::FillRect(dc, &area, m_hBkBrush);
+        return 0;
+    }
+
+    // So that no annotation outlives the window; the standard edit goes on.
+    LRESULT OnNcDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+        ClearAnnotations(m_hWnd);
+        bHandled = FALSE;
         return 0;
     }
 

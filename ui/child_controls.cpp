@@ -4,7 +4,6 @@
 #include "ui/main_window.h"
 #include "ui/pages.h"
 #include "ui/yellow_buttons.h"
-#include "windowing/accessibility.h"
 
 namespace {
 
@@ -102,7 +101,7 @@ void CMainWindow::CreateControls() {
     Make(m_pathEdit, self, ControlRole::PathEdit, kVisibleEdit, m_product.defaultFolder);
     m_pathEdit.SetColors(RGB(0, 0, 0), kPathBackground);
     // Its text is its value; its name is the caption beside it.
-    AnnotateName(m_pathEdit, m_locationLabel.GetWindowText().c_str());
+    m_pathEdit.SetAccessibleName(m_locationLabel.GetWindowText().c_str());
 
     Make(m_browseButton, self, ControlRole::BrowseButton, kHiddenOwnerDrawButton, IDS_BROWSE);
     MakeYellow(m_browseButton, colors);

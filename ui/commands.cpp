@@ -3,14 +3,12 @@
 #include <shellapi.h>
 #include <shobjidl.h>
 
-#include "platform/com_ptr.h"
 #include "install/finish.h"
 #include "platform/com_ptr.h"
 #include "res/dpi.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
 #include "ui/pages.h"
-#include "windowing/accessibility.h"
 
 namespace {
 
@@ -91,7 +89,6 @@ LRESULT CMainWindow::OnContact(WORD, WORD, HWND, BOOL&) {
 }
 
 LRESULT CMainWindow::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
-    ClearAnnotations(m_pathEdit);
     FinishChoices choices;
     choices.installed = m_installed;
     choices.desktopShortcut = m_shortcutCheck.IsChecked();

@@ -28,8 +28,7 @@ bool CMainWindow::PreTranslateMessage(const MSG& msg) {
 }
 
 void CMainWindow::OnTabKey(bool backward) {
-    const auto next =
-        NextTabStop(TabOrder(m_page, m_customToggle.IsExpanded()), RoleOf(::GetFocus()), backward);
+    const auto next = NextTabStop(TabStops(), RoleOf(::GetFocus()), backward);
     if (next) FocusControl(*next);
 }
 
@@ -63,7 +62,7 @@ LRESULT CMainWindow::OnSetFocus(UINT, WPARAM, LPARAM, BOOL&) {
         ::SetFocus(restore);
         return 0;
     }
-    const std::vector<ControlRole> order = TabOrder(m_page, m_customToggle.IsExpanded());
+    const std::vector<ControlRole> order = TabStops();
     if (!order.empty()) FocusControl(order.front());
     return 0;
 }
@@ -72,7 +71,7 @@ void CMainWindow::FocusPageStart() {
     m_focusToRestore = nullptr;
     // An inactive window is not brought forward: its activation focuses the first control.
     if (::GetActiveWindow() != m_hWnd) return;
-    const std::vector<ControlRole> order = TabOrder(m_page, m_customToggle.IsExpanded());
+    const std::vector<ControlRole> order = TabStops();
     if (order.empty())
         ::SetFocus(m_hWnd);
     else
@@ -86,6 +85,10 @@ void CMainWindow::FocusControl(ControlRole role) {
     ::SetFocus(control);
 }
 
+std::vector<ControlRole> CMainWindow::TabStops() const {
+    return TabOrder(m_page, m_customToggle.IsExpanded());
+}
+
 std::optional<ControlRole> CMainWindow::RoleOf(HWND window) const {
     if (!window) return std::nullopt;
     for (ControlRole role : kMemberOrder)
@@ -96,6 +99,6 @@ std::optional<ControlRole> CMainWindow::RoleOf(HWND window) const {
 bool CMainWindow::IsTabStop(HWND window) const {
     const auto role = RoleOf(window);
     if (!role) return false;
-    const std::vector<ControlRole> order = TabOrder(m_page, m_customToggle.IsExpanded());
+    const std::vector<ControlRole> order = TabStops();
     return std::find(order.begin(), order.end(), *role) != order.end();
 }

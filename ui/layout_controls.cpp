@@ -41,11 +41,15 @@ MeasuredSizes CMainWindow::MeasureControls() const {
     return measured;
 }
 
-RECT CMainWindow::PlaceWindow(const RECT* rect, int dpi) {
-    if (rect) return *rect;
+RECT CMainWindow::CentredOnDesktop(int dpi, int page, bool customExpanded) {
     RECT desktop;
     ::GetClientRect(::GetDesktopWindow(), &desktop);
-    const RECT window = WindowRect(desktop, dpi, m_page, m_customToggle.IsExpanded());
+    return WindowRect(desktop, dpi, page, customExpanded);
+}
+
+RECT CMainWindow::PlaceWindow(const RECT* rect, int dpi) {
+    if (rect) return *rect;
+    const RECT window = CentredOnDesktop(dpi, m_page, m_customToggle.IsExpanded());
     SetWindowPos(nullptr, window, SWP_NOZORDER);
     return window;
 }

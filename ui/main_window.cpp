@@ -4,7 +4,6 @@
 
 #include "res/dpi.h"
 #include "ui/hit_test.h"
-#include "ui/layout.h"
 
 CMainWindow::CMainWindow(ProductIdentity product)
     : m_product(std::move(product)), m_extractor(m_product.processName) {
@@ -19,10 +18,8 @@ CMainWindow::CMainWindow(ProductIdentity product)
 }
 
 HWND CMainWindow::CreateCentred() {
-    const HWND desktop = ::GetDesktopWindow();
-    RECT screen;
-    ::GetClientRect(desktop, &screen);
-    return Create(nullptr, WindowRect(screen, int(GetWindowDpi(desktop)), 0, false), L"");
+    const RECT rect = CentredOnDesktop(int(GetWindowDpi(::GetDesktopWindow())), 0, false);
+    return Create(nullptr, rect, L"");
 }
 
 const ImagePtr& CMainWindow::Picture(ImagePtr& picture, ImageId id) {

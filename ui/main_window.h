@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "controls/button_ex.h"
 #include "controls/check_box.h"
@@ -128,11 +129,15 @@ private:
     void RemakeFonts(int dpi);
     MeasuredSizes MeasureControls() const;
     RECT PlaceWindow(const RECT* rect, int dpi);
+    // The window's rectangle for `page`, centred on the desktop.
+    static RECT CentredOnDesktop(int dpi, int page, bool customExpanded);
     void ShowBanner(BannerPicture banner);
 
     // The picture in `picture`, decoded from PNG resource `id` the first time it is asked for.
     const ImagePtr& Picture(ImagePtr& picture, ImageId id);
     CWindow& ControlWindow(ControlRole role);
+    // The controls the keyboard reaches on the page as it now stands, in order.
+    std::vector<ControlRole> TabStops() const;
     std::optional<ControlRole> RoleOf(HWND window) const;
     bool IsTabStop(HWND window) const;
     void FocusControl(ControlRole role);

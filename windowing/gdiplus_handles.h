@@ -39,10 +39,6 @@ inline void GdipRelease(Gdiplus::GpImage* p) {
     Gdiplus::DllExports::GdipDisposeImage(p);
 }
 
-}  // namespace windowing
-
-namespace windowing {
-
 template <class TObject>
 struct GdipTraits : platform::NullIsInvalid<TObject*> {
     static void Close(TObject* object) { GdipRelease(object); }
