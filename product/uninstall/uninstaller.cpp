@@ -73,7 +73,7 @@ int RemoveShortcuts(const ProductIdentity& product, const UninstallRecord& recor
     if (GetShellFolder(CSIDL_PROGRAMS, programs)) {
         const CRemovalFolder removal(programs);
         const std::wstring folder = PlainOr(record.startMenuFolder, product.startMenuFolder);
-        if (!removal.RemoveFile(folder + L"\\" + linkName)) ++left;
+        if (!removal.RemoveFile(JoinPath(folder, linkName))) ++left;
         if (!removal.RemoveFolderIfEmpty(folder)) ++left;
     }
     if (GetShellFolder(CSIDL_DESKTOP, desktop) && !CRemovalFolder(desktop).RemoveFile(linkName))
