@@ -148,6 +148,6 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
     const bool complete = (code & ~kNotRegistered) == 0;
     Tell(command, product, complete ? IDS_UNINSTALL_DONE : IDS_UNINSTALL_PARTLY,
          complete ? MB_ICONINFORMATION : MB_ICONWARNING);
-    if (copy && !copy->Path().empty() && !copy->Start()) return code | kFilesLeft;
+    if (copy && !copy->Start()) return code | kFilesLeft;
     return code;
 }
