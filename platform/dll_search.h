@@ -16,11 +16,17 @@ void SearchDllsInSystem32Only();
 // codecs): a DLL already loaded is found by name and never searched for.
 CModule LoadFromSystem32(const wchar_t* dll);
 
+// The function `name` of `module` as the caller's function type; null without the module or where
+// this version of Windows lacks the function.
+template <class Function>
+Function FunctionOf(HMODULE module, const char* name) {
+    const FARPROC proc = module ? GetProcAddress(module, name) : nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
+}
+
 // A function of a system DLL that the program imports, and so has loaded already (kernel32,
 // user32); null where this version of Windows lacks it. Nothing is searched for or loaded.
 template <class Function>
 Function LoadedSystemFunction(const wchar_t* dll, const char* name) {
-    const HMODULE module = GetModuleHandleW(dll);
-    const FARPROC proc = module ? GetProcAddress(module, name) : nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
+    return FunctionOf<Function>(GetModuleHandleW(dll), name);
 }

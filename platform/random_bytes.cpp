@@ -5,15 +5,14 @@
 
 #include <climits>
 
-#include "platform/unique_handle.h"
+#include "platform/dll_search.h"
 
 bool FillRandom(void* buffer, size_t count) {
     // bcrypt.dll is not one of the DLLs Windows always takes from System32, so it is not imported
     // but loaded from there by name.
-    const CModule bcrypt(LoadLibraryExW(L"bcrypt.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    const CModule bcrypt = LoadFromSystem32(L"bcrypt.dll");
     if (!bcrypt || count > ULONG_MAX) return false;
-    const auto generate = reinterpret_cast<decltype(&BCryptGenRandom)>(
-        reinterpret_cast<void*>(GetProcAddress(bcrypt, "BCryptGenRandom")));
+    const auto generate = FunctionOf<decltype(&BCryptGenRandom)>(bcrypt, "BCryptGenRandom");
     return generate && BCRYPT_SUCCESS(generate(nullptr, static_cast<PUCHAR>(buffer), ULONG(count),
                                                BCRYPT_USE_SYSTEM_PREFERRED_RNG));
 }

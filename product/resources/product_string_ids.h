@@ -1,5 +1,5 @@
 #pragma once
-// Ids of the demo product's own texts; they sit beside the installer's string table (ids 103-136),
+// Ids of the demo product's own texts; they sit beside the installer's string table (ids 103-144),
 // which both programs carry for the product's identity.
 
 enum ProductStringId : unsigned {

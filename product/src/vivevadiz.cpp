@@ -8,6 +8,7 @@
 #include "platform/dll_search.h"
 #include "platform/program_path.h"
 #include "product/resources/product_string_ids.h"
+#include "res/dpi.h"
 #include "res/product_identity.h"
 #include "res/strings.h"
 #include "windowing/gdi_handles.h"
@@ -22,7 +23,7 @@ std::wstring Text(unsigned id) {
 }
 
 int Scaled(HWND hwnd, int value) {
-    return MulDiv(value, int(GetDpiForWindow(hwnd)), 96);
+    return UnitsToPixels(value, int(GetDpiForWindow(hwnd)));
 }
 
 CFont MessageFont(HWND hwnd) {
@@ -94,7 +95,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     RegisterClassW(&wc);
 
     const UINT dpi = GetDpiForSystem();
-    RECT frame{0, 0, MulDiv(kWidth, int(dpi), 96), MulDiv(kHeight, int(dpi), 96)};
+    RECT frame{0, 0, UnitsToPixels(kWidth, int(dpi)), UnitsToPixels(kHeight, int(dpi))};
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     AdjustWindowRectExForDpi(&frame, style, FALSE, 0, dpi);
     HWND hwnd =

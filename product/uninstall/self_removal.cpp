@@ -79,8 +79,9 @@ CRemovalCopy::CRemovalCopy(const std::wstring& program) : m_program(program) {
     for (int attempt = 0; attempt < 3 && m_folder.empty(); ++attempt) {
         std::wstring name;
         if (!RandomFolderName(name)) return;
-        if (CreateOwnFolder(JoinPath(temp, name)))
-            m_folder = JoinPath(temp, name);
+        const std::wstring folder = JoinPath(temp, name);
+        if (CreateOwnFolder(folder))
+            m_folder = folder;
         else if (GetLastError() != ERROR_ALREADY_EXISTS)
             return;
     }

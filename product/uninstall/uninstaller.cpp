@@ -73,7 +73,7 @@ int RemoveShortcuts(const ProductIdentity& product, const UninstallRecord& recor
     if (GetShellFolder(CSIDL_PROGRAMS, programs)) {
         const CRemovalFolder removal(programs);
         const std::wstring folder = PlainOr(record.startMenuFolder, product.startMenuFolder);
-        if (!removal.RemoveFile(folder + L"\\" + linkName)) ++left;
+        if (!removal.RemoveFile(JoinPath(folder, linkName))) ++left;
         if (!removal.RemoveFolderIfEmpty(folder)) ++left;
     }
     if (GetShellFolder(CSIDL_DESKTOP, desktop) && !CRemovalFolder(desktop).RemoveFile(linkName))
@@ -148,6 +148,6 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
     const bool complete = (code & ~kNotRegistered) == 0;
     Tell(command, product, complete ? IDS_UNINSTALL_DONE : IDS_UNINSTALL_PARTLY,
          complete ? MB_ICONINFORMATION : MB_ICONWARNING);
-    if (copy && !copy->Path().empty() && !copy->Start()) return code | kFilesLeft;
+    if (copy && !copy->Start()) return code | kFilesLeft;
     return code;
 }
