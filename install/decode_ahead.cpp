@@ -100,9 +100,7 @@ const AheadEntry& CDecodeAhead::Next() {
     }
     Job& head = *m_jobs.front();
     if (head.state == Job::State::Waiting) {
-        // No pool thread has taken it: decoding it here beats waiting for one to. The pool's
-        // cursor has passed it only when it was left to the writer.
-        if (m_nextToDecode == 0) ++m_nextToDecode;
+        // No pool thread has taken it: decoding it here beats waiting for one to.
         head.state = Job::State::Decoding;
         lock.unlock();
         Decode(head);
@@ -113,8 +111,6 @@ const AheadEntry& CDecodeAhead::Next() {
     }
     m_current = std::move(m_jobs.front());
     m_jobs.pop_front();
-    // A job that needed no decoding was never taken, and the cursor may rest on it.
-    if (m_nextToDecode > 0) --m_nextToDecode;
     return m_current->entry;
 }
 
@@ -252,23 +248,24 @@ void CDecodeAhead::Decode(Job& job) {
     m_stats.decoded.fetch_add(1, std::memory_order_relaxed);
 }
 
-// Moves the pool's cursor past the entries left to the writer; true when the entry it rests on is
-// the pool's to decode.
-bool CDecodeAhead::FindWork() {
-    while (m_nextToDecode < m_jobs.size() && m_jobs[m_nextToDecode]->writerDecodes &&
-           m_jobs[m_nextToDecode]->state == Job::State::Waiting)
-        ++m_nextToDecode;
-    return m_nextToDecode < m_jobs.size() && m_jobs[m_nextToDecode]->state == Job::State::Waiting &&
-           m_jobs[m_nextToDecode]->index < m_firstFailure &&
-           !m_cancel.load(std::memory_order_relaxed);
+// The first job nobody has taken that is the pool's to decode; null when there is none, or when
+// it lies past a failure.
+CDecodeAhead::Job* CDecodeAhead::FindWork() {
+    if (m_cancel.load(std::memory_order_relaxed)) return nullptr;
+    for (const std::unique_ptr<Job>& job : m_jobs) {
+        if (job->state != Job::State::Waiting || job->writerDecodes) continue;
+        return job->index < m_firstFailure ? job.get() : nullptr;
+    }
+    return nullptr;
 }
 
 void CDecodeAhead::PoolThread() {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        m_work.wait(lock, [this] { return m_stop || FindWork(); });
+        Job* work = nullptr;
+        m_work.wait(lock, [&] { return m_stop || (work = FindWork()); });
         if (m_stop) return;
-        Job& job = *m_jobs[m_nextToDecode++];
+        Job& job = *work;
         job.state = Job::State::Decoding;
         lock.unlock();
         Decode(job);
