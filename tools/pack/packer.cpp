@@ -60,10 +60,6 @@ private:
     uint64_t m_left;
 };
 
-}  // namespace
-
-namespace {
-
 // The archive name of a file below `folder`: its relative path, backslash-separated.
 Failure ArchiveName(const fs::path& path, const fs::path& folder, std::u16string& name) {
     name.clear();
