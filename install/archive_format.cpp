@@ -98,25 +98,34 @@ uint64_t MaxDecodedSize(uint32_t compressed) {
     return uint64_t(compressed) * 1032 + 1024;
 }
 
-EntryError EntryDecoder::ReadData(ByteSource& source) {
-    uint32_t size = 0;
-    uint32_t compressed = 0;
-    if (!Read32(source, size)) return EntryError::ShortRead;
-    if (!Read32(source, compressed)) return EntryError::ShortRead;
+EntryError ReadSizes(ByteSource& source, EntrySizes& sizes) {
+    if (!Read32(source, sizes.size)) return EntryError::ShortRead;
+    if (!Read32(source, sizes.compressed)) return EntryError::ShortRead;
     // Both sizes are signed 32-bit numbers in the format; refuse before allocating anything.
-    if (static_cast<int32_t>(size) < 0 || static_cast<int32_t>(compressed) < 0)
+    if (static_cast<int32_t>(sizes.size) < 0 || static_cast<int32_t>(sizes.compressed) < 0)
         return EntryError::NegativeSize;
-    if (compressed > source.Remaining()) return EntryError::ShortRead;
-    if (size > MaxDecodedSize(compressed)) return EntryError::ImpossibleSize;
+    if (sizes.compressed > source.Remaining()) return EntryError::ShortRead;
+    if (sizes.size > MaxDecodedSize(sizes.compressed)) return EntryError::ImpossibleSize;
+    return EntryError::None;
+}
 
-    m_size = static_cast<int32_t>(size);
-    m_compressedSize = static_cast<int32_t>(compressed);
-    const unsigned char* block = source.ReadInPlace(compressed);
+EntryError EntryDecoder::ReadData(ByteSource& source) {
+    EntrySizes sizes;
+    if (const EntryError error = ReadSizes(source, sizes); error != EntryError::None) return error;
+    const unsigned char* block = source.ReadInPlace(sizes.compressed);
     if (!block) {
-        if (!m_block.Reserve(compressed)) return EntryError::OutOfMemory;
-        if (!ReadExactly(source, m_block.Data(), compressed)) return EntryError::ShortRead;
+        if (!m_block.Reserve(sizes.compressed)) return EntryError::OutOfMemory;
+        if (!ReadExactly(source, m_block.Data(), sizes.compressed)) return EntryError::ShortRead;
         block = m_block.Data();
     }
+    return Decode(block, sizes);
+}
+
+EntryError EntryDecoder::Decode(const unsigned char* block, const EntrySizes& sizes) {
+    const uint32_t size = sizes.size;
+    const uint32_t compressed = sizes.compressed;
+    m_size = static_cast<int32_t>(size);
+    m_compressedSize = static_cast<int32_t>(compressed);
     // One byte of room beyond the declared size shows a stream that decodes longer. It also keeps
     // the room from being 0, for which uncompress2 decodes into a byte of its own and reports
     // nothing produced, so a one-byte stream would pass as an empty entry.

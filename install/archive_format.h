@@ -64,11 +64,23 @@ private:
     size_t m_capacity = 0;
 };
 
+// An entry's decoded size and the length of its block.
+struct EntrySizes {
+    uint32_t size = 0;
+    uint32_t compressed = 0;
+};
+
+// Reads an entry's two sizes and checks them against each other and against what the source still
+// holds, before anything is allocated for them.
+EntryError ReadSizes(ByteSource& source, EntrySizes& sizes);
+
 // Reads an entry's two sizes and its block and decodes the block, straight from the source's memory
 // when it offers that. Decoded bytes stay valid until the next call.
 class EntryDecoder {
 public:
     EntryError ReadData(ByteSource& source);
+    // Decodes a block of `sizes.compressed` bytes whose sizes ReadSizes accepted.
+    EntryError Decode(const unsigned char* block, const EntrySizes& sizes);
     const unsigned char* Data() const { return m_decoded.Data(); }
     int32_t Size() const { return m_size; }
     int32_t CompressedSize() const { return m_compressedSize; }

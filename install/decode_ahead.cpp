@@ -1,7 +1,6 @@
 #include "install/decode_ahead.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -17,44 +16,6 @@ constexpr size_t kWindowPerThread = 2;
 constexpr uint64_t kDefaultHeadroom = uint64_t(64) << 20;
 // Decoding 256 KiB takes about as long as creating one file under Wine (0.3 ms).
 constexpr uint32_t kDefaultPoolFrom = 256 * 1024;
-
-uint32_t LittleEndian32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-// One entry's two sizes and its block, for EntryDecoder to read and check as it would the archive.
-class EntrySource final : public archive::ByteSource {
-public:
-    EntrySource(const unsigned char* sizes, const unsigned char* block, size_t blockLength)
-        : m_sizes(sizes), m_block(block), m_blockLength(blockLength) {}
-    size_t Read(void* buffer, size_t count) override {
-        size_t done = 0;
-        auto* out = static_cast<unsigned char*>(buffer);
-        if (m_at < kSizes) {
-            done = std::min(count, kSizes - m_at);
-            std::memcpy(out, m_sizes + m_at, done);
-            m_at += done;
-        }
-        const size_t fromBlock = std::min(count - done, size_t(Remaining()));
-        if (fromBlock) std::memcpy(out + done, m_block + (m_at - kSizes), fromBlock);
-        m_at += fromBlock;
-        return done + fromBlock;
-    }
-    uint64_t Remaining() const override { return kSizes + m_blockLength - m_at; }
-    const unsigned char* ReadInPlace(size_t count) override {
-        if (m_at < kSizes || count > Remaining()) return nullptr;
-        const unsigned char* bytes = m_block + (m_at - kSizes);
-        m_at += count;
-        return bytes;
-    }
-
-private:
-    static constexpr size_t kSizes = 8;
-    const unsigned char* m_sizes;
-    const unsigned char* m_block;
-    size_t m_blockLength;
-    size_t m_at = 0;
-};
 
 void RaiseToAtLeast(std::atomic<uint64_t>& value, uint64_t candidate) {
     uint64_t seen = value.load(std::memory_order_relaxed);
@@ -89,9 +50,7 @@ struct CDecodeAhead::Job {
     int32_t index = 0;
     AheadEntry entry;
     State state = State::Ready;
-    unsigned char sizes[8] = {};
-    uint32_t size = 0;
-    uint32_t blockLength = 0;
+    archive::EntrySizes sizes;
     const unsigned char* block = nullptr;
     std::unique_ptr<unsigned char[]> copy;  // the block, from a source that cannot lend it
     uint64_t copyCharge = 0;
@@ -141,9 +100,7 @@ const AheadEntry& CDecodeAhead::Next() {
     }
     Job& head = *m_jobs.front();
     if (head.state == Job::State::Waiting) {
-        // No pool thread has taken it: decoding it here beats waiting for one to. The pool's
-        // cursor has passed it only when it was left to the writer.
-        if (m_nextToDecode == 0) ++m_nextToDecode;
+        // No pool thread has taken it: decoding it here beats waiting for one to.
         head.state = Job::State::Decoding;
         lock.unlock();
         Decode(head);
@@ -154,8 +111,6 @@ const AheadEntry& CDecodeAhead::Next() {
     }
     m_current = std::move(m_jobs.front());
     m_jobs.pop_front();
-    // A job that needed no decoding was never taken, and the cursor may rest on it.
-    if (m_nextToDecode > 0) --m_nextToDecode;
     return m_current->entry;
 }
 
@@ -178,7 +133,7 @@ void CDecodeAhead::Fill() {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_waiting->state = m_waiting->NeedsDecoding() ? Job::State::Waiting : Job::State::Ready;
-            m_waiting->writerDecodes = m_waiting->size < m_options.poolFrom;
+            m_waiting->writerDecodes = m_waiting->sizes.size < m_options.poolFrom;
             forPool = m_waiting->state == Job::State::Waiting && !m_waiting->writerDecodes;
             m_jobs.push_back(std::move(m_waiting));
         }
@@ -188,8 +143,8 @@ void CDecodeAhead::Fill() {
     }
 }
 
-// The entry's name and sizes, checked as far as the budget needs to trust them; the decoder
-// checks everything again. Reading stops at the first entry that cannot be good.
+// The entry's name and sizes, checked before the budget trusts them; its block in place when the
+// source can lend it. Reading stops at the first entry that cannot be good.
 std::unique_ptr<CDecodeAhead::Job> CDecodeAhead::ReadHead() {
     auto job = std::make_unique<Job>();
     job->index = m_read++;
@@ -205,21 +160,11 @@ std::unique_ptr<CDecodeAhead::Job> CDecodeAhead::ReadHead() {
         m_readEnded = true;
         return job;
     }
-    if (m_source.Read(job->sizes, sizeof job->sizes) != sizeof job->sizes) {
-        entry.error = archive::EntryError::ShortRead;
-    } else {
-        job->size = LittleEndian32(job->sizes);
-        job->blockLength = LittleEndian32(job->sizes + 4);
-        if (int32_t(job->size) < 0 || int32_t(job->blockLength) < 0)
-            entry.error = archive::EntryError::NegativeSize;
-        else if (job->blockLength > m_source.Remaining())
-            entry.error = archive::EntryError::ShortRead;
-        else if (job->size > archive::MaxDecodedSize(job->blockLength))
-            entry.error = archive::EntryError::ImpossibleSize;
-        else
-            job->block = m_source.ReadInPlace(job->blockLength);
-    }
-    if (entry.error != archive::EntryError::None) m_readEnded = true;
+    entry.error = archive::ReadSizes(m_source, job->sizes);
+    if (entry.error == archive::EntryError::None)
+        job->block = m_source.ReadInPlace(job->sizes.compressed);
+    else
+        m_readEnded = true;
     return job;
 }
 
@@ -228,11 +173,11 @@ std::unique_ptr<CDecodeAhead::Job> CDecodeAhead::ReadHead() {
 // the job always gets in, so the run always moves on.
 bool CDecodeAhead::Admit(Job& job) {
     if (!job.NeedsDecoding()) return true;
-    m_largest = std::max<uint64_t>(m_largest, job.size);
+    m_largest = std::max<uint64_t>(m_largest, job.sizes.size);
     const uint64_t budget = DecodeBudget(m_largest, m_options.headroom);
     m_stats.budget = budget;
-    const uint64_t need = std::max<uint64_t>(job.size, 1);
-    const uint64_t copy = job.block ? 0 : job.blockLength;
+    const uint64_t need = std::max<uint64_t>(job.sizes.size, 1);
+    const uint64_t copy = job.block ? 0 : job.sizes.compressed;
 
     // The smallest idle decoder that holds enough, or else the largest one, which grows least.
     auto fit = m_idle.end(), largest = m_idle.end();
@@ -273,10 +218,11 @@ bool CDecodeAhead::Admit(Job& job) {
 // The block of an admitted job: in place, or copied when the source cannot lend it.
 bool CDecodeAhead::ReadBlock(Job& job) {
     if (!job.NeedsDecoding() || job.block) return job.NeedsDecoding();
-    job.copy.reset(new (std::nothrow) unsigned char[job.blockLength ? job.blockLength : 1]);
+    const uint32_t length = job.sizes.compressed;
+    job.copy.reset(new (std::nothrow) unsigned char[length ? length : 1]);
     if (!job.copy) {
         job.entry.error = archive::EntryError::OutOfMemory;
-    } else if (m_source.Read(job.copy.get(), job.blockLength) != job.blockLength) {
+    } else if (m_source.Read(job.copy.get(), length) != length) {
         job.entry.error = archive::EntryError::ShortRead;
     } else {
         job.block = job.copy.get();
@@ -295,31 +241,31 @@ void CDecodeAhead::Release(std::unique_ptr<Job> job) {
 }
 
 void CDecodeAhead::Decode(Job& job) {
-    EntrySource source(job.sizes, job.block, job.blockLength);
     archive::EntryDecoder& decoder = job.slot->decoder;
-    job.entry.error = decoder.ReadData(source);
+    job.entry.error = decoder.Decode(job.block, job.sizes);
     job.entry.data = decoder.Data();
     job.entry.size = decoder.Size();
     m_stats.decoded.fetch_add(1, std::memory_order_relaxed);
 }
 
-// Moves the pool's cursor past the entries left to the writer; true when the entry it rests on is
-// the pool's to decode.
-bool CDecodeAhead::FindWork() {
-    while (m_nextToDecode < m_jobs.size() && m_jobs[m_nextToDecode]->writerDecodes &&
-           m_jobs[m_nextToDecode]->state == Job::State::Waiting)
-        ++m_nextToDecode;
-    return m_nextToDecode < m_jobs.size() && m_jobs[m_nextToDecode]->state == Job::State::Waiting &&
-           m_jobs[m_nextToDecode]->index < m_firstFailure &&
-           !m_cancel.load(std::memory_order_relaxed);
+// The first job nobody has taken that is the pool's to decode; null when there is none, or when
+// it lies past a failure.
+CDecodeAhead::Job* CDecodeAhead::FindWork() {
+    if (m_cancel.load(std::memory_order_relaxed)) return nullptr;
+    for (const std::unique_ptr<Job>& job : m_jobs) {
+        if (job->state != Job::State::Waiting || job->writerDecodes) continue;
+        return job->index < m_firstFailure ? job.get() : nullptr;
+    }
+    return nullptr;
 }
 
 void CDecodeAhead::PoolThread() {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        m_work.wait(lock, [this] { return m_stop || FindWork(); });
+        Job* work = nullptr;
+        m_work.wait(lock, [&] { return m_stop || (work = FindWork()); });
         if (m_stop) return;
-        Job& job = *m_jobs[m_nextToDecode++];
+        Job& job = *work;
         job.state = Job::State::Decoding;
         lock.unlock();
         Decode(job);

@@ -77,7 +77,7 @@ private:
     bool ReadBlock(Job& job);
     void Release(std::unique_ptr<Job> job);
     void Decode(Job& job);
-    bool FindWork();
+    Job* FindWork();
     void PoolThread();
 
     archive::ByteSource& m_source;
@@ -96,7 +96,6 @@ private:
     std::condition_variable m_work;
     std::condition_variable m_ready;
     std::deque<std::unique_ptr<Job>> m_jobs;  // in archive order
-    size_t m_nextToDecode = 0;                // index in m_jobs of the next job nobody decodes yet
     int32_t m_firstFailure = INT32_MAX;       // no entry after it is worth decoding
     std::vector<std::unique_ptr<Slot>> m_idle;
     uint64_t m_held = 0;

@@ -10,6 +10,7 @@
 #include "install/paths.h"
 #include "install/process_killer.h"
 #include "install/progress_fraction.h"
+#include "install/utf8.h"
 #include "platform/com_ptr.h"
 #include "platform/resource_bytes.h"
 
@@ -56,14 +57,7 @@ private:
 }  // namespace
 
 void TraceEntryName(std::FILE* out, const std::wstring& name) {
-    std::string line;
-    const int length = WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    if (length > 0) {
-        line.resize(size_t(length));
-        WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), line.data(), length, nullptr,
-                            nullptr);
-    }
+    std::string line = Utf16ToUtf8(std::u16string(name.begin(), name.end()));
     line += '\n';
     // Not flushed line by line: that would be one more write call per file. The run flushes at its
     // end.

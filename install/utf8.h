@@ -1,6 +1,7 @@
 #pragma once
 // UTF-8 and UTF-16 text without the platform: the packer converts the build machine's file names
-// and writes the list of installed files with it, and the uninstaller reads that list back.
+// and writes the list of installed files with it, the uninstaller reads that list back, and the
+// installer traces entry names with it.
 
 #include <optional>
 #include <string>

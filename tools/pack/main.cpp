@@ -57,8 +57,6 @@ int main(int argc, char** argv) {
     };
     if (int rc = Report(pack::WriteArchive(files, argv[2], progress))) return rc;
 
-    uint64_t total = 0;
-    for (const auto& f : files) total += f.size;
-    std::cout << "pack: " << files.size() << " files, " << total << " bytes -> " << argv[2] << '\n';
+    std::cout << "pack: " << files.size() << " files, " << pack::TotalSize(files) << " bytes -> " << argv[2] << '\n';
     return 0;
 }

@@ -60,10 +60,6 @@ private:
     uint64_t m_left;
 };
 
-}  // namespace
-
-namespace {
-
 // The archive name of a file below `folder`: its relative path, backslash-separated.
 Failure ArchiveName(const fs::path& path, const fs::path& folder, std::u16string& name) {
     name.clear();
@@ -168,12 +164,17 @@ Failure CollectFiles(const fs::path& folder, const std::string& last,
         if (Failure failure = MoveToEnd(last, folder, files)) return failure;
     FillManifest(files);
 
-    uint64_t total = 0;
-    for (const auto& file : files) total += file.size;
+    const uint64_t total = TotalSize(files);
     if (total > kFormatLimit)
         return Fail("the files add up to " + std::to_string(total) +
                     " bytes; the archive holds less than 2 GiB in all");
     return {};
+}
+
+uint64_t TotalSize(const std::vector<SourceFile>& files) {
+    uint64_t total = 0;
+    for (const auto& file : files) total += file.size;
+    return total;
 }
 
 std::string ManifestText(const std::vector<SourceFile>& files) {
@@ -184,8 +185,7 @@ std::string ManifestText(const std::vector<SourceFile>& files) {
 
 Failure WriteArchive(const std::vector<SourceFile>& files, const fs::path& output,
                      const Progress& progress) {
-    uint64_t total = 0;
-    for (const auto& file : files) total += file.size;
+    const uint64_t total = TotalSize(files);
     if (files.empty() || files.size() > kFormatLimit || total > kFormatLimit)
         return Fail("nothing the archive format can hold");
 

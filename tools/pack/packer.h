@@ -31,6 +31,9 @@ struct Failure {
 Failure CollectFiles(const std::filesystem::path& folder, const std::string& last,
                      std::vector<SourceFile>& files, const std::string& manifest = {});
 
+// What the files hold together: the archive header's total.
+uint64_t TotalSize(const std::vector<SourceFile>& files);
+
 // Every entry name in archive order, as UTF-8, each line ended by CR LF: the list an uninstaller
 // reads to remove exactly the files that were installed.
 std::string ManifestText(const std::vector<SourceFile>& files);
