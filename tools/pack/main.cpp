@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
     };
     if (int rc = Report(pack::WriteArchive(files, argv[2], progress))) return rc;
 
-    std::cout << "pack: " << files.size() << " files, " << pack::TotalSize(files) << " bytes -> " << argv[2] << '\n';
+    std::cout << "pack: " << files.size() << " files, " << pack::TotalSize(files) << " bytes -> "
+              << argv[2] << '\n';
     return 0;
 }
