@@ -10,6 +10,7 @@
 #include "install/paths.h"
 #include "install/process_killer.h"
 #include "install/progress_fraction.h"
+#include "install/run_log.h"
 #include "install/utf8.h"
 #include "platform/com_ptr.h"
 #include "platform/resource_bytes.h"
@@ -54,6 +55,12 @@ private:
     uint64_t m_remaining = UINT64_MAX;
 };
 
+// What is wrong with an entry, in the archive reader's words.
+std::wstring Widen(archive::EntryError error) {
+    const std::string text = archive::Describe(error);
+    return std::wstring(text.begin(), text.end());
+}
+
 }  // namespace
 
 void TraceEntryName(std::FILE* out, const std::wstring& name) {
@@ -96,6 +103,15 @@ void CExtractor::SetInstallFolder(const std::wstring& folder) {
     if (!m_running) m_installFolder = folder;
 }
 
+void CExtractor::SetLog(CRunLog* log) {
+    if (!m_running) m_log = log;
+}
+
+ExtractResult CExtractor::Fail(const std::wstring& reason) {
+    if (m_log) m_log->Failure(reason);
+    return ExtractResult::Failed;
+}
+
 StartResult CExtractor::Start(const std::wstring& installFolder) {
     if (m_running) return StartResult::AlreadyStarted;
     try {
@@ -107,6 +123,7 @@ StartResult CExtractor::Start(const std::wstring& installFolder) {
     } catch (...) {
         // std::system_error when the system refuses the thread, std::bad_alloc without memory.
     }
+    Fail(L"no worker thread could be made");
     if (m_delegate) {
         try {
             m_delegate->OnExtractFailed(*this);
@@ -119,11 +136,13 @@ StartResult CExtractor::Start(const std::wstring& installFolder) {
 void CExtractor::Run() {
     ExtractResult result = ExtractResult::Failed;
     try {
-        EndProcessesNamed(m_processName);
+        if (m_log) m_log->Line(L"install folder " + m_installFolder);
+        const EndedProcesses ended = EndProcessesNamed(m_processName);
+        if (m_log) LogEndedProcesses(*m_log, m_processName, ended);
         result = ExtractPayload();
     } catch (...) {
         // Out of memory, or a delegate that threw: the run has failed, the thread carries on.
-        result = ExtractResult::Failed;
+        result = Fail(L"out of memory, or an unexpected fault");
     }
     ReportOutcome(result);
 }
@@ -149,11 +168,11 @@ void CExtractor::ReportOutcome(ExtractResult result) {
 
 ExtractResult CExtractor::ExtractPayload() {
     const ResourceBytes payload = FindResourceBytes(L"DAT", MAKEINTRESOURCEW(kPayloadId));
-    if (!payload.data) return ExtractResult::Failed;
+    if (!payload.data) return Fail(L"the program carries no payload");
     // The locked resource is part of the mapped program and stays valid while it runs, so the
     // stream reads it in place instead of holding a second copy of the whole archive.
     const ComPtr<IStream> stream(CreateReadOnlyMemoryStream(payload.data, payload.size));
-    if (!stream) return ExtractResult::Failed;
+    if (!stream) return Fail(L"the payload cannot be read");
     return ExtractArchive(stream);
 }
 
@@ -167,7 +186,7 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     if (!stream) return ExtractResult::Failed;
     StreamSource source(stream);
     archive::Header header;
-    if (!archive::ReadHeader(source, header)) return ExtractResult::Failed;
+    if (!archive::ReadHeader(source, header)) return Fail(L"the archive's header is cut short");
     if (m_delegate) m_delegate->OnExtractBegin(*this, header.entryCount, header.totalSize);
     if (header.entryCount <= 0) return ExtractResult::Done;
 
@@ -179,16 +198,25 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     for (int32_t index = 0; index < header.entryCount; ++index) {
         if (m_cancel.load(std::memory_order_relaxed)) return ExtractResult::Cancelled;
         const AheadEntry& entry = ahead.Next();
-        if (!entry.nameRead) return ExtractResult::Failed;
+        if (!entry.nameRead)
+            return Fail(L"entry " + std::to_wstring(index + 1) + L": " + Widen(entry.error));
         TraceEntryName(stdout, entry.name);
+        if (m_log) m_log->Entry(entry.name);
         // Refused before it is decoded or reported, so nothing is written for it.
-        if (!entry.safe) return ExtractResult::Failed;
-        if (entry.error != archive::EntryError::None) return ExtractResult::Failed;
+        if (!entry.safe)
+            return Fail(L"entry " + entry.name +
+                        L": a name that leads out of the folder or names a device");
+        if (entry.error != archive::EntryError::None)
+            return Fail(L"entry " + entry.name + L": " + Widen(entry.error));
         const float fraction = progress.Next(entry.size);
         if (m_delegate) m_delegate->OnExtractProgress(*this, entry.name, fraction);
-        if (!WriteEntryFile(JoinPath(m_installFolder, entry.name), entry.data, entry.size,
-                            &folders))
-            return ExtractResult::Failed;
+        const std::wstring target = JoinPath(m_installFolder, entry.name);
+        SetLastError(ERROR_SUCCESS);
+        if (!WriteEntryFile(target, entry.data, entry.size, &folders)) {
+            const DWORD error = GetLastError();
+            return Fail(L"entry " + entry.name + L": " + target + L" cannot be written" +
+                        (error ? L": " + SystemErrorText(HRESULT_FROM_WIN32(error)) : L""));
+        }
     }
     return ExtractResult::Done;
 }

@@ -16,6 +16,7 @@
 #include "install/decode_ahead.h"
 
 class CExtractor;
+class CRunLog;
 
 enum class ExtractResult { Done = 0, Failed = 1, Cancelled = 2 };
 
@@ -60,6 +61,8 @@ public:
     void SetDelegate(CExtractorDelegate* delegate);
     // For a run driven without a thread, through ExtractArchive.
     void SetInstallFolder(const std::wstring& folder);
+    // Where the run logs its steps, each entry and the reason it fails; none when null.
+    void SetLog(CRunLog* log);
 
     const std::wstring& InstallFolder() const { return m_installFolder; }
     // True once the owner has asked the run to stop; a long delegate call may look at it.
@@ -83,6 +86,8 @@ private:
     ExtractResult ExtractPayload();
     ExtractResult ExtractEntries(IStream* stream);
     void ReportOutcome(ExtractResult result);
+    // Logs why the run fails and gives Failed.
+    ExtractResult Fail(const std::wstring& reason);
 
     std::wstring m_processName;
     ThreadStarter m_startThread;
@@ -90,6 +95,7 @@ private:
     DecodeStats m_stats;
     std::wstring m_installFolder;
     CExtractorDelegate* m_delegate = nullptr;
+    CRunLog* m_log = nullptr;
     bool m_running = false;
     std::atomic<bool> m_cancel{false};
     std::shared_ptr<std::thread> m_thread;

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "install/run_log.h"
 #include "res/product_identity.h"
 
 struct FinishChoices {
@@ -14,4 +15,9 @@ struct FinishChoices {
     std::wstring installFolder;
 };
 
-void RunFinishStep(const ProductIdentity& product, const FinishChoices& choices);
+void RunFinishStep(const ProductIdentity& product, const FinishChoices& choices,
+                   CRunLog& log = NoRunLog());
+
+// The product's shortcut on the current user's desktop, its result in the log. Needs COM.
+void MakeDesktopShortcut(const ProductIdentity& product, const std::wstring& installFolder,
+                         CRunLog& log);

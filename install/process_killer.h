@@ -14,11 +14,20 @@ constexpr DWORD kProcessEndTimeoutMs = 5000;
 // Whole-name, case-insensitive match of a process's executable file name.
 bool IsSameExecutableName(const std::wstring& processName, const std::wstring& wanted);
 
+struct EndedProcesses {
+    int ended = 0;        // processes told to end
+    bool allGone = true;  // every one of them has exited
+};
+
 // Terminates, with exit code 9, every other process whose executable file name is `exeName`, then
 // waits until they have all exited, at most kProcessEndTimeoutMs in total: Windows keeps a
-// process's executable and DLLs locked until it is gone, not merely told to end. Every failure is
-// passed over in silence.
-void EndProcessesNamed(const std::wstring& exeName);
+// process's executable and DLLs locked until it is gone, not merely told to end. Nothing stops on
+// a failure; the result tells it.
+EndedProcesses EndProcessesNamed(const std::wstring& exeName);
+
+class CRunLog;
+// "end processes NAME: done (N ended)", or failed when one may still be running.
+void LogEndedProcesses(CRunLog& log, const std::wstring& exeName, const EndedProcesses& ended);
 
 // Waits until every one of `processes` has exited or `timeoutMs` has passed in all; true when all
 // have exited.

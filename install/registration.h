@@ -1,9 +1,14 @@
 #pragma once
 // Registers a completely extracted product with Windows: Start-menu shortcut and Uninstall entry.
 // Runs on the extraction worker; best effort and silent, the installation counts as done anyway.
+// Each step's result goes to the run's log.
 
+#include <cstdint>
 #include <string>
 
+#include "install/run_log.h"
 #include "res/product_identity.h"
 
-void RegisterProduct(const ProductIdentity& product, const std::wstring& installFolder);
+// `installedBytes` is the total size of the files written, for the entry's EstimatedSize.
+void RegisterProduct(const ProductIdentity& product, const std::wstring& installFolder,
+                     uint64_t installedBytes, CRunLog& log);

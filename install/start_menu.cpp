@@ -14,14 +14,14 @@ std::wstring StartMenuFolderPath(const ProductIdentity& product) {
     return JoinPath(programs, product.startMenuFolder);
 }
 
-bool AddStartMenuShortcut(const ProductIdentity& product, const std::wstring& installFolder) {
+HRESULT AddStartMenuShortcut(const ProductIdentity& product, const std::wstring& installFolder) {
     const std::wstring folder = StartMenuFolderPath(product);
-    if (folder.empty()) return false;
+    if (folder.empty()) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         // A failure here shows up as the failed save below.
         SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     }
-    return SUCCEEDED(CreateShortcut(ProductExePath(product, installFolder),
-                                    ProductShortcutPath(product, folder), product.shortcutName));
+    return CreateShortcut(ProductExePath(product, installFolder),
+                          ProductShortcutPath(product, folder), product.shortcutName);
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 
 #include "install/product_paths.h"
 #include "platform/unique_handle.h"
@@ -29,30 +30,67 @@ std::wstring UninstallKeyPath(const ProductIdentity& product) {
     return L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product.uninstallKey;
 }
 
+std::wstring InstallDateText(const SYSTEMTIME& date) {
+    wchar_t text[16];
+    std::swprintf(text, 16, L"%04u%02u%02u", unsigned(date.wYear) % 10000, date.wMonth % 100,
+                  date.wDay % 100);
+    return text;
+}
+
+DWORD EstimatedSizeKiB(uint64_t bytes) {
+    const uint64_t kib = bytes / 1024 + (bytes % 1024 ? 1 : 0);
+    return kib > MAXDWORD ? MAXDWORD : DWORD(kib);
+}
+
 std::vector<RegistryText> UninstallValues(const ProductIdentity& product,
-                                          const std::wstring& installFolder) {
+                                          const std::wstring& installFolder,
+                                          const std::wstring& installDate) {
     // Windows runs UninstallString as a command line: unquoted, a path with a space would be
     // split and could start a different program.
+    const std::wstring uninstaller = L"\"" + UninstallerPath(installFolder) + L"\"";
     return {
         {L"InstallLocation", installFolder},
         {L"DisplayName", product.displayName},
         {L"DisplayIcon", ProductExePath(product, installFolder)},
         {L"DisplayVersion", product.version},
         {L"Publisher", product.publisher},
-        {L"UninstallString", L"\"" + UninstallerPath(installFolder) + L"\""},
+        {L"UninstallString", uninstaller},
         {L"StartMenuFolder", product.startMenuFolder},
         {L"ShortcutName", product.shortcutName},
+        {L"QuietUninstallString", uninstaller + L" /S"},
+        {L"InstallDate", installDate},
     };
 }
 
-bool WriteUninstallEntry(const ProductIdentity& product, const std::wstring& installFolder) {
-    if (!IsUninstallKeyName(product.uninstallKey)) return false;
-    CRegistryKey key;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(product).c_str(), 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, key.Put(),
-                        nullptr) != ERROR_SUCCESS) {
+std::vector<RegistryNumber> UninstallNumbers(uint64_t installedBytes) {
+    return {
+        {L"EstimatedSize", EstimatedSizeKiB(installedBytes)},
+        {L"NoModify", 1},
+        {L"NoRepair", 1},
+    };
+}
+
+bool WriteUninstallEntry(const ProductIdentity& product, const std::wstring& installFolder,
+                         uint64_t installedBytes) {
+    if (!IsUninstallKeyName(product.uninstallKey)) {
+        SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    for (const RegistryText& value : UninstallValues(product, installFolder)) WriteText(key, value);
+    CRegistryKey key;
+    const LSTATUS opened =
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(product).c_str(), 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, key.Put(), nullptr);
+    if (opened != ERROR_SUCCESS) {
+        SetLastError(DWORD(opened));
+        return false;
+    }
+    SYSTEMTIME today{};
+    GetLocalTime(&today);
+    for (const RegistryText& value :
+         UninstallValues(product, installFolder, InstallDateText(today)))
+        WriteText(key, value);
+    for (const RegistryNumber& value : UninstallNumbers(installedBytes))
+        RegSetValueExW(key, value.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value.data),
+                       sizeof value.data);
     return true;
 }

@@ -1,6 +1,9 @@
 #pragma once
 // The product's entry under the system-wide Uninstall key, which lists it among installed programs.
 
+#include <windows.h>
+
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,6 +12,11 @@
 struct RegistryText {
     const wchar_t* name;
     std::wstring data;
+};
+
+struct RegistryNumber {
+    const wchar_t* name;
+    DWORD data;
 };
 
 // Whether `name` names one key directly below the Uninstall key and nothing else: not empty (the
@@ -20,11 +28,22 @@ bool IsUninstallKeyName(const std::wstring& name);
 // "Software\Microsoft\Windows\CurrentVersion\Uninstall\" + the product's key name, below HKLM.
 std::wstring UninstallKeyPath(const ProductIdentity& product);
 
-// The eight REG_SZ values in the order they are written.
-std::vector<RegistryText> UninstallValues(const ProductIdentity& product,
-                                          const std::wstring& installFolder);
+// `date` as the entry's InstallDate: yyyymmdd.
+std::wstring InstallDateText(const SYSTEMTIME& date);
+// `bytes` in KiB, rounded up, as the entry's EstimatedSize; a DWORD's largest value at most.
+DWORD EstimatedSizeKiB(uint64_t bytes);
 
-// Creates or opens the key and writes the values; other values of the key stay. False when the key
-// name is refused by IsUninstallKeyName or the key cannot be opened; single value writes are best
-// effort.
-bool WriteUninstallEntry(const ProductIdentity& product, const std::wstring& installFolder);
+// The REG_SZ values in the order they are written: the product's eight, then the command that
+// uninstalls without a question (QuietUninstallString) and InstallDate.
+std::vector<RegistryText> UninstallValues(const ProductIdentity& product,
+                                          const std::wstring& installFolder,
+                                          const std::wstring& installDate);
+// The REG_DWORD values, written after the texts: EstimatedSize of `installedBytes`, and NoModify
+// and NoRepair, since the installer offers neither.
+std::vector<RegistryNumber> UninstallNumbers(uint64_t installedBytes);
+
+// Creates or opens the key and writes the values, dated today; other values of the key stay. False,
+// with the reason in GetLastError, when the key name is refused by IsUninstallKeyName
+// (ERROR_INVALID_NAME) or the key cannot be opened; single value writes are best effort.
+bool WriteUninstallEntry(const ProductIdentity& product, const std::wstring& installFolder,
+                         uint64_t installedBytes);

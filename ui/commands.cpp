@@ -31,6 +31,7 @@ std::wstring PickFolder(HWND owner) {
 
 bool CMainWindow::StartWorker(const std::wstring& folder) {
     m_extractor.SetDelegate(this);
+    m_extractor.SetLog(&m_log);
     // Without a thread the failure has been reported, and its page shown, already.
     return m_extractor.Start(folder) != StartResult::ThreadNotCreated;
 }
@@ -94,6 +95,6 @@ LRESULT CMainWindow::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
     choices.desktopShortcut = m_shortcutCheck.IsChecked();
     choices.launch = m_launchCheck.IsChecked();
     choices.installFolder = m_extractor.InstallFolder();
-    RunFinishStep(m_product, choices);
+    RunFinishStep(m_product, choices, m_log);
     return 0;
 }

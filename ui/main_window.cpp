@@ -5,8 +5,8 @@
 #include "res/dpi.h"
 #include "ui/hit_test.h"
 
-CMainWindow::CMainWindow(ProductIdentity product)
-    : m_product(std::move(product)), m_extractor(m_product.processName) {
+CMainWindow::CMainWindow(ProductIdentity product, CRunLog& log)
+    : m_product(std::move(product)), m_log(log), m_extractor(m_product.processName) {
     // The close button and the contact icon are needed as the controls are made. The banners and
     // the logo (several megabytes each once decoded) are decoded when a page first shows them:
     // start-up and memory stay small.

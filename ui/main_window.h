@@ -19,6 +19,7 @@
 #include "controls/round_button.h"
 #include "controls/single_line_edit.h"
 #include "install/extractor.h"
+#include "install/run_log.h"
 #include "res/fonts.h"
 #include "res/images.h"
 #include "res/product_identity.h"
@@ -45,7 +46,8 @@ class CMainWindow : public CWindowImpl<CMainWindow, CWindow, CMainWinTraits>,
                     public CExtractorDelegate,
                     public CUiStateRoot<CMainWindow> {
 public:
-    explicit CMainWindow(ProductIdentity product);
+    // The run's steps and outcome go to `log`, which outlives the window.
+    explicit CMainWindow(ProductIdentity product, CRunLog& log = NoRunLog());
 
     BEGIN_MSG_MAP(CMainWindow)
         MESSAGE_HANDLER(WM_CREATE, OnCreate)
@@ -150,6 +152,7 @@ private:
     void ShowResult(int page, bool installed);
 
     const ProductIdentity m_product;
+    CRunLog& m_log;
     int m_page = 0;
     bool m_installed = false;
     CLabel m_title;
@@ -199,6 +202,8 @@ private:
         int page = 0;
         bool installed = false;
     } m_pendingResult;
+    // The payload's size, from the worker's first report, for the Uninstall entry.
+    uint64_t m_installedBytes = 0;
 
     // Last, so that it is destroyed first: the worker is stopped before anything it uses goes.
     CExtractor m_extractor;

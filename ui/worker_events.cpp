@@ -14,7 +14,8 @@ void CMainWindow::PostProgress(ProgressUpdate update) {
         m_progressMailbox.Undeliverable();
 }
 
-void CMainWindow::OnExtractBegin(CExtractor&, int32_t, int32_t) {
+void CMainWindow::OnExtractBegin(CExtractor&, int32_t, int32_t totalSize) {
+    m_installedBytes = totalSize > 0 ? uint64_t(totalSize) : 0;
     PostProgress(ProgressUpdate{std::nullopt, 0.0f});
 }
 
@@ -30,7 +31,7 @@ void CMainWindow::OnExtractFailed(CExtractor&) {
 void CMainWindow::OnExtractDone(CExtractor& extractor) {
     m_outcome->store(InstallOutcome::Succeeded);
     ::SendMessageW(m_workerTarget, WM_APP_SHOW_RESULT, PageSucceeded, TRUE);
-    RegisterProduct(m_product, extractor.InstallFolder());
+    RegisterProduct(m_product, extractor.InstallFolder(), m_installedBytes, m_log);
 }
 
 void CMainWindow::OnExtractCancelled(CExtractor&) {

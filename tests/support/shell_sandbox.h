@@ -86,6 +86,14 @@ inline std::wstring MakeSandboxFolder(const std::wstring& name) {
     return folder;
 }
 
+// `text` as UTF-8, as a run's log holds it.
+inline std::string ToUtf8(const std::wstring& text) {
+    std::string bytes(text.size() * 3, '\0');
+    bytes.resize(size_t(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(),
+                                            int(bytes.size()), nullptr, nullptr)));
+    return bytes;
+}
+
 inline std::wstring ProgramFolder() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);

@@ -255,7 +255,7 @@ TEST(UninstallRecord, ReadsWhatTheInstallerWroteAndDeletesAllOfIt) {
     ASSERT_TRUE(DeleteUninstallRecord(product));
     EXPECT_FALSE(ReadUninstallRecord(product).found);
 
-    ASSERT_TRUE(WriteUninstallEntry(product, L"C:\\Program Files\\Demo Test"));
+    ASSERT_TRUE(WriteUninstallEntry(product, L"C:\\Program Files\\Demo Test", 4096));
     HKEY sub = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (UninstallKeyPath(product) + L"\\Extra").c_str(),
                               0, nullptr, 0, KEY_WRITE, nullptr, &sub, nullptr),
@@ -292,9 +292,9 @@ ProductIdentity ProductWithKey(const std::wstring& key) {
 
 TEST_F(ScratchFolder, AKeyNameNamingAnotherKeyIsRefusedByInstallerAndUninstaller) {
     const ProductIdentity sibling = ProductWithKey(L"KeyNameTestSibling");
-    ASSERT_TRUE(WriteUninstallEntry(sibling, L"C:\\Sibling"));
+    ASSERT_TRUE(WriteUninstallEntry(sibling, L"C:\\Sibling", 0));
     for (const wchar_t* name : {L"", L"KeyNameTestSibling\\Inner", L".."})
-        EXPECT_FALSE(WriteUninstallEntry(ProductWithKey(name), install.wstring())) << name;
+        EXPECT_FALSE(WriteUninstallEntry(ProductWithKey(name), install.wstring(), 0)) << name;
 
     // What an installer without the rule wrote for an empty name: values in the Uninstall key.
     CRegistryKey uninstallKey;

@@ -8,11 +8,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
 #include "install/memory_stream.h"
 #include "install/paths.h"
+#include "install/run_log.h"
+#include "platform/com_ptr.h"
 #include "platform/unique_handle.h"
 #include "tests/support/archive_builder.h"
 #include "tests/support/recording_delegate.h"
@@ -153,6 +157,96 @@ TEST_F(ExtractArchiveTest, NameLeavingTheFolderFailsBeforeAnythingIsWrittenForIt
         EXPECT_FALSE(FileExists(JoinPath(ParentFolder(m_folder), L"escaped.txt")));
         EXPECT_FALSE(FileExists(L"C:\\escaped.txt"));
         EXPECT_EQ(FileContent(Target(L"a.dll")), "<missing>");
+    }
+}
+
+// The log names each entry as the trace does, up to and including the one that fails, and says
+// why it failed in the reader's or the system's words.
+TEST_F(ExtractArchiveTest, TheLogNamesEachEntryAndWhyTheRunFailed) {
+    struct Case {
+        const char* what;
+        std::function<Bytes()> archive;
+        std::function<void(const std::wstring& folder)> prepare;
+        std::vector<std::string> entries;
+        std::string failure;  // empty: the run succeeds
+    };
+    const std::string blocked = "dict\\pos_dict\\prob_emit.utf8";
+    const Case cases[] = {
+        {"complete",
+         [] { return ThreeEntries().Build(); },
+         [](const std::wstring&) {},
+         {"a.dll", blocked, "vivevadiz.exe"},
+         ""},
+        {"a block that decodes short",
+         [] {
+             ArchiveBuilder b = ThreeEntries();
+             b.AddRaw(RawEntry{u"bad.bin", 6, ZlibCompress("12345")});
+             return b.Build();
+         },
+         [](const std::wstring&) {},
+         {"a.dll", blocked, "vivevadiz.exe", "bad.bin"},
+         "entry bad.bin: a block that decodes to another size"},
+        {"a name leading out",
+         [] {
+             ArchiveBuilder b;
+             b.Add(u"first.txt", "kept").Add(u"..\\escaped.txt", "x");
+             return b.Build();
+         },
+         [](const std::wstring&) {},
+         {"first.txt", "..\\escaped.txt"},
+         "entry ..\\escaped.txt: a name that leads out of the folder or names a device"},
+        {"a file where a folder must go",
+         [] { return ThreeEntries().Build(); },
+         [](const std::wstring& folder) {
+             WriteEntryFile(JoinPath(folder, L"dict"), "a file named like the folder", 28);
+         },
+         {"a.dll", blocked},
+         "entry " + blocked + ": "},
+        {"a header cut short",
+         [] {
+             const Bytes whole = ThreeEntries().Build();
+             return Bytes(whole.begin(), whole.begin() + 7);
+         },
+         [](const std::wstring&) {},
+         {},
+         "the archive's header is cut short"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring folder = MakeSandboxFolder();
+        const std::wstring logFile = MakeSandboxFolder() + L"\\run.log";
+        c.prepare(folder);
+        {
+            CRunLog log;
+            ASSERT_TRUE(log.Open(logFile));
+            CExtractor extractor(L"");
+            extractor.SetInstallFolder(folder);
+            extractor.SetLog(&log);
+            const Bytes bytes = c.archive();
+            const ComPtr<IStream> stream(CreateReadOnlyMemoryStream(bytes.data(), bytes.size()));
+            EXPECT_EQ(extractor.ExtractArchive(stream),
+                      c.failure.empty() ? ExtractResult::Done : ExtractResult::Failed);
+            if (!c.failure.empty()) {
+                const std::wstring failure(c.failure.begin(), c.failure.end());
+                EXPECT_EQ(log.FailureReason().rfind(failure, 0), 0u);
+            }
+        }
+        std::vector<std::string> entries;
+        std::string failures;
+        std::istringstream lines(FileContent(logFile));
+        for (std::string line; std::getline(lines, line);) {
+            ASSERT_GT(line.size(), 25u) << line;
+            ASSERT_EQ(line.back(), '\r') << line;
+            const std::string text = line.substr(24, line.size() - 25);
+            if (text.rfind("entry ", 0) == 0) entries.push_back(text.substr(6));
+            if (text.rfind("failed: ", 0) == 0) failures += text.substr(8) + "\n";
+        }
+        EXPECT_EQ(entries, c.entries);
+        if (c.failure.empty()) {
+            EXPECT_EQ(failures, "");
+        } else {
+            EXPECT_EQ(failures.rfind(c.failure, 0), 0u) << failures;
+        }
     }
 }
 

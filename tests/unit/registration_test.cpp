@@ -38,9 +38,12 @@ std::wstring ShortcutName() {
     return TestProduct().shortcutName;
 }
 
+// The installed files' total of the test's registrations: 3 KiB and one byte.
+constexpr uint64_t kInstalledBytes = 3 * 1024 + 1;
+
 // As the window does it: on a worker thread of its own, which has no COM yet.
-void RegisterOnWorker(const std::wstring& folder) {
-    std::thread([&] { RegisterProduct(TestProduct(), folder); }).join();
+void RegisterOnWorker(const std::wstring& folder, CRunLog& log = NoRunLog()) {
+    std::thread([&] { RegisterProduct(TestProduct(), folder, kInstalledBytes, log); }).join();
 }
 
 struct StoredValue {
@@ -48,6 +51,7 @@ struct StoredValue {
     DWORD bytes = 0;
     std::wstring text;  // the data up to the first null
     bool nullTerminated = false;
+    std::string raw;
 };
 
 void DeleteKey() {
@@ -85,6 +89,7 @@ std::map<std::wstring, StoredValue> ReadKey() {
         const auto* text = reinterpret_cast<const wchar_t*>(data);
         const size_t chars = value.bytes / sizeof(wchar_t);
         value.text.assign(text, wcsnlen(text, chars));
+        value.raw.assign(reinterpret_cast<const char*>(data), value.bytes);
         value.nullTerminated = chars > 0 && text[chars - 1] == L'\0';
         values[name] = value;
     }
@@ -102,17 +107,79 @@ void ExpectText(const std::map<std::wstring, StoredValue>& values, const wchar_t
     EXPECT_TRUE(found->second.nullTerminated) << name;
 }
 
-TEST(UninstallEntry, ListsTheEightValuesInWritingOrder) {
-    const auto values = UninstallValues(TestProduct(), kDefaultFolder);
-    const std::vector<std::wstring> order = {L"InstallLocation", L"DisplayName", L"DisplayIcon",
-                                             L"DisplayVersion",  L"Publisher",   L"UninstallString",
-                                             L"StartMenuFolder", L"ShortcutName"};
+void ExpectNumber(const std::map<std::wstring, StoredValue>& values, const wchar_t* name,
+                  DWORD expected) {
+    const auto found = values.find(name);
+    ASSERT_NE(found, values.end()) << name;
+    EXPECT_EQ(found->second.type, DWORD(REG_DWORD)) << name;
+    ASSERT_EQ(found->second.bytes, sizeof(DWORD)) << name;
+    DWORD stored = 0;
+    memcpy(&stored, found->second.raw.data(), sizeof stored);
+    EXPECT_EQ(stored, expected) << name;
+}
+
+TEST(UninstallEntry, ListsTheValuesInWritingOrder) {
+    const auto values = UninstallValues(TestProduct(), kDefaultFolder, L"20240229");
+    const std::vector<std::wstring> order = {
+        L"InstallLocation", L"DisplayName",  L"DisplayIcon",
+        L"DisplayVersion",  L"Publisher",    L"UninstallString",
+        L"StartMenuFolder", L"ShortcutName", L"QuietUninstallString",
+        L"InstallDate"};
     ASSERT_EQ(values.size(), order.size());
     for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(values[i].name, order[i]) << i;
+    EXPECT_EQ(values.back().data, L"20240229");
+    const auto numbers = UninstallNumbers(5000);
+    ASSERT_EQ(numbers.size(), 3u);
+    EXPECT_EQ(numbers[0].name, std::wstring(L"EstimatedSize"));
+    EXPECT_EQ(numbers[0].data, 5u);
+    EXPECT_EQ(numbers[1].name, std::wstring(L"NoModify"));
+    EXPECT_EQ(numbers[2].name, std::wstring(L"NoRepair"));
     EXPECT_EQ(UninstallKeyPath(TestProduct()), kKey);
 }
 
-TEST(UninstallEntry, WritesEightTextValuesForTheFolderAsGiven) {
+TEST(UninstallEntry, SizeInKibRoundsUpAndDateIsEightDigits) {
+    const struct {
+        uint64_t bytes;
+        DWORD kib;
+    } sizes[] = {{0, 0},
+                 {1, 1},
+                 {1023, 1},
+                 {1024, 1},
+                 {1025, 2},
+                 {2097152, 2048},
+                 {0xFFFFFFFFull * 1024, 0xFFFFFFFF},
+                 {~0ull, 0xFFFFFFFF}};
+    for (const auto& c : sizes) EXPECT_EQ(EstimatedSizeKiB(c.bytes), c.kib) << c.bytes;
+
+    const struct {
+        WORD year, month, day;
+        const wchar_t* text;
+    } dates[] = {
+        {2024, 2, 29, L"20240229"}, {1999, 12, 31, L"19991231"}, {2031, 1, 5, L"20310105"}};
+    for (const auto& c : dates) {
+        SYSTEMTIME date{};
+        date.wYear = c.year;
+        date.wMonth = c.month;
+        date.wDay = c.day;
+        EXPECT_EQ(InstallDateText(date), c.text);
+    }
+}
+
+// Today as the entry writes it, and yesterday's in case the test ran across midnight.
+bool IsToday(const std::wstring& date) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    FILETIME file{};
+    SystemTimeToFileTime(&now, &file);
+    ULARGE_INTEGER ticks{{file.dwLowDateTime, file.dwHighDateTime}};
+    ticks.QuadPart -= 60ull * 10000000;
+    file = {ticks.LowPart, ticks.HighPart};
+    SYSTEMTIME minuteAgo{};
+    FileTimeToSystemTime(&file, &minuteAgo);
+    return date == InstallDateText(now) || date == InstallDateText(minuteAgo);
+}
+
+TEST(UninstallEntry, WritesEveryValueForTheFolderAsGiven) {
     struct Case {
         const wchar_t* folder;
         const wchar_t* exe;
@@ -129,7 +196,7 @@ TEST(UninstallEntry, WritesEightTextValuesForTheFolderAsGiven) {
         DeleteKey();
         RegisterOnWorker(c.folder);
         const auto values = ReadKey();
-        EXPECT_EQ(values.size(), 8u);
+        EXPECT_EQ(values.size(), 13u);
         ExpectText(values, L"InstallLocation", c.folder);
         ExpectText(values, L"DisplayName", L"Registration Test (Display)");
         ExpectText(values, L"DisplayIcon", c.exe);
@@ -138,10 +205,17 @@ TEST(UninstallEntry, WritesEightTextValuesForTheFolderAsGiven) {
         ExpectText(values, L"UninstallString", c.uninstallCommand);
         ExpectText(values, L"StartMenuFolder", L"Registration Test Folder");
         ExpectText(values, L"ShortcutName", ShortcutName());
+        ExpectText(values, L"QuietUninstallString", c.uninstallCommand + std::wstring(L" /S"));
+        ASSERT_EQ(values.count(L"InstallDate"), 1u);
+        EXPECT_TRUE(IsToday(values.at(L"InstallDate").text)) << values.at(L"InstallDate").text;
+        ExpectText(values, L"InstallDate", values.at(L"InstallDate").text);
+        ExpectNumber(values, L"EstimatedSize", 4);
+        ExpectNumber(values, L"NoModify", 1);
+        ExpectNumber(values, L"NoRepair", 1);
     }
 }
 
-TEST(UninstallEntry, InstallingAgainOverwritesTheEightAndKeepsOtherValues) {
+TEST(UninstallEntry, InstallingAgainOverwritesItsValuesAndKeepsOtherValues) {
     DeleteKey();
     HKEY key = OpenKey(KEY_WRITE);
     ASSERT_NE(key, nullptr);
@@ -156,14 +230,12 @@ TEST(UninstallEntry, InstallingAgainOverwritesTheEightAndKeepsOtherValues) {
 
     RegisterOnWorker(L"C:\\New Place");
     const auto values = ReadKey();
-    EXPECT_EQ(values.size(), 10u);
+    EXPECT_EQ(values.size(), 14u);
     ExpectText(values, L"InstallLocation", L"C:\\New Place");
     ExpectText(values, L"DisplayVersion", L"9.8.7");
     ExpectText(values, L"UninstallString", L"\"C:\\New Place\\uninstall.exe\"");
     ExpectText(values, L"Comments", old);
-    ASSERT_EQ(values.count(L"NoModify"), 1u);
-    EXPECT_EQ(values.at(L"NoModify").type, DWORD(REG_DWORD));
-    EXPECT_EQ(values.at(L"NoModify").bytes, 4u);
+    ExpectNumber(values, L"NoModify", 1);
 }
 
 // Removes the Start-menu folder whether it is a folder with the shortcut in it or a stray file.
@@ -184,9 +256,22 @@ TEST(StartMenu, RegistrationCreatesTheFolderAndTheShortcut) {
     ASSERT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
 
     const std::wstring installFolder = MakeSandboxFolder(L"register-start-menu");
-    RegisterOnWorker(installFolder);
+    const std::wstring logFile = JoinPath(installFolder, L"run.log");
+    DeleteFileW(logFile.c_str());
+    {
+        CRunLog log;
+        ASSERT_TRUE(log.Open(logFile));
+        RegisterOnWorker(installFolder, log);
+    }
     const std::wstring link = JoinPath(folder, ShortcutName() + L".lnk");
     ASSERT_TRUE(FileExists(link));
+    const std::string logged = ReadBytes(logFile);
+    EXPECT_NE(logged.find(" Start-menu shortcut: done (" + ToUtf8(link) + ")\r\n"),
+              std::string::npos)
+        << logged;
+    EXPECT_NE(logged.find(" Uninstall entry: done (HKLM\\" + ToUtf8(kKey) + ")\r\n"),
+              std::string::npos)
+        << logged;
     const ShortcutFields read = ReadShortcut(link);
     ASSERT_EQ(read.loaded, S_OK);
     EXPECT_EQ(read.target, JoinPath(installFolder, L"registered.exe"));
@@ -214,9 +299,20 @@ TEST(StartMenu, AFileInTheFolderPlaceStillLetsTheRegistryBeWritten) {
     WriteBytes(folder, "a file where the folder should be");
     DeleteKey();
 
-    RegisterOnWorker(L"C:\\Blocked Start Menu");
+    const std::wstring logFile = JoinPath(MakeSandboxFolder(L"register-blocked"), L"run.log");
+    DeleteFileW(logFile.c_str());
+    {
+        CRunLog log;
+        ASSERT_TRUE(log.Open(logFile));
+        RegisterOnWorker(L"C:\\Blocked Start Menu", log);
+    }
     EXPECT_EQ(ReadBytes(folder), "a file where the folder should be");
     ExpectText(ReadKey(), L"InstallLocation", L"C:\\Blocked Start Menu");
+    const std::string logged = ReadBytes(logFile);
+    const std::string failed = " Start-menu shortcut: failed (" +
+                               ToUtf8(JoinPath(folder, ShortcutName() + L".lnk")) + "): ";
+    EXPECT_NE(logged.find(failed), std::string::npos) << logged;
+    EXPECT_NE(logged.find(" Uninstall entry: done ("), std::string::npos) << logged;
     ClearStartMenuFolder();
 }
 

@@ -1,0 +1,176 @@
+#include "install/run_log.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+#include <vector>
+
+#include "platform/unique_handle.h"
+#include "tests/support/shell_sandbox.h"
+
+namespace {
+
+using namespace testing_support;
+
+std::wstring FreshLogPath(const wchar_t* name) {
+    const std::wstring path = JoinPath(MakeSandboxFolder(L"run-log-test"), name);
+    DeleteFileW(path.c_str());
+    return path;
+}
+
+// The log as another program reads it while the run still writes it.
+std::string ReadLog(const std::wstring& path) {
+    const CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::string();
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
+    bytes.resize(read);
+    return bytes;
+}
+
+// The text of each line after its time, checking that every line has one and ends in CR LF.
+std::vector<std::string> Texts(const std::string& bytes) {
+    static const std::regex stamped(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*)\r$)");
+    std::vector<std::string> texts;
+    std::istringstream lines(bytes);
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch match;
+        if (!std::regex_match(line, match, stamped)) {
+            ADD_FAILURE() << "not a stamped line: " << line;
+            continue;
+        }
+        texts.push_back(match[1]);
+    }
+    if (!bytes.empty()) {
+        EXPECT_EQ(bytes.back(), '\n');
+    }
+    return texts;
+}
+
+TEST(RunLog, LineIsStampedUtf8OnOneLine) {
+    SYSTEMTIME time{};
+    time.wYear = 2024;
+    time.wMonth = 3;
+    time.wDay = 7;
+    time.wHour = 9;
+    time.wMinute = 5;
+    time.wSecond = 4;
+    time.wMilliseconds = 21;
+    EXPECT_EQ(FormatLogLine(time, L"entry \u9a6c\u6797\\a.txt"),
+              "2024-03-07 09:05:04.021 entry \xe9\xa9\xac\xe6\x9e\x97\\a.txt\r\n");
+    EXPECT_EQ(FormatLogLine(time, L"two\r\nlines\n"), "2024-03-07 09:05:04.021 two  lines \r\n");
+}
+
+TEST(RunLog, AppendsEveryRunWithEntriesInOrder) {
+    const std::wstring path = FreshLogPath(L"append.log");
+    {
+        CRunLog log;
+        ASSERT_TRUE(log.Open(path));
+        EXPECT_TRUE(log.IsOpen());
+        log.Line(L"first run");
+        log.Entry(L"a.txt");
+        // Entries are held until the next line, or the end of the log.
+        EXPECT_EQ(Texts(ReadLog(path)), std::vector<std::string>{"first run"});
+        log.Entry(L"dict\\b.txt");
+        log.Line(L"after the entries");
+        log.Entry(L"last.txt");
+    }
+    {
+        CRunLog log;
+        ASSERT_TRUE(log.Open(path));
+        log.Line(L"second run");
+    }
+    EXPECT_EQ(Texts(ReadLog(path)),
+              (std::vector<std::string>{"first run", "entry a.txt", "entry dict\\b.txt",
+                                        "after the entries", "entry last.txt", "second run"}));
+}
+
+TEST(RunLog, ManyEntriesAreWrittenWithoutWaitingForALine) {
+    const std::wstring path = FreshLogPath(L"many.log");
+    CRunLog log;
+    ASSERT_TRUE(log.Open(path));
+    for (int i = 0; i < 3000; ++i) log.Entry(L"data\\d" + std::to_wstring(i) + L".txt");
+    const std::vector<std::string> written = Texts(ReadLog(path));
+    EXPECT_GT(written.size(), 1000u);
+    EXPECT_LT(written.size(), 3000u);
+    ASSERT_FALSE(written.empty());
+    EXPECT_EQ(written.front(), "entry data\\d0.txt");
+}
+
+TEST(RunLog, StepsAndTheFirstFailureAsTheReason) {
+    const std::wstring path = FreshLogPath(L"steps.log");
+    std::wstring reason;
+    {
+        CRunLog log;
+        ASSERT_TRUE(log.Open(path));
+        log.Step(L"Uninstall entry", S_OK, L"HKLM\\Key");
+        log.Step(L"desktop shortcut", HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), L"C:\\d.lnk");
+        log.Step(L"plain", S_OK, L"");
+        log.Failure(L"entry x.txt: damaged");
+        log.Failure(L"a later fault");
+        reason = log.FailureReason();
+    }
+    EXPECT_EQ(reason, L"entry x.txt: damaged");
+    const std::vector<std::string> texts = Texts(ReadLog(path));
+    ASSERT_EQ(texts.size(), 5u);
+    EXPECT_EQ(texts[0], "Uninstall entry: done (HKLM\\Key)");
+    EXPECT_EQ(texts[1].rfind("desktop shortcut: failed (C:\\d.lnk): ", 0), 0u) << texts[1];
+    EXPECT_NE(texts[1].find("(0x80070005)"), std::string::npos) << texts[1];
+    EXPECT_EQ(texts[2], "plain: done");
+    EXPECT_EQ(texts[3], "failed: entry x.txt: damaged");
+    EXPECT_EQ(texts[4], "failed: a later fault");
+}
+
+TEST(RunLog, RefusesWhatIsNotAPlainFileItCanCreate) {
+    const std::wstring folder = MakeSandboxFolder(L"run-log-test");
+    const struct {
+        std::wstring path;
+        DWORD error;
+    } cases[] = {
+        {folder, ERROR_ACCESS_DENIED},
+        {JoinPath(folder, L"no such folder\\x.log"), ERROR_PATH_NOT_FOUND},
+        {L"", ERROR_PATH_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        CRunLog log;
+        SetLastError(0);
+        EXPECT_FALSE(log.Open(c.path)) << c.path;
+        EXPECT_FALSE(log.IsOpen());
+        EXPECT_NE(GetLastError(), 0u) << c.path;
+        log.Line(L"goes nowhere");
+    }
+
+    // A file with a second name: writing through one would change the other.
+    const std::wstring original = FreshLogPath(L"original.txt");
+    const std::wstring second = FreshLogPath(L"second-name.log");
+    WriteBytes(original, "someone else's file");
+    if (CreateHardLinkW(second.c_str(), original.c_str(), nullptr)) {
+        CRunLog log;
+        EXPECT_FALSE(log.Open(second));
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(ReadBytes(original), "someone else's file");
+    }
+}
+
+TEST(RunLog, NeverOpenedTakesEverythingAndWritesNothing) {
+    CRunLog& none = NoRunLog();
+    EXPECT_FALSE(none.IsOpen());
+    none.Line(L"x");
+    none.Entry(L"y");
+    none.Step(L"z", E_FAIL, L"");
+    EXPECT_EQ(&none, &NoRunLog());
+}
+
+TEST(RunLog, SystemTextsOnOneLine) {
+    const std::wstring denied = SystemErrorText(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_NE(denied.find(L"(0x80070005)"), std::wstring::npos) << denied;
+    EXPECT_GT(denied.size(), std::wstring(L" (0x80070005)").size()) << denied;
+    EXPECT_EQ(denied.find_first_of(L"\r\n"), std::wstring::npos) << denied;
+    EXPECT_EQ(SystemErrorText(HRESULT(0xA0FF1234)), L"error 0xA0FF1234");
+}
+
+}  // namespace
