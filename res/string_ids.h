@@ -38,4 +38,5 @@ enum StringId : unsigned {
     IDS_TITLE_DONE_COLOR = 136,
     // Past the table's first blocks, which stay as they are.
     IDS_CLOSE_BUTTON_NAME = 144,  // the close button shows no text; screen readers read this
+    IDS_USAGE = 145,              // a command line that is not understood, outside /S
 };

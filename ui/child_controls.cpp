@@ -55,6 +55,7 @@ LRESULT CMainWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     const CommandLineRequest& request = GetCommandLineRequest();
     const bool started = request.present && StartWorker(request.folder);
     CreateControls();
+    if (!request.desktopShortcut) m_shortcutCheck.SetChecked(false);
     m_controlsMade = true;
     LayoutControls();
     if (m_pendingResult.page) {

@@ -1,13 +1,26 @@
 #pragma once
-// The one feature of the command line: an install folder followed by a second argument starts the
-// installation at once.
+// What setup.exe's command line asks for. Without a switch: an install folder followed by a second
+// argument starts the installation at once. With switches (each starting with '/', anywhere,
+// letters in any case):
+//   /S            silent: no window at all; install, register, exit with the code
+//   /NODESKTOP    no desktop shortcut (under /S; interactively the box starts cleared)
+//   /LOG=FILE     append a log of the run to FILE
+//   /D=FOLDER     the install folder, a whole path; it takes the rest of the line, spaces included,
+//                 so it comes last
+// Any other switch, an argument that is not a switch beside them, and an empty or relative /D= are
+// usage errors.
 
 #include <string>
 #include <vector>
 
 struct CommandLineRequest {
-    std::wstring folder;
-    bool present = false;
+    std::wstring folder;   // the first argument without switches, or /D=; empty when not given
+    bool present = false;  // the two-argument form: the window installs into `folder` at once
+    bool silent = false;
+    bool desktopShortcut = true;
+    std::wstring logFile;
+    bool usageError = false;
+    std::wstring offending;  // what made it a usage error, as written
 };
 
 // The process-wide record, made on first use and never freed. The entry point writes it before the
@@ -21,3 +34,10 @@ std::vector<std::wstring> SplitCommandLine(const wchar_t* commandLine);
 
 // Two or more arguments name the folder first; the second is required but never looked at.
 CommandLineRequest ParseCommandLine(const std::vector<std::wstring>& arguments);
+
+// The whole command line without the program name, switches included. /D= is found in the text
+// itself, outside quotes, where an argument begins; a quoted "/D=FOLDER" argument counts as well.
+CommandLineRequest ReadCommandLine(const wchar_t* commandLine);
+
+// A whole path: "X:\..." or a UNC path ("\\server\share", "\\?\...").
+bool IsWholePath(const std::wstring& path);

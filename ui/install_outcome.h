@@ -17,6 +17,8 @@ using SharedInstallOutcome = std::shared_ptr<std::atomic<InstallOutcome>>;
 
 constexpr int kExitFailed = 2;
 constexpr int kExitCancelled = 3;
+// The command line is not understood, or its log file cannot be opened: nothing was done.
+constexpr int kExitUsage = 5;
 
 // 0 when the installation succeeded or none was started, kExitFailed when it failed and
 // kExitCancelled when it was cancelled.

@@ -1,15 +1,19 @@
-// Entry point of setup.exe: reads the command line, starts GDI+ and COM, opens the installer
-// window centred on the desktop and runs the message loop until the window is gone. The exit code
-// tells what became of the installation (ui/install_outcome.h).
+// Entry point of setup.exe: reads the command line, then either installs without a window (/S) or
+// starts GDI+ and COM, opens the installer window centred on the desktop and runs the message loop
+// until the window is gone. The exit code tells what became of the installation
+// (ui/install_outcome.h); a log of the run goes where /LOG= says.
 #include <windows.h>
 
 #include <memory>
 
+#include "install/run_log.h"
 #include "platform/com_init.h"
 #include "platform/dll_search.h"
+#include "res/strings.h"
 #include "ui/command_line.h"
 #include "ui/install_outcome.h"
 #include "ui/main_window.h"
+#include "ui/silent_install.h"
 #include "windowing/gdiplus_handles.h"
 
 namespace {
@@ -26,32 +30,97 @@ void RunMessageLoop(CMainWindow& window, HACCEL accelerators) {
     }
 }
 
-}  // namespace
+const wchar_t* OutcomeText(InstallOutcome outcome) {
+    switch (outcome) {
+        case InstallOutcome::Succeeded:
+            return L"succeeded";
+        case InstallOutcome::Failed:
+            return L"failed";
+        case InstallOutcome::Cancelled:
+            return L"cancelled";
+        default:
+            return L"nothing installed, the window was closed before an installation started";
+    }
+}
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
-    SearchDllsInSystem32Only();
+int EndRun(CRunLog& log, InstallOutcome outcome) {
+    std::wstring text = std::wstring(L"outcome: ") + OutcomeText(outcome);
+    if (outcome == InstallOutcome::Failed && !log.FailureReason().empty())
+        text += L": " + log.FailureReason();
+    log.Line(text);
+    const int code = SetupExitCode(outcome);
+    log.Line(L"exit code " + std::to_wstring(code));
+    return code;
+}
+
+// Nothing is done. Under /S nothing is shown either: a tool that runs it unattended reads the code.
+int RefuseCommandLine(const ProductIdentity& product, const CommandLineRequest& request,
+                      CRunLog& log, const std::wstring& problem) {
+    log.Line(L"outcome: usage error: " + problem);
+    log.Line(L"exit code " + std::to_wstring(kExitUsage));
+    if (!request.silent) {
+        const std::wstring text = LoadLocalizedString(IDS_USAGE) + L"\n\n" + problem;
+        ::MessageBoxW(nullptr, text.c_str(), product.shortcutName.c_str(), MB_OK | MB_ICONWARNING);
+    }
+    return kExitUsage;
+}
+
+int RunWindow(HINSTANCE instance, ProductIdentity product, CRunLog& log) {
     // GDI+ may load the imaging codecs (and they their property system) by name when it decodes
     // the skin: have them loaded from System32 first.
     const CModule propertySystem = LoadFromSystem32(L"propsys.dll");
     const CModule imagingCodecs = LoadFromSystem32(L"windowscodecs.dll");
-    GetCommandLineRequest() = ParseCommandLine(SplitCommandLine(commandLine));
 
     // Without GDI+ no picture or control could be drawn: end rather than show an empty frame.
     // Nothing was installed, which a script that asked for an installation must learn.
     CGdiplusSession gdiplus;
-    if (gdiplus.StartupStatus() != Gdiplus::Ok) return kExitFailed;
+    if (gdiplus.StartupStatus() != Gdiplus::Ok) {
+        log.Failure(L"GDI+ cannot be started");
+        return EndRun(log, InstallOutcome::Failed);
+    }
     // The window's thread needs COM for the folder picker and the desktop shortcut made as the
     // window closes; one apartment for the program's whole life serves both.
     CComInit com;
 
     // Deleting the window object stops the worker before anything it uses is released.
-    auto window = std::make_unique<CMainWindow>(ReadProductIdentity());
-    if (!window->CreateCentred()) return kExitFailed;
+    auto window = std::make_unique<CMainWindow>(std::move(product), log);
+    if (!window->CreateCentred()) {
+        log.Failure(L"the window cannot be made");
+        return EndRun(log, InstallOutcome::Failed);
+    }
 
     const HACCEL accelerators = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(kAcceleratorTable));
     RunMessageLoop(*window, accelerators);
     // A run cancelled by closing the window makes its last report while the window object goes.
     const auto outcome = window->Outcome();
     window.reset();
-    return SetupExitCode(*outcome);
+    return EndRun(log, *outcome);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+    SearchDllsInSystem32Only();
+    CommandLineRequest& request = GetCommandLineRequest() = ReadCommandLine(commandLine);
+    ProductIdentity product = ReadProductIdentity();
+
+    CRunLog log;
+    if (!request.logFile.empty() && !log.Open(request.logFile)) {
+        return RefuseCommandLine(product, request, log,
+                                 L"/LOG=" + request.logFile + L": " +
+                                     SystemErrorText(HRESULT_FROM_WIN32(GetLastError())));
+    }
+    log.Line(L"installer " + product.version + L", command line: " + GetCommandLineW());
+    log.Line(L"product " + product.uninstallKey + L": " + product.displayName + L" " +
+             product.version + L", " + product.publisher);
+    if (request.usageError)
+        return RefuseCommandLine(product, request, log, L"not understood: " + request.offending);
+
+    if (request.folder.empty()) request.folder = product.defaultFolder;
+    if (request.silent)
+        return EndRun(log,
+                      RunSilentInstall(product, {request.folder, request.desktopShortcut}, log));
+    // /D= without /S offers the folder in the path edit.
+    product.defaultFolder = request.folder;
+    return RunWindow(instance, std::move(product), log);
 }

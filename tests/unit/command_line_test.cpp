@@ -65,10 +65,90 @@ TEST(CommandLine, SplitThenParseAQuotedFolderWithSpaces) {
     EXPECT_EQ(request.folder, L"D:\\My Apps\\Target");
 }
 
+// The switches, as a package manager writes them: anywhere, any letter case, /D= last and taking
+// the rest of the line. Without a switch the line means what it always meant.
+TEST(CommandLine, SwitchesAndTheFolderOfD) {
+    struct Case {
+        const wchar_t* line;
+        bool silent;
+        bool desktop;
+        const wchar_t* log;
+        const wchar_t* folder;
+        bool present;
+    };
+    for (const auto& c : {
+             Case{L"C:\\Apps go", false, true, L"", L"C:\\Apps", true},
+             Case{L"-S", false, true, L"", L"", false},
+             Case{L"/S", true, true, L"", L"", false},
+             Case{L"/s /nodesktop", true, false, L"", L"", false},
+             Case{L"/NODESKTOP /S /S", true, false, L"", L"", false},
+             Case{L"/S /D=C:\\Program Files\\My App", true, true, L"", L"C:\\Program Files\\My App",
+                  false},
+             Case{L"/S /LOG=C:\\s.log /d=C:\\My Apps  ", true, true, L"C:\\s.log", L"C:\\My Apps",
+                  false},
+             Case{L"/LOG=\"C:\\My Logs\\s.log\" /S", true, true, L"C:\\My Logs\\s.log", L"", false},
+             Case{L"/S /D=\"C:\\My Apps\"", true, true, L"", L"C:\\My Apps", false},
+             // A quoted /D= argument is one argument, wherever it stands.
+             Case{L"\"/D=C:\\My Apps\" /S", true, true, L"", L"C:\\My Apps", false},
+             // /D= takes the rest of the line: what follows it is part of the folder.
+             Case{L"/D=C:\\x /S", false, true, L"", L"C:\\x /S", false},
+             Case{L"/S /D=\\\\server\\share\\App", true, true, L"", L"\\\\server\\share\\App",
+                  false},
+             Case{L"/D=D:\\Apps", false, true, L"", L"D:\\Apps", false},
+         }) {
+        const CommandLineRequest request = ReadCommandLine(c.line);
+        EXPECT_FALSE(request.usageError) << c.line << L": " << request.offending;
+        EXPECT_EQ(request.silent, c.silent) << c.line;
+        EXPECT_EQ(request.desktopShortcut, c.desktop) << c.line;
+        EXPECT_EQ(request.logFile, c.log) << c.line;
+        EXPECT_EQ(request.folder, c.folder) << c.line;
+        EXPECT_EQ(request.present, c.present) << c.line;
+    }
+}
+
+TEST(CommandLine, UsageErrorsNameWhatIsNotUnderstood) {
+    struct Case {
+        const wchar_t* line;
+        const wchar_t* offending;
+    };
+    for (const auto& c : {
+             Case{L"/S /X", L"/X"},
+             Case{L"/?", L"/?"},
+             Case{L"/SILENT", L"/SILENT"},
+             Case{L"/S /LOG=", L"/LOG="},
+             Case{L"/S/D=C:\\x", L"/S/D=C:\\x"},
+             Case{L"/S C:\\Apps go", L"C:\\Apps"},
+             Case{L"/S /D=relative\\folder", L"/D=relative\\folder"},
+             Case{L"/S /D=", L"/D="},
+             Case{L"/S /D=   ", L"/D=   "},
+             Case{L"/S /D=C:relative", L"/D=C:relative"},
+             Case{L"/S /D=\\rooted", L"/D=\\rooted"},
+             Case{L"/S \"/D=..\\up\"", L"/D=..\\up"},
+             // The first fault is the one named.
+             Case{L"/Y /S /D=x", L"/Y"},
+         }) {
+        const CommandLineRequest request = ReadCommandLine(c.line);
+        EXPECT_TRUE(request.usageError) << c.line;
+        EXPECT_EQ(request.offending, c.offending) << c.line;
+    }
+    // /S is still known in a line that is refused, so that the refusal shows nothing.
+    EXPECT_TRUE(ReadCommandLine(L"/S /X").silent);
+}
+
+TEST(CommandLine, WholePathsOnly) {
+    for (const wchar_t* path : {L"C:\\", L"c:\\x", L"Z:/x", L"\\\\server\\share", L"\\\\?\\C:\\x"})
+        EXPECT_TRUE(IsWholePath(path)) << path;
+    for (const wchar_t* path :
+         {L"", L"x", L"C:", L"C:x", L"\\x", L"\\\\", L"\\\\\\x", L"1:\\x", L"\u00e9:\\x", L"..\\x"})
+        EXPECT_FALSE(IsWholePath(path)) << path;
+}
+
 TEST(CommandLine, RequestIsOneRecordForTheWholeProcess) {
     CommandLineRequest& first = GetCommandLineRequest();
     const CommandLineRequest saved = first;
-    first = {L"D:\\Apps", true};
+    first = CommandLineRequest{};
+    first.folder = L"D:\\Apps";
+    first.present = true;
     const CommandLineRequest& second = GetCommandLineRequest();
     EXPECT_EQ(&first, &second);
     EXPECT_TRUE(second.present);

@@ -51,6 +51,12 @@ inline const std::vector<ExpectedString>& ExpectedStrings() {
         {135, L"#000000", L"#000000"},
         {136, L"#2b3440", L"#2b3440"},
         {144, L"关闭", L"Close"},
+        {145,
+         L"用法：setup.exe [/S] [/NODESKTOP] [/LOG=文件] [/D=文件夹]\n/D= "
+         L"须放在最后，并给出完整路径，"
+         L"例如 C:\\Program Files\\Marlin。未安装任何内容。",
+         L"Usage: setup.exe [/S] [/NODESKTOP] [/LOG=FILE] [/D=FOLDER]\n/D= comes last and names a "
+         L"whole path, such as C:\\Program Files\\Marlin. Nothing was installed."},
     };
     return table;
 }
