@@ -8,6 +8,11 @@ bool IsSilentSwitch(const std::wstring& arg) {
     return arg.size() == 2 && (arg[0] == L'/' || arg[0] == L'-') && std::towupper(arg[1]) == L'S';
 }
 
+bool IsLogSwitch(const std::wstring& arg) {
+    return arg.size() > 5 && arg[0] == L'/' && std::towupper(arg[1]) == L'L' &&
+           std::towupper(arg[2]) == L'O' && std::towupper(arg[3]) == L'G' && arg[4] == L'=';
+}
+
 bool ParseHandle(const std::wstring& text, uintptr_t& value) {
     if (text.empty() || text.size() > 19) return false;
     value = 0;
@@ -27,11 +32,17 @@ bool IsAbsolute(const std::wstring& path) {
 
 UninstallCommand ParseUninstallCommand(const std::vector<std::wstring>& args) {
     UninstallCommand command;
-    if (args.empty()) {
+    bool understood = true;
+    for (const std::wstring& arg : args) {
+        if (IsSilentSwitch(arg))
+            command.silent = true;
+        else if (IsLogSwitch(arg))
+            command.logFile = arg.substr(5);
+        else
+            understood = false;
+    }
+    if (understood) {
         command.mode = UninstallCommand::Mode::Uninstall;
-    } else if (args.size() == 1 && IsSilentSwitch(args[0])) {
-        command.mode = UninstallCommand::Mode::Uninstall;
-        command.silent = true;
     } else if (args.size() == 3 && args[0] == L"/finish" &&
                ParseHandle(args[1], command.waitHandle) && IsAbsolute(args[2])) {
         command.mode = UninstallCommand::Mode::Finish;

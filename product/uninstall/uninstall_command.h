@@ -1,6 +1,8 @@
 #pragma once
 // The uninstaller's command line.
-//   uninstall.exe [/S]                   remove the product; /S: no questions, no messages
+//   uninstall.exe [/S] [/LOG=FILE]       remove the product; /S: no questions, no messages, no
+//                                        window at all, refusals included; /LOG=: append a log of
+//                                        the run to FILE
 //   copy.exe /finish HANDLE PROGRAM      the temporary copy's part: once the process HANDLE (an
 //                                        inherited handle, in decimal) has ended, delete PROGRAM
 
@@ -11,7 +13,9 @@
 struct UninstallCommand {
     enum class Mode { Uninstall, Finish, Invalid };
     Mode mode = Mode::Invalid;
+    // Also for a command line that is refused: /S anywhere in it keeps the refusal silent.
     bool silent = false;
+    std::wstring logFile;
     uintptr_t waitHandle = 0;
     std::wstring program;
 };

@@ -10,6 +10,8 @@
 #include "product/uninstall/fill_in.h"
 #include "install/paths.h"
 #include "install/process_killer.h"
+#include "install/product_paths.h"
+#include "install/run_log.h"
 #include "product/resources/product_string_ids.h"
 #include "product/uninstall/removal.h"
 #include "product/uninstall/same_path.h"
@@ -81,6 +83,25 @@ int RemoveShortcuts(const ProductIdentity& product, const UninstallRecord& recor
     return left;
 }
 
+// Logs the exit code and gives it back.
+int Exit(CRunLog& log, int code) {
+    log.Line(L"exit code " + std::to_wstring(code));
+    return code;
+}
+
+// Nothing is done: the reason goes to the log and, unless /S, to a message.
+int Refuse(const UninstallCommand& command, const ProductIdentity& product, CRunLog& log,
+           unsigned id, UINT icon, const std::wstring& why, int code) {
+    log.Failure(why);
+    Tell(command, product, id, icon);
+    return Exit(log, code);
+}
+
+std::wstring Left(int count, const wchar_t* what) {
+    return std::wstring(what) + L": " +
+           (count ? std::to_wstring(count) + L" left" : L"all removed");
+}
+
 bool ListsProgram(const std::wstring& folder, const std::vector<std::wstring>& names,
                   const std::wstring& program) {
     for (const std::wstring& name : names)
@@ -98,43 +119,59 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
         if (code != kRefused) RemoveAtRestart(program);
         return code;
     }
-    if (command.mode != UninstallCommand::Mode::Uninstall) {
+    CRunLog log;
+    if (!command.logFile.empty() && !log.Open(command.logFile)) {
         Tell(command, product, IDS_UNINSTALL_USAGE, MB_ICONINFORMATION);
         return kRefused;
     }
+    log.Line(L"uninstaller " + product.version + L", command line: " + GetCommandLineW());
+    log.Line(L"product " + product.uninstallKey + L": " + product.displayName + L" " +
+             product.version + L", uninstaller " + program);
+    if (command.mode != UninstallCommand::Mode::Uninstall)
+        return Refuse(command, product, log, IDS_UNINSTALL_USAGE, MB_ICONINFORMATION,
+                      L"the command line is not understood", kRefused);
     // Every key but the product's own belongs to someone else: an empty name would be the whole
     // Uninstall key.
-    if (!IsUninstallKeyName(product.uninstallKey)) {
-        Tell(command, product, IDS_UNINSTALL_NO_KEY, MB_ICONWARNING);
-        return kRefused;
-    }
+    if (!IsUninstallKeyName(product.uninstallKey))
+        return Refuse(command, product, log, IDS_UNINSTALL_NO_KEY, MB_ICONWARNING,
+                      L"the product's key name is not one key's name", kRefused);
 
     const std::wstring folder = ParentFolder(program);
     const UninstallRecord record = ReadUninstallRecord(product);
-    if (record.found && !SamePath(FullPath(record.installLocation), FullPath(folder))) {
-        Tell(command, product, IDS_UNINSTALL_REFUSED, MB_ICONWARNING);
-        return kRefused;
-    }
+    if (record.found && !SamePath(FullPath(record.installLocation), FullPath(folder)))
+        return Refuse(command, product, log, IDS_UNINSTALL_REFUSED, MB_ICONWARNING,
+                      L"the Uninstall entry names another folder: " + record.installLocation,
+                      kRefused);
+    log.Line(L"install folder " + folder + (record.found ? L"" : L" (no Uninstall entry)"));
     UninstallReport report;
     report.registered = record.found;
     // Without the list nothing is known to be the product's: everything stays, registered, so that
     // it can be uninstalled once the list is back.
     std::vector<std::wstring> names;
     report.listRead = ReadEntryList(folder, names);
-    if (!report.listRead) {
-        Tell(command, product, IDS_UNINSTALL_NO_LIST, MB_ICONWARNING);
-        return ComposeExitCode(report);
-    }
+    if (!report.listRead)
+        return Refuse(command, product, log, IDS_UNINSTALL_NO_LIST, MB_ICONWARNING,
+                      std::wstring(kEntryListName) + L" is missing or unreadable",
+                      ComposeExitCode(report));
+    log.Line(std::wstring(kEntryListName) + L": " + std::to_wstring(names.size()) + L" names");
     if (!command.silent &&
         MessageBoxW(nullptr, FillIn(Text(IDS_UNINSTALL_CONFIRM), {product.shortcutName}).c_str(),
-                    product.shortcutName.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return kCancelled;
+                    product.shortcutName.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        log.Line(L"answered No");
+        return Exit(log, kCancelled);
+    }
 
-    EndProcessesNamed(product.processName);
+    LogEndedProcesses(log, product.processName, EndProcessesNamed(product.processName));
     report.filesLeft = RemoveListedFiles(folder, names, program);
+    log.Line(Left(report.filesLeft, L"listed files"));
     report.foldersLeft = RemoveEmptyFolders(folder, FoldersOfEntries(names));
+    log.Line(Left(report.foldersLeft, L"emptied folders"));
     report.shortcutsLeft = RemoveShortcuts(product, record);
-    if (record.found) report.entryLeft = !DeleteUninstallRecord(product);
+    log.Line(Left(report.shortcutsLeft, L"shortcuts"));
+    if (record.found) {
+        report.entryLeft = !DeleteUninstallRecord(product);
+        log.Line(report.entryLeft ? L"Uninstall entry: left" : L"Uninstall entry: deleted");
+    }
 
     // Its own file and the install folder go last, once this process has ended; the copy that
     // removes them starts only when the last message has been answered.
@@ -148,6 +185,9 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
     const bool complete = (code & ~kNotRegistered) == 0;
     Tell(command, product, complete ? IDS_UNINSTALL_DONE : IDS_UNINSTALL_PARTLY,
          complete ? MB_ICONINFORMATION : MB_ICONWARNING);
-    if (copy && !copy->Start()) return code | kFilesLeft;
-    return code;
+    if (!copy) return Exit(log, code);
+    const bool started = copy->Start();
+    log.Line(std::wstring(L"the copy that removes ") + kUninstallerName + L" once this ends: " +
+             (started ? L"started, " + copy->Path() : std::wstring(L"not started")));
+    return Exit(log, started ? code : code | kFilesLeft);
 }

@@ -136,9 +136,17 @@ TEST(UninstallCommandLine, ModesAndRefusals) {
         {{L"/S"}, Mode::Uninstall, true},
         {{L"/s"}, Mode::Uninstall, true},
         {{L"-S"}, Mode::Uninstall, true},
-        {{L"/S", L"/S"}, Mode::Invalid, false},
+        {{L"/S", L"/S"}, Mode::Uninstall, true},
+        {{L"/S", L"/LOG=C:\\u.log"}, Mode::Uninstall, true},
+        {{L"/log=C:\\u.log", L"/s"}, Mode::Uninstall, true},
+        {{L"/LOG=C:\\u.log"}, Mode::Uninstall, false},
         {{L"/Silent"}, Mode::Invalid, false},
         {{L"C:\\x"}, Mode::Invalid, false},
+        // Refused, but without a message: /S was asked for.
+        {{L"/S", L"C:\\x"}, Mode::Invalid, true},
+        {{L"/X", L"/S"}, Mode::Invalid, true},
+        {{L"/S", L"/LOG="}, Mode::Invalid, true},
+        {{L"/S", L"/LOGFILE=x"}, Mode::Invalid, true},
         {{L"/finish", L"1234", L"C:\\P\\uninstall.exe"}, Mode::Finish, true},
         {{L"/finish", L"0", L"C:\\P\\uninstall.exe"}, Mode::Invalid, false},
         {{L"/finish", L"12a", L"C:\\P\\uninstall.exe"}, Mode::Invalid, false},
@@ -156,6 +164,9 @@ TEST(UninstallCommandLine, ModesAndRefusals) {
         ParseUninstallCommand({L"/finish", L"1234", L"C:\\P\\uninstall.exe"});
     EXPECT_EQ(finish.waitHandle, 1234u);
     EXPECT_EQ(finish.program, L"C:\\P\\uninstall.exe");
+    EXPECT_EQ(ParseUninstallCommand({L"/S", L"/Log=C:\\My Logs\\u.log"}).logFile,
+              L"C:\\My Logs\\u.log");
+    EXPECT_EQ(ParseUninstallCommand({L"/S"}).logFile, L"");
 }
 
 TEST(SamePath, IgnoresCaseAndTrailingSeparators) {
@@ -316,6 +327,45 @@ TEST_F(ScratchFolder, AKeyNameNamingAnotherKeyIsRefusedByInstallerAndUninstaller
     EXPECT_TRUE(fs::exists(install / "a.txt"));
     RegDeleteValueW(uninstallKey, L"InstallLocation");
     DeleteUninstallRecord(sibling);
+}
+
+// Each refusal goes to the log with its reason and the exit code; a log that cannot be opened is
+// itself a refusal, and nothing is removed.
+TEST_F(ScratchFolder, RefusalsAreLoggedAndALogThatCannotBeOpenedRefuses) {
+    Write(install / "uninstall.lst", "a.txt\r\n");
+    Write(install / "a.txt");
+    const std::wstring program = (install / "uninstall.exe").wstring();
+    const fs::path log = root / "uninstall.log";
+    const std::wstring logSwitch = L"/LOG=" + log.wstring();
+    const struct {
+        ProductIdentity product;
+        Names args;
+        const char* reason;
+    } cases[] = {
+        {ProductWithKey(L""), {L"/S", logSwitch}, "the product's key name is not one key's name"},
+        {ProductWithKey(L"LogTestProduct"),
+         {L"/S", logSwitch, L"/X"},
+         "the command line is not understood"},
+    };
+    for (const auto& c : cases) {
+        fs::remove(log);
+        EXPECT_EQ(RunUninstaller(ParseUninstallCommand(c.args), program, c.product), kRefused);
+        std::ifstream in(log, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_NE(text.find("failed: " + std::string(c.reason) + "\r\n"), std::string::npos)
+            << text;
+        EXPECT_NE(text.find(" exit code 64\r\n"), std::string::npos) << text;
+        EXPECT_TRUE(fs::exists(install / "a.txt"));
+    }
+
+    // A folder where the log should be: refused before anything is looked at.
+    fs::create_directories(root / "a folder");
+    EXPECT_EQ(
+        RunUninstaller(ParseUninstallCommand({L"/S", L"/LOG=" + (root / "a folder").wstring()}),
+                       program, ProductWithKey(L"LogTestProduct")),
+        kRefused);
+    EXPECT_TRUE(fs::exists(install / "a.txt"));
+    EXPECT_TRUE(fs::is_directory(root / "a folder"));
 }
 
 // The sleeper (tests/helpers/sleeper.cpp), copied to `path` and started: a running uninstaller.
