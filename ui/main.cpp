@@ -116,11 +116,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     if (request.usageError)
         return RefuseCommandLine(product, request, log, L"not understood: " + request.offending);
 
-    if (request.folder.empty()) request.folder = product.defaultFolder;
-    if (request.silent)
-        return EndRun(log,
-                      RunSilentInstall(product, {request.folder, request.desktopShortcut}, log));
-    // /D= without /S offers the folder in the path edit.
-    product.defaultFolder = request.folder;
+    if (request.silent) {
+        const std::wstring folder = request.folder.empty() ? product.defaultFolder : request.folder;
+        return EndRun(log, RunSilentInstall(product, {folder, request.desktopShortcut}, log));
+    }
+    // /D= without /S offers its folder in the path edit; the two-argument form leaves the edit be.
+    if (!request.present && !request.folder.empty()) product.defaultFolder = request.folder;
     return RunWindow(instance, std::move(product), log);
 }
