@@ -34,11 +34,20 @@
 //                                  box); prints its message
 //   driver answer EXE ID           presses button ID (IDYES 6, IDOK 1...) of that dialog box and
 //                                  waits until it has gone
+//   driver watch-windows EXE MS    watches every process named EXE that starts after this command
+//                                  until all of them have ended (MS at most), looking for their
+//                                  top-level windows the whole time; prints "watching" once ready,
+//                                  then "started N", "windows M" (visible ones) and a line per
+//                                  window seen; exit 1 when none started or one still runs
+//   driver run COMMAND-LINE        starts that exact command line (no quoting added), waits for it
+//                                  and exits with its exit code, as a deployment tool does
 #include <windows.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
 #include <cwchar>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -108,6 +117,89 @@ void PrintUtf8(const std::wstring& text) {
     char out[4096] = {};
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, sizeof out - 1, nullptr, nullptr);
     std::printf("%s\n", out);
+}
+
+// Process ids of the processes named `exeName` now.
+std::set<DWORD> ProcessesNamed(const wchar_t* exeName) {
+    std::set<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return ids;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry))
+        if (_wcsicmp(entry.szExeFile, exeName) == 0) ids.insert(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+// Polls, as often as it can, for top-level windows of the processes named `exeName` that were not
+// running when it began, until they have all ended.
+int WatchWindows(const wchar_t* exeName, int ms) {
+    const std::set<DWORD> before = ProcessesNamed(exeName);
+    std::printf("watching\n");
+    std::fflush(stdout);
+    struct Seen {
+        std::set<DWORD> processes;
+        std::map<HWND, std::wstring> windows;
+        std::set<HWND> visible;  // shown at any time it was looked at
+    } seen;
+    const DWORD start = GetTickCount();
+    bool ended = false;
+    while (int(GetTickCount() - start) < ms) {
+        std::set<DWORD> running;
+        for (DWORD id : ProcessesNamed(exeName))
+            if (!before.count(id)) running.insert(id);
+        seen.processes.insert(running.begin(), running.end());
+        if (!running.empty()) {
+            struct Poll {
+                const std::set<DWORD>* running;
+                Seen* seen;
+            } poll{&running, &seen};
+            EnumWindows(
+                [](HWND hwnd, LPARAM lParam) -> BOOL {
+                    auto* poll = reinterpret_cast<Poll*>(lParam);
+                    DWORD pid = 0;
+                    GetWindowThreadProcessId(hwnd, &pid);
+                    if (!poll->running->count(pid)) return TRUE;
+                    const bool visible = IsWindowVisible(hwnd) != FALSE;
+                    if (poll->seen->windows.count(hwnd) &&
+                        (!visible || poll->seen->visible.count(hwnd)))
+                        return TRUE;
+                    wchar_t className[64] = {};
+                    GetClassNameW(hwnd, className, 64);
+                    wchar_t title[256] = {};
+                    InternalGetWindowText(hwnd, title, 256);
+                    if (visible) poll->seen->visible.insert(hwnd);
+                    poll->seen->windows[hwnd] = std::wstring(visible ? L"visible" : L"hidden") +
+                                                L" class " + className + L" title " + title;
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&poll));
+        } else if (!seen.processes.empty()) {
+            ended = true;
+            break;
+        }
+        Sleep(1);
+    }
+    std::printf("started %d\nwindows %d\n", int(seen.processes.size()), int(seen.visible.size()));
+    for (const auto& window : seen.windows) PrintUtf8(window.second);
+    return ended ? 0 : 1;
+}
+
+// Starts `commandLine` as it stands and waits for it; its exit code, or 255 when it cannot start.
+int RunCommandLine(std::wstring commandLine) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return 255;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 255;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return int(code);
 }
 
 template <typename Condition>
@@ -188,6 +280,8 @@ int wmain(int argc, wchar_t** argv) {
         PrintUtf8(Text(FindTopWindowOf(exeName.c_str())));
         return 0;
     }
+    if (command == L"watch-windows") return WatchWindows(arg(2).c_str(), number(3));
+    if (command == L"run") return RunCommandLine(arg(2));
     if (command == L"count-processes") {
         std::printf("%d\n", CountProcesses(arg(2).c_str()));
         return 0;

@@ -8,6 +8,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 . "$root/scripts/wine-lib.sh"
+. "$here/unattended.sh"
 scenario=$1
 
 if [ -z "${WHOLE_OWN_DISPLAY:-}" ]; then
@@ -61,6 +62,15 @@ install_and_start() {
 uninstall_silently() {
     wine "$1" /S >/dev/null 2>&1
     rc=$?
+}
+
+# The Windows path of the Unix path $1 below drive C.
+on_c() { local p=${1#"$drive_c"}; echo "C:${p//\//\\}"; }
+
+# uninstall.exe at the Unix path $1 with the arguments $2, run as a deployment tool does while a
+# probe watches it and its copy for windows; sets rc and probe.
+uninstall_watched() {  # unix path, arguments
+    run_unattended "\"$(on_c "$1")\" $2" uninstall.exe
 }
 
 wait_gone() {  # path seconds
@@ -190,8 +200,11 @@ scenario_refuses_another_folder() {
     install_and_start 'C:\Demo A'
     mkdir -p "$other"
     cp "$dir/uninstall.exe" "$dir/uninstall.lst" "$dir/config.ini" "$other/"
-    uninstall_silently "$other/uninstall.exe"
+    uninstall_watched "$other/uninstall.exe" '/S /LOG=C:\refused.log'
     check "[ $rc -eq 64 ]" "an uninstaller outside the registered folder refuses (exit $rc)"
+    check "no_window_seen" "its refusal shows no window under /S ($(probe_summary))"
+    check "log_texts '$drive_c/refused.log' | grep -qx 'failed: the Uninstall entry names another folder: C:.Demo A'" \
+        "the log says why it refused"
     check "[ -f '$other/config.ini' ] && [ -f '$other/uninstall.exe' ]" "it deletes nothing beside itself"
     check "installed_everything '$dir' && has_key" "the registered installation is untouched"
     check "[ -f '$user_dir/Desktop/$link_name' ]" "the shortcuts stay"
@@ -207,8 +220,9 @@ scenario_no_list() {
     local dir="$drive_c/Demo NoList"
     install_and_start 'C:\Demo NoList'
     mv "$dir/uninstall.lst" "$drive_c/saved.lst"
-    uninstall_silently "$dir/uninstall.exe"
+    uninstall_watched "$dir/uninstall.exe" /S
     check "[ $rc -eq 32 ]" "without uninstall.lst it exits with 32 (exit $rc)"
+    check "no_window_seen" "it shows no window under /S ($(probe_summary))"
     wine "$dir/uninstall.exe" /finish 4 'C:\Demo NoList\uninstall.exe' >/dev/null 2>&1
     rc=$?
     check "[ $rc -eq 64 ]" "a /finish naming the installed uninstaller refuses (exit $rc)"
@@ -326,6 +340,108 @@ scenario_no_planted_dll_loads() {
     local loaded
     loaded=$(markers)
     check "[ -z '$loaded' ]" "no planted DLL was loaded ($loaded)"
+}
+
+# Installs with setup.exe /S and the rest of the command line $1; checks exit 0 and no window.
+install_silently() {  # switches
+    run_unattended "\"$(windows_path "$SETUP")\" /S $1"
+    check "[ $rc -eq 0 ] && no_window_seen" "setup.exe /S $1: exit 0 (got $rc), no window ($(probe_summary))"
+}
+
+listed_by_the_system() { wine uninstaller --list 2>/dev/null | tr -d '\r'; }
+
+# setup.exe /S and uninstall.exe /S /LOG= as a deployment tool runs them: no window of either (nor
+# of the uninstaller's copy), everything removed, every step in the log. The system's own
+# Add/Remove Programs client lists the product in between. A command line the uninstaller does not
+# understand, /S in it, is refused without a window too.
+scenario_silent_with_log() {
+    open_sandbox en
+    local dir="$drive_c/Program Files/Demo Silent" log="$drive_c/remove.log" listed
+    install_silently '/D=C:\Program Files\Demo Silent'
+    check "installed_everything '$dir' && has_key" "the demo payload is installed and registered"
+    check "[ -f '$programs/Marlin Data Recovery/$link_name' ] && [ -f '$user_dir/Desktop/$link_name' ]" \
+        "both shortcuts are made"
+    check "[ \"\$(drive count-processes vivevadiz.exe)\" = 0 ]" "the product was not started"
+    listed=$(listed_by_the_system)
+    check "grep -q '|||Marlin Data Recovery (IOS)\$' <<<\"\$listed\"" \
+        "the system's Add/Remove Programs client lists the product ($(tr '\n' ';' <<<"$listed"))"
+
+    uninstall_watched "$dir/uninstall.exe" '/S /BOGUS'
+    check "[ $rc -eq 64 ] && no_window_seen" "/S with a switch it does not know: exit 64 (got $rc), no window ($(probe_summary))"
+    check "installed_everything '$dir' && has_key" "and nothing was removed"
+
+    uninstall_watched "$dir/uninstall.exe" '/S /LOG=C:\remove.log'
+    check "[ $rc -eq 0 ]" "uninstall.exe /S /LOG= exits with 0 (got $rc)"
+    check "no_window_seen && grep -qx 'started 2' <<<\"\$probe\"" \
+        "neither the uninstaller nor its copy shows a window ($(probe_summary))"
+    check "wait_gone '$dir' 20" "everything installed goes, the folder with it"
+    check "! has_key && [ ! -e '$programs/Marlin Data Recovery' ] && [ ! -e '$user_dir/Desktop/$link_name' ]" \
+        "the Uninstall entry and both shortcuts are gone"
+    check "! listed_by_the_system | grep -q 'Marlin Data Recovery'" "the system no longer lists the product"
+    check_log_steps "$log" "a silent uninstall" \
+        "uninstaller 2\.0\.0, command line: \"C:\\\\Program Files\\\\Demo Silent\\\\uninstall\.exe\" /S /LOG=C:\\\\remove\.log" \
+        "product VivevaDiz: Marlin Data Recovery \(IOS\) 2\.0\.0, uninstaller C:\\\\Program Files\\\\Demo Silent\\\\uninstall\.exe" \
+        "install folder C:\\\\Program Files\\\\Demo Silent\\\\" "uninstall\.lst: 9 names" \
+        "end processes vivevadiz\.exe: done \(0 ended\)" "listed files: all removed" \
+        "emptied folders: all removed" "shortcuts: all removed" "Uninstall entry: deleted" \
+        "the copy that removes uninstall\.exe once this ends: started, C:\\\\.*\\\\uninstall-[0-9a-f]{32}\\\\uninstall\.exe" \
+        "exit code 0"
+}
+
+# docs/deployment.md tells publishers which switches and commands to give winget, Chocolatey and
+# Intune. They are read out of it here and run exactly as written, so the page cannot drift from
+# the programs.
+scenario_deployment_document() {
+    open_sandbox en
+    local doc="$root/docs/deployment.md" setup
+    setup=$(windows_path "$SETUP")
+    switch() { sed -n "s/^  $1: //p" "$doc"; }
+    local silent location logging code version invalid
+    silent=$(switch Silent) location=$(switch InstallLocation) logging=$(switch Log)
+    code=$(sed -n 's/^ProductCode: //p' "$doc") version=$(sed -n 's/^PackageVersion: //p' "$doc")
+    invalid=$(awk '/InstallerReturnCode:/ { code = $NF } /ReturnResponse: invalidParameter/ { print code }' "$doc")
+    check "[ \"$(switch SilentWithProgress)\" = '$silent' ] && [ -n '$silent' ] && [ -n '$location' ] && [ -n '$logging' ]" \
+        "the winget manifest gives its switches ($silent | $location | $logging)"
+
+    # winget: the switches in its order, the placeholders filled in; upgrade detection through the
+    # key named by ProductCode and its DisplayVersion; removal through QuietUninstallString.
+    local folder='C:\Program Files\Winget Test'
+    run_unattended "\"$setup\" $silent ${logging//<LOGPATH>/C:\\winget.log} ${location//<INSTALLPATH>/$folder}"
+    check "[ $rc -eq 0 ] && no_window_seen" "winget's install: exit 0 (got $rc), no window ($(probe_summary))"
+    local key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$code"
+    entry_value() { wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z]* *//p"; }
+    check "[ \"\$(entry_value InstallLocation)\" = '$folder' ] && [ \"\$(entry_value DisplayVersion)\" = '$version' ]" \
+        "ProductCode $code names the entry, with the manifest's version and the folder asked for"
+    check "installed_everything '$drive_c/Program Files/Winget Test'" "installed where InstallLocation said"
+    check "log_texts '$drive_c/winget.log' | grep -qx 'exit code 0'" "logged where Log said"
+    run_unattended "$(entry_value QuietUninstallString)" uninstall.exe
+    check "[ $rc -eq 0 ] && no_window_seen" "winget's removal: exit 0 (got $rc), no window ($(probe_summary))"
+    check "! has_key && wait_gone '$drive_c/Program Files/Winget Test' 20" "and the product is gone"
+    run_unattended "\"$setup\" $silent /NOSUCHSWITCH"
+    check "[ $rc -eq '$invalid' ] && no_window_seen" "a parameter not understood gives the code listed as invalidParameter ($invalid, got $rc)"
+
+    # Chocolatey: its silent arguments and valid exit codes, then its uninstall script's.
+    local choco_install choco_valid choco_uninstall default="$drive_c/Program Files/Marlin/MarlinDataRecoveryiOS"
+    choco_install=$(sed -n "s/^  silentArgs *= '\(.*\)'\$/\1/p" "$doc")
+    choco_valid=$(sed -n 's/^  validExitCodes = @(\(.*\))$/\1/p' "$doc" | tr ',' ' ')
+    choco_uninstall=$(sed -n "s/.* -SilentArgs '\([^']*\)'.*/\1/p" "$doc")
+    run_unattended "\"$setup\" $choco_install"
+    check "[[ ' $choco_valid ' == *' $rc '* ]] && no_window_seen" "Chocolatey's install: exit $rc among its valid codes ($choco_valid)"
+    check "installed_everything '$default'" "into the default folder"
+    run_unattended "\"$(entry_value UninstallString | tr -d '"')\" $choco_uninstall" uninstall.exe
+    check "[ $rc -eq 0 ] && ! has_key && wait_gone '$default' 20" "Chocolatey's removal (exit $rc)"
+
+    # Intune and Configuration Manager: the commands of the settings table, setup.exe being the file
+    # the tool wrapped.
+    local install_command uninstall_command
+    install_command=$(sed -n 's/^| Install command | `\(.*\)` |$/\1/p' "$doc")
+    uninstall_command=$(sed -n 's/^| Uninstall command | `\(.*\)` |$/\1/p' "$doc")
+    check "[[ '$install_command' == 'setup.exe '* ]] && [ -n '$uninstall_command' ]" \
+        "the settings table gives both commands ($install_command | $uninstall_command)"
+    run_unattended "\"$setup\" ${install_command#setup.exe }"
+    check "[ $rc -eq 0 ] && no_window_seen && installed_everything '$default'" "Intune's install command (exit $rc)"
+    run_unattended "$uninstall_command" uninstall.exe
+    check "[ $rc -eq 0 ] && no_window_seen && ! has_key && wait_gone '$default' 20" "Intune's uninstall command (exit $rc)"
 }
 
 case $scenario in

@@ -7,6 +7,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 . "$root/scripts/wine-lib.sh"
+. "$here/unattended.sh"
 scenario=$1
 
 # A display of its own: screenshots must show this test's window alone.
@@ -410,6 +411,203 @@ scenario_tour() {  # lang dpi
     drive click $CLOSE
     drive wait-gone 10000
     wait_setup
+}
+
+# --- Unattended runs -------------------------------------------------------------------------------
+
+reg_value() {  # name
+    uninstall_key | sed -n "s/^ *$1 *REG_[A-Z]* *//p"
+}
+
+# /S with /D= naming a folder with spaces, unquoted as package managers write it: no window ever,
+# exit 0, the files, every value of the Uninstall entry, both shortcuts, and the product not started.
+# Again with /NODESKTOP into another folder, appending to the same log: no desktop shortcut.
+scenario_silent_install() {
+    open_sandbox en 96
+    local setup dir="$drive_c/Program Files/Silent Test" log="$drive_c/logs/silent.log"
+    setup=$(windows_path "$SETUP")
+    mkdir -p "$drive_c/logs"
+    run_unattended "\"$setup\" /S /LOG=C:\\logs\\silent.log /D=C:\\Program Files\\Silent Test"
+    check "[ $rc -eq 0 ]" "/S exits with 0 (got $rc)"
+    check "no_window_seen" "/S shows no window ($(probe_summary))"
+    check "[ -f '$dir/vivevadiz.exe' ] && [ -f '$dir/data/d40/f60.txt' ] && [ -f '$dir/uninstall.exe' ]" \
+        "the payload is installed in the folder with spaces"
+    local files bytes
+    files=$(find "$dir" -type f | wc -l)
+    bytes=$(find "$dir" -type f -printf '%s\n' | awk '{ t += $1 } END { print t }')
+
+    check "[ \"\$(reg_value InstallLocation)\" = 'C:\\Program Files\\Silent Test' ]" "InstallLocation"
+    check "[ \"\$(reg_value UninstallString)\" = '\"C:\\Program Files\\Silent Test\\uninstall.exe\"' ]" "UninstallString"
+    check "[ \"\$(reg_value QuietUninstallString)\" = '\"C:\\Program Files\\Silent Test\\uninstall.exe\" /S' ]" \
+        "QuietUninstallString is the uninstaller with /S"
+    check "[ \"\$(reg_value DisplayIcon)\" = 'C:\\Program Files\\Silent Test\\vivevadiz.exe' ]" "DisplayIcon"
+    check "[ \"\$(reg_value DisplayName)\" = 'Marlin Data Recovery (IOS)' ] && [ \"\$(reg_value DisplayVersion)\" = 2.0.0 ]" \
+        "DisplayName and DisplayVersion"
+    check "[ \"\$(reg_value Publisher)\" = 'Orrin Net Tech Co., Ltd.' ] && [ \"\$(reg_value StartMenuFolder)\" = 'Marlin Data Recovery' ]" \
+        "Publisher and StartMenuFolder"
+    check "[ \"\$(reg_value ShortcutName)\" = 'Marlin Data Recovery (iOS)' ]" "ShortcutName"
+    check "uninstall_key | grep -Eq '^ *NoModify +REG_DWORD +0x1\$' && uninstall_key | grep -Eq '^ *NoRepair +REG_DWORD +0x1\$'" \
+        "NoModify and NoRepair are DWORD 1"
+    local date estimated
+    date=$(reg_value InstallDate)
+    check "[ '$date' = \"\$(date +%Y%m%d)\" ] || [ '$date' = \"\$(date -d '1 minute ago' +%Y%m%d)\" ]" "InstallDate is today ($date)"
+    estimated=$(uninstall_key | sed -n 's/^ *EstimatedSize *REG_DWORD *//p')
+    check "uninstall_key | grep -Eq '^ *EstimatedSize +REG_DWORD ' && [ \$(( ${estimated:-0} * 1024 - $bytes )) -ge 0 ] && [ \$(( ${estimated:-0} * 1024 - $bytes )) -lt 1024 ]" \
+        "EstimatedSize ($estimated KiB) is within 1 KiB of the files' $bytes bytes"
+
+    local link="$(start_menu_folder)/Marlin Data Recovery (iOS).lnk"
+    check "[ -f \"$link\" ]" "the Start-menu shortcut is made"
+    check "[ -f \"$(desktop_link en)\" ]" "the desktop shortcut is made"
+    sleep 2
+    check "[ ! -e '$dir/launched.txt' ]" "/S never starts the product"
+
+    local entries
+    entries=$(log_texts "$log" | grep -c '^entry ')
+    check "[ $entries -eq $files ]" "the log has one line per entry ($entries for $files files)"
+    check "log_texts '$log' | grep -qx 'entry data\\\\d40\\\\f60.txt'" "an entry's line names it as the trace does"
+    local steps=(
+        "installer 2\.0\.0, command line: .*setup\.exe\"? /S /LOG=C:\\\\logs\\\\silent\.log /D=C:\\\\Program Files\\\\Silent Test"
+        "product VivevaDiz: Marlin Data Recovery \(IOS\) 2\.0\.0, Orrin Net Tech Co\., Ltd\."
+        "install folder C:\\\\Program Files\\\\Silent Test"
+        "end processes vivevadiz\.exe: done \(0 ended\)"
+        "Start-menu shortcut: done \(C:\\\\users\\\\.*\\\\Marlin Data Recovery\\\\Marlin Data Recovery \(iOS\)\.lnk\)"
+        "Uninstall entry: done \(HKLM\\\\Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\VivevaDiz\)"
+        "desktop shortcut: done \(C:\\\\users\\\\.*\\\\Desktop\\\\Marlin Data Recovery \(iOS\)\.lnk\)"
+        "product start: not started \(/S\)"
+        "outcome: succeeded"
+        "exit code 0"
+    )
+    check_log_steps "$log" "a silent installation" "${steps[@]}"
+
+    rm -f "$(desktop_link en)"
+    run_unattended "\"$setup\" /s /nodesktop /log=C:\\logs\\silent.log /d=C:\\Silent Two"
+    check "[ $rc -eq 0 ]" "/S /NODESKTOP exits with 0 (got $rc)"
+    check "no_window_seen" "/S /NODESKTOP shows no window ($(probe_summary))"
+    check "[ -f '$drive_c/Silent Two/vivevadiz.exe' ] && [ -f \"$link\" ]" "installed, with the Start-menu shortcut"
+    check "[ ! -e \"$(desktop_link en)\" ]" "/NODESKTOP: no desktop shortcut"
+    check "[ \"\$(reg_value InstallLocation)\" = 'C:\\Silent Two' ]" "the entry names the new folder"
+    check "[ \$(log_texts '$log' | grep -c '^exit code 0\$') -eq 2 ]" "the second run is appended to the same log"
+    check "log_texts '$log' | grep -qx 'desktop shortcut: not made (/NODESKTOP)'" "the log says why there is no desktop shortcut"
+}
+
+# setup.exe (a copy) whose payload entry $3 has a damaged check sum, written to $4.
+corrupt_setup() {  # setup payload.dat entry-name out
+    python3 - "$@" <<'PY'
+import sys
+setup, dat, name, out = sys.argv[1:]
+exe = bytearray(open(setup, 'rb').read())
+archive = open(dat, 'rb').read()
+base = exe.find(archive)
+assert base >= 0 and exe.find(archive, base + 1) < 0, "the payload is in setup.exe once"
+word = lambda at: int.from_bytes(archive[at:at + 4], 'little')
+count, at = word(0), 8
+for _ in range(count):
+    length = word(at)
+    entry = archive[at + 4:at + 4 + 2 * length].decode('utf-16-le')
+    at += 4 + 2 * length
+    compressed = word(at + 4)
+    at += 8
+    if entry == name:
+        exe[base + at + compressed - 1] ^= 0xFF  # the last byte of the block's Adler-32
+        open(out, 'wb').write(exe)
+        sys.exit(0)
+    at += compressed
+sys.exit("no entry " + name)
+PY
+}
+
+# /S that fails: a damaged payload entry, and a folder that cannot be made. No window, exit 2,
+# nothing registered, and the log names the entry and the reason, the system's words included.
+scenario_silent_failure() {
+    open_sandbox en 96
+    mkdir -p "$WINE_SANDBOX/corrupt"
+    local bad='data\d20\f30.txt' copy="$WINE_SANDBOX/corrupt/setup.exe" log="$drive_c/failed.log"
+    corrupt_setup "$SETUP" "$PAYLOAD_DAT" "$bad" "$copy" || fail "a damaged copy of setup.exe is made"
+    run_unattended "\"$(windows_path "$copy")\" /S /LOG=C:\\failed.log /D=C:\\Corrupt"
+    check "[ $rc -eq 2 ]" "a damaged payload: exit 2 (got $rc)"
+    check "no_window_seen" "a damaged payload: no window, not even on failure ($(probe_summary))"
+    check "[ ! -e '$drive_c/Corrupt/data/d20/f30.txt' ] && [ ! -e '$drive_c/Corrupt/vivevadiz.exe' ]" \
+        "the damaged entry and what follows it are not written"
+    check "! has_uninstall_key && [ ! -e \"$(start_menu_folder)\" ] && [ ! -e \"$(desktop_link en)\" ]" \
+        "nothing is registered"
+    check "[ \"\$(log_texts '$log' | grep '^entry ' | tail -n 1)\" = 'entry $bad' ]" "the last entry logged is the damaged one"
+    local reason="entry $(re "$bad"): a block that is not a valid zlib stream"
+    check_log_steps "$log" "a damaged payload" \
+        "installer 2\.0\.0, command line: .*" "product VivevaDiz: .*" "install folder C:\\\\Corrupt" \
+        "end processes vivevadiz\.exe: done \(0 ended\)" "failed: $reason" "outcome: failed: $reason" \
+        "exit code 2"
+
+    echo blocker >"$drive_c/blocked"
+    run_unattended "\"$(windows_path "$SETUP")\" /S /LOG=C:\\failed.log /D=C:\\blocked\\inside"
+    check "[ $rc -eq 2 ]" "a folder that cannot be made: exit 2 (got $rc)"
+    check "no_window_seen" "a folder that cannot be made: no window ($(probe_summary))"
+    check "log_texts '$log' | grep -Eq '^outcome: failed: entry [^:]+: C:\\\\blocked\\\\inside\\\\.+ cannot be written: .+ \(0x8007[0-9A-F]{4}\)\$'" \
+        "the log gives the entry, its path and the system's error text"
+    check "[ \$(log_texts '$log' | grep -c '^exit code 2\$') -eq 2 ]" "both failed runs end the log with exit code 2"
+}
+
+# What is not understood: exit 5 and nothing done; no window under /S, a message box without it.
+scenario_usage_errors() {
+    open_sandbox en 96
+    local setup line
+    setup=$(windows_path "$SETUP")
+    while IFS= read -r line; do
+        run_unattended "\"$setup\" $line"
+        check "[ $rc -eq 5 ] && no_window_seen" "'$line': exit 5 (got $rc), no window ($(probe_summary))"
+    done <<'LINES'
+/S /X
+/S /D=relative\folder
+/S /D=C:relative
+/S /D=
+/S C:\Usage go
+/S /LOG= /D=C:\Usage
+/S /LOG=C:\nosuchfolder\x.log /D=C:\Usage
+LINES
+    check "[ ! -e '$drive_c/Usage' ] && ! has_uninstall_key" "nothing was installed or registered"
+
+    run_unattended "\"$setup\" /S /LOG=C:\\usage.log /BOGUS /D=C:\\Usage"
+    check "[ $rc -eq 5 ]" "an unknown switch with a log: exit 5"
+    check_log_steps "$drive_c/usage.log" "a usage error" "installer 2\.0\.0, command line: .*" \
+        "product VivevaDiz: .*" "outcome: usage error: not understood: /BOGUS" "exit code 5"
+
+    # The same probe sees the message box shown without /S.
+    start_probe setup.exe
+    wine "$SETUP" /X >/dev/null 2>&1 &
+    setup_pid=$!
+    local text
+    text=$(drive dialog-text setup.exe 30000)
+    check "[[ \"\$text\" == 'Usage: setup.exe [/S] [/NODESKTOP] [/LOG=FILE] [/D=FOLDER]'* ]] && [[ \"\$text\" == *'/X' ]]" \
+        "without /S a message box tells the usage and what was not understood ($text)"
+    drive answer setup.exe 1 || fail "the message box is answered"
+    wait_setup 5
+    end_probe
+    check "grep -qx 'windows [1-9]' <<<\"\$probe\" && grep -q '^visible class #32770' <<<\"\$probe\"" \
+        "the probe saw that message box ($(probe_summary))"
+}
+
+# The switches without /S: /D= fills the path edit, /NODESKTOP clears the desktop box, /LOG= logs.
+scenario_interactive_switches() {
+    open_sandbox en 96
+    local dir="$drive_c/Picked Folder" log="$drive_c/ui.log"
+    start_setup /NODESKTOP '/LOG=C:\ui.log' '/D=C:\Picked Folder'
+    check "visible $INSTALL" "the welcome page shows"
+    check "[ \"\$(drive text $PATH_EDIT)\" = 'C:\\Picked Folder' ]" "/D= fills the install folder"
+    drive click $INSTALL
+    drive wait-visible $FINISH 60000 || fail "the success page shows"
+    # Registration runs on the worker while the success page shows: let it finish before closing.
+    local i
+    for ((i = 0; i < 100; i++)); do grep -q 'Uninstall entry:' "$log" 2>/dev/null && break; sleep 0.1; done
+    drive click $CLOSE
+    drive wait-gone 10000 || fail "the close button closes the success page"
+    wait_setup
+    check "[ -f '$dir/vivevadiz.exe' ]" "installed into the folder of /D="
+    check "[ ! -e \"$(desktop_link en)\" ]" "/NODESKTOP: the box started cleared, no desktop shortcut"
+    check "wait_for_file '$dir/launched.txt' 20" "the launch box still starts the product"
+    check_log_steps "$log" "an interactive run" "installer 2\.0\.0, command line: .*" "product VivevaDiz: .*" \
+        "install folder C:\\\\Picked Folder" "end processes vivevadiz\.exe: done \(0 ended\)" \
+        "Start-menu shortcut: done \(.*\)" "Uninstall entry: done \(.*\)" \
+        "desktop shortcut: not made \(box cleared\)" \
+        "product start: done \(C:\\\\Picked Folder\\\\vivevadiz\.exe\)" "outcome: succeeded" "exit code 0"
 }
 
 case $scenario in
