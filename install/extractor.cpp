@@ -6,10 +6,11 @@
 
 #include "install/archive_format.h"
 #include "install/decode_ahead.h"
+#include "install/free_space.h"
 #include "install/memory_stream.h"
-#include "install/paths.h"
 #include "install/process_killer.h"
 #include "install/progress_fraction.h"
+#include "install/staged_install.h"
 #include "install/utf8.h"
 #include "platform/com_ptr.h"
 #include "platform/resource_bytes.h"
@@ -96,6 +97,10 @@ void CExtractor::SetInstallFolder(const std::wstring& folder) {
     if (!m_running) m_installFolder = folder;
 }
 
+void CExtractor::SetProductKey(const std::wstring& key) {
+    if (!m_running) m_productKey = key;
+}
+
 StartResult CExtractor::Start(const std::wstring& installFolder) {
     if (m_running) return StartResult::AlreadyStarted;
     try {
@@ -170,9 +175,15 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     if (!archive::ReadHeader(source, header)) return ExtractResult::Failed;
     if (m_delegate) m_delegate->OnExtractBegin(*this, header.entryCount, header.totalSize);
     if (header.entryCount <= 0) return ExtractResult::Done;
+    // Checked before the first write, so that a drive too small changes nothing at all.
+    if (!HasRoomFor(m_installFolder, uint64_t(uint32_t(header.totalSize)),
+                    uint64_t(header.entryCount)))
+        return ExtractResult::Failed;
 
+    // Every way out of this function before the commit undoes what was staged.
+    CStagedInstall staging(m_installFolder, m_productKey);
+    if (!staging.Begin()) return ExtractResult::Failed;
     ProgressFraction progress(header.entryCount, header.totalSize);
-    CKnownFolders folders;
     // Entries are read and decoded ahead on other threads; everything seen from outside (trace,
     // reports, files) still happens here, one entry after the other in archive order.
     CDecodeAhead ahead(source, header.entryCount, m_decode, m_cancel, m_stats);
@@ -186,9 +197,8 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
         if (entry.error != archive::EntryError::None) return ExtractResult::Failed;
         const float fraction = progress.Next(entry.size);
         if (m_delegate) m_delegate->OnExtractProgress(*this, entry.name, fraction);
-        if (!WriteEntryFile(JoinPath(m_installFolder, entry.name), entry.data, entry.size,
-                            &folders))
-            return ExtractResult::Failed;
+        if (!staging.Stage(entry.name, entry.data, entry.size)) return ExtractResult::Failed;
     }
-    return ExtractResult::Done;
+    // Past this point the run is not cancelled: it completes or undoes itself.
+    return staging.Commit() ? ExtractResult::Done : ExtractResult::Failed;
 }

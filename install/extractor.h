@@ -60,6 +60,9 @@ public:
     void SetDelegate(CExtractorDelegate* delegate);
     // For a run driven without a thread, through ExtractArchive.
     void SetInstallFolder(const std::wstring& folder);
+    // The product's Uninstall key name, which names the record that lets the next run finish or
+    // undo this one should it be killed; without one, no record is kept.
+    void SetProductKey(const std::wstring& key);
 
     const std::wstring& InstallFolder() const { return m_installFolder; }
     // True once the owner has asked the run to stop; a long delegate call may look at it.
@@ -89,6 +92,7 @@ private:
     DecodeOptions m_decode;
     DecodeStats m_stats;
     std::wstring m_installFolder;
+    std::wstring m_productKey;
     CExtractorDelegate* m_delegate = nullptr;
     bool m_running = false;
     std::atomic<bool> m_cancel{false};

@@ -17,6 +17,8 @@ using SharedInstallOutcome = std::shared_ptr<std::atomic<InstallOutcome>>;
 
 constexpr int kExitFailed = 2;
 constexpr int kExitCancelled = 3;
+// Another installation or removal of the product runs: nothing was done; try again later.
+constexpr int kExitAnotherRunning = 4;
 
 // 0 when the installation succeeded or none was started, kExitFailed when it failed and
 // kExitCancelled when it was cancelled.

@@ -4,12 +4,16 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 
+#include "install/installation_guard.h"
+#include "install/recovery.h"
 #include "platform/com_init.h"
 #include "platform/dll_search.h"
 #include "ui/command_line.h"
 #include "ui/install_outcome.h"
 #include "ui/main_window.h"
+#include "ui/running_installer.h"
 #include "windowing/gdiplus_handles.h"
 
 namespace {
@@ -35,6 +39,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     const CModule propertySystem = LoadFromSystem32(L"propsys.dll");
     const CModule imagingCodecs = LoadFromSystem32(L"windowscodecs.dll");
     GetCommandLineRequest() = ParseCommandLine(SplitCommandLine(commandLine));
+    ProductIdentity product = ReadProductIdentity();
+
+    // Held until the process ends: a second installer of the product shows this one instead.
+    const CInstallationGuard guard(product.uninstallKey);
+    if (!guard.Held()) {
+        BringRunningInstallerToFront(product.uninstallKey);
+        return kExitAnotherRunning;
+    }
+    // A run that was killed is finished or undone before anything else looks at the folder.
+    RecoverInterruptedInstallation(product.uninstallKey);
 
     // Without GDI+ no picture or control could be drawn: end rather than show an empty frame.
     // Nothing was installed, which a script that asked for an installation must learn.
@@ -45,7 +59,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     CComInit com;
 
     // Deleting the window object stops the worker before anything it uses is released.
-    auto window = std::make_unique<CMainWindow>(ReadProductIdentity());
+    auto window = std::make_unique<CMainWindow>(std::move(product));
     if (!window->CreateCentred()) return kExitFailed;
 
     const HACCEL accelerators = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(kAcceleratorTable));
