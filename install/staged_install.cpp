@@ -90,8 +90,11 @@ CStagedInstall::~CStagedInstall() {
 bool CStagedInstall::Begin() {
     if (m_state != State::Idle || !IsUsableFolder(m_layout.installFolder)) return false;
     const std::wstring folder = JoinPath(m_layout.installFolder, L"");
+    // With its backslash, a file's name is not found at all: asked again without it.
     const DWORD attributes = GetFileAttributesW(folder.c_str());
-    m_fresh = attributes == INVALID_FILE_ATTRIBUTES;
+    m_fresh = attributes == INVALID_FILE_ATTRIBUTES &&
+              GetFileAttributesW(WithoutTrailingBackslashes(folder).c_str()) ==
+                  INVALID_FILE_ATTRIBUTES;
     if (!m_fresh && !IsFolder(attributes)) return false;
     const std::wstring parent =
         m_fresh ? ParentFolder(WithoutTrailingBackslashes(m_layout.installFolder)) : folder;

@@ -122,8 +122,9 @@ inline std::string FileContent(const std::wstring& path) {
     return content;
 }
 
-// Every item below `folder`, deepest last, one line each: name, attributes, size, last write time
-// and the bytes of a file. Two equal listings are the same tree, byte for byte.
+// Every item below `folder`, one line each, sorted: name and attributes, and for a file its size,
+// last write time and bytes. Two equal listings are the same tree, byte for byte. (A folder's own
+// time changes with whatever comes and goes in it.)
 inline std::vector<std::string> TreeListing(const std::wstring& folder,
                                             const std::wstring& below = L"") {
     std::vector<std::string> lines;
@@ -138,10 +139,11 @@ inline std::vector<std::string> TreeListing(const std::wstring& folder,
         const ULONGLONG written =
             (ULONGLONG(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
         std::string line(relative.begin(), relative.end());
-        line += " " + std::to_string(found.dwFileAttributes) + " " +
-                std::to_string(found.nFileSizeLow) + " " + std::to_string(written);
+        line += " " + std::to_string(found.dwFileAttributes);
         const bool isFolder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-        if (!isFolder) line += " " + FileContent(folder + L"\\" + relative);
+        if (!isFolder)
+            line += " " + std::to_string(found.nFileSizeLow) + " " + std::to_string(written) + " " +
+                    FileContent(folder + L"\\" + relative);
         lines.push_back(line);
         if (isFolder) {
             const auto inner = TreeListing(folder, relative + L"\\");
