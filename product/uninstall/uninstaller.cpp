@@ -8,8 +8,10 @@
 #include "product/uninstall/entry_list.h"
 #include "product/uninstall/exit_code.h"
 #include "product/uninstall/fill_in.h"
+#include "install/installation_guard.h"
 #include "install/paths.h"
 #include "install/process_killer.h"
+#include "install/recovery.h"
 #include "product/resources/product_string_ids.h"
 #include "product/uninstall/removal.h"
 #include "product/uninstall/same_path.h"
@@ -108,6 +110,16 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
         Tell(command, product, IDS_UNINSTALL_NO_KEY, MB_ICONWARNING);
         return kRefused;
     }
+
+    // Held until the process ends, so that no installation of the product starts beside it.
+    const CInstallationGuard guard(product.uninstallKey);
+    if (!guard.Held()) {
+        Tell(command, product, IDS_UNINSTALL_BUSY, MB_ICONWARNING);
+        return kBusy;
+    }
+    // An installation that was killed is finished or undone first: what is removed is then one
+    // version's files, never a half-made staging folder.
+    RecoverInterruptedInstallation(product.uninstallKey);
 
     const std::wstring folder = ParentFolder(program);
     const UninstallRecord record = ReadUninstallRecord(product);

@@ -524,6 +524,24 @@ scenario_update_killed() {
     wait_setup
 }
 
+# uninstall.exe after a kill also finishes the interrupted installation first: it then removes
+# version 1 completely, and nothing the killed run staged is left behind.
+scenario_update_killed_then_uninstalled() {
+    open_sandbox en 96
+    install_v1 'C:\Product' "$drive_c/Product"
+    start_installer "$SETUP_V2" 'C:\Product' go
+    stop_mid_run
+    kill -KILL "$setup_pid"
+    wait "$setup_pid" 2>/dev/null
+    wine 'C:\Product\uninstall.exe' /S >/dev/null 2>&1
+    local code=$?
+    check "[ $code -eq 0 ]" "uninstall.exe after the kill removes everything (got $code)"
+    wineserver -w
+    check "[ ! -e '$product_dir' ]" "the install folder is gone"
+    check "! has_uninstall_key" "the Uninstall entry is gone"
+    check_no_leftovers
+}
+
 scenario_update_drive_full() {
     open_sandbox en 96
     mount_small_drive size=64m,nr_inodes=4000 || skip "cannot mount a RAM-backed drive (needs root)"
@@ -556,8 +574,12 @@ scenario_space_check() {
 
 scenario_second_installer() {
     open_sandbox en 96
+    install_v1 'C:\Product' "$drive_c/Product"
     start_installer "$SETUP_V2" 'C:\Product' go
     local first=$setup_pid code
+    wine 'C:\Product\uninstall.exe' /S >/dev/null 2>&1
+    code=$?
+    check "[ $code -eq 192 ]" "uninstall.exe while an installation runs exits with 192 (got $code)"
     wine "$SETUP" >/dev/null 2>&1
     code=$?
     check "[ $code -eq 4 ]" "a second setup.exe while one runs exits with 4 (got $code)"
