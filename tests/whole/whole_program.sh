@@ -414,6 +414,17 @@ check_still_v1() {  # what
     check_no_leftovers
 }
 
+# Runs an installer that is to fail: its failure page shows, is closed, and it exits with 2.
+expect_failure() {  # what setup.exe args...
+    local what=$1
+    shift
+    start_installer "$@"
+    drive wait-visible $CONTACT 60000 || fail "$what shows the failure page"
+    drive click $CLOSE
+    drive wait-gone 10000 || fail "$what: the failure page closes"
+    wait_setup 2
+}
+
 # Stops setup.exe once its status line names a data file, so that it is known to be mid-run.
 stop_mid_run() {
     local i text=""
@@ -446,18 +457,10 @@ skip() { echo "SKIPPED: $*"; wine_sandbox_close; exit 77; }
 scenario_update_broken_entry() {
     open_sandbox en 96
     install_v1 'C:\Product' "$drive_c/Product"
-    start_installer "$SETUP_V2_BROKEN" 'C:\Product' go
-    drive wait-visible $CONTACT 60000 || fail "a corrupt entry near the end shows the failure page"
-    drive click $CLOSE
-    drive wait-gone 10000
-    wait_setup 2
+    expect_failure "a corrupt entry near the end" "$SETUP_V2_BROKEN" 'C:\Product' go
     check_still_v1 "a corrupt entry near the end"
 
-    start_installer "$SETUP_V2_BROKEN" 'C:\Fresh\Product' go
-    drive wait-visible $CONTACT 60000 || fail "a fresh installation with a corrupt entry fails"
-    drive click $CLOSE
-    drive wait-gone 10000
-    wait_setup 2
+    expect_failure "a fresh installation with a corrupt entry" "$SETUP_V2_BROKEN" 'C:\Fresh\Product' go
     check "[ ! -e '$drive_c/Fresh' ]" "a failed fresh installation leaves no folder, nor the one above it"
 
     # The same update whole changes the folder: the checks above could see a change.
@@ -485,11 +488,7 @@ scenario_update_held_file() {
     wine 'C:\holder.exe' 'C:\Product\data\d3\f7.txt' >/dev/null 2>&1 &
     local holder=$!
     sleep 2
-    start_installer "$SETUP_V2" 'C:\Product' go
-    drive wait-visible $CONTACT 60000 || fail "a file held by another program fails the update"
-    drive click $CLOSE
-    drive wait-gone 10000
-    wait_setup 2
+    expect_failure "a file held by another program" "$SETUP_V2" 'C:\Product' go
     kill "$holder" 2>/dev/null
     wait "$holder" 2>/dev/null
     check_still_v1 "a file held open by another program"
@@ -507,7 +506,8 @@ scenario_update_closed_mid_run() {
     check_still_v1 "the updating page closed mid-run"
 }
 
-scenario_update_killed() {
+# Version 1 installed, then version 2's run killed with SIGKILL mid-run.
+kill_update_mid_run() {
     open_sandbox en 96
     install_v1 'C:\Product' "$drive_c/Product"
     start_installer "$SETUP_V2" 'C:\Product' go
@@ -515,6 +515,10 @@ scenario_update_killed() {
     kill -KILL "$setup_pid"
     wait "$setup_pid" 2>/dev/null
     check "[ -n \"\$(find '$product_dir' -maxdepth 1 -name '~setup~*')\" ]" "the killed run left its staging folder"
+}
+
+scenario_update_killed() {
+    kill_update_mid_run
     # The next start finds the leftovers before it shows anything.
     start_setup
     check "visible $INSTALL" "the next setup.exe shows the welcome page"
@@ -527,12 +531,7 @@ scenario_update_killed() {
 # uninstall.exe after a kill also finishes the interrupted installation first: it then removes
 # version 1 completely, and nothing the killed run staged is left behind.
 scenario_update_killed_then_uninstalled() {
-    open_sandbox en 96
-    install_v1 'C:\Product' "$drive_c/Product"
-    start_installer "$SETUP_V2" 'C:\Product' go
-    stop_mid_run
-    kill -KILL "$setup_pid"
-    wait "$setup_pid" 2>/dev/null
+    kill_update_mid_run
     wine 'C:\Product\uninstall.exe' /S >/dev/null 2>&1
     local code=$?
     check "[ $code -eq 0 ]" "uninstall.exe after the kill removes everything (got $code)"
@@ -551,11 +550,7 @@ scenario_update_drive_full() {
     local used
     used=$(df --output=iused "$small_drive" | tail -n 1)
     mount -o remount,nr_inodes=$((used + 150)) "$small_drive" || skip "cannot limit the drive's files"
-    start_installer "$SETUP_V2" 'Q:\Product' go
-    drive wait-visible $CONTACT 60000 || fail "a drive that fills during the update fails it"
-    drive click $CLOSE
-    drive wait-gone 10000
-    wait_setup 2
+    expect_failure "a drive that fills during the update" "$SETUP_V2" 'Q:\Product' go
     check_still_v1 "the drive filled during the update"
     unmount_small_drive
 }
