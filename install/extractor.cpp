@@ -169,7 +169,7 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     archive::Header header;
     if (!archive::ReadHeader(source, header)) return ExtractResult::Failed;
     if (m_delegate) m_delegate->OnExtractBegin(*this, header.entryCount, header.totalSize);
-    if (header.entryCount <= 0) return ExtractResult::Done;
+    if (header.entryCount == 0) return ExtractResult::Done;
 
     ProgressFraction progress(header.entryCount, header.totalSize);
     CKnownFolders folders;

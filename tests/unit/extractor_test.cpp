@@ -75,12 +75,19 @@ TEST_F(ExtractArchiveTest, AnyIStreamWorksNotOnlyTheInPlaceOne) {
 }
 
 TEST_F(ExtractArchiveTest, EmptyArchiveBeginsAndEndsWithoutFiles) {
-    for (int64_t count : {int64_t(0), int64_t(0xFFFFFFFF)}) {  // 0 and -1
+    ASSERT_EQ(Extract(ArchiveBuilder().Add(u"never.txt", "x").Build(0, 1)), ExtractResult::Done);
+    EXPECT_EQ(m_delegate.Sequence(), "B");
+    EXPECT_FALSE(FileExists(Target(L"never.txt")));
+}
+
+TEST_F(ExtractArchiveTest, NegativeEntryCountFailsWithoutBegin) {
+    for (int64_t count : {int64_t(0xFFFFFFFF), int64_t(0x80000000)}) {  // -1 and INT32_MIN
         RecordingDelegate delegate;
         m_extractor.SetDelegate(&delegate);
         ASSERT_EQ(Extract(ArchiveBuilder().Add(u"never.txt", "x").Build(count, 1)),
-                  ExtractResult::Done);
-        EXPECT_EQ(delegate.Sequence(), "B");
+                  ExtractResult::Failed)
+            << count;
+        EXPECT_EQ(delegate.Sequence(), "");
         EXPECT_FALSE(FileExists(Target(L"never.txt")));
     }
 }
