@@ -174,7 +174,7 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     archive::Header header;
     if (!archive::ReadHeader(source, header)) return ExtractResult::Failed;
     if (m_delegate) m_delegate->OnExtractBegin(*this, header.entryCount, header.totalSize);
-    if (header.entryCount <= 0) return ExtractResult::Done;
+    if (header.entryCount == 0) return ExtractResult::Done;
     // Checked before the first write, so that a drive too small changes nothing at all.
     if (!HasRoomFor(m_installFolder, uint64_t(uint32_t(header.totalSize)),
                     uint64_t(header.entryCount)))

@@ -20,6 +20,11 @@ bool IsSameExecutableName(const std::wstring& processName, const std::wstring& w
 // passed over in silence.
 void EndProcessesNamed(const std::wstring& exeName);
 
+// Ends, with exit code 9, the process `id` if the image it runs is still named `exeName`; true when
+// it was told to end. `ended` then holds it for a wait, unless it could not be opened for one. A
+// process that now has the id of one listed earlier under that name is left alone.
+bool EndProcessIfNamed(DWORD id, const std::wstring& exeName, CKernelHandle& ended);
+
 // Waits until every one of `processes` has exited or `timeoutMs` has passed in all; true when all
 // have exited.
 bool WaitForAllToExit(const std::vector<CKernelHandle>& processes, DWORD timeoutMs);

@@ -165,6 +165,40 @@ TEST(ExtractorRun, EndsTheProductByWholeNameBeforeTheFirstFile) {
     EXPECT_EQ(WaitForSingleObject(other.handle, 0), DWORD(WAIT_TIMEOUT));
 }
 
+// The snapshot names a process by id; by the time it is opened, the id may belong to another
+// program. Each id below stands for one the snapshot listed as the product's.
+TEST(ExtractorRun, EndsAnIdOnlyWhileItRunsTheProductsImage) {
+    const std::wstring sleeper = Argument(L"--sleeper=");
+    ASSERT_FALSE(sleeper.empty()) << "run with --sleeper=PATH";
+    const std::wstring bin = MakeSandboxFolder();
+    const struct {
+        const wchar_t* image;
+        bool ended;
+    } cases[] = {
+        {L"Vivevadiz.EXE", true},
+        {L"other.exe", false},
+        {L"xvivevadiz.exe", false},
+        {L"vivevadiz.exe.exe", false},
+    };
+    for (const auto& c : cases) {
+        const std::wstring image = JoinPath(bin, c.image);
+        ASSERT_TRUE(CopyFileW(sleeper.c_str(), image.c_str(), FALSE)) << c.image;
+        Process process(image);
+        ASSERT_TRUE(process.handle) << c.image;
+        CKernelHandle ended;
+        EXPECT_EQ(EndProcessIfNamed(GetProcessId(process.handle), L"vivevadiz.exe", ended),
+                  c.ended)
+            << c.image;
+        EXPECT_EQ(bool(ended), c.ended) << c.image;
+        EXPECT_EQ(WaitForSingleObject(process.handle, c.ended ? 5000 : 200),
+                  c.ended ? WAIT_OBJECT_0 : DWORD(WAIT_TIMEOUT))
+            << c.image;
+        if (c.ended) {
+            EXPECT_EQ(process.ExitCode(), 9u) << c.image;
+        }
+    }
+}
+
 // Windows only starts ending a process in TerminateProcess; here another thread ends them late, as
 // Windows may. Four that nobody ends show that the wait is bounded in total, not per process.
 TEST(ExtractorRun, WaitsForEndedProcessesBoundedInTotal) {
