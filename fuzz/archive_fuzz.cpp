@@ -152,7 +152,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(listWatch.Peak() <= justified, "memory the input justifies (pack --list)");
 
     FUZZ_CHECK(bool(failure) == failed, "pack --list fails exactly where the installer does");
-    if (failed && size >= 8)
+    const bool headerFault = size < 8 || int32_t(LittleEndian32(data)) < 0;
+    if (headerFault) FUZZ_CHECK(failed, "a header cut short or counting below 0 is corrupt");
+    if (failed && !headerFault)
         FUZZ_CHECK(failure.message.rfind("entry " + std::to_string(accepted + 1) + " of ", 0) == 0,
                    "pack --list stops at the installer's entry");
     const std::string text = listing.str();

@@ -56,7 +56,7 @@ bool ReadHeader(ByteSource& source, Header& header) {
     if (!ReadExactly(source, bytes, sizeof bytes)) return false;
     header.entryCount = static_cast<int32_t>(LittleEndian32(bytes));
     header.totalSize = static_cast<int32_t>(LittleEndian32(bytes + 4));
-    return true;
+    return header.entryCount >= 0;
 }
 
 EntryError ReadName(ByteSource& source, std::u16string& name) {

@@ -44,7 +44,8 @@ enum class EntryError {
 
 const char* Describe(EntryError error);
 
-// Reads the 8-byte header; false when fewer than 8 bytes arrive.
+// Reads the 8-byte header; false when fewer than 8 bytes arrive or the entry count is negative,
+// which no packer writes: the archive is corrupt.
 bool ReadHeader(ByteSource& source, Header& header);
 
 // Reads one entry name: its length (not 0, at most kMaxEntryNameLength) and that many UTF-16LE

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <new>
-#include <system_error>
 #include <utility>
 
 #include "install/entry_name.h"
@@ -74,8 +73,11 @@ CDecodeAhead::CDecodeAhead(archive::ByteSource& source, int32_t entryCount,
     try {
         for (unsigned i = 0; i < options.threads; ++i)
             m_threads.emplace_back([this] { PoolThread(); });
-    } catch (const std::system_error&) {
-        // Fewer threads than asked for; with none at all the writer decodes every entry itself.
+    } catch (...) {
+        // std::system_error when the system refuses a thread, std::bad_alloc when the thread's
+        // state or the list cannot grow: the threads that started are the pool, and with none at
+        // all the writer decodes every entry itself. Leaving with started threads would end the
+        // process.
     }
     m_stats.threads = unsigned(m_threads.size());
 }

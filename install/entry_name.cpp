@@ -54,6 +54,15 @@ bool IsDeviceName(std::basic_string_view<Char> component) {
 }
 
 template <class Char>
+bool IsStagingName(std::basic_string_view<Char> component) {
+    constexpr size_t length = sizeof kStagingPrefix / sizeof kStagingPrefix[0] - 1;
+    if (component.size() < length) return false;
+    for (size_t i = 0; i < length; ++i)
+        if (Upper(component[i]) != Char(Upper(kStagingPrefix[i]))) return false;
+    return true;
+}
+
+template <class Char>
 EntryNameFault FindFault(std::basic_string_view<Char> name) {
     if (name.size() > kMaxEntryNameLength) return EntryNameFault::TooLong;
     // The join drops exactly one leading backslash; whatever remains must be relative.
@@ -71,6 +80,7 @@ EntryNameFault FindFault(std::basic_string_view<Char> name) {
         const auto component = name.substr(begin, end - begin);
         if (IsDotsOnly(component)) return EntryNameFault::ParentFolder;
         if (IsDeviceName(component)) return EntryNameFault::DeviceName;
+        if (IsStagingName(component)) return EntryNameFault::Reserved;
         begin = end + 1;
     }
     return EntryNameFault::None;
@@ -102,6 +112,8 @@ const char* Describe(EntryNameFault fault) {
             return "a component is \"..\" or dots only, which leads out of the folder";
         case EntryNameFault::DeviceName:
             return "a component is a reserved device name";
+        case EntryNameFault::Reserved:
+            return "a component begins with \"~setup~\", which the installer keeps for its own";
     }
     return "unknown";
 }

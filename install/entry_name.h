@@ -17,7 +17,12 @@ enum class EntryNameFault {
     ControlCharacter,  // an embedded NUL would cut the path short
     ParentFolder,      // "..", or a component Windows reduces to it
     DeviceName,        // "NUL", "COM1", "con.txt": the device, not a file in the folder
+    Reserved,          // a component begins with kStagingPrefix, the installer's own temporary names
 };
+
+// The installer stages files and folders under names beginning with this; no entry may carry one,
+// so no payload file can collide with a staged or set-aside one.
+constexpr wchar_t kStagingPrefix[] = L"~setup~";
 
 // The first reason the name would reach outside the folder; None for a safe name. Names are UTF-16
 // code units (wchar_t is one on Windows).

@@ -6,11 +6,13 @@
 
 #include "install/archive_format.h"
 #include "install/decode_ahead.h"
+#include "install/free_space.h"
 #include "install/memory_stream.h"
 #include "install/paths.h"
 #include "install/process_killer.h"
 #include "install/progress_fraction.h"
 #include "install/run_log.h"
+#include "install/staged_install.h"
 #include "install/utf8.h"
 #include "platform/com_ptr.h"
 #include "platform/resource_bytes.h"
@@ -103,6 +105,10 @@ void CExtractor::SetInstallFolder(const std::wstring& folder) {
     if (!m_running) m_installFolder = folder;
 }
 
+void CExtractor::SetProductKey(const std::wstring& key) {
+    if (!m_running) m_productKey = key;
+}
+
 void CExtractor::SetLog(CRunLog* log) {
     if (!m_running) m_log = log;
 }
@@ -110,6 +116,11 @@ void CExtractor::SetLog(CRunLog* log) {
 ExtractResult CExtractor::Fail(const std::wstring& reason) {
     if (m_log) m_log->Failure(reason);
     return ExtractResult::Failed;
+}
+
+ExtractResult CExtractor::FailWithSystemError(const std::wstring& reason) {
+    const DWORD error = GetLastError();
+    return Fail(reason + (error ? L": " + SystemErrorText(HRESULT_FROM_WIN32(error)) : L""));
 }
 
 StartResult CExtractor::Start(const std::wstring& installFolder) {
@@ -186,17 +197,32 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     if (!stream) return ExtractResult::Failed;
     StreamSource source(stream);
     archive::Header header;
-    if (!archive::ReadHeader(source, header)) return Fail(L"the archive's header is cut short");
+    if (!archive::ReadHeader(source, header))
+        return Fail(L"the archive's header is cut short or damaged");
     if (m_delegate) m_delegate->OnExtractBegin(*this, header.entryCount, header.totalSize);
-    if (header.entryCount <= 0) return ExtractResult::Done;
+    if (header.entryCount == 0) return ExtractResult::Done;
+    // Checked before the first write, so that a drive too small changes nothing at all.
+    const uint64_t totalBytes = uint64_t(uint32_t(header.totalSize));
+    const bool room = HasRoomFor(m_installFolder, totalBytes, uint64_t(header.entryCount));
+    if (m_log)
+        m_log->Step(L"space check", room ? S_OK : HRESULT_FROM_WIN32(ERROR_DISK_FULL),
+                    std::to_wstring(totalBytes) + L" bytes in " +
+                        std::to_wstring(header.entryCount) + L" files");
+    if (!room) return Fail(L"the space check: the drive of " + m_installFolder + L" is too full");
 
+    // Every way out of this function before the commit undoes what was staged.
+    CStagedInstall staging(m_installFolder, m_productKey);
+    SetLastError(ERROR_SUCCESS);
+    if (!staging.Begin()) return FailWithSystemError(m_installFolder + L" cannot be used");
     ProgressFraction progress(header.entryCount, header.totalSize);
-    CKnownFolders folders;
     // Entries are read and decoded ahead on other threads; everything seen from outside (trace,
     // reports, files) still happens here, one entry after the other in archive order.
     CDecodeAhead ahead(source, header.entryCount, m_decode, m_cancel, m_stats);
     for (int32_t index = 0; index < header.entryCount; ++index) {
-        if (m_cancel.load(std::memory_order_relaxed)) return ExtractResult::Cancelled;
+        if (m_cancel.load(std::memory_order_relaxed)) {
+            if (m_log) m_log->Line(L"cancelled before entry " + std::to_wstring(index + 1));
+            return ExtractResult::Cancelled;
+        }
         const AheadEntry& entry = ahead.Next();
         if (!entry.nameRead)
             return Fail(L"entry " + std::to_wstring(index + 1) + L": " + Widen(entry.error));
@@ -210,13 +236,18 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
             return Fail(L"entry " + entry.name + L": " + Widen(entry.error));
         const float fraction = progress.Next(entry.size);
         if (m_delegate) m_delegate->OnExtractProgress(*this, entry.name, fraction);
-        const std::wstring target = JoinPath(m_installFolder, entry.name);
         SetLastError(ERROR_SUCCESS);
-        if (!WriteEntryFile(target, entry.data, entry.size, &folders)) {
-            const DWORD error = GetLastError();
-            return Fail(L"entry " + entry.name + L": " + target + L" cannot be written" +
-                        (error ? L": " + SystemErrorText(HRESULT_FROM_WIN32(error)) : L""));
-        }
+        if (!staging.Stage(entry.name, entry.data, entry.size))
+            return FailWithSystemError(L"entry " + entry.name + L": " +
+                                       JoinPath(m_installFolder, entry.name) +
+                                       L" cannot be written or replaced");
     }
+    // Past this point the run is not cancelled: it completes or undoes itself.
+    SetLastError(ERROR_SUCCESS);
+    if (!staging.Commit())
+        return FailWithSystemError(
+            L"the final step: a file could not be put in place, so "
+            L"everything was undone");
+    if (m_log) m_log->Line(L"final step: done");
     return ExtractResult::Done;
 }

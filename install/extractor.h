@@ -61,6 +61,9 @@ public:
     void SetDelegate(CExtractorDelegate* delegate);
     // For a run driven without a thread, through ExtractArchive.
     void SetInstallFolder(const std::wstring& folder);
+    // The product's Uninstall key name, which names the record that lets the next run finish or
+    // undo this one should it be killed; without one, no record is kept.
+    void SetProductKey(const std::wstring& key);
     // Where the run logs its steps, each entry and the reason it fails; none when null.
     void SetLog(CRunLog* log);
 
@@ -88,12 +91,15 @@ private:
     void ReportOutcome(ExtractResult result);
     // Logs why the run fails and gives Failed.
     ExtractResult Fail(const std::wstring& reason);
+    // The same with the system's text for the last error, when there is one.
+    ExtractResult FailWithSystemError(const std::wstring& reason);
 
     std::wstring m_processName;
     ThreadStarter m_startThread;
     DecodeOptions m_decode;
     DecodeStats m_stats;
     std::wstring m_installFolder;
+    std::wstring m_productKey;
     CExtractorDelegate* m_delegate = nullptr;
     CRunLog* m_log = nullptr;
     bool m_running = false;

@@ -17,6 +17,11 @@ std::wstring ParentFolder(const std::wstring& path) {
     return last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
 }
 
+std::wstring WithoutTrailingBackslashes(std::wstring path) {
+    while (path.size() > 1 && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
 const CKnownFolders::Origin* CKnownFolders::Find(const std::wstring& folder) const {
     const auto it = m_folders.find(folder);
     return it == m_folders.end() ? nullptr : &it->second;

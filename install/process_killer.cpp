@@ -3,6 +3,16 @@
 #include <tlhelp32.h>
 
 #include "install/run_log.h"
+#include "platform/process_image.h"
+
+namespace {
+
+std::wstring ImageFileName(HANDLE process) {
+    const std::wstring image = ProcessImagePath(process);
+    return image.substr(image.find_last_of(L"\\/") + 1);
+}
+
+}  // namespace
 
 bool IsSameExecutableName(const std::wstring& processName, const std::wstring& wanted) {
     if (wanted.empty() || processName.size() != wanted.size()) return false;
@@ -10,38 +20,47 @@ bool IsSameExecutableName(const std::wstring& processName, const std::wstring& w
                                 int(wanted.size()), TRUE) == CSTR_EQUAL;
 }
 
+bool EndProcessIfNamed(DWORD id, const std::wstring& exeName, CKernelHandle& ended) {
+    constexpr DWORD kEnd = PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION;
+    CKernelHandle process{OpenProcess(kEnd | SYNCHRONIZE, FALSE, id)};
+    // One that can be ended but not waited for is still ended.
+    const bool waitable = bool(process);
+    if (!waitable) process = CKernelHandle{OpenProcess(kEnd, FALSE, id)};
+    // The handle holds the process, so the image checked is the one ended: an id that another
+    // program has taken since the snapshot is left alone.
+    if (!process || !IsSameExecutableName(ImageFileName(process), exeName) ||
+        !TerminateProcess(process, 9))
+        return false;
+    if (waitable) ended = std::move(process);
+    return true;
+}
+
 EndedProcesses EndProcessesNamed(const std::wstring& exeName) {
     EndedProcesses result;
     if (exeName.empty()) return result;
-    const CFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPALL, 0));
-    if (!snapshot) return result;
-    // An installer that happens to carry the product's name must not end itself.
-    const DWORD self = GetCurrentProcessId();
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    std::vector<CKernelHandle> ended;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry)) {
-        if (entry.th32ProcessID == self || !IsSameExecutableName(entry.szExeFile, exeName))
-            continue;
-        const DWORD id = entry.th32ProcessID;
-        if (CKernelHandle process{OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)}) {
-            if (TerminateProcess(process, 9))
-                ended.push_back(std::move(process));
-            else
-                result.allGone = false;
-        } else if (const CKernelHandle endOnly{OpenProcess(PROCESS_TERMINATE, FALSE, id)}) {
-            // One that can be ended but not waited for is still ended.
-            if (TerminateProcess(endOnly, 9))
-                ++result.ended;
-            else
-                result.allGone = false;
-        } else if (GetLastError() != ERROR_INVALID_PARAMETER) {
-            // Not one that has ended since the snapshot: it runs on, out of reach.
-            result.allGone = false;
-        }
+    std::vector<DWORD> named;
+    {
+        const CFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        if (!snapshot) return result;
+        // An installer that happens to carry the product's name must not end itself.
+        const DWORD self = GetCurrentProcessId();
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more;
+             more = Process32NextW(snapshot, &entry))
+            if (entry.th32ProcessID != self && IsSameExecutableName(entry.szExeFile, exeName))
+                named.push_back(entry.th32ProcessID);
     }
-    result.ended += int(ended.size());
+    std::vector<CKernelHandle> ended;
+    for (const DWORD id : named) {
+        CKernelHandle process;
+        if (!EndProcessIfNamed(id, exeName, process)) {
+            result.allGone = false;
+            continue;
+        }
+        ++result.ended;
+        if (process) ended.push_back(std::move(process));
+    }
     // Every process was told to end before the first wait, so they all go at once.
     if (!WaitForAllToExit(ended, kProcessEndTimeoutMs)) result.allGone = false;
     return result;

@@ -16,7 +16,7 @@ bool IsSameExecutableName(const std::wstring& processName, const std::wstring& w
 
 struct EndedProcesses {
     int ended = 0;        // processes told to end
-    bool allGone = true;  // every one of them has exited
+    bool allGone = true;  // every one was ended and has exited
 };
 
 // Terminates, with exit code 9, every other process whose executable file name is `exeName`, then
@@ -28,6 +28,11 @@ EndedProcesses EndProcessesNamed(const std::wstring& exeName);
 class CRunLog;
 // "end processes NAME: done (N ended)", or failed when one may still be running.
 void LogEndedProcesses(CRunLog& log, const std::wstring& exeName, const EndedProcesses& ended);
+
+// Ends, with exit code 9, the process `id` if the image it runs is still named `exeName`; true when
+// it was told to end. `ended` then holds it for a wait, unless it could not be opened for one. A
+// process that now has the id of one listed earlier under that name is left alone.
+bool EndProcessIfNamed(DWORD id, const std::wstring& exeName, CKernelHandle& ended);
 
 // Waits until every one of `processes` has exited or `timeoutMs` has passed in all; true when all
 // have exited.

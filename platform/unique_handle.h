@@ -69,6 +69,13 @@ struct FileHandleTraits {
     static void Close(HANDLE handle) { ::CloseHandle(handle); }
 };
 
+// FindFirstFileExW's search, closed with FindClose.
+struct FindHandleTraits {
+    using pointer = HANDLE;
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) { ::FindClose(handle); }
+};
+
 struct RegistryKeyTraits : NullIsInvalid<HKEY> {
     static void Close(HKEY key) { ::RegCloseKey(key); }
 };
@@ -88,6 +95,8 @@ struct LocalMemoryTraits : NullIsInvalid<T> {
 using CKernelHandle = CUniqueHandle<platform::KernelHandleTraits>;
 // Files and snapshots.
 using CFileHandle = CUniqueHandle<platform::FileHandleTraits>;
+// A folder listing in progress.
+using CFindHandle = CUniqueHandle<platform::FindHandleTraits>;
 using CRegistryKey = CUniqueHandle<platform::RegistryKeyTraits>;
 // A DLL loaded at run time.
 using CModule = CUniqueHandle<platform::ModuleTraits>;

@@ -2,6 +2,7 @@
 #include "res/strings.h"
 #include "ui/command_line.h"
 #include "ui/main_window.h"
+#include "ui/running_installer.h"
 #include "ui/pages.h"
 #include "ui/yellow_buttons.h"
 
@@ -47,6 +48,7 @@ void SetFocusCueColor(COLORREF color, Controls&... controls) {
 
 LRESULT CMainWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     m_workerTarget = m_hWnd;
+    MarkInstallerWindow(m_hWnd, m_product.uninstallKey);
     // Recomputing the frame sends WM_NCCALCSIZE, which takes the caption and border away.
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
                    SWP_NOSIZE | SWP_NOMOVE | SWP_FRAMECHANGED | SWP_SHOWWINDOW);

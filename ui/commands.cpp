@@ -9,6 +9,7 @@
 #include "ui/layout.h"
 #include "ui/main_window.h"
 #include "ui/pages.h"
+#include "ui/running_installer.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ std::wstring PickFolder(HWND owner) {
 
 bool CMainWindow::StartWorker(const std::wstring& folder) {
     m_extractor.SetDelegate(this);
+    m_extractor.SetProductKey(m_product.uninstallKey);
     m_extractor.SetLog(&m_log);
     // Without a thread the failure has been reported, and its page shown, already.
     return m_extractor.Start(folder) != StartResult::ThreadNotCreated;
@@ -90,6 +92,7 @@ LRESULT CMainWindow::OnContact(WORD, WORD, HWND, BOOL&) {
 }
 
 LRESULT CMainWindow::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
+    UnmarkInstallerWindow(m_hWnd, m_product.uninstallKey);
     FinishChoices choices;
     choices.installed = m_installed;
     choices.desktopShortcut = m_shortcutCheck.IsChecked();

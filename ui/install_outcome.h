@@ -17,6 +17,8 @@ using SharedInstallOutcome = std::shared_ptr<std::atomic<InstallOutcome>>;
 
 constexpr int kExitFailed = 2;
 constexpr int kExitCancelled = 3;
+// Another installation or removal of the product runs: nothing was done; try again later.
+constexpr int kExitAnotherRunning = 4;
 // The command line is not understood, or its log file cannot be opened: nothing was done.
 constexpr int kExitUsage = 5;
 

@@ -5,7 +5,10 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 
+#include "install/installation_guard.h"
+#include "install/recovery.h"
 #include "install/run_log.h"
 #include "platform/com_init.h"
 #include "platform/dll_search.h"
@@ -13,6 +16,7 @@
 #include "ui/command_line.h"
 #include "ui/install_outcome.h"
 #include "ui/main_window.h"
+#include "ui/running_installer.h"
 #include "ui/silent_install.h"
 #include "windowing/gdiplus_handles.h"
 
@@ -115,6 +119,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
              product.version + L", " + product.publisher);
     if (request.usageError)
         return RefuseCommandLine(product, request, log, L"not understood: " + request.offending);
+
+    // Held until the process ends: a second installer of the product leaves everything to the one
+    // that runs, and shows that one's window unless it was asked to show nothing.
+    const CInstallationGuard guard(product.uninstallKey);
+    if (!guard.Held()) {
+        if (!request.silent) BringRunningInstallerToFront(product.uninstallKey);
+        log.Line(L"outcome: another installation or removal of the product is running");
+        log.Line(L"exit code " + std::to_wstring(kExitAnotherRunning));
+        return kExitAnotherRunning;
+    }
+    // A run that was killed is finished or undone before anything else looks at the folder.
+    if (!RecoverInterruptedInstallation(product.uninstallKey))
+        log.Line(
+            L"an interrupted earlier installation could not be wholly undone; it stays on "
+            L"record for the next run");
 
     if (request.silent) {
         const std::wstring folder = request.folder.empty() ? product.defaultFolder : request.folder;

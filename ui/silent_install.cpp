@@ -67,6 +67,7 @@ InstallOutcome RunSilentInstall(const ProductIdentity& product, const SilentChoi
     // Declared after the delegate, so that it is destroyed, its thread joined, first.
     CExtractor extractor(product.processName);
     extractor.SetDelegate(&silent);
+    extractor.SetProductKey(product.uninstallKey);
     extractor.SetLog(&log);
     if (extractor.Start(choices.installFolder) == StartResult::Started)
         WaitForSingleObject(silent.Ended(), INFINITE);

@@ -13,4 +13,5 @@ enum ProductStringId : unsigned {
     IDS_UNINSTALL_USAGE = 214,
     IDS_UNINSTALL_NO_LIST = 215,
     IDS_UNINSTALL_NO_KEY = 216,
+    IDS_UNINSTALL_BUSY = 217,
 };

@@ -7,6 +7,7 @@
 
 #include "install/paths.h"
 #include "install/product_paths.h"
+#include "platform/process_image.h"
 #include "platform/program_path.h"
 #include "platform/random_bytes.h"
 #include "product/uninstall/exit_code.h"
@@ -63,11 +64,8 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
 
 // Whether `process` runs the file `program`; false for anything that is not a process handle.
 bool RunsFrom(HANDLE process, const std::wstring& program) {
-    std::wstring image(32768, L'\0');
-    DWORD length = DWORD(image.size());
-    if (!QueryFullProcessImageNameW(process, 0, &image[0], &length)) return false;
-    image.resize(length);
-    return SameFile(image, program);
+    const std::wstring image = ProcessImagePath(process);
+    return !image.empty() && SameFile(image, program);
 }
 
 }  // namespace

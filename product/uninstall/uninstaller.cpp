@@ -8,9 +8,11 @@
 #include "product/uninstall/entry_list.h"
 #include "product/uninstall/exit_code.h"
 #include "product/uninstall/fill_in.h"
+#include "install/installation_guard.h"
 #include "install/paths.h"
 #include "install/process_killer.h"
 #include "install/product_paths.h"
+#include "install/recovery.h"
 #include "install/run_log.h"
 #include "product/resources/product_string_ids.h"
 #include "product/uninstall/removal.h"
@@ -135,6 +137,15 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
     if (!IsUninstallKeyName(product.uninstallKey))
         return Refuse(command, product, log, IDS_UNINSTALL_NO_KEY, MB_ICONWARNING,
                       L"the product's key name is not one key's name", kRefused);
+
+    // Held until the process ends, so that no installation of the product starts beside it.
+    const CInstallationGuard guard(product.uninstallKey);
+    if (!guard.Held())
+        return Refuse(command, product, log, IDS_UNINSTALL_BUSY, MB_ICONWARNING,
+                      L"an installation or removal of the product is running", kBusy);
+    // An installation that was killed is finished or undone first: what is removed is then one
+    // version's files, never a half-made staging folder.
+    RecoverInterruptedInstallation(product.uninstallKey);
 
     const std::wstring folder = ParentFolder(program);
     const UninstallRecord record = ReadUninstallRecord(product);

@@ -93,13 +93,15 @@ std::string DestroyDuringEntry(size_t hold, const std::wstring& folder) {
     return delegate.Sequence();
 }
 
+// Cancelled, the run leaves the folder as it found it: nothing of what it staged.
 TEST(ExtractorRun, DestroyingDuringARunFinishesTheEntryInHandThenCancels) {
     const std::wstring folder = MakeSandboxFolder();
     EXPECT_EQ(DestroyDuringEntry(1, folder), "B P P C");
-    EXPECT_TRUE(FileExists(JoinPath(folder, L"a.txt")));
-    EXPECT_TRUE(FileExists(JoinPath(folder, kNames[1])));
-    EXPECT_FALSE(FileExists(JoinPath(folder, L"empty.dat")));
-    EXPECT_FALSE(FileExists(JoinPath(folder, L"vivevadiz.exe")));
+    EXPECT_EQ(TreeListing(folder), std::vector<std::string>());
+    const std::wstring fresh = MakeSandboxFolder();
+    EXPECT_EQ(DestroyDuringEntry(1, fresh + L"\\made\\install"), "B P P C");
+    EXPECT_FALSE(FolderExists(fresh + L"\\made"));
+    EXPECT_EQ(TreeListing(fresh), std::vector<std::string>());
 }
 
 TEST(ExtractorRun, CancelDuringTheLastEntryStillEndsDone) {
@@ -163,6 +165,40 @@ TEST(ExtractorRun, EndsTheProductByWholeNameBeforeTheFirstFile) {
     EXPECT_EQ(WaitForSingleObject(other.handle, 0), DWORD(WAIT_TIMEOUT));
 }
 
+// The snapshot names a process by id; by the time it is opened, the id may belong to another
+// program. Each id below stands for one the snapshot listed as the product's.
+TEST(ExtractorRun, EndsAnIdOnlyWhileItRunsTheProductsImage) {
+    const std::wstring sleeper = Argument(L"--sleeper=");
+    ASSERT_FALSE(sleeper.empty()) << "run with --sleeper=PATH";
+    const std::wstring bin = MakeSandboxFolder();
+    const struct {
+        const wchar_t* image;
+        bool ended;
+    } cases[] = {
+        {L"Vivevadiz.EXE", true},
+        {L"other.exe", false},
+        {L"xvivevadiz.exe", false},
+        {L"vivevadiz.exe.exe", false},
+    };
+    for (const auto& c : cases) {
+        const std::wstring image = JoinPath(bin, c.image);
+        ASSERT_TRUE(CopyFileW(sleeper.c_str(), image.c_str(), FALSE)) << c.image;
+        Process process(image);
+        ASSERT_TRUE(process.handle) << c.image;
+        CKernelHandle ended;
+        EXPECT_EQ(EndProcessIfNamed(GetProcessId(process.handle), L"vivevadiz.exe", ended),
+                  c.ended)
+            << c.image;
+        EXPECT_EQ(bool(ended), c.ended) << c.image;
+        EXPECT_EQ(WaitForSingleObject(process.handle, c.ended ? 5000 : 200),
+                  c.ended ? WAIT_OBJECT_0 : DWORD(WAIT_TIMEOUT))
+            << c.image;
+        if (c.ended) {
+            EXPECT_EQ(process.ExitCode(), 9u) << c.image;
+        }
+    }
+}
+
 // Windows only starts ending a process in TerminateProcess; here another thread ends them late, as
 // Windows may. Four that nobody ends show that the wait is bounded in total, not per process.
 TEST(ExtractorRun, WaitsForEndedProcessesBoundedInTotal) {
@@ -212,29 +248,69 @@ TEST(ExtractorRun, EmptyFolderWritesBelowTheRootOfTheCurrentDrive) {
     EXPECT_EQ(FileContent(drive + L"\\sub\\inner.txt"), "inner");
 }
 
-// A write that fills the drive part-way leaves no cut-short file under the entry's name; the files
-// written before it stay. Run only with --sandbox-drive=Q: naming a RAM-backed drive of 3 MB.
-TEST(ExtractorRun, WriteCutShortByAFullDriveLeavesNoFile) {
+// A payload larger than the drive's free space is refused before anything is written. Run only
+// with --sandbox-drive=Q: naming a RAM-backed drive of 3 MB, as the next test.
+TEST(ExtractorRun, FullDriveRefusedBeforeTheFirstWrite) {
     const std::wstring drive = Argument(L"--sandbox-drive=");
     if (drive.empty()) GTEST_SKIP() << "needs --sandbox-drive=X: mapped to a 3 MB drive";
-    std::string big(4000000, '\0');
-    unsigned seed = 7;
-    for (char& c : big) c = char((seed = seed * 1103515245u + 12345u) >> 16);
     ArchiveBuilder b;
-    b.Add(u"first.txt", "kept").Add(u"big.bin", big).Add(u"after.txt", "never");
+    b.Add(u"first.txt", "never").Add(u"big.bin", std::string(4000000, 'b'));
     const Bytes bytes = b.Build();
     RecordingDelegate delegate;
     CExtractor extractor(ReadProductIdentity().processName);
     extractor.SetDelegate(&delegate);
+    extractor.SetInstallFolder(drive + L"\\install");
+    IStream* stream = CreateReadOnlyMemoryStream(bytes.data(), bytes.size());
+    EXPECT_EQ(extractor.ExtractArchive(stream), ExtractResult::Failed);
+    stream->Release();
+    EXPECT_EQ(delegate.Sequence(), "B");
+    EXPECT_EQ(TreeListing(drive), std::vector<std::string>());
+}
+
+// A drive that fills after the check (another program writes to it) fails the write part-way;
+// the run then undoes everything: over an installation it leaves that as it was, byte for byte.
+TEST(ExtractorRun, FullDriveDuringTheRunUndoesEverything) {
+    const std::wstring drive = Argument(L"--sandbox-drive=");
+    if (drive.empty()) GTEST_SKIP() << "needs --sandbox-drive=X: mapped to a 3 MB drive";
     const std::wstring folder = drive + L"\\install";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring old = JoinPath(folder, L"first.txt");
+    HANDLE file = CreateFileW(old.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, "old", 3, &written, nullptr);
+    CloseHandle(file);
+    const auto before = TreeListing(folder);
+
+    std::string big(1000000, '\0');
+    unsigned seed = 7;
+    for (char& c : big) c = char((seed = seed * 1103515245u + 12345u) >> 16);
+    ArchiveBuilder b;
+    b.Add(u"first.txt", "new").Add(u"big.bin", big).Add(u"after.txt", "never");
+    const Bytes bytes = b.Build();
+    RecordingDelegate delegate;
+    const std::wstring filler = drive + L"\\filler.bin";
+    delegate.onProgress = [&](CExtractor&, size_t index) {
+        if (index != 0) return;
+        // Leaves less than the next entry needs.
+        HANDLE fill = CreateFileW(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        const std::string chunk(64 * 1024, 'f');
+        ULARGE_INTEGER available{};
+        while (GetDiskFreeSpaceExW(drive.c_str(), &available, nullptr, nullptr) &&
+               available.QuadPart > 300 * 1024 &&
+               WriteFile(fill, chunk.data(), DWORD(chunk.size()), &written, nullptr) && written) {
+        }
+        CloseHandle(fill);
+    };
+    CExtractor extractor(ReadProductIdentity().processName);
+    extractor.SetDelegate(&delegate);
     extractor.SetInstallFolder(folder);
     IStream* stream = CreateReadOnlyMemoryStream(bytes.data(), bytes.size());
     EXPECT_EQ(extractor.ExtractArchive(stream), ExtractResult::Failed);
     stream->Release();
     EXPECT_EQ(delegate.Sequence(), "B P P");
-    EXPECT_EQ(FileContent(JoinPath(folder, L"first.txt")), "kept");
-    EXPECT_FALSE(FileExists(JoinPath(folder, L"big.bin")));
-    EXPECT_FALSE(FileExists(JoinPath(folder, L"after.txt")));
+    EXPECT_EQ(TreeListing(folder), before);
+    // Beside the install folder nothing but the filler: no staging folder is left.
+    EXPECT_EQ(TreeListing(drive).size(), before.size() + 2);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -119,6 +120,39 @@ inline std::string FileContent(const std::wstring& path) {
     while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read) content.append(chunk, read);
     CloseHandle(file);
     return content;
+}
+
+// Every item below `folder`, one line each, sorted: name and attributes, and for a file its size,
+// last write time and bytes. Two equal listings are the same tree, byte for byte. (A folder's own
+// time changes with whatever comes and goes in it.)
+inline std::vector<std::string> TreeListing(const std::wstring& folder,
+                                            const std::wstring& below = L"") {
+    std::vector<std::string> lines;
+    WIN32_FIND_DATAW found{};
+    const std::wstring pattern = folder + L"\\" + below + L"*";
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return lines;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring relative = below + name;
+        const ULONGLONG written =
+            (ULONGLONG(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
+        std::string line(relative.begin(), relative.end());
+        line += " " + std::to_string(found.dwFileAttributes);
+        const bool isFolder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        if (!isFolder)
+            line += " " + std::to_string(found.nFileSizeLow) + " " + std::to_string(written) + " " +
+                    FileContent(folder + L"\\" + relative);
+        lines.push_back(line);
+        if (isFolder) {
+            const auto inner = TreeListing(folder, relative + L"\\");
+            lines.insert(lines.end(), inner.begin(), inner.end());
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(lines.begin(), lines.end());
+    return lines;
 }
 
 }  // namespace testing_support

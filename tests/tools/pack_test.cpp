@@ -230,8 +230,22 @@ TEST(Pack, ListFailsAtTheFirstFault) {
     EXPECT_FALSE(fs::exists(out.path() / "a.txt"));
 
     fs::resize_file(archivePath, 5);
-    EXPECT_TRUE(pack::ListArchive(archivePath, listing));
+    const auto cut = pack::ListArchive(archivePath, listing);
+    ASSERT_TRUE(cut);
+    EXPECT_NE(cut.message.find("shorter than its 8-byte header"), std::string::npos);
     EXPECT_TRUE(pack::ListArchive(out.path() / "missing.dat", listing));
+
+    // A negative entry count is a corrupt archive, as the installer sees it, not an empty one.
+    {
+        const Bytes bytes = testing_support::ArchiveBuilder().Add(u"a.txt", "alpha").Build(
+            int64_t(0xFFFFFFFF));
+        std::ofstream(archivePath, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        const auto negative = pack::ListArchive(archivePath, listing);
+        ASSERT_TRUE(negative);
+        EXPECT_NE(negative.message.find("negative number of entries"), std::string::npos)
+            << negative.message;
+    }
 
     // Names every installation would refuse, in an archive some other tool wrote.
     for (const std::u16string name :

@@ -33,7 +33,10 @@ TEST(EntryName, NamesInsideTheFolderPass) {
                                     L"LPT\u2074",
                                     L"com\u00BD.txt",
                                     L"\u00B9COM",
-                                    L"CO\u00B9"}) {
+                                    L"CO\u00B9",
+                                    L"setup~x",
+                                    L"a~setup~",
+                                    L"~setup\\x"}) {
         EXPECT_TRUE(IsSafeBothWays(name)) << name;
     }
     EXPECT_TRUE(IsSafeBothWays(std::wstring(kMaxEntryNameLength, L'x')));
@@ -76,7 +79,10 @@ TEST(EntryName, NamesThatLeaveTheFolderAreRefused) {
                                     L"dir\\lpt\u00B2.txt",
                                     L"LPT\u00B3",
                                     L"Com\u00B3 .log",
-                                    L"com\u00B2.tar.gz"}) {
+                                    L"com\u00B2.tar.gz",
+                                    L"~setup~",
+                                    L"~SETUP~new\\a.txt",
+                                    L"dict\\~Setup~old"}) {
         EXPECT_FALSE(IsSafeBothWays(name)) << name;
     }
     EXPECT_FALSE(IsSafeBothWays(std::wstring(L"a\0b", 3)));

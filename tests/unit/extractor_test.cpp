@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <new>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
@@ -22,6 +24,34 @@
 #include "tests/support/recording_delegate.h"
 
 using namespace testing_support;
+
+// Allocation failure on demand, for one thread: this test program's global operator new counts
+// down while a FailingAllocation is armed on the calling thread and throws at zero.
+namespace {
+thread_local int t_allocationsBeforeFailure = 0;
+
+class FailingAllocation {
+public:
+    // The `nth` allocation from now on this thread throws std::bad_alloc; later ones succeed.
+    explicit FailingAllocation(int nth) { t_allocationsBeforeFailure = nth; }
+    ~FailingAllocation() { t_allocationsBeforeFailure = 0; }
+    FailingAllocation(const FailingAllocation&) = delete;
+    FailingAllocation& operator=(const FailingAllocation&) = delete;
+};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (t_allocationsBeforeFailure > 0 && --t_allocationsBeforeFailure == 0)
+        throw std::bad_alloc();
+    if (void* memory = HeapAlloc(GetProcessHeap(), 0, size ? size : 1)) return memory;
+    throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept {
+    if (memory) HeapFree(GetProcessHeap(), 0, memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+    if (memory) HeapFree(GetProcessHeap(), 0, memory);
+}
 
 namespace {
 
@@ -79,12 +109,19 @@ TEST_F(ExtractArchiveTest, AnyIStreamWorksNotOnlyTheInPlaceOne) {
 }
 
 TEST_F(ExtractArchiveTest, EmptyArchiveBeginsAndEndsWithoutFiles) {
-    for (int64_t count : {int64_t(0), int64_t(0xFFFFFFFF)}) {  // 0 and -1
+    ASSERT_EQ(Extract(ArchiveBuilder().Add(u"never.txt", "x").Build(0, 1)), ExtractResult::Done);
+    EXPECT_EQ(m_delegate.Sequence(), "B");
+    EXPECT_FALSE(FileExists(Target(L"never.txt")));
+}
+
+TEST_F(ExtractArchiveTest, NegativeEntryCountFailsWithoutBegin) {
+    for (int64_t count : {int64_t(0xFFFFFFFF), int64_t(0x80000000)}) {  // -1 and INT32_MIN
         RecordingDelegate delegate;
         m_extractor.SetDelegate(&delegate);
         ASSERT_EQ(Extract(ArchiveBuilder().Add(u"never.txt", "x").Build(count, 1)),
-                  ExtractResult::Done);
-        EXPECT_EQ(delegate.Sequence(), "B");
+                  ExtractResult::Failed)
+            << count;
+        EXPECT_EQ(delegate.Sequence(), "");
         EXPECT_FALSE(FileExists(Target(L"never.txt")));
     }
 }
@@ -433,6 +470,40 @@ TEST(DecodeAhead, EntriesLargerThanTheHeadroomStayWithinTheBudget) {
     EXPECT_EQ(many.budget, 2u * 87000u);
     EXPECT_LE(many.peakHeld, many.budget);
     EXPECT_GT(many.peakHeld, 87000u) << "the pool worked ahead";
+}
+
+TEST(DecodeAhead, APoolThatCannotStartFullyNeverEndsTheProcess) {
+    const std::vector<Entry> entries = MixedEntries(12);
+    const Bytes bytes = ArchiveWith(entries, Fault::None, 0);
+    const DecodeOptions options{4, uint64_t(64) << 20, 0};
+    bool partialPool = false;
+    // Each allocation the pool's start makes fails in turn: the first ones before any thread
+    // runs, later ones with threads already running.
+    for (int nth = 1; nth <= 12; ++nth) {
+        SCOPED_TRACE(testing::Message() << "allocation " << nth << " fails");
+        MemorySource source(bytes);
+        archive::Header header;
+        ASSERT_TRUE(archive::ReadHeader(source, header));
+        const std::atomic<bool> cancel{false};
+        DecodeStats stats;
+        std::unique_ptr<CDecodeAhead> ahead;
+        try {
+            const FailingAllocation failing(nth);
+            ahead = std::make_unique<CDecodeAhead>(source, header.entryCount, options, cancel,
+                                                   stats);
+        } catch (const std::bad_alloc&) {
+            // Failed before any thread started: the run fails cleanly.
+            continue;
+        }
+        partialPool = partialPool || (stats.threads > 0 && stats.threads < options.threads);
+        for (const Entry& expected : entries) {
+            const AheadEntry& entry = ahead->Next();
+            ASSERT_EQ(entry.error, archive::EntryError::None);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(entry.data), size_t(entry.size)),
+                      expected.data);
+        }
+    }
+    EXPECT_TRUE(partialPool) << "some run went on with the threads that did start";
 }
 
 // Runs ExtractArchive on g_archive as the worker thread, so that destroying the extractor cancels.

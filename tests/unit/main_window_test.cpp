@@ -269,15 +269,24 @@ TEST_F(MainWindow, FailureReportedWhilePageTwoIsShownStillEndsOnTheFailurePage) 
     EXPECT_FALSE(::IsWindowVisible(Control(ControlRole::StatusLabel)));
 }
 
-// Counts messages reaching one window, then passes them on.
+// Counts messages reaching one window, then passes them on. Counters on the same window chain
+// behind the first one's subclassing, so that none calls itself as the procedure it replaced.
 class MessageCounter {
 public:
-    MessageCounter(HWND hwnd, UINT message) : m_hwnd(hwnd), m_message(message) {
+    MessageCounter(HWND hwnd, UINT message)
+        : m_hwnd(hwnd),
+          m_message(message),
+          m_previous(static_cast<MessageCounter*>(::GetPropW(hwnd, kProp))) {
         ::SetPropW(hwnd, kProp, this);
-        m_original = reinterpret_cast<WNDPROC>(
-            ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+        if (!m_previous)
+            m_original = reinterpret_cast<WNDPROC>(
+                ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
     }
     ~MessageCounter() {
+        if (m_previous) {
+            ::SetPropW(m_hwnd, kProp, m_previous);
+            return;
+        }
         ::SetWindowLongPtrW(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_original));
         ::RemovePropW(m_hwnd, kProp);
     }
@@ -286,12 +295,17 @@ public:
 private:
     static constexpr const wchar_t* kProp = L"MessageCounter";
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        auto* self = static_cast<MessageCounter*>(::GetPropW(hwnd, kProp));
-        if (msg == self->m_message) ++self->m_count;
-        return ::CallWindowProcW(self->m_original, hwnd, msg, wParam, lParam);
+        WNDPROC original = nullptr;
+        for (auto* counter = static_cast<MessageCounter*>(::GetPropW(hwnd, kProp)); counter;
+             counter = counter->m_previous) {
+            if (msg == counter->m_message) ++counter->m_count;
+            original = counter->m_original;
+        }
+        return ::CallWindowProcW(original, hwnd, msg, wParam, lParam);
     }
     HWND m_hwnd;
     UINT m_message;
+    MessageCounter* m_previous;
     WNDPROC m_original = nullptr;
     int m_count = 0;
 };

@@ -37,7 +37,11 @@ open_sandbox() {  # LANG(en|zh) DPI
 }
 
 start_setup() {  # args...
-    wine "$SETUP" "$@" >/dev/null 2>&1 &
+    start_installer "$SETUP" "$@"
+}
+
+start_installer() {  # setup.exe args...
+    wine "$@" >/dev/null 2>&1 &
     setup_pid=$!
     drive wait-main 30000 >/dev/null || fail "the window did not open"
 }
@@ -210,13 +214,11 @@ scenario_install_without_agreement() {
     check "[ ! -e '$drive_c/agreeless/launched.txt' ]" "both boxes cleared: the product is not started"
 }
 
-# An installation into DIR cancelled by closing its window: earlier files stay, the last entry and
-# the registration never come.
+# An installation into DIR cancelled by closing its window: nothing of it is left, not the
+# folder, not the registration.
 check_cancelled() {  # dir
-    local written
-    written=$(find "$1" -type f 2>/dev/null | wc -l)
-    check "[ $written -gt 0 ]" "files written before the cancel stay ($written)"
-    check "[ ! -e '$1/vivevadiz.exe' ]" "the installation stopped before its last entry"
+    check "[ ! -e '$1' ]" "nothing of the cancelled installation is left"
+    check_no_leftovers
     check "! has_uninstall_key" "no Uninstall entry after a cancel"
     check "[ ! -e \"$(start_menu_folder)\" ]" "no Start-menu entry after a cancel"
 }
@@ -366,6 +368,244 @@ scenario_updating_page_closed() {
     check_cancelled "$dir"
 }
 
+# --- An installation either completes or changes nothing -----------------------------------------
+# Version 1 of the test product is installed into C:\Product (or Q:\Product on a small drive); each
+# scenario then has version 2 (SETUP_V2: changed, new and identical files, new folders, version
+# "2.1.0") or its copy with a corrupt entry near the end (SETUP_V2_BROKEN) fail in one way, and
+# checks that the folder and the Uninstall entry are still version 1's.
+
+# What a folder holds, byte for byte: every item's name, type and mode, every file's size, time and
+# contents. (A folder's own time changes with whatever comes and goes in it.)
+tree_state() {  # dir
+    (cd "$1" 2>/dev/null && find . \( -type d -printf '%p %y %m\n' \) -o -printf '%p %y %s %m %T@\n' |
+        LC_ALL=C sort &&
+        find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r md5sum)
+}
+
+check_no_leftovers() {
+    check "[ -z \"\$(find '$drive_c' '$WINE_SANDBOX/drive-q/' -iname '~setup~*' 2>/dev/null | head -n 1)\" ]" \
+        "no staged or set-aside file is left"
+    check "! wine reg query 'HKLM\\Software\\VivevaDiz\\InstallInProgress' >/dev/null 2>&1" \
+        "no record of an installation in progress is left"
+}
+
+install_v1() {  # windows-folder unix-folder
+    product_dir=$2
+    start_setup "$1" go
+    drive wait-visible $FINISH 60000 || fail "version 1 installs"
+    # The product would write its start into the folder, the desktop shortcut is not the folder's.
+    drive click $SHORTCUT
+    drive click $LAUNCH
+    drive click $CLOSE
+    drive wait-gone 10000 || fail "version 1's success page closes"
+    wait_setup
+    v1_tree=$(tree_state "$product_dir")
+    v1_key=$(uninstall_key)
+    check "uninstall_key | grep -q 'DisplayVersion.*2\.0\.0'" "version 1 is registered"
+}
+
+check_still_v1() {  # what
+    if [ -n "$v1_tree" ] && [ "$(tree_state "$product_dir")" = "$v1_tree" ]; then
+        pass "$1: the folder is version 1's, byte for byte"
+    else
+        fail "$1: the folder is version 1's, byte for byte"
+        diff <(echo "$v1_tree") <(tree_state "$product_dir") | head -n 10
+    fi
+    check "[ \"\$(uninstall_key)\" = \"\$v1_key\" ]" "$1: the Uninstall entry is version 1's"
+    check_no_leftovers
+}
+
+# Runs an installer that is to fail: its failure page shows, is closed, and it exits with 2.
+expect_failure() {  # what setup.exe args...
+    local what=$1
+    shift
+    start_installer "$@"
+    drive wait-visible $CONTACT 60000 || fail "$what shows the failure page"
+    drive click $CLOSE
+    drive wait-gone 10000 || fail "$what: the failure page closes"
+    wait_setup 2
+}
+
+# Stops setup.exe once its status line names a data file, so that it is known to be mid-run.
+stop_mid_run() {
+    local i text=""
+    for ((i = 0; i < 400; i++)); do
+        kill -STOP "$setup_pid"
+        text=$(drive stored-text $STATUS)
+        [[ "$text" == data\\d[2-9]* ]] && break
+        kill -CONT "$setup_pid"
+        sleep 0.01
+    done
+    check "[[ '$text' == data\\\\d[2-9]* ]]" "stopped while it writes ($text)"
+}
+
+# A RAM-backed drive Q: of the prefix, mounted with OPTIONS; false (the scenario is then skipped)
+# where the system refuses to mount it.
+small_drive=""
+mount_small_drive() {  # tmpfs-options
+    small_drive=$WINE_SANDBOX/drive-q
+    mkdir -p "$small_drive"
+    mount -t tmpfs -o "$1" sandbox-drive "$small_drive" 2>/dev/null || { small_drive=""; return 1; }
+    ln -s "$small_drive" "$WINEPREFIX/dosdevices/q:"
+}
+unmount_small_drive() {
+    [ -n "$small_drive" ] || return 0
+    wineserver -w
+    umount "$small_drive"
+}
+skip() { echo "SKIPPED: $*"; wine_sandbox_close; exit 77; }
+
+scenario_update_broken_entry() {
+    open_sandbox en 96
+    install_v1 'C:\Product' "$drive_c/Product"
+    expect_failure "a corrupt entry near the end" "$SETUP_V2_BROKEN" 'C:\Product' go
+    check_still_v1 "a corrupt entry near the end"
+
+    expect_failure "a fresh installation with a corrupt entry" "$SETUP_V2_BROKEN" 'C:\Fresh\Product' go
+    check "[ ! -e '$drive_c/Fresh' ]" "a failed fresh installation leaves no folder, nor the one above it"
+
+    # The same update whole changes the folder: the checks above could see a change.
+    local unchanged
+    unchanged=$(tree_state "$product_dir/data/d20")
+    start_installer "$SETUP_V2" 'C:\Product' go
+    drive wait-visible $FINISH 60000 || fail "version 2 installs over version 1"
+    check "[ \"\$(tree_state '$product_dir')\" != \"\$v1_tree\" ]" "version 2 changes the folder"
+    check "uninstall_key | grep -q 'DisplayVersion.*2\.1\.0'" "version 2 is registered"
+    check "grep -q '^v2 1.1' '$product_dir/data/d1/f1.txt' && [ -f '$product_dir/plugins/p20/plugin.dll' ]" \
+        "changed and new files are in place"
+    check "[ \"\$(tree_state '$product_dir/data/d20')\" = \"\$unchanged\" ]" \
+        "files that did not change are left alone, times and all"
+    drive click $CLOSE
+    drive wait-gone 10000
+    wait_setup
+    check_no_leftovers
+}
+
+scenario_update_held_file() {
+    open_sandbox en 96
+    install_v1 'C:\Product' "$drive_c/Product"
+    # Another program (not the product, which the installer ends) holds a file that changes.
+    cp "$SLEEPER" "$drive_c/holder.exe"
+    wine 'C:\holder.exe' 'C:\Product\data\d3\f7.txt' >/dev/null 2>&1 &
+    local holder=$!
+    sleep 2
+    expect_failure "a file held by another program" "$SETUP_V2" 'C:\Product' go
+    kill "$holder" 2>/dev/null
+    wait "$holder" 2>/dev/null
+    check_still_v1 "a file held open by another program"
+}
+
+scenario_update_closed_mid_run() {
+    open_sandbox en 96
+    install_v1 'C:\Product' "$drive_c/Product"
+    start_installer "$SETUP_V2" 'C:\Product' go
+    stop_mid_run
+    drive click $CLOSE
+    kill -CONT "$setup_pid"
+    drive wait-gone 20000 || fail "the close button closes the updating page"
+    wait_setup 3
+    check_still_v1 "the updating page closed mid-run"
+}
+
+# Version 1 installed, then version 2's run killed with SIGKILL mid-run.
+kill_update_mid_run() {
+    open_sandbox en 96
+    install_v1 'C:\Product' "$drive_c/Product"
+    start_installer "$SETUP_V2" 'C:\Product' go
+    stop_mid_run
+    kill -KILL "$setup_pid"
+    wait "$setup_pid" 2>/dev/null
+    check "[ -n \"\$(find '$product_dir' -maxdepth 1 -name '~setup~*')\" ]" "the killed run left its staging folder"
+}
+
+scenario_update_killed() {
+    kill_update_mid_run
+    # The next start finds the leftovers before it shows anything.
+    start_setup
+    check "visible $INSTALL" "the next setup.exe shows the welcome page"
+    check_still_v1 "killed mid-run, then started again"
+    drive click $CLOSE
+    drive wait-gone 10000
+    wait_setup
+}
+
+# uninstall.exe after a kill also finishes the interrupted installation first: it then removes
+# version 1 completely, and nothing the killed run staged is left behind.
+scenario_update_killed_then_uninstalled() {
+    kill_update_mid_run
+    wine 'C:\Product\uninstall.exe' /S >/dev/null 2>&1
+    local code=$?
+    check "[ $code -eq 0 ]" "uninstall.exe after the kill removes everything (got $code)"
+    wineserver -w
+    check "[ ! -e '$product_dir' ]" "the install folder is gone"
+    check "! has_uninstall_key" "the Uninstall entry is gone"
+    check_no_leftovers
+}
+
+scenario_update_drive_full() {
+    open_sandbox en 96
+    mount_small_drive size=64m,nr_inodes=4000 || skip "cannot mount a RAM-backed drive (needs root)"
+    install_v1 'Q:\Product' "$small_drive/Product"
+    # As many files more as the drive then takes: the update runs out of them part-way, while the
+    # free space it checks first is plenty.
+    local used
+    used=$(df --output=iused "$small_drive" | tail -n 1)
+    mount -o remount,nr_inodes=$((used + 150)) "$small_drive" || skip "cannot limit the drive's files"
+    expect_failure "a drive that fills during the update" "$SETUP_V2" 'Q:\Product' go
+    check_still_v1 "the drive filled during the update"
+    unmount_small_drive
+}
+
+scenario_space_check() {
+    open_sandbox en 96
+    mount_small_drive size=1m || skip "cannot mount a RAM-backed drive (needs root)"
+    start_setup 'Q:\Product' go
+    drive wait-visible $CONTACT 30000 || fail "a drive too small shows the failure page"
+    check "[ -z \"\$(ls -A '$small_drive')\" ]" "nothing is written to a drive too small"
+    drive click $CLOSE
+    drive wait-gone 10000
+    wait_setup 2
+    unmount_small_drive
+}
+
+scenario_second_installer() {
+    open_sandbox en 96
+    install_v1 'C:\Product' "$drive_c/Product"
+    start_installer "$SETUP_V2" 'C:\Product' go
+    local first=$setup_pid code
+    wine 'C:\Product\uninstall.exe' /S >/dev/null 2>&1
+    code=$?
+    check "[ $code -eq 192 ]" "uninstall.exe while an installation runs exits with 192 (got $code)"
+    wine "$SETUP" >/dev/null 2>&1
+    code=$?
+    check "[ $code -eq 4 ]" "a second setup.exe while one runs exits with 4 (got $code)"
+    wine "$SETUP" 'C:\Other' go >/dev/null 2>&1
+    code=$?
+    check "[ $code -eq 4 ] && [ ! -e '$drive_c/Other' ]" "a second command-line installation exits with 4 and installs nothing (got $code)"
+    # Unattended, as a deployment tool retries: no window, and the reason in the log.
+    run_unattended "\"$(windows_path "$SETUP")\" /S /LOG=C:\\busy.log /D=C:\\Silent Other"
+    check "[ $rc -eq 4 ] && no_window_seen" "/S while one runs: exit 4 (got $rc), no window ($(probe_summary))"
+    check "[ ! -e '$drive_c/Silent Other' ]" "/S while one runs installs nothing"
+    check_log_steps "$drive_c/busy.log" "/S while one runs" "installer 2\.0\.0, command line: .*" \
+        "product VivevaDiz: .*" "outcome: another installation or removal of the product is running" \
+        "exit code 4"
+    run_unattended "\"C:\\Product\\uninstall.exe\" /S /LOG=C:\\busy-remove.log" uninstall.exe
+    check "[ $rc -eq 192 ] && no_window_seen" "uninstall.exe /S while one runs: exit 192 (got $rc), no window ($(probe_summary))"
+    check "log_texts '$drive_c/busy-remove.log' | grep -qx 'failed: an installation or removal of the product is running' && log_texts '$drive_c/busy-remove.log' | grep -qx 'exit code 192'" \
+        "the uninstaller's log says why"
+    setup_pid=$first
+    drive wait-visible $FINISH 60000 || fail "the first installation completes"
+    drive click $CLOSE
+    drive wait-gone 10000
+    wait_setup
+    check "[ -f '$drive_c/Product/plugins/p1/plugin.dll' ]" "the first installation's files are there"
+    start_setup
+    check "visible $INSTALL" "once it has ended, setup.exe starts again"
+    drive click $CLOSE
+    drive wait-gone 10000
+    wait_setup
+}
+
 # Every page in one language at one DPI, saved as screenshots, with a few pixels checked.
 scenario_tour() {  # lang dpi
     local lang=$1 dpi=$2 tag="$1_$2"
@@ -470,6 +710,8 @@ scenario_silent_install() {
         "product VivevaDiz: Marlin Data Recovery \(IOS\) 2\.0\.0, Orrin Net Tech Co\., Ltd\."
         "install folder C:\\\\Program Files\\\\Silent Test"
         "end processes vivevadiz\.exe: done \(0 ended\)"
+        "space check: done \($bytes bytes in $files files\)"
+        "final step: done"
         "Start-menu shortcut: done \(C:\\\\users\\\\.*\\\\Marlin Data Recovery\\\\Marlin Data Recovery \(iOS\)\.lnk\)"
         "Uninstall entry: done \(HKLM\\\\Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\VivevaDiz\)"
         "desktop shortcut: done \(C:\\\\users\\\\.*\\\\Desktop\\\\Marlin Data Recovery \(iOS\)\.lnk\)"
@@ -534,15 +776,16 @@ scenario_silent_failure() {
     local reason="entry $(re "$bad"): a block that is not a valid zlib stream"
     check_log_steps "$log" "a damaged payload" \
         "installer 2\.0\.0, command line: .*" "product VivevaDiz: .*" "install folder C:\\\\Corrupt" \
-        "end processes vivevadiz\.exe: done \(0 ended\)" "failed: $reason" "outcome: failed: $reason" \
+        "end processes vivevadiz\.exe: done \(0 ended\)" "space check: done \(.*\)" "failed: $reason" \
+        "outcome: failed: $reason" \
         "exit code 2"
 
     echo blocker >"$drive_c/blocked"
     run_unattended "\"$(windows_path "$SETUP")\" /S /LOG=C:\\failed.log /D=C:\\blocked\\inside"
     check "[ $rc -eq 2 ]" "a folder that cannot be made: exit 2 (got $rc)"
     check "no_window_seen" "a folder that cannot be made: no window ($(probe_summary))"
-    check "log_texts '$log' | grep -Eq '^outcome: failed: entry [^:]+: C:\\\\blocked\\\\inside\\\\.+ cannot be written: .+ \(0x8007[0-9A-F]{4}\)\$'" \
-        "the log gives the entry, its path and the system's error text"
+    check "log_texts '$log' | grep -Eq '^outcome: failed: C:\\\\blocked\\\\inside cannot be used: .+ \(0x8007[0-9A-F]{4}\)\$'" \
+        "the log gives the folder and the system's error text"
     check "[ \$(log_texts '$log' | grep -c '^exit code 2\$') -eq 2 ]" "both failed runs end the log with exit code 2"
 }
 
@@ -605,6 +848,7 @@ scenario_interactive_switches() {
     check "wait_for_file '$dir/launched.txt' 20" "the launch box still starts the product"
     check_log_steps "$log" "an interactive run" "installer 2\.0\.0, command line: .*" "product VivevaDiz: .*" \
         "install folder C:\\\\Picked Folder" "end processes vivevadiz\.exe: done \(0 ended\)" \
+        "space check: done \(.*\)" "final step: done" \
         "Start-menu shortcut: done \(.*\)" "Uninstall entry: done \(.*\)" \
         "desktop shortcut: not made \(box cleared\)" \
         "product start: done \(C:\\\\Picked Folder\\\\vivevadiz\.exe\)" "outcome: succeeded" "exit code 0"

@@ -258,7 +258,8 @@ Failure ReadArchive(std::istream& in, uint64_t size, const EntryVisitor& visit,
     FileSource source(in, size);
     archive::Header& header = summary.header;
     if (!archive::ReadHeader(source, header))
-        return Fail("the archive is shorter than its 8-byte header");
+        return Fail(size < 8 ? "the archive is shorter than its 8-byte header"
+                             : "the archive's header counts a negative number of entries");
 
     archive::EntryDecoder decoder;
     for (int32_t index = 0; index < header.entryCount; ++index) {

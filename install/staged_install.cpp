@@ -1,0 +1,239 @@
+#include "install/staged_install.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "install/entry_name.h"
+#include "install/tree_removal.h"
+#include "platform/random_bytes.h"
+#include "platform/unique_handle.h"
+
+namespace {
+
+// A relative install folder would be taken from wherever the program happens to run; an empty
+// one is the root of the current drive, as a joined path makes it.
+bool IsUsableFolder(const std::wstring& folder) {
+    if (folder.empty() || folder.front() == L'\\') return true;
+    return folder.size() >= 3 && folder[1] == L':' && folder[2] == L'\\';
+}
+
+std::wstring UpperCase(std::wstring text) {
+    if (!text.empty()) CharUpperBuffW(&text[0], DWORD(text.size()));
+    return text;
+}
+
+// The entry's name below the install folder: one leading backslash goes, as the join drops it, and
+// slashes are the separators Windows takes them for.
+std::wstring RelativeName(const std::wstring& name) {
+    std::wstring relative = name.substr(!name.empty() && name.front() == L'\\' ? 1 : 0);
+    for (wchar_t& c : relative)
+        if (c == L'/') c = L'\\';
+    return relative;
+}
+
+std::wstring NewStagingName() {
+    unsigned char bytes[8] = {};
+    if (!FillRandom(bytes, sizeof bytes)) {
+        const ULONGLONG fallback = GetTickCount64() ^ (ULONGLONG(GetCurrentProcessId()) << 40);
+        std::memcpy(bytes, &fallback, sizeof bytes);
+    }
+    std::wstring name = kStagingPrefix;
+    for (unsigned char byte : bytes) {
+        name += L"0123456789abcdef"[byte >> 4];
+        name += L"0123456789abcdef"[byte & 15];
+    }
+    return name;
+}
+
+bool IsFolder(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The highest folder of `folder` (ending in a backslash) that does not exist; empty when it does.
+std::wstring HighestMissingFolder(const std::wstring& folder) {
+    std::wstring missing;
+    for (std::wstring level = folder;
+         !level.empty() && !IsFolder(GetFileAttributesW(level.c_str()));
+         level = ParentFolder(level.substr(0, level.size() - 1)))
+        missing = level;
+    return WithoutTrailingBackslashes(missing);
+}
+
+bool SameBytes(HANDLE file, const void* data, int32_t count, std::vector<unsigned char>& buffer) {
+    buffer.resize(size_t(count));
+    DWORD read = 0;
+    return count == 0 ||
+           (ReadFile(file, buffer.data(), DWORD(count), &read, nullptr) && read == DWORD(count) &&
+            std::memcmp(buffer.data(), data, size_t(count)) == 0);
+}
+
+// The name of the file at `path` as the folder spells it, which may differ in letter case.
+std::wstring SpelledName(const std::wstring& path) {
+    WIN32_FIND_DATAW found{};
+    const CFindHandle search(
+        FindFirstFileExW(path.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    return search ? std::wstring(found.cFileName) : std::wstring();
+}
+
+}  // namespace
+
+CStagedInstall::CStagedInstall(std::wstring installFolder, std::wstring productKey,
+                               const CFileMover& files)
+    : m_layout{std::move(installFolder), {}}, m_productKey(std::move(productKey)), m_files(files) {}
+
+CStagedInstall::~CStagedInstall() {
+    Rollback();
+}
+
+bool CStagedInstall::Begin() {
+    if (m_state != State::Idle || !IsUsableFolder(m_layout.installFolder)) return false;
+    const std::wstring folder = JoinPath(m_layout.installFolder, L"");
+    // With its backslash, a file's name is not found at all: asked again without it.
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    m_fresh = attributes == INVALID_FILE_ATTRIBUTES &&
+              GetFileAttributesW(WithoutTrailingBackslashes(folder).c_str()) ==
+                  INVALID_FILE_ATTRIBUTES;
+    if (!m_fresh && !IsFolder(attributes)) return false;
+    const std::wstring parent =
+        m_fresh ? ParentFolder(WithoutTrailingBackslashes(m_layout.installFolder)) : folder;
+    if (parent.empty()) return false;
+    m_layout.staging = parent + NewStagingName();
+    if (m_fresh) m_createdFrom = HighestMissingFolder(parent);
+
+    // Recorded before anything is made, so that a kill at any later point leaves a record.
+    InstallRecord record{m_layout.installFolder, m_layout.staging, m_createdFrom, m_fresh,
+                         InstallPhase::Staging};
+    m_recorded = WriteInstallRecord(m_productKey, record);
+    m_state = State::Staging;
+    if (!m_createdFrom.empty() && SHCreateDirectoryExW(nullptr, parent.c_str(), nullptr) != 0)
+        return false;
+    if (!CreateDirectoryW(m_layout.staging.c_str(), nullptr)) return false;
+    m_stagedFolders.Remember(JoinPath(m_layout.staging, L""), CKnownFolders::Origin::Created);
+    if (m_fresh) m_plan.push_back(CommitStep{CommitKind::NewFolder, L"", 0, L""});
+    return true;
+}
+
+bool CStagedInstall::Stage(const std::wstring& name, const void* data, int32_t count) {
+    if (m_state != State::Staging || count < 0) return false;
+    const std::wstring relative = RelativeName(name);
+    if (relative.empty() || relative.back() == L'\\') return false;
+    if (m_fresh) return WriteStaged(relative, data, count);
+    const auto newFolder = FirstNewFolder(ParentFolder(relative));
+    if (!newFolder) return false;
+    if (!newFolder->empty()) return StageInNewFolder(relative, *newFolder, data, count);
+    return StageInExistingFolder(relative, data, count);
+}
+
+std::optional<std::wstring> CStagedInstall::FirstNewFolder(const std::wstring& folder) {
+    for (size_t end = folder.find(L'\\'); end != std::wstring::npos;
+         end = folder.find(L'\\', end + 1)) {
+        const std::wstring level = folder.substr(0, end);
+        const std::wstring key = UpperCase(level);
+        auto known = m_folderExists.find(key);
+        if (known == m_folderExists.end()) {
+            const DWORD attributes = GetFileAttributesW(m_layout.Installed(level).c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && !IsFolder(attributes)) return std::nullopt;
+            known = m_folderExists.emplace(key, IsFolder(attributes)).first;
+        }
+        if (!known->second) return level;
+    }
+    return std::wstring();
+}
+
+bool CStagedInstall::StageInNewFolder(const std::wstring& name, const std::wstring& newFolder,
+                                      const void* data, int32_t count) {
+    const std::wstring key = UpperCase(newFolder);
+    if (m_planned.find(key) == m_planned.end()) {
+        m_planned.emplace(key, m_plan.size());
+        m_plan.push_back(CommitStep{CommitKind::NewFolder, newFolder, 0, L""});
+    }
+    return WriteStaged(name, data, count);
+}
+
+bool CStagedInstall::StageInExistingFolder(const std::wstring& name, const void* data,
+                                           int32_t count) {
+    const std::wstring key = UpperCase(name);
+    if (m_planned.find(key) != m_planned.end()) return WriteStaged(name, data, count);
+
+    const std::wstring target = m_layout.Installed(name);
+    // Opened for deletion with nothing shared but reading: a program that holds the file open
+    // (without letting it be deleted) refuses it now, before anything has changed.
+    const CFileHandle old(CreateFileW(target.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!old) {
+        if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+        m_planned.emplace(key, m_plan.size());
+        m_plan.push_back(CommitStep{CommitKind::NewFile, name, 0, L""});
+        return WriteStaged(name, data, count);
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(old, &info)) return false;
+    if (info.nFileSizeHigh == 0 && info.nFileSizeLow == DWORD(count) &&
+        SameBytes(old, data, count, m_compareBuffer))
+        return true;  // already there as it should be: left alone, times and all
+    // Windows refuses to overwrite these with a normal file; the installer keeps to that rule.
+    constexpr DWORD kProtected =
+        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (info.dwFileAttributes & (kProtected | FILE_ATTRIBUTE_DIRECTORY)) return false;
+    const std::wstring spelled = SpelledName(target);
+    if (spelled.empty()) return false;
+    m_planned.emplace(key, m_plan.size());
+    m_plan.push_back(CommitStep{CommitKind::ChangedFile, name, uint32_t(m_plan.size()), spelled});
+    return WriteStaged(name, data, count);
+}
+
+bool CStagedInstall::WriteStaged(const std::wstring& name, const void* data, int32_t count) {
+    return WriteEntryFile(m_layout.Staged(name), data, count, &m_stagedFolders);
+}
+
+bool CStagedInstall::Commit() {
+    if (m_state != State::Staging) return false;
+    bool setsAside = false;
+    for (const CommitStep& step : m_plan) setsAside |= step.kind == CommitKind::ChangedFile;
+    const bool ready =
+        (!setsAside || CreateDirectoryW(m_layout.SetAsideFolder().c_str(), nullptr)) &&
+        (m_fresh || WriteCommitPlanFile(m_plan, m_layout)) &&
+        // Without the phase on record, a kill during the moves would be undone as staging, and
+        // that deletes the set-aside old files.
+        (!m_recorded || SetInstallPhase(m_productKey, InstallPhase::Committing));
+    if (!ready) {
+        Rollback();
+        return false;
+    }
+    const CommitOutcome outcome = ApplyCommitPlan(m_plan, m_layout, m_files);
+    if (outcome == CommitOutcome::Stuck) {
+        // Left on record for the next run, which tries the moves back again.
+        Abandon();
+        return false;
+    }
+    if (outcome == CommitOutcome::Undone) {
+        Rollback();
+        return false;
+    }
+    if (m_recorded) SetInstallPhase(m_productKey, InstallPhase::Discarding);
+    m_state = State::Committed;
+    DiscardStaging();
+    return true;
+}
+
+void CStagedInstall::Rollback() {
+    if (m_state != State::Staging) return;
+    m_state = State::RolledBack;
+    // What cannot be deleted stays on record, for the next run to try again.
+    if (!RemoveTree(m_layout.staging)) return;
+    RemoveEmptyFoldersUpTo(ParentFolder(WithoutTrailingBackslashes(m_layout.installFolder)),
+                           m_createdFrom);
+    if (m_recorded) DeleteInstallRecord(m_productKey);
+}
+
+bool CStagedInstall::DiscardStaging() {
+    if (!RemoveTree(m_layout.staging)) return false;
+    if (m_recorded) DeleteInstallRecord(m_productKey);
+    return true;
+}
+
+void CStagedInstall::Abandon() {
+    m_state = State::RolledBack;
+}
