@@ -84,7 +84,16 @@ bool CFileMover::Exists(const std::wstring& path) const {
 }
 
 bool CFileMover::Move(const std::wstring& from, const std::wstring& to) const {
-    return MoveFileExW(from.c_str(), to.c_str(), 0) != FALSE;
+    // A virus scanner or an indexer may hold a file it has just seen for a moment: such a refusal
+    // is tried again for about half a second before the move counts as refused.
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(from.c_str(), to.c_str(), 0)) return true;
+        const DWORD error = GetLastError();
+        const bool passing = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+                             error == ERROR_ACCESS_DENIED;
+        if (!passing || attempt == 9) return false;
+        Sleep(50);
+    }
 }
 
 const CFileMover& SystemFiles() {
