@@ -406,14 +406,15 @@ scenario_deployment_document() {
     # winget: the switches in its order, the placeholders filled in; upgrade detection through the
     # key named by ProductCode and its DisplayVersion; removal through QuietUninstallString.
     local folder='C:\Program Files\Winget Test'
-    run_unattended "\"$setup\" $silent ${logging//<LOGPATH>/C:\\winget.log} ${location//<INSTALLPATH>/$folder}"
+    mkdir -p "$drive_c/winget logs"
+    run_unattended "\"$setup\" $silent ${logging//<LOGPATH>/C:\\winget logs\\setup.log} ${location//<INSTALLPATH>/$folder}"
     check "[ $rc -eq 0 ] && no_window_seen" "winget's install: exit 0 (got $rc), no window ($(probe_summary))"
     local key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$code"
     entry_value() { wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z]* *//p"; }
     check "[ \"\$(entry_value InstallLocation)\" = '$folder' ] && [ \"\$(entry_value DisplayVersion)\" = '$version' ]" \
         "ProductCode $code names the entry, with the manifest's version and the folder asked for"
     check "installed_everything '$drive_c/Program Files/Winget Test'" "installed where InstallLocation said"
-    check "log_texts '$drive_c/winget.log' | grep -qx 'exit code 0'" "logged where Log said"
+    check "log_texts '$drive_c/winget logs/setup.log' | grep -qx 'exit code 0'" "logged where Log said, a space in its path"
     run_unattended "$(entry_value QuietUninstallString)" uninstall.exe
     check "[ $rc -eq 0 ] && no_window_seen" "winget's removal: exit 0 (got $rc), no window ($(probe_summary))"
     check "! has_key && wait_gone '$drive_c/Program Files/Winget Test' 20" "and the product is gone"
