@@ -92,9 +92,9 @@ bool CStagedInstall::Begin() {
     const std::wstring folder = JoinPath(m_layout.installFolder, L"");
     // With its backslash, a file's name is not found at all: asked again without it.
     const DWORD attributes = GetFileAttributesW(folder.c_str());
-    m_fresh = attributes == INVALID_FILE_ATTRIBUTES &&
-              GetFileAttributesW(WithoutTrailingBackslashes(folder).c_str()) ==
-                  INVALID_FILE_ATTRIBUTES;
+    m_fresh =
+        attributes == INVALID_FILE_ATTRIBUTES &&
+        GetFileAttributesW(WithoutTrailingBackslashes(folder).c_str()) == INVALID_FILE_ATTRIBUTES;
     if (!m_fresh && !IsFolder(attributes)) return false;
     const std::wstring parent =
         m_fresh ? ParentFolder(WithoutTrailingBackslashes(m_layout.installFolder)) : folder;
@@ -158,25 +158,26 @@ bool CStagedInstall::StageInExistingFolder(const std::wstring& name, const void*
     if (m_planned.find(key) != m_planned.end()) return WriteStaged(name, data, count);
 
     const std::wstring target = m_layout.Installed(name);
-    // Opened for deletion with nothing shared but reading: a program that holds the file open
-    // (without letting it be deleted) refuses it now, before anything has changed.
-    const CFileHandle old(CreateFileW(target.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!old) {
+    WIN32_FILE_ATTRIBUTE_DATA existing{};
+    if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &existing)) {
         if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
         m_planned.emplace(key, m_plan.size());
         m_plan.push_back(CommitStep{CommitKind::NewFile, name, 0, L""});
         return WriteStaged(name, data, count);
     }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(old, &info)) return false;
-    if (info.nFileSizeHigh == 0 && info.nFileSizeLow == DWORD(count) &&
+    if (existing.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    // Opened for deletion with nothing shared but reading: a program that holds the file open
+    // (without letting it be deleted) refuses it now, before anything has changed.
+    const CFileHandle old(CreateFileW(target.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!old) return false;
+    if (existing.nFileSizeHigh == 0 && existing.nFileSizeLow == DWORD(count) &&
         SameBytes(old, data, count, m_compareBuffer))
         return true;  // already there as it should be: left alone, times and all
     // Windows refuses to overwrite these with a normal file; the installer keeps to that rule.
     constexpr DWORD kProtected =
         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    if (info.dwFileAttributes & (kProtected | FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (existing.dwFileAttributes & kProtected) return false;
     const std::wstring spelled = SpelledName(target);
     if (spelled.empty()) return false;
     m_planned.emplace(key, m_plan.size());
