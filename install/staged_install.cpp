@@ -77,6 +77,12 @@ std::wstring SpelledName(const std::wstring& path) {
     return search ? std::wstring(found.cFileName) : std::wstring();
 }
 
+// A refusal of the installer's own, told as the system would tell it, for the log.
+bool RefuseWith(DWORD error) {
+    SetLastError(error);
+    return false;
+}
+
 }  // namespace
 
 CStagedInstall::CStagedInstall(std::wstring installFolder, std::wstring productKey,
@@ -121,7 +127,7 @@ bool CStagedInstall::Stage(const std::wstring& name, const void* data, int32_t c
     if (relative.empty() || relative.back() == L'\\') return false;
     if (m_fresh) return WriteStaged(relative, data, count);
     const auto newFolder = FirstNewFolder(ParentFolder(relative));
-    if (!newFolder) return false;
+    if (!newFolder) return RefuseWith(ERROR_ALREADY_EXISTS);
     if (!newFolder->empty()) return StageInNewFolder(relative, *newFolder, data, count);
     return StageInExistingFolder(relative, data, count);
 }
@@ -165,7 +171,8 @@ bool CStagedInstall::StageInExistingFolder(const std::wstring& name, const void*
         m_plan.push_back(CommitStep{CommitKind::NewFile, name, 0, L""});
         return WriteStaged(name, data, count);
     }
-    if (existing.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    if (existing.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return RefuseWith(ERROR_ACCESS_DENIED);
     // Opened for deletion with nothing shared but reading: a program that holds the file open
     // (without letting it be deleted) refuses it now, before anything has changed.
     const CFileHandle old(CreateFileW(target.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ,
@@ -177,7 +184,7 @@ bool CStagedInstall::StageInExistingFolder(const std::wstring& name, const void*
     // Windows refuses to overwrite these with a normal file; the installer keeps to that rule.
     constexpr DWORD kProtected =
         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    if (existing.dwFileAttributes & kProtected) return false;
+    if (existing.dwFileAttributes & kProtected) return RefuseWith(ERROR_ACCESS_DENIED);
     const std::wstring spelled = SpelledName(target);
     if (spelled.empty()) return false;
     m_planned.emplace(key, m_plan.size());
