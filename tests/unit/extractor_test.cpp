@@ -37,8 +37,7 @@ public:
 }  // namespace
 
 void* operator new(std::size_t size) {
-    if (t_allocationsBeforeFailure > 0 && --t_allocationsBeforeFailure == 0)
-        throw std::bad_alloc();
+    if (t_allocationsBeforeFailure > 0 && --t_allocationsBeforeFailure == 0) throw std::bad_alloc();
     if (void* memory = HeapAlloc(GetProcessHeap(), 0, size ? size : 1)) return memory;
     throw std::bad_alloc();
 }
@@ -395,8 +394,8 @@ TEST(DecodeAhead, APoolThatCannotStartFullyNeverEndsTheProcess) {
         std::unique_ptr<CDecodeAhead> ahead;
         try {
             const FailingAllocation failing(nth);
-            ahead = std::make_unique<CDecodeAhead>(source, header.entryCount, options, cancel,
-                                                   stats);
+            ahead =
+                std::make_unique<CDecodeAhead>(source, header.entryCount, options, cancel, stats);
         } catch (const std::bad_alloc&) {
             // Failed before any thread started: the run fails cleanly.
             continue;
