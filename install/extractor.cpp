@@ -10,7 +10,7 @@
 #include "install/paths.h"
 #include "install/process_killer.h"
 #include "install/progress_fraction.h"
-#include "install/utf8.h"
+#include "install/trace_buffer.h"
 #include "platform/com_ptr.h"
 #include "platform/resource_bytes.h"
 
@@ -55,14 +55,6 @@ private:
 };
 
 }  // namespace
-
-void TraceEntryName(std::FILE* out, const std::wstring& name) {
-    std::string line = Utf16ToUtf8(std::u16string(name.begin(), name.end()));
-    line += '\n';
-    // Not flushed line by line: that would be one more write call per file. The run flushes at its
-    // end.
-    std::fwrite(line.data(), 1, line.size(), out);
-}
 
 std::shared_ptr<std::thread> CExtractor::StartWorkerThread(CExtractor& extractor) {
     return std::make_shared<std::thread>([&extractor] { extractor.Run(); });
@@ -173,6 +165,8 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
 
     ProgressFraction progress(header.entryCount, header.totalSize);
     CKnownFolders folders;
+    // Written when the run ends, before its result is reported, whatever stdout is.
+    CTraceBuffer trace(stdout);
     // Entries are read and decoded ahead on other threads; everything seen from outside (trace,
     // reports, files) still happens here, one entry after the other in archive order.
     CDecodeAhead ahead(source, header.entryCount, m_decode, m_cancel, m_stats);
@@ -180,7 +174,7 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
         if (m_cancel.load(std::memory_order_relaxed)) return ExtractResult::Cancelled;
         const AheadEntry& entry = ahead.Next();
         if (!entry.nameRead) return ExtractResult::Failed;
-        TraceEntryName(stdout, entry.name);
+        trace.AddLine(entry.name);
         // Refused before it is decoded or reported, so nothing is written for it.
         if (!entry.safe) return ExtractResult::Failed;
         if (entry.error != archive::EntryError::None) return ExtractResult::Failed;
