@@ -19,6 +19,7 @@
 
 #include "install/extractor.h"
 #include "install/paths.h"
+#include "install/trace_buffer.h"
 #include "platform/resource_bytes.h"
 #include "platform/unique_handle.h"
 #include "res/product_identity.h"
@@ -179,6 +180,7 @@ bool Costs(const std::wstring& folder) {
     PayloadWalk walk;
     if (!walk.Open()) return false;
     CallClock clock;
+    CTraceBuffer trace(stdout);
     std::wstring name;
     const unsigned char* data = nullptr;
     uint32_t size = 0;
@@ -212,11 +214,11 @@ bool Costs(const std::wstring& folder) {
             return 0;
         });
         clock.Time(Trace, [&] {
-            TraceEntryName(stdout, name);
+            trace.AddLine(name);
             return 0;
         });
     }
-    std::fflush(stdout);
+    trace.Flush();
     clock.Print(names, Kinds);
     return true;
 }

@@ -1,8 +1,9 @@
 // Starts a program and times it from just before its process is created until its top-level
 // window shows control WAIT_ID (any window when 0) with nothing left to paint, or, for WAIT_ID -1,
 // until it has exited with 0. Prints one TIMED line with that time and the process's peak memory,
-// then ends the process.
-//   launch_timer WAIT_ID PROGRAM [ARGS...]
+// then ends the process. The program's standard output and error are the timer's own standard
+// output, or with --stdout the file or device FILE (Z:\dev\null under Wine: a character device).
+//   launch_timer [--stdout FILE] WAIT_ID PROGRAM [ARGS...]
 #include <windows.h>
 #include <psapi.h>
 
@@ -62,9 +63,32 @@ bool Shown(DWORD pid, int waitId) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    std::wstring outputFile;
+    if (argc > 2 && std::wcscmp(argv[1], L"--stdout") == 0) {
+        outputFile = argv[2];
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: launch_timer WAIT_ID PROGRAM [ARGS...]\n");
+        std::fprintf(stderr, "usage: launch_timer [--stdout FILE] WAIT_ID PROGRAM [ARGS...]\n");
         return 2;
+    }
+    // Handed over explicitly, so that the program writes where the benchmark says.
+    std::fflush(stdout);
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    CFileHandle output;
+    if (!outputFile.empty()) {
+        output.Reset(CreateFileW(outputFile.c_str(), GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                                 nullptr));
+    } else {
+        DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_OUTPUT_HANDLE), GetCurrentProcess(),
+                        output.Put(), 0, TRUE, DUPLICATE_SAME_ACCESS);
+    }
+    if (!output) {
+        std::fprintf(stderr, "launch_timer: no standard output for the program (%lu)\n",
+                     GetLastError());
+        return 1;
     }
     const int waitId = int(wcstol(argv[1], nullptr, 10));
     std::wstring commandLine = L"\"" + std::wstring(argv[2]) + L"\"";
@@ -74,9 +98,12 @@ int wmain(int argc, wchar_t** argv) {
     QueryPerformanceFrequency(&frequency);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
     PROCESS_INFORMATION process{};
     QueryPerformanceCounter(&start);
-    if (!CreateProcessW(argv[2], &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(argv[2], &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &process)) {
         std::fprintf(stderr, "launch_timer: cannot start the program (%lu)\n", GetLastError());
         return 1;

@@ -175,10 +175,11 @@ std::unique_ptr<CDecodeAhead::Job> CDecodeAhead::ReadHead() {
 // the job always gets in, so the run always moves on.
 bool CDecodeAhead::Admit(Job& job) {
     if (!job.NeedsDecoding()) return true;
-    m_largest = std::max<uint64_t>(m_largest, job.sizes.size);
+    // An empty entry still takes a byte of buffer; the budget counts what is held.
+    const uint64_t need = std::max<uint64_t>(job.sizes.size, 1);
+    m_largest = std::max(m_largest, need);
     const uint64_t budget = DecodeBudget(m_largest, m_options.headroom);
     m_stats.budget = budget;
-    const uint64_t need = std::max<uint64_t>(job.sizes.size, 1);
     const uint64_t copy = job.block ? 0 : job.sizes.compressed;
 
     // The smallest idle decoder that holds enough, or else the largest one, which grows least.

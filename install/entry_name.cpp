@@ -5,11 +5,6 @@
 namespace {
 
 template <class Char>
-bool IsSeparator(Char c) {
-    return c == '\\' || c == '/';
-}
-
-template <class Char>
 Char Upper(Char c) {
     return c >= 'a' && c <= 'z' ? Char(c - 32) : c;
 }
@@ -67,7 +62,7 @@ EntryNameFault FindFault(std::basic_string_view<Char> name) {
     if (name.size() > kMaxEntryNameLength) return EntryNameFault::TooLong;
     // The join drops exactly one leading backslash; whatever remains must be relative.
     const size_t start = !name.empty() && name.front() == '\\' ? 1 : 0;
-    if (start < name.size() && IsSeparator(name[start])) return EntryNameFault::Rooted;
+    if (start < name.size() && IsPathSeparator(name[start])) return EntryNameFault::Rooted;
     for (Char c : name) {
         if (c == ':') return EntryNameFault::Colon;
         if (c < 0x20) return EntryNameFault::ControlCharacter;
@@ -76,7 +71,7 @@ EntryNameFault FindFault(std::basic_string_view<Char> name) {
     size_t begin = start;
     while (begin <= name.size()) {
         size_t end = begin;
-        while (end < name.size() && !IsSeparator(name[end])) ++end;
+        while (end < name.size() && !IsPathSeparator(name[end])) ++end;
         const auto component = name.substr(begin, end - begin);
         if (IsDotsOnly(component)) return EntryNameFault::ParentFolder;
         if (IsDeviceName(component)) return EntryNameFault::DeviceName;

@@ -9,6 +9,12 @@
 // Longest name a Windows path can carry; a longer one could never have been written.
 constexpr size_t kMaxEntryNameLength = 32767;
 
+// The separators Windows reads in a path: backslash and slash.
+template <class Char>
+constexpr bool IsPathSeparator(Char c) {
+    return c == Char('\\') || c == Char('/');
+}
+
 enum class EntryNameFault {
     None,
     TooLong,           // longer than a Windows path

@@ -13,7 +13,7 @@
 #include "install/progress_fraction.h"
 #include "install/run_log.h"
 #include "install/staged_install.h"
-#include "install/utf8.h"
+#include "install/trace_buffer.h"
 #include "platform/com_ptr.h"
 #include "platform/resource_bytes.h"
 
@@ -64,14 +64,6 @@ std::wstring Widen(archive::EntryError error) {
 }
 
 }  // namespace
-
-void TraceEntryName(std::FILE* out, const std::wstring& name) {
-    std::string line = Utf16ToUtf8(std::u16string(name.begin(), name.end()));
-    line += '\n';
-    // Not flushed line by line: that would be one more write call per file. The run flushes at its
-    // end.
-    std::fwrite(line.data(), 1, line.size(), out);
-}
 
 std::shared_ptr<std::thread> CExtractor::StartWorkerThread(CExtractor& extractor) {
     return std::make_shared<std::thread>([&extractor] { extractor.Run(); });
@@ -215,6 +207,8 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     SetLastError(ERROR_SUCCESS);
     if (!staging.Begin()) return FailWithSystemError(m_installFolder + L" cannot be used");
     ProgressFraction progress(header.entryCount, header.totalSize);
+    // Written when the run ends, before its result is reported, whatever stdout is.
+    CTraceBuffer trace(stdout);
     // Entries are read and decoded ahead on other threads; everything seen from outside (trace,
     // reports, files) still happens here, one entry after the other in archive order.
     CDecodeAhead ahead(source, header.entryCount, m_decode, m_cancel, m_stats);
@@ -226,7 +220,7 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
         const AheadEntry& entry = ahead.Next();
         if (!entry.nameRead)
             return Fail(L"entry " + std::to_wstring(index + 1) + L": " + Widen(entry.error));
-        TraceEntryName(stdout, entry.name);
+        trace.AddLine(entry.name);
         if (m_log) m_log->Entry(entry.name);
         // Refused before it is decoded or reported, so nothing is written for it.
         if (!entry.safe)

@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -106,6 +105,3 @@ private:
     std::atomic<bool> m_cancel{false};
     std::shared_ptr<std::thread> m_thread;
 };
-
-// The debug trace of one entry: its name in UTF-8 on a line of its own.
-void TraceEntryName(std::FILE* out, const std::wstring& name);

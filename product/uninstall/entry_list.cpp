@@ -30,10 +30,6 @@ std::vector<std::wstring> SplitEntryList(const std::wstring& text) {
 
 namespace {
 
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
-
 // A folder is its parent folder and the last level's text with the separator before it, so that
 // finding it again costs that level's length, not the whole path's.
 struct Level {
@@ -71,7 +67,7 @@ std::vector<std::wstring_view> FoldersOfEntries(const std::vector<std::wstring>&
         size_t levelBegin = start;
         size_t depth = 0;
         for (size_t at = start + 1; at < name.size(); ++at) {
-            if (!IsSeparator(name[at])) continue;
+            if (!IsPathSeparator(name[at])) continue;
             const Level level{parent, whole.substr(levelBegin, at - levelBegin)};
             const auto [where, fresh] = known.emplace(level, folders.size());
             if (fresh) folders.push_back({whole.substr(start, at - start), depth});
@@ -90,6 +86,6 @@ std::vector<std::wstring_view> FoldersOfEntries(const std::vector<std::wstring>&
 }
 
 bool IsPlainName(const std::wstring& name) {
-    return !name.empty() && std::none_of(name.begin(), name.end(), IsSeparator) &&
+    return !name.empty() && std::none_of(name.begin(), name.end(), IsPathSeparator<wchar_t>) &&
            IsSafeEntryName(name);
 }

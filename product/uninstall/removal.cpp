@@ -78,17 +78,34 @@ bool IsBusy(DWORD error) {
 
 }  // namespace
 
+std::wstring PlainRelativeName(const std::wstring& relative) {
+    std::wstring plain;
+    size_t begin = 0;
+    while (begin <= relative.size()) {
+        size_t end = begin;
+        while (end < relative.size() && !IsPathSeparator(relative[end])) ++end;
+        const std::wstring_view level(relative.data() + begin, end - begin);
+        if (!level.empty() && level != L".") {
+            if (!plain.empty()) plain += L'\\';
+            plain += level;
+        }
+        begin = end + 1;
+    }
+    return plain;
+}
+
 CRemovalFolder::CRemovalFolder(const std::wstring& folder)
     : m_folder(folder), m_finalPath(ResolveFolder(folder)) {}
 
 bool CRemovalFolder::IsWhereNamed(HANDLE item, const std::wstring& relative) const {
     if (m_finalPath.empty() || relative.empty()) return false;
-    std::wstring expected = JoinPath(m_finalPath, relative);
-    std::replace(expected.begin(), expected.end(), L'/', L'\\');
-    return SamePath(FinalPathOf(item), expected);
+    return SamePath(FinalPathOf(item), JoinPath(m_finalPath, relative));
 }
 
-bool CRemovalFolder::RemoveFile(const std::wstring& relative) const {
+bool CRemovalFolder::RemoveFile(const std::wstring& name) const {
+    // Taken as Windows reads it, so that a folder given as "\\?\..." (read as it stands) reaches
+    // the same file as one given with a drive letter.
+    const std::wstring relative = PlainRelativeName(name);
     const std::wstring path = JoinPath(m_folder, relative);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         if (attempt > 0) Sleep(kPause);
@@ -110,26 +127,31 @@ bool CRemovalFolder::RemoveFile(const std::wstring& relative) const {
     return false;
 }
 
-bool CRemovalFolder::RemoveFolderIfEmpty(const std::wstring& relative) const {
+bool CRemovalFolder::RemoveFolderIfEmpty(const std::wstring& name) const {
+    const std::wstring relative = PlainRelativeName(name);
     const CFileHandle item = OpenForDeletion(JoinPath(m_folder, relative));
     if (!item) return IsGone(GetLastError());
     if (!IsWhereNamed(item, relative) || !IsPlainFolder(AttributesOf(item))) return true;
     return MarkForDeletion(item) || GetLastError() == ERROR_DIR_NOT_EMPTY;
 }
 
-int RemoveListedFiles(const std::wstring& folder, const std::vector<std::wstring>& names,
-                      const std::wstring& keep) {
+ListedRemoval RemoveListedFiles(const std::wstring& folder, const std::vector<std::wstring>& names,
+                                const std::wstring& keep) {
     const CRemovalFolder removal(folder);
-    int left = 0;
+    const CFileIdentity kept(keep);
+    ListedRemoval result;
     for (const std::wstring& name : names) {
         if (!IsSafeEntryName(name)) {
-            ++left;
+            ++result.left;
             continue;
         }
-        if (SamePath(JoinPath(folder, name), keep)) continue;
-        if (!removal.RemoveFile(name)) ++left;
+        if (kept.IsFileAt(JoinPath(folder, PlainRelativeName(name)))) {
+            result.keptListed = true;
+            continue;
+        }
+        if (!removal.RemoveFile(name)) ++result.left;
     }
-    return left;
+    return result;
 }
 
 int RemoveEmptyFolders(const std::wstring& folder, const std::vector<std::wstring_view>& relative) {

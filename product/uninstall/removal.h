@@ -33,11 +33,20 @@ private:
     std::wstring m_finalPath;  // empty when the folder could not be resolved: nothing is deleted
 };
 
-// Deletes each listed file below `folder` except `keep` (a full path, compared without letter
-// case). A name that is not a safe entry name is left alone. Returns how many listed files are
-// still there afterwards.
-int RemoveListedFiles(const std::wstring& folder, const std::vector<std::wstring>& names,
-                      const std::wstring& keep);
+// A relative name as Windows reads it below a folder: slashes as backslashes, without "." levels
+// or empty ones. Links and ".." are not resolved; names holding ".." are refused before this.
+std::wstring PlainRelativeName(const std::wstring& relative);
+
+struct ListedRemoval {
+    int left = 0;             // listed files still there afterwards, refused names included
+    bool keptListed = false;  // a listed name is the file `keep`
+};
+
+// Deletes each listed file below `folder` except `keep` (this program's own file), which a name
+// is when it reaches the very same file, whatever its form. A name that is not a safe entry name
+// is left alone.
+ListedRemoval RemoveListedFiles(const std::wstring& folder, const std::vector<std::wstring>& names,
+                                const std::wstring& keep);
 
 // Removes each of `relative` (folders below `folder`, deepest first) that is empty now; folders
 // that still hold something stay. Returns how many empty folders could not be removed.

@@ -13,13 +13,9 @@
 #include "product/uninstall/exit_code.h"
 #include "product/uninstall/removal.h"
 #include "product/uninstall/same_path.h"
+#include "product/uninstall/uninstall_command.h"
 
 namespace {
-
-std::wstring WithoutTrailingBackslash(std::wstring path) {
-    if (!path.empty() && path.back() == L'\\') path.pop_back();
-    return path;
-}
 
 // "uninstall-" and 32 hex digits from the system's random generator.
 bool RandomFolderName(std::wstring& name) {
@@ -44,22 +40,6 @@ bool CreateOwnFolder(const std::wstring& folder) {
         return false;
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
     return CreateDirectoryW(folder.c_str(), &attributes);
-}
-
-// Volume and file index: the same file whatever path, link or letter case reached it.
-bool SameFile(const std::wstring& a, const std::wstring& b) {
-    BY_HANDLE_FILE_INFORMATION info[2] = {};
-    const std::wstring* paths[2] = {&a, &b};
-    for (int i = 0; i < 2; ++i) {
-        const CFileHandle file(CreateFileW(paths[i]->c_str(), FILE_READ_ATTRIBUTES,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                           nullptr));
-        if (!file || !GetFileInformationByHandle(file, &info[i])) return false;
-    }
-    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
-           info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
-           info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
 // Whether `process` runs the file `program`; false for anything that is not a process handle.
@@ -102,9 +82,10 @@ bool CRemovalCopy::Start() {
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), self.Put(),
                          SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0))
         return false;
-    std::wstring commandLine = L"\"" + m_path + L"\" /finish " +
-                               std::to_wstring(reinterpret_cast<uintptr_t>(self.Get())) + L" \"" +
-                               m_program + L"\"";
+    const std::wstring arguments =
+        FinishArguments(reinterpret_cast<uintptr_t>(self.Get()), m_program);
+    if (arguments.empty()) return false;
+    std::wstring commandLine = L"\"" + m_path + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -118,8 +99,15 @@ bool CRemovalCopy::Start() {
     return true;
 }
 
+CKernelHandle InheritedProcess(uintptr_t value) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(value);
+    // Only a process handle with the rights the uninstaller grants has a process id to tell.
+    if (value == 0 || GetProcessId(handle) == 0) return CKernelHandle();
+    return CKernelHandle(handle);
+}
+
 int FinishRemoval(CKernelHandle original, const std::wstring& program, unsigned long wait) {
-    const std::wstring folder = WithoutTrailingBackslash(ParentFolder(program));
+    const std::wstring folder = WithoutTrailingSeparators(ParentFolder(program));
     const std::wstring name = program.substr(folder.size() + (folder.empty() ? 0 : 1));
     // Never its own file: a process handle to itself would pass the check below.
     if (!SamePath(name, kUninstallerName) || SameFile(program, ThisProgramPath()) ||
@@ -147,6 +135,6 @@ int FinishRemoval(CKernelHandle original, const std::wstring& program, unsigned 
 void RemoveAtRestart(const std::wstring& self) {
     MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     // Removed at restart only if it is empty by then.
-    const std::wstring folder = WithoutTrailingBackslash(ParentFolder(self));
+    const std::wstring folder = WithoutTrailingSeparators(ParentFolder(self));
     if (!folder.empty()) MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

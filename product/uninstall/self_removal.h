@@ -5,6 +5,7 @@
 // it has nothing left to ask. The copy waits for the uninstaller to end, deletes it and its folder
 // if that is empty then, and leaves itself and its folder to be deleted at the next restart.
 
+#include <cstdint>
 #include <string>
 
 #include "platform/unique_handle.h"
@@ -30,6 +31,11 @@ private:
     std::wstring m_path;
     bool m_started = false;
 };
+
+// The process handle the copy inherited under the number `value` of its command line, owned from
+// now on; empty, with whatever `value` names left open, when that is not a process handle this
+// process holds with the rights the uninstaller hands it.
+CKernelHandle InheritedProcess(uintptr_t value);
 
 // The copy's part. Acts only when `program` is named like the uninstaller and is the very file the
 // process `original` runs: nothing else its command line could name is deleted. Waits up to `wait`

@@ -23,12 +23,42 @@ bool ParseHandle(const std::wstring& text, uintptr_t& value) {
     return value != 0;
 }
 
-// "X:\..." only: the copy runs from the temporary folder, where a relative path means nothing.
-bool IsAbsolute(const std::wstring& path) {
-    return path.size() > 3 && std::iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\';
+bool StartsWith(const std::wstring& text, const wchar_t* prefix, bool ignoreCase = false) {
+    size_t i = 0;
+    for (; prefix[i]; ++i) {
+        if (i >= text.size()) return false;
+        const wchar_t c = ignoreCase ? wchar_t(std::towupper(text[i])) : text[i];
+        if (c != prefix[i]) return false;
+    }
+    return true;
+}
+
+// "X:\" and something after it.
+bool IsDrivePath(const std::wstring& path) {
+    return path.size() > 3 && path[0] < 0x80 && std::iswalpha(path[0]) && path[1] == L':' &&
+           path[2] == L'\\';
+}
+
+// "server\share\" and something after it.
+bool IsSharePath(const std::wstring& rest) {
+    const size_t server = rest.find(L'\\');
+    if (server == 0 || server == std::wstring::npos) return false;
+    const size_t share = rest.find(L'\\', server + 1);
+    return share != std::wstring::npos && share > server + 1 && share + 1 < rest.size();
 }
 
 }  // namespace
+
+bool IsFullProgramPath(const std::wstring& path) {
+    if (path.find(L'"') != std::wstring::npos) return false;
+    if (StartsWith(path, L"\\\\?\\")) {
+        const std::wstring rest = path.substr(4);
+        return IsDrivePath(rest) ||
+               (StartsWith(rest, L"UNC\\", true) && IsSharePath(rest.substr(4)));
+    }
+    if (StartsWith(path, L"\\\\")) return IsSharePath(path.substr(2));
+    return IsDrivePath(path);
+}
 
 UninstallCommand ParseUninstallCommand(const std::vector<std::wstring>& args) {
     UninstallCommand command;
@@ -44,10 +74,16 @@ UninstallCommand ParseUninstallCommand(const std::vector<std::wstring>& args) {
     if (understood) {
         command.mode = UninstallCommand::Mode::Uninstall;
     } else if (args.size() == 3 && args[0] == L"/finish" &&
-               ParseHandle(args[1], command.waitHandle) && IsAbsolute(args[2])) {
+               ParseHandle(args[1], command.waitHandle) && IsFullProgramPath(args[2])) {
         command.mode = UninstallCommand::Mode::Finish;
         command.silent = true;
         command.program = args[2];
     }
     return command;
+}
+
+std::wstring FinishArguments(uintptr_t waitHandle, const std::wstring& program) {
+    // A backslash before the closing quote would escape it; a program's path never ends in one.
+    if (waitHandle == 0 || !IsFullProgramPath(program) || program.back() == L'\\') return {};
+    return L"/finish " + std::to_wstring(waitHandle) + L" \"" + program + L"\"";
 }

@@ -22,3 +22,11 @@ struct UninstallCommand {
 
 // `args` without the program's own name.
 UninstallCommand ParseUninstallCommand(const std::vector<std::wstring>& args);
+
+// The arguments of the copy's command line, as ParseUninstallCommand reads them back; empty when
+// `program` is not a path the copy would accept.
+std::wstring FinishArguments(uintptr_t waitHandle, const std::wstring& program);
+
+// Whether `path` names a file independently of any current drive or folder: "X:\...",
+// "\\server\share\..." or either behind "\\?\" ("\\?\X:\...", "\\?\UNC\server\share\...").
+bool IsFullProgramPath(const std::wstring& path);

@@ -39,12 +39,6 @@ void Tell(const UninstallCommand& command, const ProductIdentity& product, unsig
                     product.shortcutName.c_str(), MB_OK | icon);
 }
 
-std::wstring FullPath(const std::wstring& path) {
-    wchar_t full[32768];
-    const DWORD length = GetFullPathNameW(path.c_str(), 32768, full, nullptr);
-    return length > 0 && length < 32768 ? std::wstring(full, length) : std::wstring();
-}
-
 bool ReadEntryList(const std::wstring& folder, std::vector<std::wstring>& names) {
     const CFileHandle file(CreateFileW(JoinPath(folder, kEntryListName).c_str(), GENERIC_READ,
                                        FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -104,20 +98,14 @@ std::wstring Left(int count, const wchar_t* what) {
            (count ? std::to_wstring(count) + L" left" : L"all removed");
 }
 
-bool ListsProgram(const std::wstring& folder, const std::vector<std::wstring>& names,
-                  const std::wstring& program) {
-    for (const std::wstring& name : names)
-        if (SamePath(FullPath(JoinPath(folder, name)), program)) return true;
-    return false;
-}
-
 }  // namespace
 
 int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
                    const ProductIdentity& product) {
     if (command.mode == UninstallCommand::Mode::Finish) {
-        const int code = FinishRemoval(CKernelHandle(reinterpret_cast<HANDLE>(command.waitHandle)),
-                                       command.program, kWaitForOriginal);
+        CKernelHandle original = InheritedProcess(command.waitHandle);
+        if (!original) return kRefused;
+        const int code = FinishRemoval(std::move(original), command.program, kWaitForOriginal);
         if (code != kRefused) RemoveAtRestart(program);
         return code;
     }
@@ -149,7 +137,7 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
 
     const std::wstring folder = ParentFolder(program);
     const UninstallRecord record = ReadUninstallRecord(product);
-    if (record.found && !SamePath(FullPath(record.installLocation), FullPath(folder)))
+    if (record.found && !SameFile(record.installLocation, folder))
         return Refuse(command, product, log, IDS_UNINSTALL_REFUSED, MB_ICONWARNING,
                       L"the Uninstall entry names another folder: " + record.installLocation,
                       kRefused);
@@ -173,7 +161,8 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
     }
 
     LogEndedProcesses(log, product.processName, EndProcessesNamed(product.processName));
-    report.filesLeft = RemoveListedFiles(folder, names, program);
+    const ListedRemoval listed = RemoveListedFiles(folder, names, program);
+    report.filesLeft = listed.left;
     log.Line(Left(report.filesLeft, L"listed files"));
     report.foldersLeft = RemoveEmptyFolders(folder, FoldersOfEntries(names));
     log.Line(Left(report.foldersLeft, L"emptied folders"));
@@ -187,7 +176,7 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
     // Its own file and the install folder go last, once this process has ended; the copy that
     // removes them starts only when the last message has been answered.
     std::unique_ptr<CRemovalCopy> copy;
-    if (ListsProgram(folder, names, program)) {
+    if (listed.keptListed) {
         copy = std::make_unique<CRemovalCopy>(program);
         if (copy->Path().empty()) ++report.filesLeft;
     }

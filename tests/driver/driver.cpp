@@ -41,6 +41,9 @@
 //                                  window seen; exit 1 when none started or one still runs
 //   driver run COMMAND-LINE        starts that exact command line (no quoting added), waits for it
 //                                  and exits with its exit code, as a deployment tool does
+//   driver hand-over EXE COPY ARG  starts COPY with "/finish HANDLE ARG", HANDLE an inherited
+//                                  handle of the running process named EXE, as the uninstaller
+//                                  starts the copy that removes it
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -63,6 +66,20 @@ int CountProcesses(const wchar_t* exeName, DWORD pid = 0) {
     for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry))
         if ((pid == 0 || entry.th32ProcessID == pid) && _wcsicmp(entry.szExeFile, exeName) == 0)
             ++found;
+    CloseHandle(snapshot);
+    return found;
+}
+
+// The id of a process named `exeName`; 0 when none runs.
+DWORD FindProcess(const wchar_t* exeName) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    DWORD found = 0;
+    for (BOOL ok = Process32FirstW(snapshot, &entry); ok && !found;
+         ok = Process32NextW(snapshot, &entry))
+        if (_wcsicmp(entry.szExeFile, exeName) == 0) found = entry.th32ProcessID;
     CloseHandle(snapshot);
     return found;
 }
@@ -299,6 +316,25 @@ int wmain(int argc, wchar_t** argv) {
         if (!dialog || !PostMessageW(dialog, WM_COMMAND, WPARAM(number(3)), 0))
             return Fail("no dialog box of that program");
         return WaitFor(5000, [&] { return !IsWindow(dialog); }) ? 0 : Fail("the dialog box stays");
+    }
+    if (command == L"hand-over") {
+        const DWORD pid = FindProcess(arg(2).c_str());
+        HANDLE original =
+            pid ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, pid) : nullptr;
+        if (!original) return Fail("no such process");
+        std::wstring commandLine = L"\"" + arg(3) + L"\" /finish " +
+                                   std::to_wstring(reinterpret_cast<uintptr_t>(original)) + L" \"" +
+                                   arg(4) + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION copy{};
+        const BOOL started = CreateProcessW(arg(3).c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                                            0, nullptr, nullptr, &startup, &copy);
+        CloseHandle(original);
+        if (!started) return Fail("the copy did not start");
+        CloseHandle(copy.hThread);
+        CloseHandle(copy.hProcess);
+        return 0;
     }
     if (command == L"wait-text")
         return WaitFor(number(4), [&] { return Text(Control(number(2))) == arg(3); })

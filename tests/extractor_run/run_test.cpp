@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
-#include <shellapi.h>
 
 #include <memory>
 #include <thread>
@@ -17,6 +16,7 @@
 #include "res/product_identity.h"
 #include "tests/support/archive_builder.h"
 #include "tests/support/recording_delegate.h"
+#include "tests/support/run_environment.h"
 
 using namespace testing_support;
 
@@ -25,23 +25,6 @@ namespace {
 const wchar_t* const kNames[] = {L"a.txt", L"dict\\pos_dict\\prob_emit.utf8", L"empty.dat",
                                  L"vivevadiz.exe"};
 constexpr int32_t kTotal = 20000 + 800 + 0 + 34;
-
-// A command-line value such as --sleeper=PATH; a build-machine path is reached through Z:.
-std::wstring Argument(const wchar_t* prefix) {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    std::wstring value;
-    const size_t length = wcslen(prefix);
-    for (int i = 1; i < argc; ++i)
-        if (wcsncmp(argv[i], prefix, length) == 0) value = argv[i] + length;
-    LocalFree(argv);
-    if (!value.empty() && value[0] == L'/') {
-        for (auto& c : value)
-            if (c == L'/') c = L'\\';
-        value = L"Z:" + value;
-    }
-    return value;
-}
 
 // Runs a whole extraction into `folder` and waits for its end.
 void RunToEnd(RecordingDelegate& delegate, const std::wstring& folder) {
@@ -136,7 +119,7 @@ struct Process {
 };
 
 TEST(ExtractorRun, EndsTheProductByWholeNameBeforeTheFirstFile) {
-    const std::wstring sleeper = Argument(L"--sleeper=");
+    const std::wstring sleeper = ArgumentValue(L"--sleeper=");
     ASSERT_FALSE(sleeper.empty()) << "run with --sleeper=PATH";
     const std::wstring bin = MakeSandboxFolder();
     const std::wstring product = bin + L"\\VIVEVADIZ.EXE";
@@ -168,7 +151,7 @@ TEST(ExtractorRun, EndsTheProductByWholeNameBeforeTheFirstFile) {
 // The snapshot names a process by id; by the time it is opened, the id may belong to another
 // program. Each id below stands for one the snapshot listed as the product's.
 TEST(ExtractorRun, EndsAnIdOnlyWhileItRunsTheProductsImage) {
-    const std::wstring sleeper = Argument(L"--sleeper=");
+    const std::wstring sleeper = ArgumentValue(L"--sleeper=");
     ASSERT_FALSE(sleeper.empty()) << "run with --sleeper=PATH";
     const std::wstring bin = MakeSandboxFolder();
     const struct {
@@ -186,8 +169,7 @@ TEST(ExtractorRun, EndsAnIdOnlyWhileItRunsTheProductsImage) {
         Process process(image);
         ASSERT_TRUE(process.handle) << c.image;
         CKernelHandle ended;
-        EXPECT_EQ(EndProcessIfNamed(GetProcessId(process.handle), L"vivevadiz.exe", ended),
-                  c.ended)
+        EXPECT_EQ(EndProcessIfNamed(GetProcessId(process.handle), L"vivevadiz.exe", ended), c.ended)
             << c.image;
         EXPECT_EQ(bool(ended), c.ended) << c.image;
         EXPECT_EQ(WaitForSingleObject(process.handle, c.ended ? 5000 : 200),
@@ -202,7 +184,7 @@ TEST(ExtractorRun, EndsAnIdOnlyWhileItRunsTheProductsImage) {
 // Windows only starts ending a process in TerminateProcess; here another thread ends them late, as
 // Windows may. Four that nobody ends show that the wait is bounded in total, not per process.
 TEST(ExtractorRun, WaitsForEndedProcessesBoundedInTotal) {
-    const std::wstring sleeper = Argument(L"--sleeper=");
+    const std::wstring sleeper = ArgumentValue(L"--sleeper=");
     ASSERT_FALSE(sleeper.empty()) << "run with --sleeper=PATH";
     std::vector<std::unique_ptr<Process>> running;
     std::vector<CKernelHandle> handles;
@@ -231,7 +213,7 @@ TEST(ExtractorRun, WaitsForEndedProcessesBoundedInTotal) {
 // An empty install folder puts the files below the root of the current drive. Run only with
 // --sandbox-drive=Q: naming a drive mapped to a folder of the sandbox, so nothing lands elsewhere.
 TEST(ExtractorRun, EmptyFolderWritesBelowTheRootOfTheCurrentDrive) {
-    const std::wstring drive = Argument(L"--sandbox-drive=");
+    const std::wstring drive = ArgumentValue(L"--sandbox-drive=");
     if (drive.empty()) GTEST_SKIP() << "needs --sandbox-drive=X: mapped to a sandbox folder";
     ASSERT_TRUE(SetCurrentDirectoryW((drive + L"\\").c_str()));
     ArchiveBuilder b;
@@ -251,7 +233,7 @@ TEST(ExtractorRun, EmptyFolderWritesBelowTheRootOfTheCurrentDrive) {
 // A payload larger than the drive's free space is refused before anything is written. Run only
 // with --sandbox-drive=Q: naming a RAM-backed drive of 3 MB, as the next test.
 TEST(ExtractorRun, FullDriveRefusedBeforeTheFirstWrite) {
-    const std::wstring drive = Argument(L"--sandbox-drive=");
+    const std::wstring drive = ArgumentValue(L"--sandbox-drive=");
     if (drive.empty()) GTEST_SKIP() << "needs --sandbox-drive=X: mapped to a 3 MB drive";
     ArchiveBuilder b;
     b.Add(u"first.txt", "never").Add(u"big.bin", std::string(4000000, 'b'));
@@ -270,7 +252,7 @@ TEST(ExtractorRun, FullDriveRefusedBeforeTheFirstWrite) {
 // A drive that fills after the check (another program writes to it) fails the write part-way;
 // the run then undoes everything: over an installation it leaves that as it was, byte for byte.
 TEST(ExtractorRun, FullDriveDuringTheRunUndoesEverything) {
-    const std::wstring drive = Argument(L"--sandbox-drive=");
+    const std::wstring drive = ArgumentValue(L"--sandbox-drive=");
     if (drive.empty()) GTEST_SKIP() << "needs --sandbox-drive=X: mapped to a 3 MB drive";
     const std::wstring folder = drive + L"\\install";
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));

@@ -2,8 +2,10 @@
 // What the test runner promised about the Windows environment of this run.
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 
 namespace testing_support {
@@ -19,6 +21,24 @@ inline bool ExpectChineseUi() {
 inline UINT ExpectedDpi() {
     const char* dpi = std::getenv("WINE_LOGPIXELS");
     return dpi && *dpi ? UINT(std::strtoul(dpi, nullptr, 10)) : 96;
+}
+
+// The value of a command-line argument such as --sleeper=PATH, empty without one. A path of the
+// build machine (it starts with a slash) becomes the same path on Wine's Z: drive.
+inline std::wstring ArgumentValue(const wchar_t* prefix) {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::wstring value;
+    const size_t length = std::wcslen(prefix);
+    for (int i = 1; argv && i < argc; ++i)
+        if (std::wcsncmp(argv[i], prefix, length) == 0) value = argv[i] + length;
+    LocalFree(argv);
+    if (!value.empty() && value[0] == L'/') {
+        for (auto& c : value)
+            if (c == L'/') c = L'\\';
+        value = L"Z:" + value;
+    }
+    return value;
 }
 
 }  // namespace testing_support

@@ -237,8 +237,8 @@ TEST(Pack, ListFailsAtTheFirstFault) {
 
     // A negative entry count is a corrupt archive, as the installer sees it, not an empty one.
     {
-        const Bytes bytes = testing_support::ArchiveBuilder().Add(u"a.txt", "alpha").Build(
-            int64_t(0xFFFFFFFF));
+        const Bytes bytes =
+            testing_support::ArchiveBuilder().Add(u"a.txt", "alpha").Build(int64_t(0xFFFFFFFF));
         std::ofstream(archivePath, std::ios::binary | std::ios::trunc)
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         const auto negative = pack::ListArchive(archivePath, listing);

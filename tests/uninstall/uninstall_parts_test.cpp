@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -16,6 +18,7 @@
 #include "install/uninstall_entry.h"
 #include "product/uninstall/uninstall_record.h"
 #include "product/uninstall/uninstaller.h"
+#include "tests/support/run_environment.h"
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::wstring>;
@@ -152,7 +155,13 @@ TEST(UninstallCommandLine, ModesAndRefusals) {
         {{L"/finish", L"12a", L"C:\\P\\uninstall.exe"}, Mode::Invalid, false},
         {{L"/finish", L"99999999999999999999", L"C:\\P\\u.exe"}, Mode::Invalid, false},
         {{L"/finish", L"12", L"uninstall.exe"}, Mode::Invalid, false},
-        {{L"/finish", L"12", L"\\\\server\\share\\u.exe"}, Mode::Invalid, false},
+        {{L"/finish", L"12", L"\\\\server\\share\\P\\uninstall.exe"}, Mode::Finish, true},
+        {{L"/finish", L"12", L"\\\\?\\C:\\P\\uninstall.exe"}, Mode::Finish, true},
+        {{L"/finish", L"12", L"\\\\?\\UNC\\server\\share\\uninstall.exe"}, Mode::Finish, true},
+        {{L"/finish", L"12", L"\\\\server\\uninstall.exe"}, Mode::Invalid, false},
+        {{L"/finish", L"12", L"\\\\?\\uninstall.exe"}, Mode::Invalid, false},
+        {{L"/finish", L"12", L"\\P\\uninstall.exe"}, Mode::Invalid, false},
+        {{L"/finish", L"12", L"C:uninstall.exe"}, Mode::Invalid, false},
         {{L"/finish", L"12"}, Mode::Invalid, false},
     };
     for (const auto& c : cases) {
@@ -167,6 +176,34 @@ TEST(UninstallCommandLine, ModesAndRefusals) {
     EXPECT_EQ(ParseUninstallCommand({L"/S", L"/Log=C:\\My Logs\\u.log"}).logFile,
               L"C:\\My Logs\\u.log");
     EXPECT_EQ(ParseUninstallCommand({L"/S"}).logFile, L"");
+}
+
+// Every form a program's path can take: what the uninstaller writes for its copy, the copy reads
+// back unchanged.
+TEST(UninstallCommandLine, TheCopyReadsBackWhatTheUninstallerWrote) {
+    for (const wchar_t* program :
+         {L"C:\\Program Files\\Marlin\\uninstall.exe", L"\\\\server\\share\\Marlin\\uninstall.exe",
+          L"\\\\?\\C:\\Program Files\\Marlin\\uninstall.exe",
+          L"\\\\?\\UNC\\server\\share\\Marlin\\uninstall.exe",
+          L"D:\\\x9a6c\x6797 \\uninstall.exe"}) {
+        const std::wstring arguments = FinishArguments(4660, program);
+        ASSERT_FALSE(arguments.empty()) << program;
+        const std::wstring commandLine = L"\"C:\\Temp\\uninstall-1\\uninstall.exe\" " + arguments;
+        int argc = 0;
+        LPWSTR* argv = CommandLineToArgvW(commandLine.c_str(), &argc);
+        ASSERT_NE(argv, nullptr);
+        const Names args(argv + 1, argv + argc);
+        LocalFree(argv);
+        const UninstallCommand command = ParseUninstallCommand(args);
+        EXPECT_EQ(command.mode, UninstallCommand::Mode::Finish) << commandLine;
+        EXPECT_EQ(command.waitHandle, 4660u);
+        EXPECT_EQ(command.program, program);
+    }
+    // A path the copy would refuse is never written: the copy is then not started at all.
+    for (const wchar_t* program : {L"uninstall.exe", L"C:uninstall.exe", L"\\P\\uninstall.exe",
+                                   L"C:\\P\\", L"C:\\a\"b\\uninstall.exe"})
+        EXPECT_EQ(FinishArguments(4660, program), L"") << program;
+    EXPECT_EQ(FinishArguments(0, L"C:\\P\\uninstall.exe"), L"");
 }
 
 TEST(SamePath, IgnoresCaseAndTrailingSeparators) {
@@ -225,9 +262,10 @@ TEST_F(ScratchFolder, RemovesListedFilesOnlyAndStaysInsideTheFolder) {
     Write(root / "outside.txt");
     SetFileAttributesW((install / "readonly.dat").c_str(), FILE_ATTRIBUTE_READONLY);
 
-    const int left =
+    const ListedRemoval removed =
         RemoveListedFiles(install.wstring(), listed, (install / "UNINSTALL.EXE").wstring());
-    EXPECT_EQ(left, 4) << "the four refused names count as left";
+    EXPECT_EQ(removed.left, 4) << "the four refused names count as left";
+    EXPECT_TRUE(removed.keptListed);
     EXPECT_TRUE(fs::exists(root / "outside.txt"));
     EXPECT_TRUE(fs::exists(install / "uninstall.exe")) << "the running uninstaller is kept";
     EXPECT_TRUE(fs::exists(install / "sub" / "mine.txt"));
@@ -239,6 +277,43 @@ TEST_F(ScratchFolder, RemovesListedFilesOnlyAndStaysInsideTheFolder) {
               0);
     EXPECT_FALSE(fs::exists(install / "sub" / "deep"));
     EXPECT_TRUE(fs::exists(install / "sub" / "mine.txt")) << "a folder with a foreign file stays";
+}
+
+// A name reaches its file however it is written, and the folder however it is given: every
+// check takes the same file for the running uninstaller, so it is kept and counts as removed.
+TEST_F(ScratchFolder, EveryFormOfANameReachesTheSameFile) {
+    const std::wstring longForm = L"\\\\?\\" + install.wstring();
+    for (const std::wstring& folder : {install.wstring(), longForm, longForm + L"\\"}) {
+        SCOPED_TRACE(folder);
+        for (const char* name : {"uninstall.exe", "config.ini", "sub/deep/c.txt", "sub/d.txt"})
+            Write(install / name);
+        const Names listed = {L".\\uninstall.exe", L"./config.ini", L"sub/./deep//c.txt",
+                              L"sub\\.\\d.txt"};
+        const ListedRemoval removed =
+            RemoveListedFiles(folder, listed, longForm + L"\\UNINSTALL.exe");
+        EXPECT_EQ(removed.left, 0);
+        EXPECT_TRUE(removed.keptListed) << "the program is listed, in another form";
+        EXPECT_TRUE(fs::exists(install / "uninstall.exe"));
+        for (const char* gone : {"config.ini", "sub/deep/c.txt", "sub/d.txt"})
+            EXPECT_FALSE(fs::exists(install / gone)) << gone;
+        EXPECT_EQ(RemoveEmptyFolders(folder, FoldersOfEntries(listed)), 0);
+        EXPECT_FALSE(fs::exists(install / "sub"));
+    }
+    EXPECT_EQ(PlainRelativeName(L"./a//b/./c.txt"), L"a\\b\\c.txt");
+    EXPECT_EQ(PlainRelativeName(L"\\a\\"), L"a");
+    EXPECT_EQ(PlainRelativeName(L"."), L"");
+}
+
+TEST_F(ScratchFolder, SameFileMeansTheSameFileInAnyForm) {
+    Write(install / "a.txt");
+    Write(install / "b.txt");
+    const std::wstring a = (install / "a.txt").wstring();
+    EXPECT_TRUE(SameFile(a, L"\\\\?\\" + a));
+    EXPECT_TRUE(SameFile(a, (install / "sub" / ".." / "A.TXT").wstring()));
+    EXPECT_TRUE(SameFile(install.wstring(), (install / "").wstring()));
+    EXPECT_FALSE(SameFile(a, (install / "b.txt").wstring()));
+    EXPECT_FALSE(SameFile(a, (install / "missing.txt").wstring()));
+    EXPECT_FALSE(SameFile(L"", L""));
 }
 
 TEST_F(ScratchFolder, EmptyFolderRemovalLeavesFilesAndFoldersItDidNotList) {
@@ -370,11 +445,11 @@ TEST_F(ScratchFolder, RefusalsAreLoggedAndALogThatCannotBeOpenedRefuses) {
 
 // The sleeper (tests/helpers/sleeper.cpp), copied to `path` and started: a running uninstaller.
 CKernelHandle StartStandIn(const fs::path& path) {
-    const char* sleeper = std::getenv("TEST_SLEEPER");  // a build-machine path, reached via Z:
+    const std::wstring sleeper = testing_support::ArgumentValue(L"--sleeper=");
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!sleeper || !CopyFileW((L"Z:" + fs::path(sleeper).wstring()).c_str(), path.c_str(), 1) ||
+    if (sleeper.empty() || !CopyFileW(sleeper.c_str(), path.c_str(), 1) ||
         !CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
         return CKernelHandle();
@@ -390,12 +465,67 @@ CKernelHandle Waitable(HANDLE process) {
     return handle;
 }
 
+// Windows hands a program started by a "\\?\\" path that path (Wine does not): the uninstaller
+// takes the registered folder for its own and its listed self for itself, and starts its copy.
+TEST_F(ScratchFolder, ARunFromALongFormProgramPathRemovesWhatARunFromADriveLetterDoes) {
+    const ProductIdentity product = ProductWithKey(L"LongFormPathTest");
+    ASSERT_TRUE(WriteUninstallEntry(product, install.wstring(), 0));
+    const fs::path program = install / "uninstall.exe";
+    const std::wstring sleeper = testing_support::ArgumentValue(L"--sleeper=");
+    ASSERT_TRUE(CopyFileW(sleeper.c_str(), program.c_str(), FALSE)) << "run with --sleeper=PATH";
+    Write(install / "uninstall.lst",
+          "a.txt\r\nsub\\b.txt\r\n.\\uninstall.exe\r\nuninstall.lst\r\n");
+    Write(install / "a.txt");
+    Write(install / "sub" / "b.txt");
+    EXPECT_EQ(
+        RunUninstaller(ParseUninstallCommand({L"/S"}), L"\\\\?\\" + program.wstring(), product), 0);
+    for (const char* gone : {"a.txt", "sub", "uninstall.lst"})
+        EXPECT_FALSE(fs::exists(install / gone)) << gone;
+    EXPECT_TRUE(fs::exists(program)) << "left to the copy";
+    EXPECT_FALSE(ReadUninstallRecord(product).found);
+}
+
+// The handle number comes from a command line anyone can write: only a process handle this
+// process holds is taken, and nothing else it names is ever closed.
+TEST_F(ScratchFolder, TheCopyClosesNoHandleItDidNotInheritAsAProcess) {
+    const fs::path program = install / "uninstall.exe";
+    const CKernelHandle standIn = StartStandIn(program);
+    ASSERT_TRUE(standIn) << "run with --sleeper=PATH";
+    const CKernelHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const CFileHandle file(CreateFileW((root / "held.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                                       CREATE_ALWAYS, 0, nullptr));
+    CKernelHandle thread;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
+                                thread.Put(), THREAD_ALL_ACCESS, FALSE, 0));
+    for (const HANDLE held : {event.Get(), file.Get(), thread.Get()}) {
+        const std::wstring number = std::to_wstring(reinterpret_cast<uintptr_t>(held));
+        EXPECT_FALSE(InheritedProcess(reinterpret_cast<uintptr_t>(held))) << number;
+        EXPECT_EQ(RunUninstaller(ParseUninstallCommand({L"/finish", number, program.wstring()}),
+                                 (root / "copy.exe").wstring(), ProductWithKey(L"NoSuchKey")),
+                  kRefused)
+            << number;
+        DWORD flags = 0;
+        EXPECT_TRUE(GetHandleInformation(held, &flags)) << number << " is still open";
+    }
+    EXPECT_TRUE(fs::exists(program));
+    TerminateProcess(standIn, 0);
+
+    // The uninstaller's own hand-over: taken, waited for, and the uninstaller deleted.
+    EXPECT_EQ(RunUninstaller(ParseUninstallCommand({L"/finish",
+                                                    std::to_wstring(reinterpret_cast<uintptr_t>(
+                                                        Waitable(standIn).Detach())),
+                                                    L"\\\\?\\" + program.wstring()}),
+                             (root / "copy.exe").wstring(), ProductWithKey(L"NoSuchKey")),
+              0);
+    EXPECT_FALSE(fs::exists(program));
+}
+
 TEST_F(ScratchFolder, TheCopyDeletesOnlyTheUninstallerItWaitsFor) {
     fs::create_directories(root / "Other");
     const fs::path program = install / "uninstall.exe", other = root / "Other" / "uninstall.exe",
                    plain = root / "Other" / "sleeper.exe";
     const CKernelHandle uninstaller = StartStandIn(program), notUninstaller = StartStandIn(plain);
-    ASSERT_TRUE(uninstaller && notUninstaller) << "run with TEST_SLEEPER set";
+    ASSERT_TRUE(uninstaller && notUninstaller) << "run with --sleeper=PATH";
     Write(other, "another uninstaller");
     EXPECT_EQ(FinishRemoval(Waitable(uninstaller), other.wstring(), 0), kRefused);
     EXPECT_EQ(FinishRemoval(Waitable(notUninstaller), plain.wstring(), 0), kRefused);

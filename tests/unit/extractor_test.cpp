@@ -2,7 +2,9 @@
 // program carries no payload resource, so a started worker always meets a missing payload.
 #include "install/extractor.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <io.h>
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -13,12 +15,15 @@
 #include <new>
 #include <sstream>
 #include <stdexcept>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "install/memory_stream.h"
 #include "install/paths.h"
 #include "install/run_log.h"
 #include "platform/com_ptr.h"
+#include "install/trace_buffer.h"
 #include "platform/unique_handle.h"
 #include "tests/support/archive_builder.h"
 #include "tests/support/recording_delegate.h"
@@ -41,8 +46,7 @@ public:
 }  // namespace
 
 void* operator new(std::size_t size) {
-    if (t_allocationsBeforeFailure > 0 && --t_allocationsBeforeFailure == 0)
-        throw std::bad_alloc();
+    if (t_allocationsBeforeFailure > 0 && --t_allocationsBeforeFailure == 0) throw std::bad_alloc();
     if (void* memory = HeapAlloc(GetProcessHeap(), 0, size ? size : 1)) return memory;
     throw std::bad_alloc();
 }
@@ -487,8 +491,8 @@ TEST(DecodeAhead, APoolThatCannotStartFullyNeverEndsTheProcess) {
         std::unique_ptr<CDecodeAhead> ahead;
         try {
             const FailingAllocation failing(nth);
-            ahead = std::make_unique<CDecodeAhead>(source, header.entryCount, options, cancel,
-                                                   stats);
+            ahead =
+                std::make_unique<CDecodeAhead>(source, header.entryCount, options, cancel, stats);
         } catch (const std::bad_alloc&) {
             // Failed before any thread started: the run fails cleanly.
             continue;
@@ -542,16 +546,87 @@ TEST(DecodeAhead, CancelWhileThePoolIsAheadLeavesNothing) {
     EXPECT_EQ(TreeListing(folder), std::vector<std::string>());
 }
 
-TEST(ExtractorTrace, OneLinePerNameInUtf8) {
+TEST(ExtractorTrace, OneLinePerNameInUtf8WrittenOnlyWhenFlushed) {
     std::FILE* out = std::tmpfile();
     ASSERT_NE(out, nullptr);
-    TraceEntryName(out, L"dict\\a.txt");
-    TraceEntryName(out, L"\u7FFB.lang");
+    {
+        CTraceBuffer trace(out);
+        trace.AddLine(L"dict\\a.txt");
+        trace.AddLine(L"\u7FFB.lang");
+        EXPECT_EQ(std::ftell(out), 0L) << "nothing written before the end";
+        trace.Flush();
+        trace.AddLine(L"last.txt");
+    }
     std::rewind(out);
     char text[64] = {};
     const size_t n = std::fread(text, 1, sizeof text - 1, out);
     std::fclose(out);
-    EXPECT_EQ(std::string(text, n), "dict\\a.txt\n\xE7\xBF\xBB.lang\n");
+    EXPECT_EQ(std::string(text, n), "dict\\a.txt\n\xE7\xBF\xBB.lang\nlast.txt\n");
+}
+
+// Standard output as the C runtime has it on a character device: not buffered, so every write
+// reaches the device at once. It is redirected to a file, which the run's progress reports look at.
+class UnbufferedStdout {
+public:
+    explicit UnbufferedStdout(const std::wstring& file) : m_file(file) {
+        std::fflush(stdout);
+        m_saved = _dup(1);
+        const int fd = _wopen(file.c_str(), _O_CREAT | _O_TRUNC | _O_WRONLY | _O_BINARY, 0600);
+        _dup2(fd, 1);
+        _close(fd);
+        std::setvbuf(stdout, nullptr, _IONBF, 0);
+    }
+    ~UnbufferedStdout() {
+        std::fflush(stdout);
+        _dup2(m_saved, 1);
+        _close(m_saved);
+        std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);
+    }
+    // What has reached the file so far, line ends as "\n"; "<unreadable>" when it cannot be read.
+    std::string Written() const {
+        const CFileHandle file(CreateFileW(m_file.c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+        if (!file) return "<unreadable>";
+        std::string text;
+        char chunk[4096];
+        DWORD read = 0;
+        while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read)
+            text.append(chunk, read);
+        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+        return text;
+    }
+
+private:
+    std::wstring m_file;
+    int m_saved = -1;
+};
+
+TEST_F(ExtractArchiveTest, TheTraceReachesStandardOutputInOneGoWhenTheRunEnds) {
+    const std::string all = "a.dll\ndict\\pos_dict\\prob_emit.utf8\nvivevadiz.exe\n";
+    for (const bool failing : {false, true}) {
+        SCOPED_TRACE(failing ? "a run that fails at its last entry" : "a complete run");
+        ArchiveBuilder b;
+        b.Add(u"a.dll", "a").Add(u"dict\\pos_dict\\prob_emit.utf8", "emit");
+        if (failing)
+            b.AddRaw({u"vivevadiz.exe", 3, ZlibCompress("MZ")});
+        else
+            b.Add(u"vivevadiz.exe", "MZ");
+        std::vector<std::string> seen;
+        ExtractResult result;
+        std::string written;
+        {
+            const UnbufferedStdout out(JoinPath(MakeSandboxFolder(), L"stdout.txt"));
+            m_delegate.onProgress = [&](CExtractor&, size_t) { seen.push_back(out.Written()); };
+            result = Extract(b.Build());
+            written = out.Written();
+        }
+        m_delegate.onProgress = nullptr;
+        EXPECT_EQ(result, failing ? ExtractResult::Failed : ExtractResult::Done);
+        ASSERT_EQ(seen.size(), failing ? 2u : 3u);
+        for (const std::string& text : seen) EXPECT_EQ(text, "") << "written while the run went on";
+        EXPECT_EQ(written, all) << "every line, by the time the result is known";
+    }
 }
 
 // A thread starter that counts its calls and then starts the real thread.

@@ -3,34 +3,19 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
-#include <shellapi.h>
 
 #include "install/archive_format.h"
 #include "tests/unit/expected_strings.h"
 #include "res/strings.h"
 #include "tests/support/archive_builder.h"
+#include "tests/support/run_environment.h"
 
 namespace {
-
-std::wstring SetupPath() {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    std::wstring path;
-    for (int i = 1; i < argc; ++i)
-        if (wcsncmp(argv[i], L"--setup=", 8) == 0) path = argv[i] + 8;
-    LocalFree(argv);
-    if (!path.empty() && path[0] == L'/') {
-        for (auto& c : path)
-            if (c == L'/') c = L'\\';
-        path = L"Z:" + path;
-    }
-    return path;
-}
 
 class SetupResources : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::wstring path = SetupPath();
+        const std::wstring path = testing_support::ArgumentValue(L"--setup=");
         ASSERT_FALSE(path.empty()) << "run with --setup=PATH";
         m_module = LoadLibraryExW(path.c_str(), nullptr,
                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);

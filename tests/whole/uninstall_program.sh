@@ -11,10 +11,8 @@ root=$(cd "$here/../.." && pwd)
 . "$here/unattended.sh"
 scenario=$1
 
-if [ -z "${WHOLE_OWN_DISPLAY:-}" ]; then
-    export WHOLE_OWN_DISPLAY=1
-    exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$@"
-fi
+# A display of its own: the message boxes it answers must be this test's alone.
+wine_own_display "$0" "$@"
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -163,11 +161,12 @@ scenario_removes_what_it_installed() {  # lang
         "a second uninstall removes nothing"
 }
 
-# An install folder that already held the user's data: only the installed files go.
+# An install folder that already held the user's data: only the installed files go, and the
+# folders that listed names lie in once they are empty, whoever made them.
 scenario_keeps_other_data() {
     open_sandbox en
     local dir="$drive_c/Data"
-    mkdir -p "$dir/photos/2023" "$dir/empty-before"
+    mkdir -p "$dir/photos/2023" "$dir/empty-before" "$dir/translations"
     for i in 1 2 3; do echo "photo $i" >"$dir/photos/2023/IMG_000$i.jpg"; done
     echo "budget" >"$dir/budget.xlsx"
     install_and_start 'C:\Data'
@@ -176,7 +175,8 @@ scenario_keeps_other_data() {
     check "wait_gone '$dir/uninstall.exe' 20" "the uninstaller removed itself"
     check "no_payload_file_left '$dir'" "every installed file is gone"
     check "[ \$(find '$dir/photos' -type f | wc -l) -eq 3 ] && [ -f '$dir/budget.xlsx' ]" "the user's files stay"
-    check "[ -d '$dir/empty-before' ]" "a folder the installer did not make stays, even empty"
+    check "[ -d '$dir/empty-before' ]" "an empty folder that no listed name lies in stays"
+    check "[ ! -e '$dir/translations' ]" "an empty folder a listed name lies in goes, though it was there before"
     check "! has_key" "the Uninstall entry is gone"
 }
 
@@ -213,11 +213,12 @@ scenario_refuses_another_folder() {
 
 # Without its list the uninstaller cannot tell what is the product's: it removes nothing, and the
 # product stays registered and can be uninstalled once the list is back. A /finish command line
-# that another process could have made (the installed uninstaller named, no inherited handle of a
-# process running it) deletes nothing either.
+# that another process could have made deletes nothing either: the installed uninstaller naming
+# itself, and a copy elsewhere naming it with numbers that are no inherited handle of a process
+# running it (whatever those numbers are in that copy, they are not closed as one).
 scenario_no_list() {
     open_sandbox en
-    local dir="$drive_c/Demo NoList"
+    local dir="$drive_c/Demo NoList" handle
     install_and_start 'C:\Demo NoList'
     mv "$dir/uninstall.lst" "$drive_c/saved.lst"
     uninstall_watched "$dir/uninstall.exe" /S
@@ -225,7 +226,18 @@ scenario_no_list() {
     check "no_window_seen" "it shows no window under /S ($(probe_summary))"
     wine "$dir/uninstall.exe" /finish 4 'C:\Demo NoList\uninstall.exe' >/dev/null 2>&1
     rc=$?
-    check "[ $rc -eq 64 ]" "a /finish naming the installed uninstaller refuses (exit $rc)"
+    check "[ $rc -eq 64 ]" "a /finish naming the uninstaller itself refuses (exit $rc)"
+    mkdir -p "$drive_c/Elsewhere"
+    cp "$UNINSTALLER" "$drive_c/Elsewhere/uninstall.exe"
+    for handle in 4 8 12 16 20 24 28 32 36 40 44 48 52 56 60 64; do
+        wine "$drive_c/Elsewhere/uninstall.exe" /finish $handle 'C:\Demo NoList\uninstall.exe' >/dev/null 2>&1
+        rc=$?
+        [ $rc -eq 64 ] || break
+    done
+    check "[ $rc -eq 64 ] && [ -f '$dir/uninstall.exe' ]" \
+        "a copy elsewhere without the handle refuses and deletes nothing (handle $handle, exit $rc)"
+    check "! wine reg query 'HKLM\\System\\CurrentControlSet\\Control\\Session Manager' /v PendingFileRenameOperations 2>/dev/null | grep -qi 'Demo NoList'" \
+        "nor marks it for deletion at restart"
     mv "$drive_c/saved.lst" "$dir/uninstall.lst"
     check "installed_everything '$dir' && has_key" "every file and the Uninstall entry stay"
     check "[ -f '$programs/Marlin Data Recovery/$link_name' ] && [ -f '$user_dir/Desktop/$link_name' ]" \
@@ -235,6 +247,44 @@ scenario_no_list() {
     uninstall_silently "$dir/uninstall.exe"
     check "[ $rc -eq 0 ]" "with the list back it uninstalls (exit $rc)"
     check "wait_gone '$dir' 20" "and everything goes"
+}
+
+# Started by a program path in "\\?\" form, the uninstaller works as it does from a drive-letter
+# path. Wine hands a program started that way its path in drive-letter form, so the run from
+# "\\?\C:\..." is followed by what such an uninstaller does on Windows: its copy, given the
+# command line it writes there (the program in "\\?\" form, a handle of the waiting uninstaller),
+# removes it once it has ended.
+scenario_long_form_program_path() {
+    open_sandbox en
+    local dir="$drive_c/Demo Long" pid text
+    install_and_start 'C:\Demo Long'
+    uninstall_silently '\\?\C:\Demo Long\uninstall.exe'
+    check "[ $rc -eq 0 ]" "uninstall.exe /S from \\\\?\\C:\\Demo Long exits with 0 (exit $rc)"
+    check "[ \"\$(drive count-processes vivevadiz.exe)\" = 0 ]" "the running product was ended"
+    check "wait_gone '$dir' 20" "the copy removed the uninstaller and the emptied folder"
+    check "! has_key && [ ! -e '$user_dir/Desktop/$link_name' ]" "the entry and the shortcuts are gone"
+
+    install_and_start 'C:\Demo Long'
+    mkdir -p "$drive_c/Copy"
+    cp "$UNINSTALLER" "$drive_c/Copy/uninstall.exe"
+    wine "$dir/uninstall.exe" >/dev/null 2>&1 &
+    pid=$!
+    text=$(drive dialog-text uninstall.exe 20000)
+    check "[ -n \"\$text\" ]" "the uninstaller waits for its confirmation"
+    # Without the test's pipe: the copy inherits the driver's standard handles.
+    wine "$DRIVER" hand-over uninstall.exe 'C:\Copy\uninstall.exe' '\\?\C:\Demo Long\uninstall.exe' >/dev/null 2>&1 ||
+        fail "the copy is started"
+    sleep 1
+    check "[ -f '$dir/uninstall.exe' ]" "the copy waits while the uninstaller runs"
+    drive answer uninstall.exe 7 || fail "the confirmation is answered No"
+    # A copy that refused its command line would show a message box of its own, answered instead.
+    local waited
+    for ((waited = 0; waited < 100; waited++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    check "! kill -0 $pid 2>/dev/null" "the uninstaller ends on No"
+    kill -0 "$pid" 2>/dev/null && drive answer uninstall.exe 7
+    wait "$pid"
+    check "wait_gone '$dir/uninstall.exe' 20" "then the copy removes it, named in \\\\?\\ form"
+    check "[ -f '$dir/vivevadiz.exe' ]" "and nothing else: the folder still holds the product"
 }
 
 copy_folders() { find "$user_dir" -maxdepth 3 -type d -name 'uninstall-*'; }
