@@ -23,7 +23,7 @@ enum class EntryNameFault {
     ControlCharacter,  // an embedded NUL would cut the path short
     ParentFolder,      // "..", or a component Windows reduces to it
     DeviceName,        // "NUL", "COM1", "con.txt": the device, not a file in the folder
-    Reserved,          // a component begins with kStagingPrefix, the installer's own temporary names
+    Reserved,  // a component begins with kStagingPrefix, the installer's own temporary names
 };
 
 // The installer stages files and folders under names beginning with this; no entry may carry one,

@@ -274,7 +274,8 @@ TEST(ExtractorRun, FullDriveDuringTheRunUndoesEverything) {
     delegate.onProgress = [&](CExtractor&, size_t index) {
         if (index != 0) return;
         // Leaves less than the next entry needs.
-        HANDLE fill = CreateFileW(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        HANDLE fill =
+            CreateFileW(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
         const std::string chunk(64 * 1024, 'f');
         ULARGE_INTEGER available{};
         while (GetDiskFreeSpaceExW(drive.c_str(), &available, nullptr, nullptr) &&

@@ -136,8 +136,8 @@ inline std::vector<std::string> TreeListing(const std::wstring& folder,
         const std::wstring name = found.cFileName;
         if (name == L"." || name == L"..") continue;
         const std::wstring relative = below + name;
-        const ULONGLONG written =
-            (ULONGLONG(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
+        const ULONGLONG written = (ULONGLONG(found.ftLastWriteTime.dwHighDateTime) << 32) |
+                                  found.ftLastWriteTime.dwLowDateTime;
         std::string line(relative.begin(), relative.end());
         line += " " + std::to_string(found.dwFileAttributes);
         const bool isFolder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;

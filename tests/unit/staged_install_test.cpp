@@ -58,14 +58,14 @@ struct Installed {
 // Stages version 2 over it.
 void StageVersion2(CStagedInstall& staging) {
     ASSERT_TRUE(staging.Begin());
-    for (const auto& [name, bytes] : std::vector<std::pair<std::wstring, std::string>>{
-             {L"app.exe", "version 2"},
-             {L"same.dat", "unchanged"},
-             {L"readme.txt", "new readme"},
-             {L"DICT\\words.txt", "new words"},
-             {L"dict\\more.txt", "more words"},
-             {L"plugins\\a\\one.dll", "one"},
-             {L"plugins\\two.dll", "two"}})
+    for (const auto& [name, bytes] :
+         std::vector<std::pair<std::wstring, std::string>>{{L"app.exe", "version 2"},
+                                                           {L"same.dat", "unchanged"},
+                                                           {L"readme.txt", "new readme"},
+                                                           {L"DICT\\words.txt", "new words"},
+                                                           {L"dict\\more.txt", "more words"},
+                                                           {L"plugins\\a\\one.dll", "one"},
+                                                           {L"plugins\\two.dll", "two"}})
         ASSERT_TRUE(staging.Stage(name, bytes.data(), int32_t(bytes.size())));
 }
 
@@ -175,7 +175,7 @@ TEST(StagedInstall, RefusesWhatCannotBeReplaced) {
     SetFileAttributesW((v1.folder + L"\\same.dat").c_str(), FILE_ATTRIBUTE_READONLY);
     CStagedInstall staging(v1.folder, kKey);
     ASSERT_TRUE(staging.Begin());
-    EXPECT_FALSE(staging.Stage(L"folder.txt", "x", 1));  // a folder at a file's name
+    EXPECT_FALSE(staging.Stage(L"folder.txt", "x", 1));          // a folder at a file's name
     EXPECT_FALSE(staging.Stage(L"app.exe\\inner.txt", "x", 1));  // a file at a folder's name
     EXPECT_FALSE(staging.Stage(L"same.dat", "changed", 7));      // read-only
     EXPECT_TRUE(staging.Stage(L"same.dat", "unchanged", 9));     // but the same bytes are fine
@@ -218,8 +218,8 @@ TEST(Recovery, ImplausibleRecordIsDeletedUnused) {
           InstallRecord{v1.folder, v1.root + L"\\~setup~x", L"", false, InstallPhase::Staging},
           InstallRecord{v1.folder, v1.folder + L"\\~setup~x\\..\\..", L"", false,
                         InstallPhase::Discarding},
-          InstallRecord{v1.folder + L"\\Dict", v1.folder + L"\\~setup~x",
-                        v1.folder + L"\\Other", true, InstallPhase::Committing}}) {
+          InstallRecord{v1.folder + L"\\Dict", v1.folder + L"\\~setup~x", v1.folder + L"\\Other",
+                        true, InstallPhase::Committing}}) {
         ASSERT_TRUE(WriteInstallRecord(kKey, record));
         EXPECT_TRUE(RecoverInterruptedInstallation(kKey));
         EXPECT_FALSE(ReadInstallRecord(kKey));
@@ -240,11 +240,11 @@ TEST(CommitPlan, FileRoundTripAndRefusals) {
         EXPECT_EQ((*parsed)[i].setAside, plan[i].setAside);
         EXPECT_EQ((*parsed)[i].oldName, plan[i].oldName);
     }
-    for (const char* bad : {"A\t0\t\ta.txt",  // cut short: no line end
-                            "X\t0\t\ta.txt\n", "A\t0\t\t..\\evil.dll\n", "A\t0\t\tC:\\x\n",
-                            "A\t0\t\t\n", "R\t1\t..\tDict\\a.txt\n", "R\t1\ta\\b\tDict\\a.txt\n",
-                            "R\t1\t\tDict\\a.txt\n", "R\tx\ta\tb\n", "A\t0\told\ta.txt\n",
-                            "A\t0\ta.txt\n", "F\t0\t\t~setup~old\n"})
+    for (const char* bad :
+         {"A\t0\t\ta.txt",  // cut short: no line end
+          "X\t0\t\ta.txt\n", "A\t0\t\t..\\evil.dll\n", "A\t0\t\tC:\\x\n", "A\t0\t\t\n",
+          "R\t1\t..\tDict\\a.txt\n", "R\t1\ta\\b\tDict\\a.txt\n", "R\t1\t\tDict\\a.txt\n",
+          "R\tx\ta\tb\n", "A\t0\told\ta.txt\n", "A\t0\ta.txt\n", "F\t0\t\t~setup~old\n"})
         EXPECT_FALSE(ParseCommitPlan(bad)) << bad;
     EXPECT_TRUE(ParseCommitPlan(""));
 }
