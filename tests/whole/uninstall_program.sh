@@ -467,7 +467,7 @@ scenario_deployment_document() {
     check "log_texts '$drive_c/winget logs/setup.log' | grep -qx 'exit code 0'" "logged where Log said, a space in its path"
     run_unattended "$(entry_value QuietUninstallString)" uninstall.exe
     check "[ $rc -eq 0 ] && no_window_seen" "winget's removal: exit 0 (got $rc), no window ($(probe_summary))"
-    check "! has_key && wait_gone '$drive_c/Program Files/Winget Test' 20" "and the product is gone"
+    check "! has_key && wait_gone '$drive_c/Program Files/Winget Test' 60" "and the product is gone"
     run_unattended "\"$setup\" $silent /NOSUCHSWITCH"
     check "[ $rc -eq '$invalid' ] && no_window_seen" "a parameter not understood gives the code listed as invalidParameter ($invalid, got $rc)"
 
@@ -480,7 +480,7 @@ scenario_deployment_document() {
     check "[[ ' $choco_valid ' == *' $rc '* ]] && no_window_seen" "Chocolatey's install: exit $rc among its valid codes ($choco_valid)"
     check "installed_everything '$default'" "into the default folder"
     run_unattended "\"$(entry_value UninstallString | tr -d '"')\" $choco_uninstall" uninstall.exe
-    check "[ $rc -eq 0 ] && ! has_key && wait_gone '$default' 20" "Chocolatey's removal (exit $rc)"
+    check "[ $rc -eq 0 ] && ! has_key && wait_gone '$default' 60" "Chocolatey's removal (exit $rc)"
 
     # Intune and Configuration Manager: the commands of the settings table, setup.exe being the file
     # the tool wrapped.
@@ -492,7 +492,7 @@ scenario_deployment_document() {
     run_unattended "\"$setup\" ${install_command#setup.exe }"
     check "[ $rc -eq 0 ] && no_window_seen && installed_everything '$default'" "Intune's install command (exit $rc)"
     run_unattended "$uninstall_command" uninstall.exe
-    check "[ $rc -eq 0 ] && no_window_seen && ! has_key && wait_gone '$default' 20" "Intune's uninstall command (exit $rc)"
+    check "[ $rc -eq 0 ] && no_window_seen && ! has_key && wait_gone '$default' 60" "Intune's uninstall command (exit $rc)"
 }
 
 case $scenario in
