@@ -43,6 +43,13 @@ log_texts() {  # unix path
     tr -d '\r' <"$1" | cut -d' ' -f3-
 }
 
+# Whether the log has a line (without its time) matching PATTERN whole. The log is read to its
+# end: a reader that stopped at the first match would leave the writer a broken pipe, which
+# pipefail counts as a failure.
+log_has() {  # unix-path pattern
+    log_texts "$1" | grep -cx -- "$2" >/dev/null
+}
+
 # The lines of the log that are not entries, in order, match the patterns given (extended regular
 # expressions, whole lines); entries come between the end of processes and the first step after.
 check_log_steps() {  # unix path, what, patterns...

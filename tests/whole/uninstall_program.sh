@@ -203,7 +203,7 @@ scenario_refuses_another_folder() {
     uninstall_watched "$other/uninstall.exe" '/S /LOG=C:\refused.log'
     check "[ $rc -eq 64 ]" "an uninstaller outside the registered folder refuses (exit $rc)"
     check "no_window_seen" "its refusal shows no window under /S ($(probe_summary))"
-    check "log_texts '$drive_c/refused.log' | grep -qx 'failed: the Uninstall entry names another folder: C:.Demo A'" \
+    check "log_has '$drive_c/refused.log' 'failed: the Uninstall entry names another folder: C:.Demo A'" \
         "the log says why it refused"
     check "[ -f '$other/config.ini' ] && [ -f '$other/uninstall.exe' ]" "it deletes nothing beside itself"
     check "installed_everything '$dir' && has_key" "the registered installation is untouched"
@@ -464,7 +464,7 @@ scenario_deployment_document() {
     check "[ \"\$(entry_value InstallLocation)\" = '$folder' ] && [ \"\$(entry_value DisplayVersion)\" = '$version' ]" \
         "ProductCode $code names the entry, with the manifest's version and the folder asked for"
     check "installed_everything '$drive_c/Program Files/Winget Test'" "installed where InstallLocation said"
-    check "log_texts '$drive_c/winget logs/setup.log' | grep -qx 'exit code 0'" "logged where Log said, a space in its path"
+    check "log_has '$drive_c/winget logs/setup.log' 'exit code 0'" "logged where Log said, a space in its path"
     run_unattended "$(entry_value QuietUninstallString)" uninstall.exe
     check "[ $rc -eq 0 ] && no_window_seen" "winget's removal: exit 0 (got $rc), no window ($(probe_summary))"
     check "! has_key && wait_gone '$drive_c/Program Files/Winget Test' 60" "and the product is gone"

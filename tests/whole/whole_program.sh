@@ -596,7 +596,7 @@ scenario_second_installer() {
         "exit code 4"
     run_unattended "\"C:\\Product\\uninstall.exe\" /S /LOG=C:\\busy-remove.log" uninstall.exe
     check "[ $rc -eq 192 ] && no_window_seen" "uninstall.exe /S while one runs: exit 192 (got $rc), no window ($(probe_summary))"
-    check "log_texts '$drive_c/busy-remove.log' | grep -qx 'failed: an installation or removal of the product is running' && log_texts '$drive_c/busy-remove.log' | grep -qx 'exit code 192'" \
+    check "log_has '$drive_c/busy-remove.log' 'failed: an installation or removal of the product is running' && log_has '$drive_c/busy-remove.log' 'exit code 192'" \
         "the uninstaller's log says why"
     setup_pid=$first
     drive wait-visible $FINISH 60000 || fail "the first installation completes"
@@ -709,7 +709,7 @@ scenario_silent_install() {
     local entries
     entries=$(log_texts "$log" | grep -c '^entry ')
     check "[ $entries -eq $files ]" "the log has one line per entry ($entries for $files files)"
-    check "log_texts '$log' | grep -qx 'entry data\\\\d40\\\\f60.txt'" "an entry's line names it as the trace does"
+    check "log_has '$log' 'entry data\\\\d40\\\\f60.txt'" "an entry's line names it as the trace does"
     local steps=(
         "installer 2\.0\.0, command line: .*setup\.exe\"? /S /LOG=C:\\\\logs\\\\silent\.log /D=C:\\\\Program Files\\\\Silent Test"
         "product VivevaDiz: Marlin Data Recovery \(IOS\) 2\.0\.0, Orrin Net Tech Co\., Ltd\."
@@ -734,7 +734,7 @@ scenario_silent_install() {
     check "[ ! -e \"$(desktop_link en)\" ]" "/NODESKTOP: no desktop shortcut"
     check "[ \"\$(reg_value InstallLocation)\" = 'C:\\Silent Two' ]" "the entry names the new folder"
     check "[ \$(log_texts '$log' | grep -c '^exit code 0\$') -eq 2 ]" "the second run is appended to the same log"
-    check "log_texts '$log' | grep -qx 'desktop shortcut: not made (/NODESKTOP)'" "the log says why there is no desktop shortcut"
+    check "log_has '$log' 'desktop shortcut: not made (/NODESKTOP)'" "the log says why there is no desktop shortcut"
 }
 
 # setup.exe (a copy) whose payload entry $3 has a damaged check sum, written to $4.
