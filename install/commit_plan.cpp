@@ -15,16 +15,12 @@ constexpr wchar_t kPlanFile[] = L"~setup~plan";
 constexpr LONGLONG kLargestPlan = 256 << 20;
 
 std::wstring Item(const std::wstring& root, const std::wstring& name) {
-    return name.empty() ? WithoutTrailingBackslashes(root) : JoinPath(root, name);
+    return name.empty() ? WithoutTrailingSeparators(root) : JoinPath(root, name);
 }
 
 std::wstring Wide(std::string_view utf8) {
     const auto text = Utf8ToUtf16(utf8);
     return text ? std::wstring(text->begin(), text->end()) : std::wstring();
-}
-
-std::string Narrow(const std::wstring& text) {
-    return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
 }
 
 bool IsSingleName(const std::wstring& name) {
@@ -149,8 +145,8 @@ std::string FormatCommitPlan(const CommitPlan& plan) {
     std::string text;
     for (const CommitStep& step : plan) {
         text += char(step.kind);
-        text += '\t' + std::to_string(step.setAside) + '\t' + Narrow(step.oldName) + '\t' +
-                Narrow(step.name) + '\n';
+        text += '\t' + std::to_string(step.setAside) + '\t' + WideToUtf8(step.oldName) + '\t' +
+                WideToUtf8(step.name) + '\n';
     }
     return text;
 }

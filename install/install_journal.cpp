@@ -119,7 +119,7 @@ void DeleteInstallRecord(const std::wstring& productKey) {
 }
 
 bool IsPlausibleRecord(const InstallRecord& record) {
-    const std::wstring install = WithoutTrailingBackslashes(record.installFolder);
+    const std::wstring install = WithoutTrailingSeparators(record.installFolder);
     const std::wstring stagingParent =
         record.fresh ? ParentFolder(install) : JoinPath(record.installFolder, L"");
     const std::wstring leaf =

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "install/entry_name.h"
 #include "platform/unique_handle.h"
 
 std::wstring JoinPath(const std::wstring& left, const std::wstring& right) {
@@ -17,8 +18,8 @@ std::wstring ParentFolder(const std::wstring& path) {
     return last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
 }
 
-std::wstring WithoutTrailingBackslashes(std::wstring path) {
-    while (path.size() > 1 && path.back() == L'\\') path.pop_back();
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+    while (path.size() > 1 && IsPathSeparator(path.back())) path.pop_back();
     return path;
 }
 

@@ -13,8 +13,8 @@ std::wstring JoinPath(const std::wstring& left, const std::wstring& right);
 // Everything up to and including the last backslash; empty when there is none.
 std::wstring ParentFolder(const std::wstring& path);
 
-// The path without the backslashes that end it; a lone "\" stays.
-std::wstring WithoutTrailingBackslashes(std::wstring path);
+// The path without the separators (backslashes or slashes) that end it; a lone one stays.
+std::wstring WithoutTrailingSeparators(std::wstring path);
 
 // The folders one run has created or found, so that each is looked for once, not once per file.
 class CKnownFolders {

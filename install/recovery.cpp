@@ -29,7 +29,7 @@ bool RecoverInterruptedInstallation(const std::wstring& productKey) {
     if (record->phase == InstallPhase::Committing && !UndoMoves(*record, layout)) return false;
     if (!RemoveTree(record->staging)) return false;
     if (record->phase != InstallPhase::Discarding)
-        RemoveEmptyFoldersUpTo(ParentFolder(WithoutTrailingBackslashes(record->installFolder)),
+        RemoveEmptyFoldersUpTo(ParentFolder(WithoutTrailingSeparators(record->installFolder)),
                                record->createdFrom);
     DeleteInstallRecord(productKey);
     return true;

@@ -9,10 +9,6 @@ namespace {
 // Entries gathered before they are written even without a line to carry them.
 constexpr size_t kHeldLimit = 64 * 1024;
 
-std::string Utf8(const std::wstring& text) {
-    return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
-}
-
 }  // namespace
 
 CRunLog::~CRunLog() {
@@ -98,7 +94,7 @@ std::string FormatLogLine(const SYSTEMTIME& time, const std::wstring& text) {
     std::wstring oneLine = text;
     for (wchar_t& c : oneLine)
         if (c == L'\r' || c == L'\n') c = L' ';
-    return stamp + Utf8(oneLine) + "\r\n";
+    return stamp + WideToUtf8(oneLine) + "\r\n";
 }
 
 std::wstring SystemErrorText(HRESULT result) {

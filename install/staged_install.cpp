@@ -58,7 +58,7 @@ std::wstring HighestMissingFolder(const std::wstring& folder) {
          !level.empty() && !IsFolder(GetFileAttributesW(level.c_str()));
          level = ParentFolder(level.substr(0, level.size() - 1)))
         missing = level;
-    return WithoutTrailingBackslashes(missing);
+    return WithoutTrailingSeparators(missing);
 }
 
 bool SameBytes(HANDLE file, const void* data, int32_t count, std::vector<unsigned char>& buffer) {
@@ -100,10 +100,10 @@ bool CStagedInstall::Begin() {
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     m_fresh =
         attributes == INVALID_FILE_ATTRIBUTES &&
-        GetFileAttributesW(WithoutTrailingBackslashes(folder).c_str()) == INVALID_FILE_ATTRIBUTES;
+        GetFileAttributesW(WithoutTrailingSeparators(folder).c_str()) == INVALID_FILE_ATTRIBUTES;
     if (!m_fresh && !IsFolder(attributes)) return false;
     const std::wstring parent =
-        m_fresh ? ParentFolder(WithoutTrailingBackslashes(m_layout.installFolder)) : folder;
+        m_fresh ? ParentFolder(WithoutTrailingSeparators(m_layout.installFolder)) : folder;
     if (parent.empty()) return false;
     m_layout.staging = parent + NewStagingName();
     if (m_fresh) m_createdFrom = HighestMissingFolder(parent);
@@ -231,7 +231,7 @@ void CStagedInstall::Rollback() {
     m_state = State::RolledBack;
     // What cannot be deleted stays on record, for the next run to try again.
     if (!RemoveTree(m_layout.staging)) return;
-    RemoveEmptyFoldersUpTo(ParentFolder(WithoutTrailingBackslashes(m_layout.installFolder)),
+    RemoveEmptyFoldersUpTo(ParentFolder(WithoutTrailingSeparators(m_layout.installFolder)),
                            m_createdFrom);
     if (m_recorded) DeleteInstallRecord(m_productKey);
 }

@@ -3,7 +3,7 @@
 #include "install/utf8.h"
 
 void CTraceBuffer::AddLine(const std::wstring& name) {
-    m_text += Utf16ToUtf8(std::u16string(name.begin(), name.end()));
+    m_text += WideToUtf8(name);
     m_text += '\n';
 }
 

@@ -12,3 +12,8 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view text);
 
 // UTF-16 to UTF-8 for printing and for the list; an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
+
+// The same for the platform's wide text, UTF-16 on Windows.
+inline std::string WideToUtf8(std::wstring_view text) {
+    return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
+}

@@ -5,11 +5,6 @@
 #include "install/entry_name.h"
 #include "platform/unique_handle.h"
 
-std::wstring WithoutTrailingSeparators(std::wstring path) {
-    while (!path.empty() && IsPathSeparator(path.back())) path.pop_back();
-    return path;
-}
-
 bool SamePath(const std::wstring& a, const std::wstring& b) {
     const std::wstring left = WithoutTrailingSeparators(a), right = WithoutTrailingSeparators(b);
     if (left.empty() || right.empty()) return false;

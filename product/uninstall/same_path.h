@@ -3,8 +3,7 @@
 
 #include <string>
 
-// `path` without the separators at its end.
-std::wstring WithoutTrailingSeparators(std::wstring path);
+#include "install/paths.h"
 
 // Letter case and trailing separators aside, equal; never for an empty path.
 bool SamePath(const std::wstring& a, const std::wstring& b);
