@@ -11,8 +11,8 @@
 #include "platform/program_path.h"
 #include "platform/random_bytes.h"
 #include "product/uninstall/exit_code.h"
-#include "product/uninstall/removal.h"
-#include "product/uninstall/same_path.h"
+#include "install/removal.h"
+#include "install/same_path.h"
 #include "product/uninstall/uninstall_command.h"
 
 namespace {

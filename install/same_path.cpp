@@ -1,4 +1,4 @@
-#include "product/uninstall/same_path.h"
+#include "install/same_path.h"
 
 #include <windows.h>
 

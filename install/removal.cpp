@@ -1,11 +1,11 @@
-#include "product/uninstall/removal.h"
+#include "install/removal.h"
 
 #include <algorithm>
 
 #include "install/entry_name.h"
 #include "install/paths.h"
 #include "platform/unique_handle.h"
-#include "product/uninstall/same_path.h"
+#include "install/same_path.h"
 
 namespace {
 
