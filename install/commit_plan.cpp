@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
+#include "install/disk_flush.h"
 #include "install/entry_name.h"
 #include "install/paths.h"
 #include "install/utf8.h"
@@ -28,22 +31,40 @@ bool IsSingleName(const std::wstring& name) {
            IsSafeEntryName(name);
 }
 
-// Whether the step's new item has taken its place below the install folder.
-bool MovedIn(const CommitStep& step, const StagingLayout& layout, const CFileMover& files) {
-    return !files.Exists(layout.Staged(step.name)) && files.Exists(layout.Installed(step.name));
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool UndoStep(const CommitStep& step, const StagingLayout& layout, const CFileMover& files) {
+// Whether the step's new item has taken its place below the install folder.
+bool MovedIn(const CommitStep& step, const StagingLayout& layout) {
+    return !Exists(layout.Staged(step.name)) && Exists(layout.Installed(step.name));
+}
+
+// A move back; when it is refused, `left` names what had to stay.
+bool MoveBack(const CFileMover& files, const std::wstring& from, const std::wstring& to,
+              ItemLeft& left) {
+    if (files.Move(from, to)) return true;
+    left = ItemLeft{from, GetLastError()};
+    return false;
+}
+
+bool UndoStep(const CommitStep& step, const StagingLayout& layout, const CFileMover& files,
+              ItemLeft& left) {
     if (step.kind != CommitKind::ChangedFile) {
-        if (!MovedIn(step, layout, files)) return true;
-        return files.Move(layout.Installed(step.name), layout.Staged(step.name));
+        if (!MovedIn(step, layout)) return true;
+        return MoveBack(files, layout.Installed(step.name), layout.Staged(step.name), left);
     }
     const std::wstring setAside = layout.SetAside(step.setAside);
-    if (!files.Exists(setAside)) return true;  // the old file never left
-    if (MovedIn(step, layout, files) &&
-        !files.Move(layout.Installed(step.name), layout.Staged(step.name)))
+    if (!Exists(setAside)) return true;  // the old file never left
+    if (MovedIn(step, layout) &&
+        !MoveBack(files, layout.Installed(step.name), layout.Staged(step.name), left))
         return false;
-    return files.Move(setAside, layout.Restored(step));
+    return MoveBack(files, setAside, layout.Restored(step), left);
+}
+
+bool SameStep(const CommitStep& a, const CommitStep& b) {
+    return a.kind == b.kind && a.name == b.name && a.setAside == b.setAside &&
+           a.oldName == b.oldName;
 }
 
 bool DoStep(const CommitStep& step, const StagingLayout& layout, const CFileMover& files) {
@@ -75,10 +96,6 @@ std::wstring StagingLayout::Restored(const CommitStep& step) const {
     return ParentFolder(Installed(step.name)) + step.oldName;
 }
 
-bool CFileMover::Exists(const std::wstring& path) const {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool CFileMover::Move(const std::wstring& from, const std::wstring& to) const {
     // A virus scanner or an indexer may hold a file it has just seen for a moment: such a refusal
     // is tried again for about half a second before the move counts as refused.
@@ -87,7 +104,10 @@ bool CFileMover::Move(const std::wstring& from, const std::wstring& to) const {
         const DWORD error = GetLastError();
         const bool passing = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
                              error == ERROR_ACCESS_DENIED;
-        if (!passing || attempt == 9) return false;
+        if (!passing || attempt == 9) {
+            SetLastError(error);
+            return false;
+        }
         Sleep(50);
     }
 }
@@ -109,22 +129,47 @@ CommitOutcome ApplyCommitPlan(const CommitPlan& plan, const StagingLayout& layou
     return CommitOutcome::Done;
 }
 
-bool UndoCommitPlan(const CommitPlan& plan, const StagingLayout& layout, const CFileMover& files) {
+bool UndoCommitPlan(const CommitPlan& plan, const StagingLayout& layout, const CFileMover& files,
+                    ItemLeft* left) {
     bool undone = true;
-    for (auto step = plan.rbegin(); step != plan.rend(); ++step)
-        if (!UndoStep(*step, layout, files)) undone = false;
+    for (auto step = plan.rbegin(); step != plan.rend(); ++step) {
+        ItemLeft stayed;
+        if (UndoStep(*step, layout, files, stayed)) continue;
+        if (undone && left) *left = stayed;
+        undone = false;
+    }
     return undone;
+}
+
+bool FlushCommitPlan(const CommitPlan& plan, const StagingLayout& layout, bool placed) {
+    if (FlushVolumeOf(layout.installFolder) != VolumeFlush::Unavailable) return true;
+    bool flushed = true;
+    for (const CommitStep& step : plan) {
+        if (placed)
+            flushed = FlushFilesAt(layout.Installed(step.name)) && flushed;
+        else if (step.kind == CommitKind::ChangedFile)
+            flushed = FlushFilesAt(layout.Restored(step)) && flushed;
+    }
+    return flushed;
 }
 
 bool WriteCommitPlanFile(const CommitPlan& plan, const StagingLayout& layout) {
     const std::string text = FormatCommitPlan(plan);
-    const CFileHandle file(CreateFileW(JoinPath(layout.staging, kPlanFile).c_str(), GENERIC_WRITE,
-                                       0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    // Flushed: the plan is what undoes a commit that a power loss cut short.
-    return file && text.size() < size_t(kLargestPlan) &&
-           WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) &&
-           written == text.size() && FlushFileBuffers(file);
+    {
+        const CFileHandle file(CreateFileW(JoinPath(layout.staging, kPlanFile).c_str(),
+                                           GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        // Flushed: the plan is what undoes a commit that a power loss cut short.
+        if (!file || text.size() >= size_t(kLargestPlan) ||
+            !WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) ||
+            written != text.size() || !FlushFileBuffers(file))
+            return false;
+    }
+    // What a later run will act on is what the file says, not what was meant.
+    const auto readBack = ReadCommitPlanFile(layout);
+    return readBack &&
+           std::equal(readBack->begin(), readBack->end(), plan.begin(), plan.end(), SameStep);
 }
 
 std::optional<CommitPlan> ReadCommitPlanFile(const StagingLayout& layout) {
@@ -139,6 +184,10 @@ std::optional<CommitPlan> ReadCommitPlanFile(const StagingLayout& layout) {
         (!ReadFile(file, &text[0], DWORD(text.size()), &read, nullptr) || read != text.size()))
         return std::nullopt;
     return ParseCommitPlan(text);
+}
+
+bool RemoveStagingFolder(const StagingLayout& layout, ItemLeft* left) {
+    return RemoveTree(layout.staging, kPlanFile, left);
 }
 
 std::string FormatCommitPlan(const CommitPlan& plan) {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "install/tree_removal.h"
+
 enum class CommitKind : wchar_t {
     NewFolder = L'F',    // a folder the installation did not have moves in with all it holds
     NewFile = L'A',      // a file the installation did not have
@@ -37,11 +39,11 @@ struct StagingLayout {
     std::wstring Restored(const CommitStep& step) const;
 };
 
-// The file system as the steps see it; tests hand in one that fails where they choose.
+// How the steps move things; tests hand in one that fails where they choose.
 class CFileMover {
 public:
-    virtual bool Exists(const std::wstring& path) const;
-    // Renames without replacing anything; false when the system refuses.
+    // Renames without replacing anything; false, with the system's reason in GetLastError, when
+    // the system refuses.
     virtual bool Move(const std::wstring& from, const std::wstring& to) const;
 
 protected:
@@ -63,13 +65,27 @@ CommitOutcome ApplyCommitPlan(const CommitPlan& plan, const StagingLayout& layou
 
 // Undoes, last step first, whatever of each step the file system shows done, whole or half. True
 // when everything is back where it was; otherwise what could not be moved back stays staged or set
-// aside, and a later call can finish the job.
-bool UndoCommitPlan(const CommitPlan& plan, const StagingLayout& layout, const CFileMover& files);
+// aside, a later call can finish the job, and `left`, when given, names the first item that had to
+// stay.
+bool UndoCommitPlan(const CommitPlan& plan, const StagingLayout& layout, const CFileMover& files,
+                    ItemLeft* left = nullptr);
 
-// The plan's file in the staging folder: false, or nothing, when it cannot be written or read back
-// whole and well-formed.
+// Makes the steps' moves and the data of the files they moved durable, for the journal's next
+// phase relies on them: the whole volume is flushed where it can be opened (an administrator's
+// right), otherwise every file the steps placed, at `placed` (true: below the install folder, as
+// after the moves; false: where an undo put them back). False when something could not be flushed.
+bool FlushCommitPlan(const CommitPlan& plan, const StagingLayout& layout, bool placed);
+
+// The plan's file in the staging folder. Written through to disk and read back: false when it
+// cannot be, or does not read back as exactly `plan` (a name UTF-8 cannot carry); nothing when it
+// cannot be read back whole and well-formed.
 bool WriteCommitPlanFile(const CommitPlan& plan, const StagingLayout& layout);
 std::optional<CommitPlan> ReadCommitPlanFile(const StagingLayout& layout);
+
+// Deletes the staging folder with all it holds, the plan last: whenever anything staged or set
+// aside is left, so is the plan that tells whose it is. False, with `left` naming the first item
+// left, when something stays.
+bool RemoveStagingFolder(const StagingLayout& layout, ItemLeft* left = nullptr);
 
 // One line per step, UTF-8: kind, set-aside number, old name and name, separated by tabs.
 std::string FormatCommitPlan(const CommitPlan& plan);

@@ -63,9 +63,16 @@ EntryNameFault FindFault(std::basic_string_view<Char> name) {
     // The join drops exactly one leading backslash; whatever remains must be relative.
     const size_t start = !name.empty() && name.front() == '\\' ? 1 : 0;
     if (start < name.size() && IsPathSeparator(name[start])) return EntryNameFault::Rooted;
-    for (Char c : name) {
+    for (size_t i = 0; i < name.size(); ++i) {
+        const uint32_t c = uint32_t(name[i]);
         if (c == ':') return EntryNameFault::Colon;
         if (c < 0x20) return EntryNameFault::ControlCharacter;
+        if (c >= 0xDC00 && c <= 0xDFFF) return EntryNameFault::LoneSurrogate;
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            const uint32_t next = i + 1 < name.size() ? uint32_t(name[i + 1]) : 0;
+            if (next < 0xDC00 || next > 0xDFFF) return EntryNameFault::LoneSurrogate;
+            ++i;
+        }
     }
 
     size_t begin = start;
@@ -103,6 +110,8 @@ const char* Describe(EntryNameFault fault) {
             return "the name contains a colon (a drive or an alternate data stream)";
         case EntryNameFault::ControlCharacter:
             return "the name contains a control character";
+        case EntryNameFault::LoneSurrogate:
+            return "the name contains half of a UTF-16 surrogate pair";
         case EntryNameFault::ParentFolder:
             return "a component is \"..\" or dots only, which leads out of the folder";
         case EntryNameFault::DeviceName:

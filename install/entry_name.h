@@ -21,6 +21,7 @@ enum class EntryNameFault {
     Rooted,            // a drive, UNC or device prefix, or still rooted after the join
     Colon,             // drives and alternate data streams
     ControlCharacter,  // an embedded NUL would cut the path short
+    LoneSurrogate,     // half a UTF-16 pair: no UTF-8 text (the plan, the list, the log) holds it
     ParentFolder,      // "..", or a component Windows reduces to it
     DeviceName,        // "NUL", "COM1", "con.txt": the device, not a file in the folder
     Reserved,  // a component begins with kStagingPrefix, the installer's own temporary names

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "install/entry_name.h"
@@ -12,25 +13,20 @@
 
 namespace {
 
-constexpr wchar_t kRecordKey[] = L"InstallInProgress";
+constexpr wchar_t kJournalKey[] = L"InstallInProgress";
 
 std::wstring ProductKeyPath(const std::wstring& productKey) {
     return L"Software\\" + productKey;
 }
 
-std::wstring RecordKeyPath(const std::wstring& productKey) {
-    return ProductKeyPath(productKey) + L"\\" + kRecordKey;
+std::wstring JournalKeyPath(const std::wstring& productKey) {
+    return ProductKeyPath(productKey) + L"\\" + kJournalKey;
 }
 
-CRegistryKey OpenRecord(const std::wstring& productKey, REGSAM access, bool create) {
+CRegistryKey OpenJournal(const std::wstring& productKey, REGSAM access) {
     CRegistryKey key;
-    if (!IsUninstallKeyName(productKey)) return key;
-    const std::wstring path = RecordKeyPath(productKey);
-    if (create)
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, access, nullptr, key.Put(),
-                        nullptr);
-    else
-        RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, key.Put());
+    if (IsUninstallKeyName(productKey))
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, JournalKeyPath(productKey).c_str(), 0, access, key.Put());
     return key;
 }
 
@@ -70,40 +66,50 @@ bool StartsWith(const std::wstring& text, const std::wstring& start) {
 
 }  // namespace
 
-bool WriteInstallRecord(const std::wstring& productKey, const InstallRecord& record) {
-    const CRegistryKey key = OpenRecord(productKey, KEY_SET_VALUE, true);
-    if (!key) return false;
-    const bool written = SetText(key, L"Folder", record.installFolder) &&
-                         SetText(key, L"Staging", record.staging) &&
-                         SetText(key, L"CreatedFrom", record.createdFrom) &&
-                         SetNumber(key, L"Fresh", record.fresh ? 1 : 0) &&
-                         SetNumber(key, L"Phase", DWORD(record.phase));
+bool StartInstallJournal(const std::wstring& productKey, const InstallJournal& journal) {
+    if (!IsUninstallKeyName(productKey)) return false;
+    CRegistryKey key;
+    DWORD disposition = 0;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, JournalKeyPath(productKey).c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, key.Put(), &disposition) != ERROR_SUCCESS)
+        return false;
+    // An interrupted run's journal is the only account of where its files are: never overwritten.
+    if (disposition != REG_CREATED_NEW_KEY) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return false;
+    }
+    const bool written = SetText(key, L"Folder", journal.installFolder) &&
+                         SetText(key, L"Staging", journal.staging) &&
+                         SetText(key, L"CreatedFrom", journal.createdFrom) &&
+                         SetNumber(key, L"Fresh", journal.fresh ? 1 : 0) &&
+                         SetNumber(key, L"Phase", DWORD(journal.phase));
     return written && RegFlushKey(key) == ERROR_SUCCESS;
 }
 
-bool SetInstallPhase(const std::wstring& productKey, InstallPhase phase) {
-    const CRegistryKey key = OpenRecord(productKey, KEY_SET_VALUE, false);
+bool SetJournalPhase(const std::wstring& productKey, InstallPhase phase) {
+    const CRegistryKey key = OpenJournal(productKey, KEY_SET_VALUE);
     return key && SetNumber(key, L"Phase", DWORD(phase)) && RegFlushKey(key) == ERROR_SUCCESS;
 }
 
-std::optional<InstallRecord> ReadInstallRecord(const std::wstring& productKey) {
-    const CRegistryKey key = OpenRecord(productKey, KEY_QUERY_VALUE, false);
-    if (!key) return std::nullopt;
+JournalFound ReadInstallJournal(const std::wstring& productKey, InstallJournal& journal) {
+    const CRegistryKey key = OpenJournal(productKey, KEY_QUERY_VALUE);
+    if (!key) return JournalFound::None;
     const auto folder = GetText(key, L"Folder");
     const auto staging = GetText(key, L"Staging");
     const auto createdFrom = GetText(key, L"CreatedFrom");
     const auto fresh = GetNumber(key, L"Fresh");
     const auto phase = GetNumber(key, L"Phase");
-    if (!folder || !staging || !createdFrom || !fresh || !phase) return std::nullopt;
-    if (*phase < DWORD(InstallPhase::Staging) || *phase > DWORD(InstallPhase::Discarding))
-        return std::nullopt;
-    return InstallRecord{*folder, *staging, *createdFrom, *fresh != 0, InstallPhase(*phase)};
+    if (!folder || !staging || !createdFrom || !fresh || !phase ||
+        *phase < DWORD(InstallPhase::Staging) || *phase > DWORD(InstallPhase::Discarding))
+        return JournalFound::Unreadable;
+    journal = InstallJournal{*folder, *staging, *createdFrom, *fresh != 0, InstallPhase(*phase)};
+    return JournalFound::Read;
 }
 
-void DeleteInstallRecord(const std::wstring& productKey) {
+void DeleteInstallJournal(const std::wstring& productKey) {
     if (!IsUninstallKeyName(productKey)) return;
     const std::wstring productPath = ProductKeyPath(productKey);
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, RecordKeyPath(productKey).c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, JournalKeyPath(productKey).c_str());
     // The product's own key may hold what the product keeps there: only an empty one goes.
     CRegistryKey product;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, productPath.c_str(), 0, KEY_QUERY_VALUE, product.Put()) !=
@@ -118,17 +124,17 @@ void DeleteInstallRecord(const std::wstring& productKey) {
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, productPath.c_str());
 }
 
-bool IsPlausibleRecord(const InstallRecord& record) {
-    const std::wstring install = WithoutTrailingSeparators(record.installFolder);
+bool IsPlausibleJournal(const InstallJournal& journal) {
+    const std::wstring install = WithoutTrailingSeparators(journal.installFolder);
     const std::wstring stagingParent =
-        record.fresh ? ParentFolder(install) : JoinPath(record.installFolder, L"");
+        journal.fresh ? ParentFolder(install) : JoinPath(journal.installFolder, L"");
     const std::wstring leaf =
-        record.staging.substr(std::min(stagingParent.size(), record.staging.size()));
-    if (stagingParent.empty() || !StartsWith(record.staging, stagingParent) ||
+        journal.staging.substr(std::min(stagingParent.size(), journal.staging.size()));
+    if (stagingParent.empty() || !StartsWith(journal.staging, stagingParent) ||
         leaf.find_first_of(L"\\/") != std::wstring::npos ||
         FindEntryNameFault(leaf) != EntryNameFault::Reserved || !StartsWith(leaf, kStagingPrefix))
         return false;
-    if (record.createdFrom.empty()) return true;
-    return record.fresh && StartsWith(install, JoinPath(record.createdFrom, L"")) &&
-           install.size() > record.createdFrom.size() + 1;
+    if (journal.createdFrom.empty()) return true;
+    return journal.fresh && StartsWith(install, JoinPath(journal.createdFrom, L"")) &&
+           install.size() > journal.createdFrom.size() + 1;
 }

@@ -7,10 +7,24 @@
 //   killed during the final moves  every move done is undone from the plan kept in the staging
 //                                folder, then the staging folder goes: the old version
 //   killed while deleting the old  the deletion is finished: the new version, complete
-// The record names the folders; one this installer could not have written is deleted unused.
+// The journal names the folders; one this installer could not have written is deleted unused.
+// A run that cannot finish or undo it does nothing else: the journal stays for the next run.
 
 #include <string>
 
-// True when nothing of an interrupted installation is left (also when there was none); false when
-// something could not be moved back or deleted, and stays on record for the next run.
-bool RecoverInterruptedInstallation(const std::wstring& productKey);
+#include "install/tree_removal.h"
+
+class CRunLog;
+
+struct RecoveryResult {
+    bool complete = true;  // nothing of an interrupted installation is left (or there was none)
+    ItemLeft left;         // otherwise the first item that could not be moved back or deleted
+    // What stays and why, for the log.
+    std::wstring Reason() const;
+};
+
+// Finishes or undoes the installation the product's journal names. The product's running copies
+// (image name `processName`), which may hold its files, are ended first, and only when there is
+// one to finish. Each step goes to `log`.
+RecoveryResult RecoverInterruptedInstallation(const std::wstring& productKey,
+                                              const std::wstring& processName, CRunLog& log);

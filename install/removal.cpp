@@ -105,26 +105,51 @@ bool CRemovalFolder::IsWhereNamed(HANDLE item, const std::wstring& relative) con
 bool CRemovalFolder::RemoveFile(const std::wstring& name) const {
     // Taken as Windows reads it, so that a folder given as "\\?\..." (read as it stands) reaches
     // the same file as one given with a drive letter.
-    const std::wstring relative = PlainRelativeName(name);
+    return Delete(PlainRelativeName(name), false);
+}
+
+bool CRemovalFolder::RemoveItem(const std::wstring& relative) const {
+    return Delete(relative, true);
+}
+
+bool CRemovalFolder::Delete(const std::wstring& relative, bool folders) const {
     const std::wstring path = JoinPath(m_folder, relative);
+    DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         if (attempt > 0) Sleep(kPause);
         const CFileHandle item = OpenForDeletion(path);
         if (!item) {
-            const DWORD error = GetLastError();
+            error = GetLastError();
             if (IsGone(error)) return true;
             if (IsBusy(error)) continue;
-            return false;
+            break;
         }
-        if (!IsWhereNamed(item, relative)) return false;
+        if (!IsWhereNamed(item, relative)) {
+            error = ERROR_CANT_ACCESS_FILE;
+            break;
+        }
         const DWORD attributes = AttributesOf(item);
-        if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-        if (IsPlainFolder(attributes)) return true;
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            error = GetLastError();
+            break;
+        }
+        if (IsPlainFolder(attributes) && !folders) return true;
         if (attributes & FILE_ATTRIBUTE_READONLY) ClearReadOnly(item);
         if (MarkForDeletion(item)) return true;
-        if (!IsBusy(GetLastError())) return false;
+        error = GetLastError();
+        if (!IsBusy(error)) break;
     }
+    SetLastError(error);
     return false;
+}
+
+bool CRemovalFolder::IsPlainFolderAt(const std::wstring& relative) const {
+    const CFileHandle item = OpenForDeletion(JoinPath(m_folder, relative));
+    return item && IsWhereNamed(item, relative) && IsPlainFolder(AttributesOf(item));
+}
+
+std::wstring CRemovalFolder::PathOf(const std::wstring& relative) const {
+    return JoinPath(m_folder, relative);
 }
 
 bool CRemovalFolder::RemoveFolderIfEmpty(const std::wstring& name) const {

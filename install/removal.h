@@ -1,9 +1,10 @@
 #pragma once
-// Deleting what the installer placed: listed files, then the folders that became empty, and the
-// shortcuts. Every item is opened without following a link at its own name, its real (final) path
-// is checked to be exactly where its name says below a folder resolved once beforehand, and it is
-// deleted through that same handle. A folder on the way that is, or becomes while the uninstaller
-// runs, a junction or link therefore leads the deletion nowhere: nothing outside is touched.
+// Deleting what the installer placed or staged: listed files, then the folders that became empty,
+// the shortcuts, and staging folders with all they hold. Every item is opened without following a
+// link at its own name, its real (final) path is checked to be exactly where its name says below a
+// folder resolved once beforehand, and it is deleted through that same handle. A folder on the way
+// that is, or becomes while the uninstaller runs, a junction or link therefore leads the deletion
+// nowhere: nothing outside is touched.
 
 #include <windows.h>
 
@@ -25,7 +26,20 @@ public:
     // removed. A folder holding anything, or a link or junction in its place, stays.
     bool RemoveFolderIfEmpty(const std::wstring& relative) const;
 
+    // Deletes the item `relative` itself: a file, a link or junction (as itself, never what it
+    // leads to), or a folder once it is empty. True when nothing is left at that name; otherwise
+    // GetLastError says why (ERROR_DIR_NOT_EMPTY for a folder that holds something,
+    // ERROR_CANT_ACCESS_FILE for an item reached through a link).
+    bool RemoveItem(const std::wstring& relative) const;
+    // Whether a folder, not a link or junction, stands at `relative`, where its name says.
+    bool IsPlainFolderAt(const std::wstring& relative) const;
+    // `relative` joined to the folder as it was given, for listing what a folder holds.
+    std::wstring PathOf(const std::wstring& relative) const;
+
 private:
+    // Deletes the item at `relative`; a folder in its place is deleted (once empty) or, without
+    // `folders`, counts as gone.
+    bool Delete(const std::wstring& relative, bool folders) const;
     // Whether the item's final path is the folder's final path joined with `relative`.
     bool IsWhereNamed(HANDLE item, const std::wstring& relative) const;
 

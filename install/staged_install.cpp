@@ -1,10 +1,12 @@
 #include "install/staged_install.h"
 
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <cstring>
 
+#include "install/disk_flush.h"
 #include "install/entry_name.h"
 #include "install/tree_removal.h"
 #include "platform/random_bytes.h"
@@ -83,6 +85,31 @@ bool RefuseWith(DWORD error) {
     return false;
 }
 
+// The staging folder and the folders a fresh installation makes above it: administrators and the
+// system may change what is in them, users (the product's own, unelevated) read and run it.
+// Protected, so that a parent which lets users write (a drive's root does) passes nothing on: no
+// unelevated process can plant a link where the installer writes, or swap a folder on its way.
+// What is moved on the same volume keeps this: the fresh staging folder as the install folder,
+// staged files as the ACEs they inherited here.
+constexpr wchar_t kStagingAccess[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+class CStagingAccess {
+public:
+    CStagingAccess() {
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorW(kStagingAccess, SDDL_REVISION_1,
+                                                                 m_descriptor.Put(), nullptr))
+            m_attributes.lpSecurityDescriptor = m_descriptor.Get();
+    }
+    // Null when the descriptor could not be made: nothing is to be created without it.
+    SECURITY_ATTRIBUTES* Attributes() {
+        return m_attributes.lpSecurityDescriptor ? &m_attributes : nullptr;
+    }
+
+private:
+    CLocalMemory<PSECURITY_DESCRIPTOR> m_descriptor;
+    SECURITY_ATTRIBUTES m_attributes{sizeof m_attributes, nullptr, FALSE};
+};
+
 }  // namespace
 
 CStagedInstall::CStagedInstall(std::wstring installFolder, std::wstring productKey,
@@ -95,6 +122,8 @@ CStagedInstall::~CStagedInstall() {
 
 bool CStagedInstall::Begin() {
     if (m_state != State::Idle || !IsUsableFolder(m_layout.installFolder)) return false;
+    CStagingAccess access;
+    if (!access.Attributes()) return false;
     const std::wstring folder = JoinPath(m_layout.installFolder, L"");
     // With its backslash, a file's name is not found at all: asked again without it.
     const DWORD attributes = GetFileAttributesW(folder.c_str());
@@ -108,14 +137,18 @@ bool CStagedInstall::Begin() {
     m_layout.staging = parent + NewStagingName();
     if (m_fresh) m_createdFrom = HighestMissingFolder(parent);
 
-    // Recorded before anything is made, so that a kill at any later point leaves a record.
-    InstallRecord record{m_layout.installFolder, m_layout.staging, m_createdFrom, m_fresh,
-                         InstallPhase::Staging};
-    m_recorded = WriteInstallRecord(m_productKey, record);
+    // Journaled before anything is made, so that a kill at any later point leaves the journal.
+    if (!m_productKey.empty()) {
+        const InstallJournal journal{m_layout.installFolder, m_layout.staging, m_createdFrom,
+                                     m_fresh, InstallPhase::Staging};
+        if (!StartInstallJournal(m_productKey, journal)) return false;
+        m_journaled = true;
+    }
     m_state = State::Staging;
-    if (!m_createdFrom.empty() && SHCreateDirectoryExW(nullptr, parent.c_str(), nullptr) != 0)
+    if (!m_createdFrom.empty() &&
+        SHCreateDirectoryExW(nullptr, parent.c_str(), access.Attributes()) != ERROR_SUCCESS)
         return false;
-    if (!CreateDirectoryW(m_layout.staging.c_str(), nullptr)) return false;
+    if (!CreateDirectoryW(m_layout.staging.c_str(), access.Attributes())) return false;
     m_stagedFolders.Remember(JoinPath(m_layout.staging, L""), CKnownFolders::Origin::Created);
     if (m_fresh) m_plan.push_back(CommitStep{CommitKind::NewFolder, L"", 0, L""});
     return true;
@@ -126,13 +159,19 @@ bool CStagedInstall::Stage(const std::wstring& name, const void* data, int32_t c
     const std::wstring relative = RelativeName(name);
     if (relative.empty() || relative.back() == L'\\') return false;
     if (m_fresh) return WriteStaged(relative, data, count);
-    const auto newFolder = FirstNewFolder(ParentFolder(relative));
-    if (!newFolder) return RefuseWith(ERROR_ALREADY_EXISTS);
-    if (!newFolder->empty()) return StageInNewFolder(relative, *newFolder, data, count);
+    const FolderCheck folder = CheckFolder(ParentFolder(relative));
+    switch (folder.verdict) {
+        case FolderCheck::Verdict::FileInTheWay:
+            return RefuseWith(ERROR_ALREADY_EXISTS);
+        case FolderCheck::Verdict::NewFolder:
+            return StageInNewFolder(relative, folder.newFolder, data, count);
+        case FolderCheck::Verdict::AllThere:
+            break;
+    }
     return StageInExistingFolder(relative, data, count);
 }
 
-std::optional<std::wstring> CStagedInstall::FirstNewFolder(const std::wstring& folder) {
+CStagedInstall::FolderCheck CStagedInstall::CheckFolder(const std::wstring& folder) {
     for (size_t end = folder.find(L'\\'); end != std::wstring::npos;
          end = folder.find(L'\\', end + 1)) {
         const std::wstring level = folder.substr(0, end);
@@ -140,34 +179,32 @@ std::optional<std::wstring> CStagedInstall::FirstNewFolder(const std::wstring& f
         auto known = m_folderExists.find(key);
         if (known == m_folderExists.end()) {
             const DWORD attributes = GetFileAttributesW(m_layout.Installed(level).c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES && !IsFolder(attributes)) return std::nullopt;
+            if (attributes != INVALID_FILE_ATTRIBUTES && !IsFolder(attributes))
+                return {FolderCheck::Verdict::FileInTheWay, L""};
             known = m_folderExists.emplace(key, IsFolder(attributes)).first;
         }
-        if (!known->second) return level;
+        if (!known->second) return {FolderCheck::Verdict::NewFolder, level};
     }
-    return std::wstring();
+    return {FolderCheck::Verdict::AllThere, L""};
 }
 
 bool CStagedInstall::StageInNewFolder(const std::wstring& name, const std::wstring& newFolder,
                                       const void* data, int32_t count) {
-    const std::wstring key = UpperCase(newFolder);
-    if (m_planned.find(key) == m_planned.end()) {
-        m_planned.emplace(key, m_plan.size());
+    if (m_plannedFolders.insert(UpperCase(newFolder)).second)
         m_plan.push_back(CommitStep{CommitKind::NewFolder, newFolder, 0, L""});
-    }
     return WriteStaged(name, data, count);
 }
 
 bool CStagedInstall::StageInExistingFolder(const std::wstring& name, const void* data,
                                            int32_t count) {
     const std::wstring key = UpperCase(name);
-    if (m_planned.find(key) != m_planned.end()) return WriteStaged(name, data, count);
+    if (m_plannedFiles.count(key)) return WriteStaged(name, data, count);
 
     const std::wstring target = m_layout.Installed(name);
     WIN32_FILE_ATTRIBUTE_DATA existing{};
     if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &existing)) {
         if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
-        m_planned.emplace(key, m_plan.size());
+        m_plannedFiles.insert(key);
         m_plan.push_back(CommitStep{CommitKind::NewFile, name, 0, L""});
         return WriteStaged(name, data, count);
     }
@@ -187,7 +224,7 @@ bool CStagedInstall::StageInExistingFolder(const std::wstring& name, const void*
     if (existing.dwFileAttributes & kProtected) return RefuseWith(ERROR_ACCESS_DENIED);
     const std::wstring spelled = SpelledName(target);
     if (spelled.empty()) return false;
-    m_planned.emplace(key, m_plan.size());
+    m_plannedFiles.insert(key);
     m_plan.push_back(CommitStep{CommitKind::ChangedFile, name, uint32_t(m_plan.size()), spelled});
     return WriteStaged(name, data, count);
 }
@@ -203,24 +240,32 @@ bool CStagedInstall::Commit() {
     const bool ready =
         (!setsAside || CreateDirectoryW(m_layout.SetAsideFolder().c_str(), nullptr)) &&
         (m_fresh || WriteCommitPlanFile(m_plan, m_layout)) &&
-        // Without the phase on record, a kill during the moves would be undone as staging, and
-        // that deletes the set-aside old files.
-        (!m_recorded || SetInstallPhase(m_productKey, InstallPhase::Committing));
+        // Without the phase in the journal, a kill during the moves would be undone as staging,
+        // and that deletes the set-aside old files.
+        RecordPhase(InstallPhase::Committing);
     if (!ready) {
         Rollback();
         return false;
     }
     const CommitOutcome outcome = ApplyCommitPlan(m_plan, m_layout, m_files);
     if (outcome == CommitOutcome::Stuck) {
-        // Left on record for the next run, which tries the moves back again.
-        Abandon();
+        LeaveToNextRun();
         return false;
     }
     if (outcome == CommitOutcome::Undone) {
         Rollback();
         return false;
     }
-    if (m_recorded) SetInstallPhase(m_productKey, InstallPhase::Discarding);
+    // The discard deletes what was set aside: the moves and the new files' data must be on the
+    // disk before the journal says they are done, and if it cannot say so, they are undone.
+    if (!FlushCommitPlan(m_plan, m_layout, true) || !RecordPhase(InstallPhase::Discarding)) {
+        if (!UndoCommitPlan(m_plan, m_layout, m_files)) {
+            LeaveToNextRun();
+            return false;
+        }
+        Rollback();
+        return false;
+    }
     m_state = State::Committed;
     DiscardStaging();
     return true;
@@ -229,19 +274,38 @@ bool CStagedInstall::Commit() {
 void CStagedInstall::Rollback() {
     if (m_state != State::Staging) return;
     m_state = State::RolledBack;
-    // What cannot be deleted stays on record, for the next run to try again.
-    if (!RemoveTree(m_layout.staging)) return;
+    // Undone moves are on the disk before the journal says none is outstanding: the staging
+    // folder, deleted from then on, held the old files while they were set aside.
+    if (m_phase == InstallPhase::Committing &&
+        !(FlushCommitPlan(m_plan, m_layout, false) && RecordPhase(InstallPhase::Staging))) {
+        LeaveToNextRun();
+        return;
+    }
+    // What cannot be deleted stays in the journal, for the next run to try again.
+    if (!RemoveStagingFolder(m_layout)) {
+        LeaveToNextRun();
+        return;
+    }
     RemoveEmptyFoldersUpTo(ParentFolder(WithoutTrailingSeparators(m_layout.installFolder)),
                            m_createdFrom);
-    if (m_recorded) DeleteInstallRecord(m_productKey);
+    if (m_journaled) DeleteInstallJournal(m_productKey);
 }
 
-bool CStagedInstall::DiscardStaging() {
-    if (!RemoveTree(m_layout.staging)) return false;
-    if (m_recorded) DeleteInstallRecord(m_productKey);
+bool CStagedInstall::RecordPhase(InstallPhase phase) {
+    if (m_journaled && !SetJournalPhase(m_productKey, phase)) return false;
+    m_phase = phase;
     return true;
 }
 
-void CStagedInstall::Abandon() {
-    m_state = State::RolledBack;
+bool CStagedInstall::DiscardStaging() {
+    if (!RemoveStagingFolder(m_layout)) return false;
+    // The journal goes once the deletions are on the disk, or a power loss could leave a staging
+    // folder that nothing names.
+    if (!m_fresh) FlushVolumeOf(m_layout.installFolder);
+    if (m_journaled) DeleteInstallJournal(m_productKey);
+    return true;
+}
+
+void CStagedInstall::LeaveToNextRun() {
+    m_state = State::LeftToNextRun;
 }

@@ -7,13 +7,13 @@
 // inside the install folder; files that are already there, byte for byte, are left alone. The final
 // step moves each old file aside, each new one into its place, and folders the installation did not
 // have in one move each; it then deletes the old files. A failure or cancel before it, or a move it
-// cannot make, undoes everything. The installation's record (install/install_journal.h) tells a
+// cannot make, undoes everything. The installation's journal (install/install_journal.h) tells a
 // later run what to finish or undo after a kill.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "install/commit_plan.h"
@@ -22,7 +22,8 @@
 
 class CStagedInstall {
 public:
-    // `productKey` names the installation's record; `files` carries out the final step's moves.
+    // `productKey` names the installation's journal (none for an empty key: a run of the worker
+    // alone); `files` carries out the final step's moves.
     CStagedInstall(std::wstring installFolder, std::wstring productKey,
                    const CFileMover& files = SystemFiles());
     // Undoes whatever was staged unless the final step has completed.
@@ -30,15 +31,17 @@ public:
     CStagedInstall(const CStagedInstall&) = delete;
     CStagedInstall& operator=(const CStagedInstall&) = delete;
 
-    // Makes the staging folder (and, for a fresh installation, the missing folders above the
-    // install folder) and writes the record. False when the install folder cannot be used.
+    // Starts the journal, then makes the staging folder (and, for a fresh installation, the
+    // missing folders above the install folder), writable by administrators and the system only.
+    // False when the install folder cannot be used or the journal cannot be started (one is
+    // there already).
     bool Begin();
     // Stages one entry: `name` is its name from the archive. False when it cannot be written, or an
     // existing file that must be replaced cannot be (held open by another program, read-only,
     // hidden or system, a folder).
     bool Stage(const std::wstring& name, const void* data, int32_t count);
     // Puts everything in place. Cannot be cancelled. False, with everything undone, when a move
-    // was refused.
+    // was refused or the journal could not say how far the step has come.
     bool Commit();
     // Undoes what was staged; also what the destructor does.
     void Rollback();
@@ -47,30 +50,46 @@ public:
     const StagingLayout& Layout() const { return m_layout; }
 
 private:
-    enum class State { Idle, Staging, Committed, RolledBack };
+    enum class State {
+        Idle,
+        Staging,
+        Committed,
+        RolledBack,
+        LeftToNextRun,  // what could not be moved back or deleted stays in the journal
+    };
+
+    // Where the folder of an entry stands against the installation.
+    struct FolderCheck {
+        enum class Verdict { AllThere, NewFolder, FileInTheWay } verdict;
+        std::wstring newFolder;  // NewFolder: the highest level the installation does not have
+    };
 
     bool StageInNewFolder(const std::wstring& name, const std::wstring& newFolder, const void* data,
                           int32_t count);
     bool StageInExistingFolder(const std::wstring& name, const void* data, int32_t count);
-    // The highest folder of `folder` (relative, ending in a backslash) that the installation does
-    // not have; empty when it has them all, nothing when a file stands where one must be.
-    std::optional<std::wstring> FirstNewFolder(const std::wstring& folder);
+    // `folder` is relative and ends in a backslash.
+    FolderCheck CheckFolder(const std::wstring& folder);
     bool WriteStaged(const std::wstring& name, const void* data, int32_t count);
-    // Deletes the staging folder and, when it is gone, the record; false when something stays.
+    // Writes the phase through to the journal; false when it could not be.
+    bool RecordPhase(InstallPhase phase);
+    // Deletes the staging folder and, when it is gone, the journal; false when something stays.
     bool DiscardStaging();
-    void Abandon();
+    // Leaves the journal as it stands, for the next run to finish what this one could not.
+    void LeaveToNextRun();
 
     StagingLayout m_layout;
     std::wstring m_productKey;
     const CFileMover& m_files;
     State m_state = State::Idle;
     bool m_fresh = false;
-    bool m_recorded = false;
+    bool m_journaled = false;
+    InstallPhase m_phase = InstallPhase::Staging;
     std::wstring m_createdFrom;
     CKnownFolders m_stagedFolders;
     CommitPlan m_plan;
     // Keyed by the name in upper case, as the file system compares.
     std::unordered_map<std::wstring, bool> m_folderExists;
-    std::unordered_map<std::wstring, size_t> m_planned;
+    std::unordered_set<std::wstring> m_plannedFiles;    // files staged to be moved in or replaced
+    std::unordered_set<std::wstring> m_plannedFolders;  // new folders, each moved in as a whole
     std::vector<unsigned char> m_compareBuffer;
 };

@@ -3,52 +3,75 @@
 #include <windows.h>
 
 #include "install/paths.h"
+#include "install/removal.h"
 #include "platform/unique_handle.h"
 
 namespace {
 
-bool RemoveFileItem(const std::wstring& path, DWORD attributes) {
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
-}
+class CTreeRemoval {
+public:
+    CTreeRemoval(const std::wstring& parent, ItemLeft* left) : m_removal(parent), m_left(left) {}
 
-bool RemoveFolderItems(const std::wstring& folder) {
-    bool removed = true;
-    WIN32_FIND_DATAW found{};
-    const CFindHandle search(FindFirstFileExW(JoinPath(folder, L"*").c_str(), FindExInfoBasic,
-                                              &found, FindExSearchNameMatch, nullptr, 0));
-    if (!search) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (!RemoveTree(JoinPath(folder, name))) removed = false;
-    } while (FindNextFileW(search, &found));
-    return removed;
-}
+    bool Complete() const { return m_complete; }
+
+    // Removes `relative` and, when it is a plain folder, everything in it first, `last` after the
+    // rest. `folder` is what the listing of its own folder said it was.
+    void Remove(const std::wstring& relative, bool folder, const std::wstring& last = L"") {
+        if (folder && m_removal.IsPlainFolderAt(relative)) {
+            RemoveContents(relative, last);
+            if (!last.empty() && m_complete) Remove(JoinPath(relative, last), false);
+        }
+        if (!m_removal.RemoveItem(relative)) Leave(relative);
+    }
+
+private:
+    void RemoveContents(const std::wstring& relative, const std::wstring& last) {
+        WIN32_FIND_DATAW found{};
+        const CFindHandle search(
+            FindFirstFileExW(m_removal.PathOf(JoinPath(relative, L"*")).c_str(), FindExInfoBasic,
+                             &found, FindExSearchNameMatch, nullptr, 0));
+        if (!search) return;
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L".." || (!last.empty() && name == last)) continue;
+            Remove(JoinPath(relative, name),
+                   (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+        } while (FindNextFileW(search, &found));
+    }
+
+    void Leave(const std::wstring& relative) {
+        const DWORD error = GetLastError();
+        if (m_complete && m_left) *m_left = ItemLeft{m_removal.PathOf(relative), error};
+        m_complete = false;
+    }
+
+    CRemovalFolder m_removal;
+    ItemLeft* m_left;
+    bool m_complete = true;
+};
 
 }  // namespace
 
-bool RemoveTree(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    }
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return RemoveFileItem(path, attributes);
-    // A linked folder is removed as the link alone: its target is somebody else's.
-    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !RemoveFolderItems(path)) return false;
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    return RemoveDirectoryW(path.c_str()) != FALSE;
+bool RemoveTree(const std::wstring& path, const std::wstring& last, ItemLeft* left) {
+    // Checked from the folder above, so that the item itself is not followed either.
+    const std::wstring target = WithoutTrailingSeparators(path);
+    const std::wstring parent = ParentFolder(target);
+    if (parent.empty() || parent.size() == target.size()) return false;
+    CTreeRemoval removal(parent, left);
+    removal.Remove(target.substr(parent.size()), true, last);
+    return removal.Complete();
 }
 
 void RemoveEmptyFoldersUpTo(const std::wstring& folder, const std::wstring& top) {
     if (top.empty()) return;
     const std::wstring last = JoinPath(top, L"");
+    const std::wstring above = ParentFolder(WithoutTrailingSeparators(top));
+    if (above.empty()) return;
+    const CRemovalFolder removal(above);
     for (std::wstring level = JoinPath(folder, L"");
          level.size() >= last.size() && level.compare(0, last.size(), last) == 0;
          level = ParentFolder(level.substr(0, level.size() - 1))) {
-        if (!RemoveDirectoryW(level.c_str())) return;
+        const std::wstring relative = WithoutTrailingSeparators(level.substr(above.size()));
+        if (!removal.IsPlainFolderAt(relative) || !removal.RemoveItem(relative)) return;
     }
 }

@@ -55,7 +55,7 @@ LRESULT CMainWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     // A command-line installation starts before the controls are built, so that extraction runs
     // while the window builds itself; its page is shown once the controls exist.
     const CommandLineRequest& request = GetCommandLineRequest();
-    const bool started = request.present && StartWorker(request.folder);
+    const bool started = request.present && !m_pendingResult.page && StartWorker(request.folder);
     CreateControls();
     if (!request.desktopShortcut) m_shortcutCheck.SetChecked(false);
     m_controlsMade = true;

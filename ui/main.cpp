@@ -69,7 +69,8 @@ int RefuseCommandLine(const ProductIdentity& product, const CommandLineRequest& 
     return kExitUsage;
 }
 
-int RunWindow(HINSTANCE instance, ProductIdentity product, CRunLog& log) {
+// `failed`: the run has failed before it could start an installation; the window shows why.
+int RunWindow(HINSTANCE instance, ProductIdentity product, CRunLog& log, bool failed) {
     // GDI+ may load the imaging codecs (and they their property system) by name when it decodes
     // the skin: have them loaded from System32 first.
     const CModule propertySystem = LoadFromSystem32(L"propsys.dll");
@@ -88,6 +89,7 @@ int RunWindow(HINSTANCE instance, ProductIdentity product, CRunLog& log) {
 
     // Deleting the window object stops the worker before anything it uses is released.
     auto window = std::make_unique<CMainWindow>(std::move(product), log);
+    if (failed) window->FailBeforeStart();
     if (!window->CreateCentred()) {
         log.Failure(L"the window cannot be made");
         return EndRun(log, InstallOutcome::Failed);
@@ -129,11 +131,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
         log.Line(L"exit code " + std::to_wstring(kExitAnotherRunning));
         return kExitAnotherRunning;
     }
-    // A run that was killed is finished or undone before anything else looks at the folder.
-    if (!RecoverInterruptedInstallation(product.uninstallKey))
-        log.Line(
-            L"an interrupted earlier installation could not be wholly undone; it stays on "
-            L"record for the next run");
+    // A run that was killed is finished or undone before anything else looks at the folder. One
+    // that cannot be stays in the journal for the next run, and this run installs nothing: a new
+    // installation would take the journal's place and leave the old one's files unaccounted for.
+    const RecoveryResult recovery =
+        RecoverInterruptedInstallation(product.uninstallKey, product.processName, log);
+    if (!recovery.complete) {
+        log.Failure(recovery.Reason());
+        if (request.silent) return EndRun(log, InstallOutcome::Failed);
+    }
 
     if (request.silent) {
         const std::wstring folder = request.folder.empty() ? product.defaultFolder : request.folder;
@@ -141,5 +147,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     }
     // /D= without /S offers its folder in the path edit; the two-argument form leaves the edit be.
     if (!request.present && !request.folder.empty()) product.defaultFolder = request.folder;
-    return RunWindow(instance, std::move(product), log);
+    return RunWindow(instance, std::move(product), log, !recovery.complete);
 }

@@ -84,6 +84,9 @@ public:
 
     void ShowPage(int page);
     void StartInstall(const std::wstring& folder, int page);
+    // Before the window is created: the run has failed before any installation could begin, so the
+    // window opens on the failure page and starts nothing.
+    void FailBeforeStart();
 
     int Page() const { return m_page; }
     bool IsInstalled() const { return m_installed; }

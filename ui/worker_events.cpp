@@ -38,6 +38,11 @@ void CMainWindow::OnExtractCancelled(CExtractor&) {
     m_outcome->store(InstallOutcome::Cancelled);
 }
 
+void CMainWindow::FailBeforeStart() {
+    m_outcome->store(InstallOutcome::Failed);
+    m_pendingResult = {PageFailed, false};
+}
+
 LRESULT CMainWindow::OnShowResult(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
     ShowResult(int(wParam), lParam != 0);
     return 0;

@@ -14,4 +14,5 @@ enum ProductStringId : unsigned {
     IDS_UNINSTALL_NO_LIST = 215,
     IDS_UNINSTALL_NO_KEY = 216,
     IDS_UNINSTALL_BUSY = 217,
+    IDS_UNINSTALL_INTERRUPTED = 218,
 };

@@ -1,6 +1,6 @@
 #pragma once
 // The uninstaller's exit code: 0 when everything it was to remove is gone, otherwise the sum of the
-// bits below. 64, 128 and 192 stand alone: nothing was removed.
+// bits below. 64, 96, 128 and 192 stand alone: nothing was removed.
 
 enum UninstallExitBits : int {
     kFilesLeft = 1,       // a listed file is still there (or its name was refused)
@@ -10,6 +10,7 @@ enum UninstallExitBits : int {
     kNotRegistered = 16,  // there was no Uninstall entry (already uninstalled, or never registered)
     kNoEntryList = 32,    // no readable list of installed files: no file of the folder was touched
     kRefused = 64,        // another folder is registered, or the command line is not understood
+    kInterrupted = 96,    // an interrupted installation could not be finished or undone
     kCancelled = 128,     // the user said no
     kBusy = 192,          // an installation or removal of the product runs: try again later
 };

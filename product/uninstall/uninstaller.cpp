@@ -132,8 +132,12 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
         return Refuse(command, product, log, IDS_UNINSTALL_BUSY, MB_ICONWARNING,
                       L"an installation or removal of the product is running", kBusy);
     // An installation that was killed is finished or undone first: what is removed is then one
-    // version's files, never a half-made staging folder.
-    RecoverInterruptedInstallation(product.uninstallKey);
+    // version's files, never a half-made staging folder. Until it can be, nothing is removed.
+    const RecoveryResult recovery =
+        RecoverInterruptedInstallation(product.uninstallKey, product.processName, log);
+    if (!recovery.complete)
+        return Refuse(command, product, log, IDS_UNINSTALL_INTERRUPTED, MB_ICONWARNING,
+                      recovery.Reason(), kInterrupted);
 
     const std::wstring folder = ParentFolder(program);
     const UninstallRecord record = ReadUninstallRecord(product);

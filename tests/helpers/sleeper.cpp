@@ -1,14 +1,34 @@
 // Stands in for a running copy of the product: it only waits until it is ended. Given a file, it
 // holds that file open without sharing while it runs, as Windows holds a running program's own
-// files: nobody can write it until the process is gone.
+// files: nobody can write it until the process is gone. Given a pattern (* or ? in its last part)
+// it first waits for a file that matches, and holds the first one that does.
 #include <windows.h>
+
+#include <string>
 
 #include "platform/unique_handle.h"
 
+namespace {
+
+std::wstring FirstMatch(const std::wstring& pattern) {
+    const std::wstring folder = pattern.substr(0, pattern.find_last_of(L'\\') + 1);
+    for (;;) {
+        WIN32_FIND_DATAW found{};
+        const CFindHandle search(FindFirstFileW(pattern.c_str(), &found));
+        if (search) return folder + found.cFileName;
+        Sleep(1);
+    }
+}
+
+}  // namespace
+
 int wmain(int argc, wchar_t** argv) {
-    const CFileHandle held(argc > 1 ? CreateFileW(argv[1], GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
-                                                  FILE_ATTRIBUTE_NORMAL, nullptr)
-                                    : INVALID_HANDLE_VALUE);
+    std::wstring target = argc > 1 ? argv[1] : L"";
+    if (target.find_first_of(L"*?") != std::wstring::npos) target = FirstMatch(target);
+    const CFileHandle held(!target.empty()
+                               ? CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr)
+                               : INVALID_HANDLE_VALUE);
     Sleep(60000);
     return 0;
 }

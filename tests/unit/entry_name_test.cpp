@@ -36,7 +36,9 @@ TEST(EntryName, NamesInsideTheFolderPass) {
                                     L"CO\u00B9",
                                     L"setup~x",
                                     L"a~setup~",
-                                    L"~setup\\x"}) {
+                                    L"~setup\\x",
+                                    L"\xD83D\xDE00.txt",
+                                    L"a\\\xDBFF\xDFFF"}) {
         EXPECT_TRUE(IsSafeBothWays(name)) << name;
     }
     EXPECT_TRUE(IsSafeBothWays(std::wstring(kMaxEntryNameLength, L'x')));
@@ -87,6 +89,10 @@ TEST(EntryName, NamesThatLeaveTheFolderAreRefused) {
     }
     EXPECT_FALSE(IsSafeBothWays(std::wstring(L"a\0b", 3)));
     EXPECT_FALSE(IsSafeBothWays(L"tab\there"));
+    // Half a surrogate pair: the plan and the list, UTF-8, could not carry the name back.
+    for (const std::wstring name :
+         {L"a\xD800.txt", L"\xDC00", L"dir\\x\xD83D", L"\xDE00\xD83D", L"\xD800\xD800\xDC00"})
+        EXPECT_FALSE(IsSafeBothWays(name));
     EXPECT_FALSE(IsSafeBothWays(std::wstring(kMaxEntryNameLength + 1, L'x')));
 }
 

@@ -1,12 +1,18 @@
 #include "install/staged_install.h"
 
+#include <aclapi.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "install/install_journal.h"
 #include "install/recovery.h"
+#include "install/run_log.h"
+#include "platform/unique_handle.h"
 #include "tests/support/recording_delegate.h"
 
 using namespace testing_support;
@@ -23,12 +29,33 @@ void Write(const std::wstring& path, const std::string& bytes) {
     CloseHandle(file);
 }
 
-// Moves as the system does, but refuses the moves whose numbers (counted from 1) it is given.
+std::optional<InstallJournal> Journal() {
+    InstallJournal journal;
+    if (ReadInstallJournal(kKey, journal) != JournalFound::Read) return std::nullopt;
+    return journal;
+}
+
+RecoveryResult Recover() {
+    return RecoverInterruptedInstallation(kKey, L"no-such-product.exe", NoRunLog());
+}
+
+// The listing without the staging folder: what the installation itself holds.
+std::vector<std::string> OutsideStaging(std::vector<std::string> listing) {
+    listing.erase(std::remove_if(listing.begin(), listing.end(),
+                                 [](const std::string& line) { return line[0] == '~'; }),
+                  listing.end());
+    return listing;
+}
+
+// Moves as the system does, but refuses the moves whose numbers (counted from 1) it is given, and
+// runs `beforeMove` with each number first.
 class CRefusingMover final : public CFileMover {
 public:
-    explicit CRefusingMover(std::vector<int> refused) : m_refused(std::move(refused)) {}
+    explicit CRefusingMover(std::vector<int> refused, std::function<void(int)> beforeMove = {})
+        : m_refused(std::move(refused)), m_beforeMove(std::move(beforeMove)) {}
     bool Move(const std::wstring& from, const std::wstring& to) const override {
         ++m_count;
+        if (m_beforeMove) m_beforeMove(m_count);
         for (int refused : m_refused)
             if (refused == m_count) return false;
         return CFileMover::Move(from, to);
@@ -37,8 +64,40 @@ public:
 
 private:
     std::vector<int> m_refused;
+    std::function<void(int)> m_beforeMove;
     mutable int m_count = 0;
 };
+
+// Who, besides SYSTEM, the administrators and the owner (Wine's user), may do what with `path`;
+// users may read and run. Empty when nobody else is let in.
+std::string OthersAllowed(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL dacl = nullptr;
+    PSID owner = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION | OWNER_SECURITY_INFORMATION, &owner,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return "no security descriptor";
+    std::string others;
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&header)) ||
+            header->AceType != ACCESS_ALLOWED_ACE_TYPE)
+            continue;
+        const auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        const PSID sid = PSID(&ace->SidStart);
+        if (IsWellKnownSid(sid, WinLocalSystemSid) ||
+            IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || EqualSid(sid, owner) ||
+            (IsWellKnownSid(sid, WinBuiltinUsersSid) && (ace->Mask & ~DWORD(0x1200a9)) == 0))
+            continue;
+        char* text = nullptr;
+        ConvertSidToStringSidA(sid, &text);
+        others += std::string(text ? text : "?") + ":" + std::to_string(ace->Mask) + " ";
+        LocalFree(text);
+    }
+    LocalFree(descriptor);
+    return others;
+}
 
 // An installation of version 1 with a file that changes, one that stays, a folder that gains a
 // file, and a file whose name the new version spells in other letter case.
@@ -79,11 +138,9 @@ TEST(StagedInstall, UpdateReplacesWhatChangedAndLeavesWhatIsTheSame) {
         std::string kinds;
         for (const CommitStep& step : staging.Plan()) kinds += char(step.kind);
         EXPECT_EQ(kinds, "RRRAF");  // app, readme, words, more.txt, plugins (one move)
-        auto during = TreeListing(v1.folder);
-        during.erase(std::remove_if(during.begin(), during.end(),
-                                    [](const std::string& line) { return line[0] == '~'; }),
-                     during.end());
-        EXPECT_EQ(during, before) << "nothing changes before the final step";
+        EXPECT_EQ(OutsideStaging(TreeListing(v1.folder)), before)
+            << "nothing changes before the final step";
+        EXPECT_EQ(OthersAllowed(staging.Layout().staging), "");
         ASSERT_TRUE(staging.Commit());
     }
     EXPECT_EQ(FileContent(v1.folder + L"\\app.exe"), "version 2");
@@ -95,23 +152,32 @@ TEST(StagedInstall, UpdateReplacesWhatChangedAndLeavesWhatIsTheSame) {
     EXPECT_NE(std::find(after.begin(), after.end(), sameLine), after.end())
         << "an identical file keeps its time";
     EXPECT_EQ(after.size(), before.size() + 5);  // more.txt, plugins, a, one.dll, two.dll
-    EXPECT_FALSE(ReadInstallRecord(kKey));
+    EXPECT_FALSE(Journal());
 }
 
+// The staging folder, and with it the install folder it becomes, lets no one but the administrators
+// and the system write, whatever the folder above allows; so does the folder made above it.
 TEST(StagedInstall, FreshInstallationAppearsInOneMoveAndNothingBeforeIt) {
     const std::wstring root = MakeSandboxFolder();
     const std::wstring folder = root + L"\\Maker\\Product\\";
-    CStagedInstall staging(folder, kKey);
-    ASSERT_TRUE(staging.Begin());
-    ASSERT_TRUE(staging.Stage(L"\\a.txt", "a", 1));
-    ASSERT_TRUE(staging.Stage(L"sub/b.txt", "b", 1));
-    EXPECT_FALSE(FolderExists(folder));
-    const auto record = ReadInstallRecord(kKey);
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->createdFrom, root + L"\\Maker");
-    ASSERT_TRUE(staging.Commit());
+    const CRefusingMover counter({});
+    {
+        CStagedInstall staging(folder, kKey, counter);
+        ASSERT_TRUE(staging.Begin());
+        ASSERT_TRUE(staging.Stage(L"\\a.txt", "a", 1));
+        ASSERT_TRUE(staging.Stage(L"sub/b.txt", "b", 1));
+        EXPECT_FALSE(FolderExists(folder));
+        const auto journal = Journal();
+        ASSERT_TRUE(journal);
+        EXPECT_EQ(journal->createdFrom, root + L"\\Maker");
+        EXPECT_EQ(OthersAllowed(root + L"\\Maker"), "");
+        ASSERT_TRUE(staging.Commit());
+        EXPECT_EQ(counter.Count(), 1);
+        EXPECT_FALSE(Journal()) << "the journal goes with the final step";
+    }
     EXPECT_EQ(FileContent(folder + L"sub\\b.txt"), "b");
     EXPECT_EQ(TreeListing(root + L"\\Maker").size(), 4u);  // Product, a.txt, sub, b.txt
+    EXPECT_EQ(OthersAllowed(folder), "");
 }
 
 // Whichever move of the final step is refused, every move before it is undone: the old version is
@@ -128,12 +194,30 @@ TEST(StagedInstall, EachRefusedMoveOfTheFinalStepUndoesTheOthers) {
             EXPECT_FALSE(staging.Commit()) << "move " << refused;
         }
         EXPECT_EQ(TreeListing(v1.folder), before) << "move " << refused;
-        EXPECT_FALSE(ReadInstallRecord(kKey));
+        EXPECT_FALSE(Journal());
     }
 }
 
-// A move back that is refused too leaves the rest on record; the next start finishes the undo.
-TEST(StagedInstall, RefusedUndoStaysOnRecordUntilTheNextStartUndoesIt) {
+// Once every move is made, the journal must say so before the set-aside files go: when it cannot
+// be written, the moves are undone instead.
+TEST(StagedInstall, DiscardThatCannotBeJournaledUndoesTheMoves) {
+    Installed v1;
+    const auto before = TreeListing(v1.folder);
+    // The eighth and last move is the new folder's; the registry refuses from then on.
+    const CRefusingMover mover({}, [](int move) {
+        if (move == 8) DeleteInstallJournal(kKey);
+    });
+    {
+        CStagedInstall staging(v1.folder, kKey, mover);
+        StageVersion2(staging);
+        EXPECT_FALSE(staging.Commit());
+    }
+    EXPECT_EQ(mover.Count(), 16) << "eight moves there, eight back";
+    EXPECT_EQ(OutsideStaging(TreeListing(v1.folder)), before);
+}
+
+// A move back that is refused too leaves the rest in the journal; the next start finishes the undo.
+TEST(StagedInstall, RefusedUndoStaysInTheJournalUntilTheNextStartUndoesIt) {
     Installed v1;
     const auto before = TreeListing(v1.folder);
     // Moves 1-6 are the three replaced files' (two each); the seventh, the new file's, is refused,
@@ -145,12 +229,44 @@ TEST(StagedInstall, RefusedUndoStaysOnRecordUntilTheNextStartUndoesIt) {
         EXPECT_FALSE(staging.Commit());
     }
     EXPECT_NE(TreeListing(v1.folder), before);
-    const auto record = ReadInstallRecord(kKey);
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->phase, InstallPhase::Committing);
-    EXPECT_TRUE(RecoverInterruptedInstallation(kKey));
+    const auto journal = Journal();
+    ASSERT_TRUE(journal);
+    EXPECT_EQ(journal->phase, InstallPhase::Committing);
+    EXPECT_TRUE(Recover().complete);
     EXPECT_EQ(TreeListing(v1.folder), before);
-    EXPECT_FALSE(ReadInstallRecord(kKey));
+    EXPECT_FALSE(Journal());
+}
+
+// A staged file that another program holds cannot be deleted once the moves are undone: the undo
+// is in the journal at once and the plan stays until the very end, so the next start, with the
+// file let go, finishes the job instead of finding a plan-less final step for ever.
+TEST(Recovery, HeldStagedFileLeavesTheJournalForTheNextStart) {
+    Installed v1;
+    const auto before = TreeListing(v1.folder);
+    std::wstring held;
+    {
+        const CRefusingMover mover({7, 8});  // as above: stuck half-way
+        CStagedInstall staging(v1.folder, kKey, mover);
+        StageVersion2(staging);
+        EXPECT_FALSE(staging.Commit());
+        held = staging.Layout().Staged(L"app.exe");
+    }
+    const std::wstring plan = Journal()->staging + L"\\~setup~plan";
+    const HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const RecoveryResult first = Recover();
+    EXPECT_FALSE(first.complete);
+    EXPECT_EQ(first.left.path, held);
+    EXPECT_EQ(first.left.error, DWORD(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(OutsideStaging(TreeListing(v1.folder)), before) << "the moves are undone";
+    ASSERT_TRUE(Journal());
+    EXPECT_EQ(Journal()->phase, InstallPhase::Staging) << "and the journal says so";
+    EXPECT_NE(FileContent(plan), "<missing>") << "the plan goes last";
+    CloseHandle(holder);
+    EXPECT_TRUE(Recover().complete);
+    EXPECT_EQ(TreeListing(v1.folder), before);
+    EXPECT_FALSE(Journal());
 }
 
 TEST(StagedInstall, FileHeldByAnotherProgramFailsBeforeAnythingChanges) {
@@ -181,50 +297,84 @@ TEST(StagedInstall, RefusesWhatCannotBeReplaced) {
     EXPECT_TRUE(staging.Stage(L"same.dat", "unchanged", 9));     // but the same bytes are fine
     EXPECT_FALSE(CStagedInstall(L"relative\\folder", kKey).Begin());
     EXPECT_FALSE(CStagedInstall(v1.folder + L"\\app.exe", kKey).Begin());
+    EXPECT_FALSE(CStagedInstall(v1.folder, L"no\\key").Begin()) << "no journal, no installation";
+}
+
+// An interrupted run's journal is never taken over: it is the only account of where its files are.
+TEST(StagedInstall, AnotherRunsJournalIsNeverOverwritten) {
+    Installed v1;
+    const InstallJournal interrupted{v1.folder, v1.folder + L"\\~setup~0123", L"", false,
+                                     InstallPhase::Committing};
+    ASSERT_TRUE(StartInstallJournal(kKey, interrupted));
+    {
+        CStagedInstall staging(v1.folder, kKey);
+        EXPECT_FALSE(staging.Begin());
+    }
+    const auto journal = Journal();
+    ASSERT_TRUE(journal);
+    EXPECT_EQ(journal->staging, interrupted.staging);
+    EXPECT_EQ(journal->phase, InstallPhase::Committing);
+    DeleteInstallJournal(kKey);
 }
 
 TEST(Recovery, KilledWhileStagingLeavesTheOldVersion) {
     Installed v1;
     const auto before = TreeListing(v1.folder);
     const std::wstring fresh = v1.root + L"\\New\\Product";
-    // What a kill leaves: the record, the staging folders, a half-written file.
+    // What a kill leaves: the journal, the staging folders, a half-written file.
     for (const std::wstring& install : {v1.folder, fresh}) {
         CStagedInstall staging(install, kKey);
         StageVersion2(staging);
-        const auto record = ReadInstallRecord(kKey);
-        ASSERT_TRUE(record);
-        std::wstring copy = record->staging + L"-kept";
-        ASSERT_TRUE(MoveFileW(record->staging.c_str(), copy.c_str()));
+        const auto journal = Journal();
+        ASSERT_TRUE(journal);
+        std::wstring copy = journal->staging + L"-kept";
+        ASSERT_TRUE(MoveFileW(journal->staging.c_str(), copy.c_str()));
         staging.Rollback();  // finds nothing to delete, as after a kill
-        ASSERT_TRUE(MoveFileW(copy.c_str(), record->staging.c_str()));
-        ASSERT_TRUE(WriteInstallRecord(kKey, *record));
+        ASSERT_TRUE(MoveFileW(copy.c_str(), journal->staging.c_str()));
+        ASSERT_TRUE(StartInstallJournal(kKey, *journal));
         if (install == fresh) {
             EXPECT_TRUE(FolderExists(v1.root + L"\\New"));
         }
-        EXPECT_TRUE(RecoverInterruptedInstallation(kKey));
-        EXPECT_FALSE(ReadInstallRecord(kKey));
+        EXPECT_TRUE(Recover().complete);
+        EXPECT_FALSE(Journal());
     }
     EXPECT_EQ(TreeListing(v1.folder), before);
     EXPECT_FALSE(FolderExists(v1.root + L"\\New"));
 }
 
-// A record names paths only an administrator could have written, but one this installer could
-// not have written is not acted on at all.
-TEST(Recovery, ImplausibleRecordIsDeletedUnused) {
+// A journal names paths only an administrator could have written, but one this installer could
+// not have written is not acted on at all. Each folder it names is there, with a file in it, so
+// that acting on it would show.
+TEST(Recovery, ImplausibleJournalIsDeletedUnused) {
     Installed v1;
+    for (const std::wstring& staged : {v1.root + L"\\~setup~x", v1.folder + L"\\~setup~x"}) {
+        CreateDirectoryW(staged.c_str(), nullptr);
+        Write(staged + L"\\app.exe", "staged");
+    }
     const auto before = TreeListing(v1.root);
-    for (const InstallRecord& record :
-         {InstallRecord{v1.folder, v1.folder + L"\\Dict", L"", false, InstallPhase::Staging},
-          InstallRecord{v1.folder, v1.root + L"\\~setup~x", L"", false, InstallPhase::Staging},
-          InstallRecord{v1.folder, v1.folder + L"\\~setup~x\\..\\..", L"", false,
-                        InstallPhase::Discarding},
-          InstallRecord{v1.folder + L"\\Dict", v1.folder + L"\\~setup~x", v1.folder + L"\\Other",
-                        true, InstallPhase::Committing}}) {
-        ASSERT_TRUE(WriteInstallRecord(kKey, record));
-        EXPECT_TRUE(RecoverInterruptedInstallation(kKey));
-        EXPECT_FALSE(ReadInstallRecord(kKey));
+    for (const InstallJournal& journal :
+         {InstallJournal{v1.folder, v1.folder + L"\\Dict", L"", false, InstallPhase::Staging},
+          InstallJournal{v1.folder, v1.root + L"\\~setup~x", L"", false, InstallPhase::Staging},
+          InstallJournal{v1.folder, v1.folder + L"\\~setup~x\\..\\..", L"", false,
+                         InstallPhase::Discarding},
+          InstallJournal{v1.folder + L"\\Dict", v1.folder + L"\\~setup~x", v1.folder + L"\\Other",
+                         true, InstallPhase::Committing}}) {
+        ASSERT_TRUE(StartInstallJournal(kKey, journal));
+        EXPECT_TRUE(Recover().complete);
+        EXPECT_FALSE(Journal());
         EXPECT_EQ(TreeListing(v1.root), before);
     }
+    // One cut short while it was started names nothing yet: it goes, and a run may start again.
+    CRegistryKey cut;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\StagedInstallTest\\InstallInProgress",
+                              0, nullptr, 0, KEY_SET_VALUE, nullptr, cut.Put(), nullptr),
+              ERROR_SUCCESS);
+    cut.Reset();
+    InstallJournal unread;
+    EXPECT_EQ(ReadInstallJournal(kKey, unread), JournalFound::Unreadable);
+    EXPECT_TRUE(Recover().complete);
+    EXPECT_EQ(ReadInstallJournal(kKey, unread), JournalFound::None);
+    EXPECT_EQ(TreeListing(v1.root), before);
 }
 
 TEST(CommitPlan, FileRoundTripAndRefusals) {
@@ -247,6 +397,25 @@ TEST(CommitPlan, FileRoundTripAndRefusals) {
           "R\tx\ta\tb\n", "A\t0\told\ta.txt\n", "A\t0\ta.txt\n", "F\t0\t\t~setup~old\n"})
         EXPECT_FALSE(ParseCommitPlan(bad)) << bad;
     EXPECT_TRUE(ParseCommitPlan(""));
+}
+
+// What goes into the plan's file is read back before anything relies on it: an old name that UTF-8
+// cannot carry would come back as another name, and the undo would restore the file under it.
+TEST(CommitPlan, FileIsReadBackBeforeAnythingReliesOnIt) {
+    for (const std::wstring& oldName :
+         {std::wstring(L"Words.TXT"), std::wstring(L"W\xD800rds.txt")}) {
+        const StagingLayout layout{MakeSandboxFolder(), MakeSandboxFolder()};
+        const CommitPlan plan{{CommitKind::NewFile, L"\xD83D\xDE00.txt", 0, L""},
+                              {CommitKind::ChangedFile, L"Dict\\words.txt", 2, oldName}};
+        const bool pairedOnly = oldName.find(L'\xD800') == std::wstring::npos;
+        EXPECT_EQ(WriteCommitPlanFile(plan, layout), pairedOnly);
+        if (pairedOnly) {
+            const auto read = ReadCommitPlanFile(layout);
+            ASSERT_TRUE(read);
+            EXPECT_EQ(read->at(0).name, plan[0].name);
+            EXPECT_EQ(read->at(1).oldName, oldName);
+        }
+    }
 }
 
 }  // namespace

@@ -386,11 +386,13 @@ scenario_updating_page_closed() {
 # checks that the folder and the Uninstall entry are still version 1's.
 
 # What a folder holds, byte for byte: every item's name, type and mode, every file's size, time and
-# contents. (A folder's own time changes with whatever comes and goes in it.)
+# contents. (A folder's own time changes with whatever comes and goes in it.) A staging folder at
+# the top is left out: check_no_leftovers looks for those.
 tree_state() {  # dir
-    (cd "$1" 2>/dev/null && find . \( -type d -printf '%p %y %m\n' \) -o -printf '%p %y %s %m %T@\n' |
+    (cd "$1" 2>/dev/null &&
+        find . -path './~setup~*' -prune -o \( -type d -printf '%p %y %m\n' \) -o -printf '%p %y %s %m %T@\n' |
         LC_ALL=C sort &&
-        find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r md5sum)
+        find . -path './~setup~*' -prune -o -type f -print0 | LC_ALL=C sort -z | xargs -0 -r md5sum)
 }
 
 check_no_leftovers() {
@@ -551,6 +553,144 @@ scenario_update_killed_then_uninstalled() {
     check "[ ! -e '$product_dir' ]" "the install folder is gone"
     check "! has_uninstall_key" "the Uninstall entry is gone"
     check_no_leftovers
+}
+
+# --- Killed during the final step ------------------------------------------------------------------
+# setup.exe is killed from outside at a chosen point of the final step. Another program (the
+# sleeper) holds a file the step needs, which keeps the step at that point for a while: a move of
+# a held file is retried for about half a second, a deletion for about a second.
+
+staging_dir() { find "$product_dir" -maxdepth 1 -name '~setup~*' 2>/dev/null | head -n 1; }
+journal_phase() {
+    wine reg query 'HKLM\Software\VivevaDiz\InstallInProgress' /v Phase 2>/dev/null | tr -d '\r' |
+        sed -n 's/.*REG_DWORD *0x//p'
+}
+# Staged files that are not yet in place.
+staged_files_left() { find "$staging" -type f ! -path '*/~setup~old/*' ! -name '~setup~plan' | wc -l; }
+
+# Version 1 installed; version 2's update is stopped mid-run while the holder takes hold of the
+# first file below its staging folder that matches PATTERN, then goes on.
+update_with_holder() {  # pattern below the staging folder
+    open_sandbox en 96
+    install_v1 'C:\Product' "$drive_c/Product"
+    start_installer "$SETUP_V2" 'C:\Product' go
+    stop_mid_run
+    staging=$(staging_dir)
+    cp "$SLEEPER" "$drive_c/holder.exe"
+    wine 'C:\holder.exe' "$(windows_path "$staging")\\$1" >/dev/null 2>&1 &
+    holder=$!
+    sleep 2
+    kill -CONT "$setup_pid"
+}
+
+# Kills setup.exe as soon as CONDITION holds (checked every 10 ms); killed=1 when it still ran.
+kill_setup_when() {  # condition [seconds to wait before the kill]
+    local i
+    for ((i = 0; i < 3000; i++)); do
+        eval "$1" && break
+        sleep 0.01
+    done
+    sleep "${2:-0}"
+    killed=0
+    kill -KILL "$setup_pid" 2>/dev/null && killed=1
+    wait "$setup_pid" 2>/dev/null
+}
+
+# log_has with an extended regular expression.
+log_matches() { log_texts "$1" | grep -Ecx -- "$2" >/dev/null; }
+
+end_holder() {
+    kill "$holder" 2>/dev/null
+    wait "$holder" 2>/dev/null
+}
+
+# Every file of version 2's payload is in the folder byte for byte, and nothing else but the list of
+# installed files and what the product wrote when it started.
+check_is_v2() {  # what
+    local want got
+    want=$(cd "$V2_PAYLOAD" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 md5sum)
+    got=$(cd "$product_dir" && find . -path './~setup~*' -prune -o -type f ! -name launched.txt \
+        ! -name uninstall.lst -print0 | LC_ALL=C sort -z | xargs -0 md5sum)
+    check "[ -n \"\$want\" ] && [ \"\$want\" = \"\$got\" ]" "$1: the folder is version 2's, byte for byte"
+}
+
+# Killed while the moves are under way (the old data\d1\f1.txt set aside, the new one held). A run
+# that cannot then undo them all does nothing else, exit 2 (setup.exe) or 96 (uninstall.exe), and
+# names what is held; the journal stays, and once the file is let go the next start undoes the rest.
+scenario_update_killed_during_moves() {
+    update_with_holder 'data\d1\f1.txt'
+    # Once the old file is set aside, the move of the held new one is retried.
+    kill_setup_when '[ ! -e "$product_dir/data/d1/f1.txt" ]'
+    check "[ $killed = 1 ] && [ \"\$(journal_phase)\" = 2 ]" "setup.exe is killed during the final moves"
+    check "[ -f '$product_dir/changes.txt' ] && [ ! -e '$product_dir/data/d1/f1.txt' ]" \
+        "the folder is a mix: a new file in place, an old one set aside"
+
+    local log="$drive_c/recover.log" staged
+    staged="C:\\\\Product\\\\~setup~[0-9a-f]{16}\\\\"
+    run_unattended "\"$(windows_path "$SETUP_V2")\" /S /LOG=C:\\recover.log /D=C:\\Product"
+    check "[ $rc -eq 2 ] && no_window_seen" "setup.exe /S that cannot finish the interrupted one: exit 2 (got $rc)"
+    check "[ \"\$(tree_state '$product_dir')\" = \"\$v1_tree\" ]" "the moves are undone all the same"
+    check "[ \"\$(journal_phase)\" = 1 ] && [ -f '$staging/~setup~plan' ]" \
+        "the journal says so at once, and the plan stays while anything staged does"
+    check "uninstall_key | grep -q 'DisplayVersion.*2\\.0\\.0'" "nothing was installed or registered"
+    local held="${staged}data\\\\d1\\\\f1\\.txt"
+    check_log_steps "$log" "a run that cannot finish the interrupted one" \
+        "installer 2\\.1\\.0, command line: .*" "product VivevaDiz: .*" \
+        "end processes vivevadiz\\.exe: done \\(0 ended\\)" \
+        "interrupted installation of C:\\\\Product: failed \\($held\\): .+" \
+        "failed: an interrupted installation could not be finished or undone: $held: .+" \
+        "outcome: failed: an interrupted installation could not be finished or undone: $held: .+" \
+        "exit code 2"
+
+    run_unattended "\"C:\\Product\\uninstall.exe\" /S /LOG=C:\\remove.log" uninstall.exe
+    check "[ $rc -eq 96 ] && no_window_seen" "uninstall.exe /S then: exit 96 (got $rc)"
+    check "[ \"\$(tree_state '$product_dir')\" = \"\$v1_tree\" ] && has_uninstall_key" "and it removes nothing"
+    check "log_matches '$drive_c/remove.log' 'failed: an interrupted installation could not be finished or undone: $held: .+' && log_has '$drive_c/remove.log' 'exit code 96'" \
+        "the uninstaller's log names what is held"
+    expect_failure "a run with its window then" "$SETUP"
+    check "[ \"\$(tree_state '$product_dir')\" = \"\$v1_tree\" ]" "the failure page, and nothing installed"
+
+    # A link planted in the staging folder is not followed: what it leads to stays, and so does the
+    # journal, until the link is gone.
+    end_holder
+    mkdir -p "$drive_c/outside"
+    echo keep >"$drive_c/outside/keep.txt"
+    ln -s "$drive_c/outside" "$staging/link"
+    run_unattended "\"$(windows_path "$SETUP_V2")\" /S /LOG=C:\\recover.log /D=C:\\Product"
+    check "[ $rc -eq 2 ] && [ -f '$drive_c/outside/keep.txt' ]" \
+        "a link in the staging folder: exit 2 (got $rc), and what it leads to stays"
+    check "log_matches '$log' 'interrupted installation of C:\\\\Product: failed \\(${staged}link\\): .+'" \
+        "the log names the link"
+    rm "$staging/link"
+
+    start_setup
+    check "visible $INSTALL" "once nothing holds it, the next setup.exe shows the welcome page"
+    check_still_v1 "killed during the final moves, then started again"
+    drive click $CLOSE
+    drive wait-gone 10000
+    wait_setup
+}
+
+# Killed while the set-aside old files are deleted (the journal says every move is done): the next
+# start finishes the deletion, and the folder is version 2's.
+scenario_update_killed_during_discard() {
+    update_with_holder '~setup~old\*'
+    # No staged file left to move: the phase is written next, then the deletion begins, which the
+    # held file keeps busy for a second.
+    kill_setup_when '[ -f "$staging/~setup~plan" ] && [ "$(staged_files_left)" -eq 0 ]' 0.2
+    check "[ $killed = 1 ] && [ \"\$(journal_phase)\" = 3 ] && [ -n \"\$(ls -A '$staging/~setup~old')\" ]" \
+        "setup.exe is killed while it deletes the set-aside files"
+    check "uninstall_key | grep -q 'DisplayVersion.*2\\.0\\.0'" "before the registration"
+    end_holder
+    check_is_v2 "killed during the deletion"
+
+    start_setup
+    check "visible $INSTALL" "the next setup.exe shows the welcome page"
+    check_is_v2 "the deletion finished by the next start"
+    check_no_leftovers
+    drive click $CLOSE
+    drive wait-gone 10000
+    wait_setup
 }
 
 scenario_update_drive_full() {
