@@ -142,7 +142,8 @@ bool UndoCommitPlan(const CommitPlan& plan, const StagingLayout& layout, const C
 }
 
 bool FlushCommitPlan(const CommitPlan& plan, const StagingLayout& layout, bool placed) {
-    if (FlushVolumeOf(layout.installFolder) != VolumeFlush::Unavailable) return true;
+    if (plan.empty() || FlushVolumeOf(layout.installFolder) != VolumeFlush::Unavailable)
+        return true;
     bool flushed = true;
     for (const CommitStep& step : plan) {
         if (placed)

@@ -30,7 +30,7 @@ bool Recover(const std::wstring& productKey, const InstallJournal& journal, Item
             return false;
         }
         if (!UndoCommitPlan(*plan, layout, SystemFiles(), &left)) return false;
-        // Recorded as soon as it is true, and before anything is deleted: from here on, removing
+        // Written as soon as it is true, and before anything is deleted: from here on, removing
         // the staging folder is all there is to do, with the plan or without it.
         if (!FlushCommitPlan(*plan, layout, false) ||
             !SetJournalPhase(productKey, InstallPhase::Staging)) {

@@ -242,7 +242,7 @@ bool CStagedInstall::Commit() {
         (m_fresh || WriteCommitPlanFile(m_plan, m_layout)) &&
         // Without the phase in the journal, a kill during the moves would be undone as staging,
         // and that deletes the set-aside old files.
-        RecordPhase(InstallPhase::Committing);
+        WritePhase(InstallPhase::Committing);
     if (!ready) {
         Rollback();
         return false;
@@ -258,7 +258,7 @@ bool CStagedInstall::Commit() {
     }
     // The discard deletes what was set aside: the moves and the new files' data must be on the
     // disk before the journal says they are done, and if it cannot say so, they are undone.
-    if (!FlushCommitPlan(m_plan, m_layout, true) || !RecordPhase(InstallPhase::Discarding)) {
+    if (!FlushCommitPlan(m_plan, m_layout, true) || !WritePhase(InstallPhase::Discarding)) {
         if (!UndoCommitPlan(m_plan, m_layout, m_files)) {
             LeaveToNextRun();
             return false;
@@ -277,7 +277,7 @@ void CStagedInstall::Rollback() {
     // Undone moves are on the disk before the journal says none is outstanding: the staging
     // folder, deleted from then on, held the old files while they were set aside.
     if (m_phase == InstallPhase::Committing &&
-        !(FlushCommitPlan(m_plan, m_layout, false) && RecordPhase(InstallPhase::Staging))) {
+        !(FlushCommitPlan(m_plan, m_layout, false) && WritePhase(InstallPhase::Staging))) {
         LeaveToNextRun();
         return;
     }
@@ -291,7 +291,7 @@ void CStagedInstall::Rollback() {
     if (m_journaled) DeleteInstallJournal(m_productKey);
 }
 
-bool CStagedInstall::RecordPhase(InstallPhase phase) {
+bool CStagedInstall::WritePhase(InstallPhase phase) {
     if (m_journaled && !SetJournalPhase(m_productKey, phase)) return false;
     m_phase = phase;
     return true;

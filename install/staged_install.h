@@ -71,7 +71,7 @@ private:
     FolderCheck CheckFolder(const std::wstring& folder);
     bool WriteStaged(const std::wstring& name, const void* data, int32_t count);
     // Writes the phase through to the journal; false when it could not be.
-    bool RecordPhase(InstallPhase phase);
+    bool WritePhase(InstallPhase phase);
     // Deletes the staging folder and, when it is gone, the journal; false when something stays.
     bool DiscardStaging();
     // Leaves the journal as it stands, for the next run to finish what this one could not.

@@ -2,7 +2,6 @@
 
 #include <aclapi.h>
 #include <gtest/gtest.h>
-#include <sddl.h>
 
 #include <functional>
 #include <optional>
@@ -68,32 +67,26 @@ private:
     mutable int m_count = 0;
 };
 
-// Who, besides SYSTEM, the administrators and the owner (Wine's user), may do what with `path`;
-// users may read and run. Empty when nobody else is let in.
-std::string OthersAllowed(const std::wstring& path) {
+// How many ACEs of `path` let anyone in but SYSTEM, the administrators, the owner (Wine's user)
+// and users who only read and run.
+int OthersAllowed(const std::wstring& path) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     PACL dacl = nullptr;
     PSID owner = nullptr;
     if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
                               DACL_SECURITY_INFORMATION | OWNER_SECURITY_INFORMATION, &owner,
                               nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
-        return "no security descriptor";
-    std::string others;
+        return -1;
+    int others = 0;
     for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-        ACE_HEADER* header = nullptr;
-        if (!GetAce(dacl, i, reinterpret_cast<void**>(&header)) ||
-            header->AceType != ACCESS_ALLOWED_ACE_TYPE)
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)) ||
+            ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE)
             continue;
-        const auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
         const PSID sid = PSID(&ace->SidStart);
-        if (IsWellKnownSid(sid, WinLocalSystemSid) ||
-            IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || EqualSid(sid, owner) ||
-            (IsWellKnownSid(sid, WinBuiltinUsersSid) && (ace->Mask & ~DWORD(0x1200a9)) == 0))
-            continue;
-        char* text = nullptr;
-        ConvertSidToStringSidA(sid, &text);
-        others += std::string(text ? text : "?") + ":" + std::to_string(ace->Mask) + " ";
-        LocalFree(text);
+        others += !IsWellKnownSid(sid, WinLocalSystemSid) &&
+                  !IsWellKnownSid(sid, WinBuiltinAdministratorsSid) && !EqualSid(sid, owner) &&
+                  !(IsWellKnownSid(sid, WinBuiltinUsersSid) && (ace->Mask & ~0x1200a9u) == 0);
     }
     LocalFree(descriptor);
     return others;
@@ -140,7 +133,7 @@ TEST(StagedInstall, UpdateReplacesWhatChangedAndLeavesWhatIsTheSame) {
         EXPECT_EQ(kinds, "RRRAF");  // app, readme, words, more.txt, plugins (one move)
         EXPECT_EQ(OutsideStaging(TreeListing(v1.folder)), before)
             << "nothing changes before the final step";
-        EXPECT_EQ(OthersAllowed(staging.Layout().staging), "");
+        EXPECT_EQ(OthersAllowed(staging.Layout().staging), 0);
         ASSERT_TRUE(staging.Commit());
     }
     EXPECT_EQ(FileContent(v1.folder + L"\\app.exe"), "version 2");
@@ -170,14 +163,14 @@ TEST(StagedInstall, FreshInstallationAppearsInOneMoveAndNothingBeforeIt) {
         const auto journal = Journal();
         ASSERT_TRUE(journal);
         EXPECT_EQ(journal->createdFrom, root + L"\\Maker");
-        EXPECT_EQ(OthersAllowed(root + L"\\Maker"), "");
+        EXPECT_EQ(OthersAllowed(root + L"\\Maker"), 0);
         ASSERT_TRUE(staging.Commit());
         EXPECT_EQ(counter.Count(), 1);
         EXPECT_FALSE(Journal()) << "the journal goes with the final step";
     }
     EXPECT_EQ(FileContent(folder + L"sub\\b.txt"), "b");
     EXPECT_EQ(TreeListing(root + L"\\Maker").size(), 4u);  // Product, a.txt, sub, b.txt
-    EXPECT_EQ(OthersAllowed(folder), "");
+    EXPECT_EQ(OthersAllowed(folder), 0);
 }
 
 // Whichever move of the final step is refused, every move before it is undone: the old version is
@@ -237,38 +230,6 @@ TEST(StagedInstall, RefusedUndoStaysInTheJournalUntilTheNextStartUndoesIt) {
     EXPECT_FALSE(Journal());
 }
 
-// A staged file that another program holds cannot be deleted once the moves are undone: the undo
-// is in the journal at once and the plan stays until the very end, so the next start, with the
-// file let go, finishes the job instead of finding a plan-less final step for ever.
-TEST(Recovery, HeldStagedFileLeavesTheJournalForTheNextStart) {
-    Installed v1;
-    const auto before = TreeListing(v1.folder);
-    std::wstring held;
-    {
-        const CRefusingMover mover({7, 8});  // as above: stuck half-way
-        CStagedInstall staging(v1.folder, kKey, mover);
-        StageVersion2(staging);
-        EXPECT_FALSE(staging.Commit());
-        held = staging.Layout().Staged(L"app.exe");
-    }
-    const std::wstring plan = Journal()->staging + L"\\~setup~plan";
-    const HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    const RecoveryResult first = Recover();
-    EXPECT_FALSE(first.complete);
-    EXPECT_EQ(first.left.path, held);
-    EXPECT_EQ(first.left.error, DWORD(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(OutsideStaging(TreeListing(v1.folder)), before) << "the moves are undone";
-    ASSERT_TRUE(Journal());
-    EXPECT_EQ(Journal()->phase, InstallPhase::Staging) << "and the journal says so";
-    EXPECT_NE(FileContent(plan), "<missing>") << "the plan goes last";
-    CloseHandle(holder);
-    EXPECT_TRUE(Recover().complete);
-    EXPECT_EQ(TreeListing(v1.folder), before);
-    EXPECT_FALSE(Journal());
-}
-
 TEST(StagedInstall, FileHeldByAnotherProgramFailsBeforeAnythingChanges) {
     Installed v1;
     const auto before = TreeListing(v1.folder);
@@ -298,23 +259,9 @@ TEST(StagedInstall, RefusesWhatCannotBeReplaced) {
     EXPECT_FALSE(CStagedInstall(L"relative\\folder", kKey).Begin());
     EXPECT_FALSE(CStagedInstall(v1.folder + L"\\app.exe", kKey).Begin());
     EXPECT_FALSE(CStagedInstall(v1.folder, L"no\\key").Begin()) << "no journal, no installation";
-}
-
-// An interrupted run's journal is never taken over: it is the only account of where its files are.
-TEST(StagedInstall, AnotherRunsJournalIsNeverOverwritten) {
-    Installed v1;
-    const InstallJournal interrupted{v1.folder, v1.folder + L"\\~setup~0123", L"", false,
-                                     InstallPhase::Committing};
-    ASSERT_TRUE(StartInstallJournal(kKey, interrupted));
-    {
-        CStagedInstall staging(v1.folder, kKey);
-        EXPECT_FALSE(staging.Begin());
-    }
-    const auto journal = Journal();
-    ASSERT_TRUE(journal);
-    EXPECT_EQ(journal->staging, interrupted.staging);
-    EXPECT_EQ(journal->phase, InstallPhase::Committing);
-    DeleteInstallJournal(kKey);
+    // Another run's journal is the only account of where its files are: never taken over.
+    EXPECT_FALSE(CStagedInstall(v1.folder, kKey).Begin());
+    EXPECT_EQ(Journal()->staging, staging.Layout().staging);
 }
 
 TEST(Recovery, KilledWhileStagingLeavesTheOldVersion) {
@@ -366,14 +313,11 @@ TEST(Recovery, ImplausibleJournalIsDeletedUnused) {
     }
     // One cut short while it was started names nothing yet: it goes, and a run may start again.
     CRegistryKey cut;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\StagedInstallTest\\InstallInProgress",
-                              0, nullptr, 0, KEY_SET_VALUE, nullptr, cut.Put(), nullptr),
-              ERROR_SUCCESS);
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\StagedInstallTest\\InstallInProgress", 0,
+                    nullptr, 0, KEY_SET_VALUE, nullptr, cut.Put(), nullptr);
     cut.Reset();
-    InstallJournal unread;
-    EXPECT_EQ(ReadInstallJournal(kKey, unread), JournalFound::Unreadable);
     EXPECT_TRUE(Recover().complete);
-    EXPECT_EQ(ReadInstallJournal(kKey, unread), JournalFound::None);
+    EXPECT_TRUE(CStagedInstall(v1.root + L"\\Next", kKey).Begin());
     EXPECT_EQ(TreeListing(v1.root), before);
 }
 
@@ -399,22 +343,13 @@ TEST(CommitPlan, FileRoundTripAndRefusals) {
     EXPECT_TRUE(ParseCommitPlan(""));
 }
 
-// What goes into the plan's file is read back before anything relies on it: an old name that UTF-8
-// cannot carry would come back as another name, and the undo would restore the file under it.
+// What goes into the plan's file is read back before it is relied on: an old name that UTF-8 cannot
+// carry would come back as another name, and the undo would restore the file under it.
 TEST(CommitPlan, FileIsReadBackBeforeAnythingReliesOnIt) {
-    for (const std::wstring& oldName :
-         {std::wstring(L"Words.TXT"), std::wstring(L"W\xD800rds.txt")}) {
+    for (const wchar_t* oldName : {L"W\xD83D\xDE00rds.txt", L"W\xD800rds.txt"}) {
         const StagingLayout layout{MakeSandboxFolder(), MakeSandboxFolder()};
-        const CommitPlan plan{{CommitKind::NewFile, L"\xD83D\xDE00.txt", 0, L""},
-                              {CommitKind::ChangedFile, L"Dict\\words.txt", 2, oldName}};
-        const bool pairedOnly = oldName.find(L'\xD800') == std::wstring::npos;
-        EXPECT_EQ(WriteCommitPlanFile(plan, layout), pairedOnly);
-        if (pairedOnly) {
-            const auto read = ReadCommitPlanFile(layout);
-            ASSERT_TRUE(read);
-            EXPECT_EQ(read->at(0).name, plan[0].name);
-            EXPECT_EQ(read->at(1).oldName, oldName);
-        }
+        const CommitPlan plan{{CommitKind::ChangedFile, L"Dict\\words.txt", 2, oldName}};
+        EXPECT_EQ(WriteCommitPlanFile(plan, layout), oldName[1] != 0xD800);
     }
 }
 

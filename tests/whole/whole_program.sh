@@ -399,7 +399,7 @@ check_no_leftovers() {
     check "[ -z \"\$(find '$drive_c' '$WINE_SANDBOX/drive-q/' -iname '~setup~*' 2>/dev/null | head -n 1)\" ]" \
         "no staged or set-aside file is left"
     check "! wine reg query 'HKLM\\Software\\VivevaDiz\\InstallInProgress' >/dev/null 2>&1" \
-        "no record of an installation in progress is left"
+        "no journal of an installation in progress is left"
 }
 
 install_v1() {  # windows-folder unix-folder
@@ -568,18 +568,21 @@ journal_phase() {
 # Staged files that are not yet in place.
 staged_files_left() { find "$staging" -type f ! -path '*/~setup~old/*' ! -name '~setup~plan' | wc -l; }
 
-# Version 1 installed; version 2's update is stopped mid-run while the holder takes hold of the
-# first file below its staging folder that matches PATTERN, then goes on.
-update_with_holder() {  # pattern below the staging folder
+# Version 1 installed; version 2's update is stopped mid-run while the holder starts to hold the
+# first file below its staging folder that matches PATTERN, and goes on once the holder says WHEN
+# ("waiting", or "holding" for a file staged already).
+update_with_holder() {  # pattern when
     open_sandbox en 96
     install_v1 'C:\Product' "$drive_c/Product"
     start_installer "$SETUP_V2" 'C:\Product' go
     stop_mid_run
     staging=$(staging_dir)
     cp "$SLEEPER" "$drive_c/holder.exe"
-    wine 'C:\holder.exe' "$(windows_path "$staging")\\$1" >/dev/null 2>&1 &
+    wine 'C:\holder.exe' "$(windows_path "$staging")\\$1" >"$WINE_SANDBOX/holder.txt" 2>/dev/null &
     holder=$!
-    sleep 2
+    local i
+    for ((i = 0; i < 300; i++)); do grep -q "$2" "$WINE_SANDBOX/holder.txt" && break; sleep 0.1; done
+    check "grep -q '$2' '$WINE_SANDBOX/holder.txt'" "the other program is $2"
     kill -CONT "$setup_pid"
 }
 
@@ -618,7 +621,7 @@ check_is_v2() {  # what
 # that cannot then undo them all does nothing else, exit 2 (setup.exe) or 96 (uninstall.exe), and
 # names what is held; the journal stays, and once the file is let go the next start undoes the rest.
 scenario_update_killed_during_moves() {
-    update_with_holder 'data\d1\f1.txt'
+    update_with_holder 'data\d1\f1.txt' holding
     # Once the old file is set aside, the move of the held new one is retried.
     kill_setup_when '[ ! -e "$product_dir/data/d1/f1.txt" ]'
     check "[ $killed = 1 ] && [ \"\$(journal_phase)\" = 2 ]" "setup.exe is killed during the final moves"
@@ -674,7 +677,7 @@ scenario_update_killed_during_moves() {
 # Killed while the set-aside old files are deleted (the journal says every move is done): the next
 # start finishes the deletion, and the folder is version 2's.
 scenario_update_killed_during_discard() {
-    update_with_holder '~setup~old\*'
+    update_with_holder '~setup~old\*' waiting
     # No staged file left to move: the phase is written next, then the deletion begins, which the
     # held file keeps busy for a second.
     kill_setup_when '[ -f "$staging/~setup~plan" ] && [ "$(staged_files_left)" -eq 0 ]' 0.2
