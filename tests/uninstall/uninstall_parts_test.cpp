@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "product/uninstall/entry_list.h"
+#include "install/entry_list.h"
 #include "product/uninstall/exit_code.h"
 #include "product/uninstall/fill_in.h"
 #include "install/removal.h"
@@ -16,7 +16,6 @@
 #include "product/uninstall/self_removal.h"
 #include "product/uninstall/uninstall_command.h"
 #include "install/uninstall_entry.h"
-#include "product/uninstall/uninstall_record.h"
 #include "product/uninstall/uninstaller.h"
 #include "tests/support/run_environment.h"
 
@@ -333,13 +332,13 @@ TEST_F(ScratchFolder, EmptyFolderRemovalLeavesFilesAndFoldersItDidNotList) {
     EXPECT_TRUE(fs::exists(install / "unlisted"));
 }
 
-TEST(UninstallRecord, ReadsWhatTheInstallerWroteAndDeletesAllOfIt) {
+TEST(UninstallEntry, ReadsWhatTheInstallerWroteAndDeletesAllOfIt) {
     ProductIdentity product;
-    product.uninstallKey = L"UninstallRecordTest";
-    product.startMenuFolder = L"Record Test Folder";
-    product.shortcutName = L"Record \u4E2D Test";
-    ASSERT_TRUE(DeleteUninstallRecord(product));
-    EXPECT_FALSE(ReadUninstallRecord(product).found);
+    product.uninstallKey = L"UninstallEntryTest";
+    product.startMenuFolder = L"Entry Test Folder";
+    product.shortcutName = L"Entry \u4E2D Test";
+    ASSERT_TRUE(DeleteUninstallEntry(product));
+    EXPECT_FALSE(ReadRegisteredInstallation(product.uninstallKey).found);
 
     ASSERT_TRUE(WriteUninstallEntry(product, L"C:\\Program Files\\Demo Test", 4096));
     HKEY sub = nullptr;
@@ -348,15 +347,15 @@ TEST(UninstallRecord, ReadsWhatTheInstallerWroteAndDeletesAllOfIt) {
               ERROR_SUCCESS);
     RegCloseKey(sub);
 
-    const UninstallRecord record = ReadUninstallRecord(product);
-    EXPECT_TRUE(record.found);
-    EXPECT_EQ(record.installLocation, L"C:\\Program Files\\Demo Test");
-    EXPECT_EQ(record.startMenuFolder, L"Record Test Folder");
-    EXPECT_EQ(record.shortcutName, L"Record \u4E2D Test");
+    const RegisteredInstallation entry = ReadRegisteredInstallation(product.uninstallKey);
+    EXPECT_TRUE(entry.found);
+    EXPECT_EQ(entry.installLocation, L"C:\\Program Files\\Demo Test");
+    EXPECT_EQ(entry.startMenuFolder, L"Entry Test Folder");
+    EXPECT_EQ(entry.shortcutName, L"Entry \u4E2D Test");
 
-    EXPECT_TRUE(DeleteUninstallRecord(product));
-    EXPECT_FALSE(ReadUninstallRecord(product).found);
-    EXPECT_TRUE(DeleteUninstallRecord(product)) << "no entry is what was wanted";
+    EXPECT_TRUE(DeleteUninstallEntry(product));
+    EXPECT_FALSE(ReadRegisteredInstallation(product.uninstallKey).found);
+    EXPECT_TRUE(DeleteUninstallEntry(product)) << "no entry is what was wanted";
 }
 
 TEST(UninstallKeyName, NamesOneKeyBelowTheUninstallKeyOnly) {
@@ -398,10 +397,11 @@ TEST_F(ScratchFolder, AKeyNameNamingAnotherKeyIsRefusedByInstallerAndUninstaller
     EXPECT_EQ(RunUninstaller(ParseUninstallCommand({L"/S"}), (install / "uninstall.exe").wstring(),
                              ProductWithKey(L"")),
               kRefused);
-    EXPECT_TRUE(ReadUninstallRecord(sibling).found) << "every other program's entry stays";
+    EXPECT_TRUE(ReadRegisteredInstallation(sibling.uninstallKey).found)
+        << "every other program's entry stays";
     EXPECT_TRUE(fs::exists(install / "a.txt"));
     RegDeleteValueW(uninstallKey, L"InstallLocation");
-    DeleteUninstallRecord(sibling);
+    DeleteUninstallEntry(sibling);
 }
 
 // Each refusal goes to the log with its reason and the exit code; a log that cannot be opened is
@@ -412,23 +412,46 @@ TEST_F(ScratchFolder, RefusalsAreLoggedAndALogThatCannotBeOpenedRefuses) {
     const std::wstring program = (install / "uninstall.exe").wstring();
     const fs::path log = root / "uninstall.log";
     const std::wstring logSwitch = L"/LOG=" + log.wstring();
+    // A copy whose folder holds the registered one, or lies in it, could reach its files.
+    const ProductIdentity nested = ProductWithKey(L"NestedCopyTestProduct");
     const struct {
         ProductIdentity product;
         Names args;
-        const char* reason;
+        std::string reason;
+        fs::path registered;
     } cases[] = {
-        {ProductWithKey(L""), {L"/S", logSwitch}, "the product's key name is not one key's name"},
+        {ProductWithKey(L""),
+         {L"/S", logSwitch},
+         "the product's key name is not one key's name",
+         {}},
         {ProductWithKey(L"LogTestProduct"),
          {L"/S", logSwitch, L"/X"},
-         "the command line is not understood"},
+         "the command line is not understood",
+         {}},
+        {nested,
+         {L"/S", logSwitch},
+         "the Uninstall entry names a folder that holds this one or lies in it: " + root.string(),
+         root},
+        {nested,
+         {L"/S", logSwitch},
+         "the Uninstall entry names a folder that holds this one or lies in it: " +
+             (install / "inner").string(),
+         install / "inner"},
     };
     for (const auto& c : cases) {
         fs::remove(log);
+        if (!c.registered.empty()) {
+            fs::create_directories(c.registered);
+            ASSERT_TRUE(WriteUninstallEntry(c.product, c.registered.wstring(), 0));
+        }
         EXPECT_EQ(RunUninstaller(ParseUninstallCommand(c.args), program, c.product), kRefused);
+        if (!c.registered.empty()) {
+            EXPECT_TRUE(ReadRegisteredInstallation(c.product.uninstallKey).found);
+            DeleteUninstallEntry(c.product);
+        }
         std::ifstream in(log, std::ios::binary);
         const std::string text((std::istreambuf_iterator<char>(in)), {});
-        EXPECT_NE(text.find("failed: " + std::string(c.reason) + "\r\n"), std::string::npos)
-            << text;
+        EXPECT_NE(text.find("failed: " + c.reason + "\r\n"), std::string::npos) << text;
         EXPECT_NE(text.find(" exit code 64\r\n"), std::string::npos) << text;
         EXPECT_TRUE(fs::exists(install / "a.txt"));
     }
@@ -482,7 +505,7 @@ TEST_F(ScratchFolder, ARunFromALongFormProgramPathRemovesWhatARunFromADriveLette
     for (const char* gone : {"a.txt", "sub", "uninstall.lst"})
         EXPECT_FALSE(fs::exists(install / gone)) << gone;
     EXPECT_TRUE(fs::exists(program)) << "left to the copy";
-    EXPECT_FALSE(ReadUninstallRecord(product).found);
+    EXPECT_FALSE(ReadRegisteredInstallation(product.uninstallKey).found);
 }
 
 // The handle number comes from a command line anyone can write: only a process handle this
