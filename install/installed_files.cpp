@@ -1,11 +1,13 @@
 #include "install/installed_files.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include "install/entry_list.h"
 #include "install/paths.h"
 #include "install/product_paths.h"
 #include "install/run_log.h"
+#include "install/shell_folders.h"
 #include "platform/unique_handle.h"
 
 namespace {
@@ -17,6 +19,11 @@ bool IsRemovedLast(const std::wstring& name) {
         if (CompareStringOrdinal(plain.c_str(), int(plain.size()), last, -1, TRUE) == CSTR_EQUAL)
             return true;
     return false;
+}
+
+// A name from the registry if it is a plain name, else the product's own.
+std::wstring PlainOr(const std::wstring& name, const std::wstring& fallback) {
+    return IsPlainName(name) ? name : fallback;
 }
 
 bool Exists(const std::wstring& path) {
@@ -52,6 +59,21 @@ InstalledFilesRemoval RemoveInstalledFiles(const std::wstring& folder,
     removal.files = RemoveListedFiles(folder, names, keep);
     removal.foldersLeft = RemoveEmptyFolders(folder, FoldersOfEntries(names));
     return removal;
+}
+
+int RemoveShortcuts(const ProductIdentity& product, const RegisteredInstallation& entry) {
+    const std::wstring linkName = PlainOr(entry.shortcutName, product.shortcutName) + L".lnk";
+    int left = 0;
+    std::wstring programs, desktop;
+    if (GetShellFolder(CSIDL_PROGRAMS, programs)) {
+        const CRemovalFolder removal(programs);
+        const std::wstring folder = PlainOr(entry.startMenuFolder, product.startMenuFolder);
+        if (!removal.RemoveFile(JoinPath(folder, linkName))) ++left;
+        if (!removal.RemoveFolderIfEmpty(folder)) ++left;
+    }
+    if (GetShellFolder(CSIDL_DESKTOP, desktop) && !CRemovalFolder(desktop).RemoveFile(linkName))
+        ++left;
+    return left;
 }
 
 void RemovePreviousInstallation(const std::wstring& folder, CRunLog& log) {

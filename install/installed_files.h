@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "install/removal.h"
+#include "install/uninstall_entry.h"
+#include "res/product_identity.h"
 
 class CRunLog;
 
@@ -24,6 +26,11 @@ struct InstalledFilesRemoval {
 InstalledFilesRemoval RemoveInstalledFiles(const std::wstring& folder,
                                            const std::vector<std::wstring>& names,
                                            const std::wstring& keep);
+
+// Deletes the installation's Start-menu shortcut, the Start-menu folder if that is then empty, and
+// its desktop shortcut, named as `entry` says (the product's own names where it names none that is
+// a plain name). Returns how many are still there.
+int RemoveShortcuts(const ProductIdentity& product, const RegisteredInstallation& entry);
 
 // Once the product has been installed and registered in another folder: removes what it had placed
 // in `folder`, and the folder if that is then empty. Its uninstaller and list go last, and only

@@ -27,13 +27,17 @@ void RegisterProduct(const ProductIdentity& product, const std::wstring& install
                      uint64_t installedBytes, CRunLog& log) {
     const CComInit com;
     const RegisteredInstallation before = ReadRegisteredInstallation(product.uninstallKey);
+    const std::wstring movedFrom = MovedFrom(before, installFolder);
+    // The shortcuts into the old folder, whose names may differ (the language it was installed
+    // in), go; this run makes its own.
+    if (!movedFrom.empty() && RemoveShortcuts(product, before) != 0)
+        log.Line(L"a shortcut of the installation in " + movedFrom + L" could not be removed");
     const HRESULT shortcut = AddStartMenuShortcut(product, installFolder);
     log.Step(L"Start-menu shortcut", shortcut,
              ProductShortcutPath(product, StartMenuFolderPath(product)));
     const bool written = WriteUninstallEntry(product, installFolder, installedBytes);
     log.Step(L"Uninstall entry", written ? S_OK : HRESULT_FROM_WIN32(GetLastError()),
              L"HKLM\\" + UninstallKeyPath(product));
-    const std::wstring movedFrom = MovedFrom(before, installFolder);
     if (!written || movedFrom.empty()) return;
     log.Line(L"the product moved here from " + movedFrom);
     RemovePreviousInstallation(movedFrom, log);

@@ -16,7 +16,6 @@
 #include "install/removal.h"
 #include "install/run_log.h"
 #include "install/same_path.h"
-#include "install/shell_folders.h"
 #include "install/uninstall_entry.h"
 #include "platform/unique_handle.h"
 #include "product/resources/product_string_ids.h"
@@ -38,26 +37,6 @@ void Tell(const UninstallCommand& command, const ProductIdentity& product, unsig
     if (!command.silent)
         MessageBoxW(nullptr, FillIn(Text(id), {product.shortcutName}).c_str(),
                     product.shortcutName.c_str(), MB_OK | icon);
-}
-
-// A name from the registry if it is a plain name, else the product's own.
-std::wstring PlainOr(const std::wstring& name, const std::wstring& fallback) {
-    return IsPlainName(name) ? name : fallback;
-}
-
-int RemoveShortcuts(const ProductIdentity& product, const RegisteredInstallation& entry) {
-    const std::wstring linkName = PlainOr(entry.shortcutName, product.shortcutName) + L".lnk";
-    int left = 0;
-    std::wstring programs, desktop;
-    if (GetShellFolder(CSIDL_PROGRAMS, programs)) {
-        const CRemovalFolder removal(programs);
-        const std::wstring folder = PlainOr(entry.startMenuFolder, product.startMenuFolder);
-        if (!removal.RemoveFile(JoinPath(folder, linkName))) ++left;
-        if (!removal.RemoveFolderIfEmpty(folder)) ++left;
-    }
-    if (GetShellFolder(CSIDL_DESKTOP, desktop) && !CRemovalFolder(desktop).RemoveFile(linkName))
-        ++left;
-    return left;
 }
 
 // Logs the exit code and gives it back.

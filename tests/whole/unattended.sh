@@ -148,7 +148,8 @@ VALUES
 }
 
 # /D= naming another folder moves the product, as a major upgrade does: the first folder's listed
-# files go (a file of the user's own stays), a file held open there is left with a log line, and
+# files and its shortcuts go (a file of the user's own stays), a file held open there is left with
+# a log line, and
 # that copy's own uninstaller removes it later without touching the new installation. A folder
 # inside the installed one is refused before anything is written.
 scenario_update_moves_product() {
@@ -160,8 +161,11 @@ scenario_update_moves_product() {
     echo "my notes" >"$one/notes.txt"
     echo "my words" >"$one/data/d5/mine.txt"
 
-    run_unattended "\"$v2\" /S /LOG=C:\\move.log /D=C:\\Apps\\Two"
+    check "[ -f \"$(desktop_link en)\" ]" "the first installation made a desktop shortcut"
+    run_unattended "\"$v2\" /S /NODESKTOP /LOG=C:\\move.log /D=C:\\Apps\\Two"
     check "[ $rc -eq 0 ] && no_window_seen" "/D= into a second folder exits with 0 (got $rc)"
+    check "[ ! -e \"$(desktop_link en)\" ] && [ -f \"$(start_menu_folder)/Marlin Data Recovery (iOS).lnk\" ]" \
+        "the old desktop shortcut went with its folder (/NODESKTOP makes none); the Start-menu one is made again"
     cp "$two/uninstall.lst" "$WINE_SANDBOX/v2.lst"
     check "all_listed_in '$two' '$WINE_SANDBOX/v2.lst' && [ \"\$(reg_value InstallLocation)\" = 'C:\\Apps\\Two' ]" \
         "the product is in the second folder, and the entry names it"
