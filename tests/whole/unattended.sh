@@ -294,7 +294,7 @@ scenario_update_across_volumes() {
     mv "$dir/data/d1" "$other/" && ln -s "$other/d1" "$dir/data/d1"
     local before
     before=$(tree_state "$dir")
-    run_unattended "\"$v2\" /S /LOG=C:\\link.log"
+    run_unattended "\"$v2\" /S /LOG=C:\\link.log /D=C:\\Linked"
     check "[ $rc -eq 2 ]" "the update fails (exit $rc)"
     check "log_has '$log' 'failed: C:.Linked.data.d1 is a link to another volume than C:.Linked.s; the installation.s final moves cannot cross volumes'" \
         "the log names the link and why"

@@ -201,20 +201,25 @@ scenario_copy_in_another_folder() {
     local dir="$drive_c/Demo A" other="$drive_c/Elsewhere"
     install_and_start 'C:\Demo A'
     mkdir -p "$other"
-    cp "$dir/uninstall.exe" "$dir/uninstall.lst" "$dir/config.ini" "$other/"
+    cp "$dir/uninstall.exe" "$dir/uninstall.lst" "$dir/config.ini" "$dir/vivevadiz.exe" "$other/"
     echo "my notes" >"$other/notes.txt"
+    wine "$other/vivevadiz.exe" >/dev/null 2>&1 &
+    local i
+    for ((i = 0; i < 100; i++)); do [ "$(drive count-processes vivevadiz.exe)" = 2 ] && break; sleep 0.1; done
+    check "[ \"\$(drive count-processes vivevadiz.exe)\" = 2 ]" "the product also runs from the copy's folder"
     uninstall_watched "$other/uninstall.exe" '/S /LOG=C:\copy.log'
     check "[ $rc -eq 0 ]" "an uninstaller outside the registered folder removes its own files (exit $rc)"
     check "no_window_seen" "it shows no window under /S ($(probe_summary))"
     check "log_has '$drive_c/copy.log' 'install folder C:.Elsewhere. (the Uninstall entry names another folder, C:.Demo A: this folder.s own files are removed, nothing registered)'" \
         "the log says whose files it removes"
-    check "[ ! -e '$other/config.ini' ] && [ ! -e '$other/uninstall.lst' ] && wait_gone '$other/uninstall.exe' 20" \
-        "its listed files go, itself through its copy"
+    check "[ ! -e '$other/config.ini' ] && [ ! -e '$other/vivevadiz.exe' ] && [ ! -e '$other/uninstall.lst' ] && wait_gone '$other/uninstall.exe' 20" \
+        "its listed files go, the program it ended among them, itself through its copy"
     check "[ -f '$other/notes.txt' ]" "a file it did not list stays"
     check "installed_everything '$dir' && has_key" "the registered installation is untouched"
     check "[ -f '$programs/Marlin Data Recovery/$link_name' ] && [ -f '$user_dir/Desktop/$link_name' ]" \
         "the shortcuts stay"
-    check "[ \"\$(drive count-processes vivevadiz.exe)\" = 1 ]" "the registered product keeps running"
+    check "[ \"\$(drive count-processes vivevadiz.exe)\" = 1 ]" \
+        "only the product running from its own folder was ended: the registered one keeps running"
 
     mkdir -p "$dir/inner"
     cp "$dir/uninstall.exe" "$dir/uninstall.lst" "$dir/inner/"
