@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "install/folder_check.h"
-#include "install/paths.h"
-#include "install/uninstall_entry.h"
 #include "tests/support/archive_builder.h"
-#include "tests/support/recording_delegate.h"
 
 namespace {
 
@@ -105,13 +102,6 @@ TEST(InstallFolder, TheInstalledProductsFolderIsTheDefault) {
              Case{L"", L"\\\\srv\\share\\App", L"\\\\srv\\share\\App",
                   L"the installed product's folder"},
              Case{L"", std::nullopt, fallback, L"the default folder: the product has no "},
-             Case{L"", L"", fallback, L"the default folder: the Uninstall entry names no "},
-             Case{L"", L"Apps", fallback,
-                  L"the default folder: the Uninstall entry's "
-                  L"InstallLocation \"Apps\" is not a whole path"},
-             Case{L"", L"M:\\Apps", fallback,
-                  L"the default folder: the drive or share of the Uninstall entry's "
-                  L"InstallLocation \"M:\\Apps\" does not exist"},
              Case{L"", L"\\\\other\\share\\App", fallback, L"the default folder: the drive or "},
          }) {
         const FolderChoice choice =
@@ -151,26 +141,6 @@ TEST(InstallFolder, PayloadNamesAreReadWithoutDecoding) {
               (std::vector<std::wstring>{L"a.txt", L"sub\\b.txt", L"empty"}));
     EXPECT_FALSE(ReadPayloadNames(bytes.data(), bytes.size() - 1)) << "cut short";
     EXPECT_FALSE(ReadPayloadNames(nullptr, 0));
-}
-
-TEST(InstallFolder, AFolderThatNestsWithTheInstalledProductsIsRefused) {
-    ProductIdentity product;
-    product.uninstallKey = L"FolderCheckTest";
-    const std::wstring installed = testing_support::MakeSandboxFolder() + L"\\Installed";
-    ASSERT_TRUE(WriteUninstallEntry(product, installed, 0));
-    const std::vector<std::wstring> names = {L"a.txt"};
-    for (const std::wstring& folder : {installed + L"\\Inner", ParentFolder(installed)}) {
-        const std::wstring problem = FindInstallFolderProblem(folder, product.uninstallKey, names);
-        EXPECT_NE(problem.find(L"the installed product's folder " + installed + L" holds it or "),
-                  std::wstring::npos)
-            << problem;
-    }
-    for (const std::wstring& folder : {installed, installed + L" Two"})
-        EXPECT_EQ(FindInstallFolderProblem(folder, product.uninstallKey, names), L"") << folder;
-    EXPECT_NE(FindInstallFolderProblem(L"relative", product.uninstallKey, names)
-                  .find(L"relative: not an install folder"),
-              std::wstring::npos);
-    DeleteUninstallEntry(product);
 }
 
 }  // namespace

@@ -217,12 +217,8 @@ scenario_no_restart() {
     run_unattended "\"$setup\" /NORESTART /S /LOG=C:\\norestart.log /D=C:\\No Restart"
     check "[ $rc -eq 0 ] && no_window_seen && all_listed_in '$dir' '$dir/uninstall.lst'" \
         "/NORESTART /S installs (exit $rc) without a window ($(probe_summary))"
-    check_log_steps "$log" "/NORESTART /S" "installer 2\.0\.0, command line: .* /NORESTART /S .*" "product VivevaDiz: .*" \
-        "/NORESTART: ignored, nothing installed needs a restart" \
-        "install folder chosen: C:\\\\No Restart \(given on the command line\)" "install folder C:\\\\No Restart" \
-        "end processes vivevadiz\.exe: done \(0 ended\)" "space check: done \(.*\)" "final step: done" \
-        "Start-menu shortcut: done \(.*\)" "Uninstall entry: done \(.*\)" "desktop shortcut: done \(.*\)" \
-        "product start: not started \(/S\)" "outcome: succeeded" "exit code 0"
+    check "log_has '$log' '/NORESTART: ignored, nothing installed needs a restart' && log_has '$log' 'outcome: succeeded'" \
+        "the log says it was ignored"
 
     start_setup /NORESTART
     check "visible $INSTALL" "/NORESTART alone: the welcome page shows"
