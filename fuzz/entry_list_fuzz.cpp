@@ -12,7 +12,7 @@
 #include "fuzz/check.h"
 #include "install/entry_name.h"
 #include "install/utf8.h"
-#include "product/uninstall/entry_list.h"
+#include "install/entry_list.h"
 
 namespace {
 

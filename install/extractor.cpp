@@ -6,7 +6,9 @@
 
 #include "install/archive_format.h"
 #include "install/decode_ahead.h"
+#include "install/folder_check.h"
 #include "install/free_space.h"
+#include "install/install_folder.h"
 #include "install/memory_stream.h"
 #include "install/paths.h"
 #include "install/process_killer.h"
@@ -94,7 +96,9 @@ void CExtractor::SetDelegate(CExtractorDelegate* delegate) {
 }
 
 void CExtractor::SetInstallFolder(const std::wstring& folder) {
-    if (!m_running) m_installFolder = folder;
+    // In its one form, which the registration then writes; one the rule refuses stays as given
+    // for the failure to name.
+    if (!m_running) m_installFolder = NormalInstallFolder(folder).value_or(folder);
 }
 
 void CExtractor::SetProductKey(const std::wstring& key) {
@@ -118,7 +122,7 @@ ExtractResult CExtractor::FailWithSystemError(const std::wstring& reason) {
 StartResult CExtractor::Start(const std::wstring& installFolder) {
     if (m_running) return StartResult::AlreadyStarted;
     try {
-        m_installFolder = installFolder;
+        SetInstallFolder(installFolder);
         m_running = true;
         m_cancel.store(false, std::memory_order_relaxed);
         m_thread = m_startThread(*this);
@@ -172,6 +176,11 @@ void CExtractor::ReportOutcome(ExtractResult result) {
 ExtractResult CExtractor::ExtractPayload() {
     const ResourceBytes payload = FindResourceBytes(L"DAT", MAKEINTRESOURCEW(kPayloadId));
     if (!payload.data) return Fail(L"the program carries no payload");
+    if (const auto names = ReadPayloadNames(payload.data, payload.size)) {
+        const std::wstring problem =
+            FindInstallFolderProblem(m_installFolder, m_productKey, *names);
+        if (!problem.empty()) return Fail(problem);
+    }
     // The locked resource is part of the mapped program and stays valid while it runs, so the
     // stream reads it in place instead of holding a second copy of the whole archive.
     const ComPtr<IStream> stream(CreateReadOnlyMemoryStream(payload.data, payload.size));

@@ -58,7 +58,7 @@ public:
 
     // Both are ignored once the extractor has been started.
     void SetDelegate(CExtractorDelegate* delegate);
-    // For a run driven without a thread, through ExtractArchive.
+    // For a run driven without a thread, through ExtractArchive; in its normal form as well.
     void SetInstallFolder(const std::wstring& folder);
     // The product's Uninstall key name, which names the record that lets the next run finish or
     // undo this one should it be killed; without one, no record is kept.
@@ -72,7 +72,7 @@ public:
     // What the decoding of the run did so far.
     const DecodeStats& Stats() const { return m_stats; }
 
-    // Takes the folder as given and starts the worker thread.
+    // Takes the folder in its normal form (install/install_folder.h) and starts the worker thread.
     StartResult Start(const std::wstring& installFolder);
 
     // The worker's body: ends product processes, extracts the payload, sends the one outcome

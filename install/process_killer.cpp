@@ -2,7 +2,9 @@
 
 #include <tlhelp32.h>
 
+#include "install/paths.h"
 #include "install/run_log.h"
+#include "install/same_path.h"
 #include "platform/process_image.h"
 
 namespace {
@@ -20,7 +22,8 @@ bool IsSameExecutableName(const std::wstring& processName, const std::wstring& w
                                 int(wanted.size()), TRUE) == CSTR_EQUAL;
 }
 
-bool EndProcessIfNamed(DWORD id, const std::wstring& exeName, CKernelHandle& ended) {
+bool EndProcessIfNamed(DWORD id, const std::wstring& exeName, CKernelHandle& ended,
+                       const CFileIdentity* folder) {
     constexpr DWORD kEnd = PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION;
     CKernelHandle process{OpenProcess(kEnd | SYNCHRONIZE, FALSE, id)};
     // One that can be ended but not waited for is still ended.
@@ -29,15 +32,18 @@ bool EndProcessIfNamed(DWORD id, const std::wstring& exeName, CKernelHandle& end
     // The handle holds the process, so the image checked is the one ended: an id that another
     // program has taken since the snapshot is left alone.
     if (!process || !IsSameExecutableName(ImageFileName(process), exeName) ||
+        (folder && !folder->IsFileAt(ParentFolder(ProcessImagePath(process)))) ||
         !TerminateProcess(process, 9))
         return false;
     if (waitable) ended = std::move(process);
     return true;
 }
 
-EndedProcesses EndProcessesNamed(const std::wstring& exeName) {
+EndedProcesses EndProcessesNamed(const std::wstring& exeName, const std::wstring& folder) {
     EndedProcesses result;
     if (exeName.empty()) return result;
+    const CFileIdentity inFolder(folder);
+    if (!folder.empty() && !inFolder.Known()) return result;
     std::vector<DWORD> named;
     {
         const CFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -54,8 +60,10 @@ EndedProcesses EndProcessesNamed(const std::wstring& exeName) {
     std::vector<CKernelHandle> ended;
     for (const DWORD id : named) {
         CKernelHandle process;
-        if (!EndProcessIfNamed(id, exeName, process)) {
-            result.allGone = false;
+        if (!EndProcessIfNamed(id, exeName, process, folder.empty() ? nullptr : &inFolder)) {
+            // Limited to a folder, a copy that runs elsewhere is no failure; one there that cannot
+            // be ended leaves its files, which their removal then reports.
+            if (folder.empty()) result.allGone = false;
             continue;
         }
         ++result.ended;

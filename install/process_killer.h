@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "install/same_path.h"
 #include "platform/unique_handle.h"
 
 // How long the ended processes get, all together, to be gone.
@@ -19,11 +20,11 @@ struct EndedProcesses {
     bool allGone = true;  // every one was ended and has exited
 };
 
-// Terminates, with exit code 9, every other process whose executable file name is `exeName`, then
-// waits until they have all exited, at most kProcessEndTimeoutMs in total: Windows keeps a
-// process's executable and DLLs locked until it is gone, not merely told to end. Nothing stops on
-// a failure; the result tells it.
-EndedProcesses EndProcessesNamed(const std::wstring& exeName);
+// Terminates, with exit code 9, every other process whose executable file name is `exeName` (and,
+// with `folder`, whose executable lies in that folder), then waits until they have all exited, at
+// most kProcessEndTimeoutMs in total: Windows keeps a process's executable and DLLs locked until it
+// is gone, not merely told to end. Nothing stops on a failure; the result tells it.
+EndedProcesses EndProcessesNamed(const std::wstring& exeName, const std::wstring& folder = L"");
 
 class CRunLog;
 // "end processes NAME: done (N ended)", or failed when one may still be running.
@@ -31,8 +32,10 @@ void LogEndedProcesses(CRunLog& log, const std::wstring& exeName, const EndedPro
 
 // Ends, with exit code 9, the process `id` if the image it runs is still named `exeName`; true when
 // it was told to end. `ended` then holds it for a wait, unless it could not be opened for one. A
-// process that now has the id of one listed earlier under that name is left alone.
-bool EndProcessIfNamed(DWORD id, const std::wstring& exeName, CKernelHandle& ended);
+// process that now has the id of one listed earlier under that name is left alone, and so, with
+// `folder`, is one whose executable lies in another folder.
+bool EndProcessIfNamed(DWORD id, const std::wstring& exeName, CKernelHandle& ended,
+                       const CFileIdentity* folder = nullptr);
 
 // Waits until every one of `processes` has exited or `timeoutMs` has passed in all; true when all
 // have exited.

@@ -9,6 +9,9 @@
 #include "install/run_log.h"
 #include "res/product_identity.h"
 
-// `installedBytes` is the total size of the files written, for the entry's EstimatedSize.
+// `installedBytes` is the total size of the files written, for the entry's EstimatedSize. When the
+// entry named another folder before, the product has moved as a major upgrade moves it: once the
+// entry names the new folder, what the installation had placed in the old one is removed
+// (install/installed_files.h); its shortcuts are replaced by this installation's.
 void RegisterProduct(const ProductIdentity& product, const std::wstring& installFolder,
                      uint64_t installedBytes, CRunLog& log);

@@ -166,15 +166,15 @@ ListedRemoval RemoveListedFiles(const std::wstring& folder, const std::vector<st
     const CFileIdentity kept(keep);
     ListedRemoval result;
     for (const std::wstring& name : names) {
-        if (!IsSafeEntryName(name)) {
-            ++result.left;
-            continue;
-        }
-        if (kept.IsFileAt(JoinPath(folder, PlainRelativeName(name)))) {
+        const bool safe = IsSafeEntryName(name);
+        if (safe && kept.IsFileAt(JoinPath(folder, PlainRelativeName(name)))) {
             result.keptListed = true;
             continue;
         }
-        if (!removal.RemoveFile(name)) ++result.left;
+        if (!safe || !removal.RemoveFile(name)) {
+            ++result.left;
+            result.leftNames.push_back(name);
+        }
     }
     return result;
 }

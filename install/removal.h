@@ -54,6 +54,7 @@ std::wstring PlainRelativeName(const std::wstring& relative);
 struct ListedRemoval {
     int left = 0;             // listed files still there afterwards, refused names included
     bool keptListed = false;  // a listed name is the file `keep`
+    std::vector<std::wstring> leftNames;  // those files' names as listed
 };
 
 // Deletes each listed file below `folder` except `keep` (this program's own file), which a name

@@ -35,3 +35,8 @@ bool CFileIdentity::IsFileAt(const std::wstring& path) const {
 bool SameFile(const std::wstring& a, const std::wstring& b) {
     return CFileIdentity(a).IsFileAt(b);
 }
+
+bool SameVolume(const std::wstring& a, const std::wstring& b) {
+    const CFileIdentity left(a), right(b);
+    return left.Known() && right.Known() && left.Volume() == right.Volume();
+}

@@ -12,6 +12,9 @@ bool SamePath(const std::wstring& a, const std::wstring& b);
 // reached it; false when either cannot be opened.
 bool SameFile(const std::wstring& a, const std::wstring& b);
 
+// Whether two existing items lie on the same volume; false when either cannot be opened.
+bool SameVolume(const std::wstring& a, const std::wstring& b);
+
 // One file's identity, taken once to compare many paths against.
 class CFileIdentity {
 public:
@@ -19,6 +22,7 @@ public:
     // False when the file could not be opened: it is then the same as nothing.
     bool Known() const { return m_known; }
     bool IsFileAt(const std::wstring& path) const;
+    unsigned long Volume() const { return m_volume; }
 
 private:
     bool m_known = false;

@@ -8,18 +8,12 @@
 
 #include "install/disk_flush.h"
 #include "install/entry_name.h"
+#include "install/install_folder.h"
 #include "install/tree_removal.h"
 #include "platform/random_bytes.h"
 #include "platform/unique_handle.h"
 
 namespace {
-
-// A relative install folder would be taken from wherever the program happens to run; an empty
-// one is the root of the current drive, as a joined path makes it.
-bool IsUsableFolder(const std::wstring& folder) {
-    if (folder.empty() || folder.front() == L'\\') return true;
-    return folder.size() >= 3 && folder[1] == L':' && folder[2] == L'\\';
-}
 
 std::wstring UpperCase(std::wstring text) {
     if (!text.empty()) CharUpperBuffW(&text[0], DWORD(text.size()));
@@ -121,9 +115,14 @@ CStagedInstall::~CStagedInstall() {
 }
 
 bool CStagedInstall::Begin() {
-    if (m_state != State::Idle || !IsUsableFolder(m_layout.installFolder)) return false;
+    if (m_state != State::Idle) return false;
     CStagingAccess access;
     if (!access.Attributes()) return false;
+    // The command line's folder rule and form: a relative folder would be taken from wherever the
+    // program happens to run.
+    const auto normal = NormalInstallFolder(m_layout.installFolder);
+    if (!normal) return RefuseWith(ERROR_BAD_PATHNAME);
+    m_layout.installFolder = *normal;
     const std::wstring folder = JoinPath(m_layout.installFolder, L"");
     // With its backslash, a file's name is not found at all: asked again without it.
     const DWORD attributes = GetFileAttributesW(folder.c_str());

@@ -17,6 +17,27 @@ void WriteText(HKEY key, const RegistryText& value) {
                    bytes);
 }
 
+std::wstring ReadText(HKEY key, const wchar_t* name) {
+    DWORD bytes = 0;
+    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) !=
+            ERROR_SUCCESS ||
+        bytes < sizeof(wchar_t))
+        return std::wstring();
+    std::wstring text(bytes / sizeof(wchar_t), L'\0');
+    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, &text[0], &bytes) != ERROR_SUCCESS)
+        return std::wstring();
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return text;
+}
+
+CRegistryKey OpenEntry(const std::wstring& uninstallKey) {
+    CRegistryKey key;
+    if (!IsUninstallKeyName(uninstallKey)) return key;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(uninstallKey).c_str(), 0, KEY_READ,
+                  key.Put());
+    return key;
+}
+
 }  // namespace
 
 bool IsUninstallKeyName(const std::wstring& name) {
@@ -26,8 +47,8 @@ bool IsUninstallKeyName(const std::wstring& name) {
     return std::none_of(name.begin(), name.end(), [](wchar_t c) { return c == L'\\' || c < L' '; });
 }
 
-std::wstring UninstallKeyPath(const ProductIdentity& product) {
-    return L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product.uninstallKey;
+std::wstring UninstallKeyPath(const std::wstring& uninstallKey) {
+    return L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + uninstallKey;
 }
 
 std::wstring InstallDateText(const SYSTEMTIME& date) {
@@ -93,4 +114,23 @@ bool WriteUninstallEntry(const ProductIdentity& product, const std::wstring& ins
         RegSetValueExW(key, value.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value.data),
                        sizeof value.data);
     return true;
+}
+
+RegisteredInstallation ReadRegisteredInstallation(const std::wstring& uninstallKey) {
+    RegisteredInstallation registered;
+    const CRegistryKey key = OpenEntry(uninstallKey);
+    if (!key) return registered;
+    registered.found = true;
+    registered.installLocation = ReadText(key, L"InstallLocation");
+    registered.startMenuFolder = ReadText(key, L"StartMenuFolder");
+    registered.shortcutName = ReadText(key, L"ShortcutName");
+    return registered;
+}
+
+bool DeleteUninstallEntry(const ProductIdentity& product) {
+    if (!IsUninstallKeyName(product.uninstallKey)) return false;
+    const std::wstring path = UninstallKeyPath(product);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str());
+    return !OpenEntry(product.uninstallKey);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The product's entry under the system-wide Uninstall key, which lists it among installed programs.
+// The product's entry under the system-wide Uninstall key, which lists it among installed programs:
+// written by the installer, read by the next installer and by the uninstaller, which deletes it.
 
 #include <windows.h>
 
@@ -26,7 +27,10 @@ struct RegistryNumber {
 bool IsUninstallKeyName(const std::wstring& name);
 
 // "Software\Microsoft\Windows\CurrentVersion\Uninstall\" + the product's key name, below HKLM.
-std::wstring UninstallKeyPath(const ProductIdentity& product);
+std::wstring UninstallKeyPath(const std::wstring& uninstallKey);
+inline std::wstring UninstallKeyPath(const ProductIdentity& product) {
+    return UninstallKeyPath(product.uninstallKey);
+}
 
 // `date` as the entry's InstallDate: yyyymmdd.
 std::wstring InstallDateText(const SYSTEMTIME& date);
@@ -47,3 +51,19 @@ std::vector<RegistryNumber> UninstallNumbers(uint64_t installedBytes);
 // (ERROR_INVALID_NAME) or the key cannot be opened; single value writes are best effort.
 bool WriteUninstallEntry(const ProductIdentity& product, const std::wstring& installFolder,
                          uint64_t installedBytes);
+
+// What the entry says of the installed product, as an administrator's process wrote it; still only
+// data to check before it is used.
+struct RegisteredInstallation {
+    bool found = false;
+    std::wstring installLocation;
+    std::wstring startMenuFolder;
+    std::wstring shortcutName;
+};
+
+// Not found when the key name is refused by IsUninstallKeyName.
+RegisteredInstallation ReadRegisteredInstallation(const std::wstring& uninstallKey);
+
+// Deletes the entry with everything in it; true when no entry is left (also when there was none).
+// A refused key name deletes nothing and gives false.
+bool DeleteUninstallEntry(const ProductIdentity& product);

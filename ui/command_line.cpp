@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "install/install_folder.h"
 #include "platform/unique_handle.h"
 
 namespace {
@@ -55,8 +56,9 @@ void Refuse(CommandLineRequest& request, const std::wstring& offending) {
 
 void TakeFolder(CommandLineRequest& request, const std::wstring& written,
                 const std::wstring& folder) {
-    if (!IsWholePath(folder)) return Refuse(request, written);
-    request.folder = folder;
+    const auto normal = NormalInstallFolder(folder);
+    if (!normal) return Refuse(request, written);
+    request.folder = *normal;
 }
 
 }  // namespace
@@ -104,6 +106,8 @@ CommandLineRequest ReadCommandLine(const wchar_t* commandLine) {
             request.silent = true;
         } else if (EqualsNoCase(argument, L"/NODESKTOP")) {
             request.desktopShortcut = false;
+        } else if (EqualsNoCase(argument, L"/NORESTART")) {
+            request.noRestart = true;
         } else if (StartsWithNoCase(argument, L"/LOG=") && argument.size() > 5) {
             request.logFile = argument.substr(5);
         } else if (StartsWithNoCase(argument, L"/D=")) {
@@ -116,12 +120,4 @@ CommandLineRequest ReadCommandLine(const wchar_t* commandLine) {
     if (folderSwitch != std::wstring::npos)
         TakeFolder(request, line.substr(folderSwitch), FolderValue(line.substr(folderSwitch + 3)));
     return request;
-}
-
-bool IsWholePath(const std::wstring& path) {
-    const wchar_t drive = wchar_t(std::towupper(path.empty() ? 0 : path[0]));
-    const bool driveRoot = path.size() >= 3 && drive >= L'A' && drive <= L'Z' && path[1] == L':' &&
-                           (path[2] == L'\\' || path[2] == L'/');
-    const bool unc = path.size() > 2 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'\\';
-    return driveRoot || unc;
 }

@@ -5,10 +5,11 @@
 //   /S            silent: no window at all; install, register, exit with the code
 //   /NODESKTOP    no desktop shortcut (under /S; interactively the box starts cleared)
 //   /LOG=FILE     append a log of the run to FILE
-//   /D=FOLDER     the install folder, a whole path; it takes the rest of the line, spaces included,
-//                 so it comes last
-// Any other switch, an argument that is not a switch beside them, and an empty or relative /D= are
-// usage errors.
+//   /NORESTART    accepted and ignored: nothing the installer writes needs a restart
+//   /D=FOLDER     the install folder, a whole path (install/install_folder.h), taken in its normal
+//                 form; it takes the rest of the line, spaces included, so it comes last
+// Any other switch, an argument that is not a switch beside them, and a /D= the folder rule refuses
+// (empty, relative, a name Windows cannot hold) are usage errors.
 
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ struct CommandLineRequest {
     bool present = false;  // the two-argument form: the window installs into `folder` at once
     bool silent = false;
     bool desktopShortcut = true;
+    bool noRestart = false;  // /NORESTART was given, which changes nothing
     std::wstring logFile;
     bool usageError = false;
     std::wstring offending;  // what made it a usage error, as written
@@ -38,6 +40,3 @@ CommandLineRequest ParseCommandLine(const std::vector<std::wstring>& arguments);
 // The whole command line without the program name, switches included. /D= is found in the text
 // itself, outside quotes, where an argument begins; a quoted "/D=FOLDER" argument counts as well.
 CommandLineRequest ReadCommandLine(const wchar_t* commandLine);
-
-// A whole path: "X:\..." or a UNC path ("\\server\share", "\\?\...").
-bool IsWholePath(const std::wstring& path);

@@ -5,11 +5,15 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <utility>
 
+#include "install/folder_check.h"
+#include "install/install_folder.h"
 #include "install/installation_guard.h"
 #include "install/recovery.h"
 #include "install/run_log.h"
+#include "install/uninstall_entry.h"
 #include "platform/com_init.h"
 #include "platform/dll_search.h"
 #include "res/strings.h"
@@ -121,6 +125,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
              product.version + L", " + product.publisher);
     if (request.usageError)
         return RefuseCommandLine(product, request, log, L"not understood: " + request.offending);
+    if (request.noRestart) log.Line(L"/NORESTART: ignored, nothing installed needs a restart");
 
     // Held until the process ends: a second installer of the product leaves everything to the one
     // that runs, and shows that one's window unless it was asked to show nothing.
@@ -141,11 +146,23 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
         if (request.silent) return EndRun(log, InstallOutcome::Failed);
     }
 
-    if (request.silent) {
-        const std::wstring folder = request.folder.empty() ? product.defaultFolder : request.folder;
-        return EndRun(log, RunSilentInstall(product, {folder, request.desktopShortcut}, log));
-    }
-    // /D= without /S offers its folder in the path edit; the two-argument form leaves the edit be.
-    if (!request.present && !request.folder.empty()) product.defaultFolder = request.folder;
+    // The installed product's folder, unless the command line names one: an update stays where
+    // the product is. /S installs there; the window offers it in the path edit, and the
+    // two-argument form installs at once into its own.
+    const RegisteredInstallation installed = ReadRegisteredInstallation(product.uninstallKey);
+    const FolderChoice choice =
+        request.present
+            ? FolderChoice{request.folder, L"given on the command line"}
+            : ChooseInstallFolder(
+                  request.folder,
+                  installed.found ? std::optional(installed.installLocation) : std::nullopt,
+                  product.defaultFolder, VolumeExists);
+    log.Line((request.silent || request.present ? L"install folder chosen: "
+                                                : L"install folder offered: ") +
+             choice.folder + L" (" + choice.reason + L")");
+    if (request.silent)
+        return EndRun(log,
+                      RunSilentInstall(product, {choice.folder, request.desktopShortcut}, log));
+    if (!request.present) product.defaultFolder = choice.folder;
     return RunWindow(instance, std::move(product), log, !recovery.complete);
 }

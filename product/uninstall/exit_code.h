@@ -9,7 +9,7 @@ enum UninstallExitBits : int {
     kEntryLeft = 8,       // the Uninstall entry could not be deleted
     kNotRegistered = 16,  // there was no Uninstall entry (already uninstalled, or never registered)
     kNoEntryList = 32,    // no readable list of installed files: no file of the folder was touched
-    kRefused = 64,        // another folder is registered, or the command line is not understood
+    kRefused = 64,        // a folder nesting with this one is registered, or a bad command line
     kInterrupted = 96,    // an interrupted installation could not be finished or undone
     kCancelled = 128,     // the user said no
     kBusy = 192,          // an installation or removal of the product runs: try again later

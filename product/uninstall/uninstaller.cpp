@@ -5,24 +5,24 @@
 
 #include <memory>
 
-#include "product/uninstall/entry_list.h"
-#include "product/uninstall/exit_code.h"
-#include "product/uninstall/fill_in.h"
+#include "install/entry_list.h"
+#include "install/install_folder.h"
 #include "install/installation_guard.h"
+#include "install/installed_files.h"
 #include "install/paths.h"
 #include "install/process_killer.h"
 #include "install/product_paths.h"
 #include "install/recovery.h"
-#include "install/run_log.h"
-#include "product/resources/product_string_ids.h"
 #include "install/removal.h"
+#include "install/run_log.h"
 #include "install/same_path.h"
-#include "product/uninstall/self_removal.h"
-#include "install/shell_folders.h"
 #include "install/uninstall_entry.h"
 #include "platform/unique_handle.h"
+#include "product/resources/product_string_ids.h"
+#include "product/uninstall/exit_code.h"
+#include "product/uninstall/fill_in.h"
+#include "product/uninstall/self_removal.h"
 #include "res/strings.h"
-#include "product/uninstall/uninstall_record.h"
 
 namespace {
 
@@ -37,46 +37,6 @@ void Tell(const UninstallCommand& command, const ProductIdentity& product, unsig
     if (!command.silent)
         MessageBoxW(nullptr, FillIn(Text(id), {product.shortcutName}).c_str(),
                     product.shortcutName.c_str(), MB_OK | icon);
-}
-
-bool ReadEntryList(const std::wstring& folder, std::vector<std::wstring>& names) {
-    const CFileHandle file(CreateFileW(JoinPath(folder, kEntryListName).c_str(), GENERIC_READ,
-                                       FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return false;
-    LARGE_INTEGER size{};
-    std::string bytes;
-    // A list of more than 16 MiB is not one the packer wrote.
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart < (16 << 20);
-    if (ok) {
-        bytes.resize(size_t(size.QuadPart));
-        DWORD read = 0;
-        ok = bytes.empty() || (ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr) &&
-                               read == bytes.size());
-    }
-    std::wstring text;
-    if (!ok || !DecodeUtf8(bytes, text)) return false;
-    names = SplitEntryList(text);
-    return !names.empty();
-}
-
-// A name from the registry if it is a plain name, else the product's own.
-std::wstring PlainOr(const std::wstring& name, const std::wstring& fallback) {
-    return IsPlainName(name) ? name : fallback;
-}
-
-int RemoveShortcuts(const ProductIdentity& product, const UninstallRecord& record) {
-    const std::wstring linkName = PlainOr(record.shortcutName, product.shortcutName) + L".lnk";
-    int left = 0;
-    std::wstring programs, desktop;
-    if (GetShellFolder(CSIDL_PROGRAMS, programs)) {
-        const CRemovalFolder removal(programs);
-        const std::wstring folder = PlainOr(record.startMenuFolder, product.startMenuFolder);
-        if (!removal.RemoveFile(JoinPath(folder, linkName))) ++left;
-        if (!removal.RemoveFolderIfEmpty(folder)) ++left;
-    }
-    if (GetShellFolder(CSIDL_DESKTOP, desktop) && !CRemovalFolder(desktop).RemoveFile(linkName))
-        ++left;
-    return left;
 }
 
 // Logs the exit code and gives it back.
@@ -140,14 +100,24 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
                       recovery.Reason(), kInterrupted);
 
     const std::wstring folder = ParentFolder(program);
-    const UninstallRecord record = ReadUninstallRecord(product);
-    if (record.found && !SameFile(record.installLocation, folder))
+    const RegisteredInstallation entry = ReadRegisteredInstallation(product.uninstallKey);
+    // A copy in another folder than the registered one removes its own files only: the entry and
+    // the shortcuts are the registered installation's, and so is every file of a folder that holds
+    // this one or lies in it, which this copy's list could reach.
+    const bool ownEntry = entry.found && SameFile(entry.installLocation, folder);
+    if (entry.found && !ownEntry && FoldersNest(entry.installLocation, folder))
         return Refuse(command, product, log, IDS_UNINSTALL_REFUSED, MB_ICONWARNING,
-                      L"the Uninstall entry names another folder: " + record.installLocation,
+                      L"the Uninstall entry names a folder that holds this one or lies in it: " +
+                          entry.installLocation,
                       kRefused);
-    log.Line(L"install folder " + folder + (record.found ? L"" : L" (no Uninstall entry)"));
+    log.Line(L"install folder " + folder +
+             (ownEntry ? L""
+              : entry.found
+                  ? L" (the Uninstall entry names another folder, " + entry.installLocation +
+                        L": this folder's own files are removed, nothing registered)"
+                  : L" (no Uninstall entry)"));
     UninstallReport report;
-    report.registered = record.found;
+    report.registered = entry.found;
     // Without the list nothing is known to be the product's: everything stays, registered, so that
     // it can be uninstalled once the list is back.
     std::vector<std::wstring> names;
@@ -164,23 +134,27 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
         return Exit(log, kCancelled);
     }
 
-    LogEndedProcesses(log, product.processName, EndProcessesNamed(product.processName));
-    const ListedRemoval listed = RemoveListedFiles(folder, names, program);
-    report.filesLeft = listed.left;
+    // A copy leaves the registered installation's running product alone.
+    LogEndedProcesses(log, product.processName,
+                      EndProcessesNamed(product.processName, ownEntry ? L"" : folder));
+    const InstalledFilesRemoval removal = RemoveInstalledFiles(folder, names, program);
+    report.filesLeft = removal.files.left;
     log.Line(Left(report.filesLeft, L"listed files"));
-    report.foldersLeft = RemoveEmptyFolders(folder, FoldersOfEntries(names));
+    report.foldersLeft = removal.foldersLeft;
     log.Line(Left(report.foldersLeft, L"emptied folders"));
-    report.shortcutsLeft = RemoveShortcuts(product, record);
-    log.Line(Left(report.shortcutsLeft, L"shortcuts"));
-    if (record.found) {
-        report.entryLeft = !DeleteUninstallRecord(product);
+    if (ownEntry || !entry.found) {
+        report.shortcutsLeft = RemoveShortcuts(product, entry);
+        log.Line(Left(report.shortcutsLeft, L"shortcuts"));
+    }
+    if (ownEntry) {
+        report.entryLeft = !DeleteUninstallEntry(product);
         log.Line(report.entryLeft ? L"Uninstall entry: left" : L"Uninstall entry: deleted");
     }
 
     // Its own file and the install folder go last, once this process has ended; the copy that
     // removes them starts only when the last message has been answered.
     std::unique_ptr<CRemovalCopy> copy;
-    if (listed.keptListed) {
+    if (removal.files.keptListed) {
         copy = std::make_unique<CRemovalCopy>(program);
         if (copy->Path().empty()) ++report.filesLeft;
     }

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "product/uninstall/entry_list.h"
+#include "install/entry_list.h"
 #include "product/uninstall/exit_code.h"
 #include "product/uninstall/fill_in.h"
 #include "install/removal.h"
@@ -16,7 +16,6 @@
 #include "product/uninstall/self_removal.h"
 #include "product/uninstall/uninstall_command.h"
 #include "install/uninstall_entry.h"
-#include "product/uninstall/uninstall_record.h"
 #include "product/uninstall/uninstaller.h"
 #include "tests/support/run_environment.h"
 
@@ -333,13 +332,13 @@ TEST_F(ScratchFolder, EmptyFolderRemovalLeavesFilesAndFoldersItDidNotList) {
     EXPECT_TRUE(fs::exists(install / "unlisted"));
 }
 
-TEST(UninstallRecord, ReadsWhatTheInstallerWroteAndDeletesAllOfIt) {
+TEST(UninstallEntry, ReadsWhatTheInstallerWroteAndDeletesAllOfIt) {
     ProductIdentity product;
-    product.uninstallKey = L"UninstallRecordTest";
-    product.startMenuFolder = L"Record Test Folder";
-    product.shortcutName = L"Record \u4E2D Test";
-    ASSERT_TRUE(DeleteUninstallRecord(product));
-    EXPECT_FALSE(ReadUninstallRecord(product).found);
+    product.uninstallKey = L"UninstallEntryTest";
+    product.startMenuFolder = L"Entry Test Folder";
+    product.shortcutName = L"Entry \u4E2D Test";
+    ASSERT_TRUE(DeleteUninstallEntry(product));
+    EXPECT_FALSE(ReadRegisteredInstallation(product.uninstallKey).found);
 
     ASSERT_TRUE(WriteUninstallEntry(product, L"C:\\Program Files\\Demo Test", 4096));
     HKEY sub = nullptr;
@@ -348,15 +347,15 @@ TEST(UninstallRecord, ReadsWhatTheInstallerWroteAndDeletesAllOfIt) {
               ERROR_SUCCESS);
     RegCloseKey(sub);
 
-    const UninstallRecord record = ReadUninstallRecord(product);
-    EXPECT_TRUE(record.found);
-    EXPECT_EQ(record.installLocation, L"C:\\Program Files\\Demo Test");
-    EXPECT_EQ(record.startMenuFolder, L"Record Test Folder");
-    EXPECT_EQ(record.shortcutName, L"Record \u4E2D Test");
+    const RegisteredInstallation entry = ReadRegisteredInstallation(product.uninstallKey);
+    EXPECT_TRUE(entry.found);
+    EXPECT_EQ(entry.installLocation, L"C:\\Program Files\\Demo Test");
+    EXPECT_EQ(entry.startMenuFolder, L"Entry Test Folder");
+    EXPECT_EQ(entry.shortcutName, L"Entry \u4E2D Test");
 
-    EXPECT_TRUE(DeleteUninstallRecord(product));
-    EXPECT_FALSE(ReadUninstallRecord(product).found);
-    EXPECT_TRUE(DeleteUninstallRecord(product)) << "no entry is what was wanted";
+    EXPECT_TRUE(DeleteUninstallEntry(product));
+    EXPECT_FALSE(ReadRegisteredInstallation(product.uninstallKey).found);
+    EXPECT_TRUE(DeleteUninstallEntry(product)) << "no entry is what was wanted";
 }
 
 TEST(UninstallKeyName, NamesOneKeyBelowTheUninstallKeyOnly) {
@@ -398,10 +397,11 @@ TEST_F(ScratchFolder, AKeyNameNamingAnotherKeyIsRefusedByInstallerAndUninstaller
     EXPECT_EQ(RunUninstaller(ParseUninstallCommand({L"/S"}), (install / "uninstall.exe").wstring(),
                              ProductWithKey(L"")),
               kRefused);
-    EXPECT_TRUE(ReadUninstallRecord(sibling).found) << "every other program's entry stays";
+    EXPECT_TRUE(ReadRegisteredInstallation(sibling.uninstallKey).found)
+        << "every other program's entry stays";
     EXPECT_TRUE(fs::exists(install / "a.txt"));
     RegDeleteValueW(uninstallKey, L"InstallLocation");
-    DeleteUninstallRecord(sibling);
+    DeleteUninstallEntry(sibling);
 }
 
 // Each refusal goes to the log with its reason and the exit code; a log that cannot be opened is
@@ -482,7 +482,7 @@ TEST_F(ScratchFolder, ARunFromALongFormProgramPathRemovesWhatARunFromADriveLette
     for (const char* gone : {"a.txt", "sub", "uninstall.lst"})
         EXPECT_FALSE(fs::exists(install / gone)) << gone;
     EXPECT_TRUE(fs::exists(program)) << "left to the copy";
-    EXPECT_FALSE(ReadUninstallRecord(product).found);
+    EXPECT_FALSE(ReadRegisteredInstallation(product.uninstallKey).found);
 }
 
 // The handle number comes from a command line anyone can write: only a process handle this

@@ -90,11 +90,16 @@ TEST(CommandLine, SwitchesAndTheFolderOfD) {
              Case{L"/S /D=\"C:\\My Apps\"", true, true, L"", L"C:\\My Apps", false},
              // A quoted /D= argument is one argument, wherever it stands.
              Case{L"\"/D=C:\\My Apps\" /S", true, true, L"", L"C:\\My Apps", false},
-             // /D= takes the rest of the line: what follows it is part of the folder.
-             Case{L"/D=C:\\x /S", false, true, L"", L"C:\\x /S", false},
+             // /D= takes the rest of the line: what follows it is part of the folder, its slash
+             // a separator as Windows reads one.
+             Case{L"/D=C:\\x /S", false, true, L"", L"C:\\x\\S", false},
              Case{L"/S /D=\\\\server\\share\\App", true, true, L"", L"\\\\server\\share\\App",
                   false},
              Case{L"/D=D:\\Apps", false, true, L"", L"D:\\Apps", false},
+             // The folder in its one form, whatever form it was written in.
+             Case{L"/S /D=C:/Apps/Marlin", true, true, L"", L"C:\\Apps\\Marlin", false},
+             Case{L"/S /D=\\\\?\\c:\\Apps.\\Marlin. \\", true, true, L"", L"C:\\Apps\\Marlin",
+                  false},
          }) {
         const CommandLineRequest request = ReadCommandLine(c.line);
         EXPECT_FALSE(request.usageError) << c.line << L": " << request.offending;
@@ -124,6 +129,9 @@ TEST(CommandLine, UsageErrorsNameWhatIsNotUnderstood) {
              Case{L"/S /D=C:relative", L"/D=C:relative"},
              Case{L"/S /D=\\rooted", L"/D=\\rooted"},
              Case{L"/S \"/D=..\\up\"", L"/D=..\\up"},
+             Case{L"/S /D=C:\\a|b", L"/D=C:\\a|b"},
+             Case{L"/S /D=C:\\Apps\\CON", L"/D=C:\\Apps\\CON"},
+             Case{L"/S /D=\\\\.\\C:\\x", L"/D=\\\\.\\C:\\x"},
              // The first fault is the one named.
              Case{L"/Y /S /D=x", L"/Y"},
          }) {
@@ -135,12 +143,15 @@ TEST(CommandLine, UsageErrorsNameWhatIsNotUnderstood) {
     EXPECT_TRUE(ReadCommandLine(L"/S /X").silent);
 }
 
-TEST(CommandLine, WholePathsOnly) {
-    for (const wchar_t* path : {L"C:\\", L"c:\\x", L"Z:/x", L"\\\\server\\share", L"\\\\?\\C:\\x"})
-        EXPECT_TRUE(IsWholePath(path)) << path;
-    for (const wchar_t* path :
-         {L"", L"x", L"C:", L"C:x", L"\\x", L"\\\\", L"\\\\\\x", L"1:\\x", L"\u00e9:\\x", L"..\\x"})
-        EXPECT_FALSE(IsWholePath(path)) << path;
+// Deployment tools append /NORESTART out of habit: it is accepted, anywhere, and changes nothing.
+TEST(CommandLine, NoRestartIsAcceptedAndChangesNothing) {
+    for (const wchar_t* line : {L"/NORESTART", L"/norestart /S /D=C:\\x", L"/S /NoRestart"}) {
+        const CommandLineRequest request = ReadCommandLine(line);
+        EXPECT_FALSE(request.usageError) << line << L": " << request.offending;
+        EXPECT_TRUE(request.noRestart) << line;
+    }
+    EXPECT_FALSE(ReadCommandLine(L"/S").noRestart);
+    EXPECT_EQ(ReadCommandLine(L"/NORESTART /S /D=C:\\x").folder, L"C:\\x");
 }
 
 TEST(CommandLine, RequestIsOneRecordForTheWholeProcess) {

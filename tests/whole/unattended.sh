@@ -72,3 +72,230 @@ check_log_steps() {  # unix path, what, patterns...
 
 # Re-escapes text for a regular expression.
 re() { sed 's/[][\.|$(){}?+*^]/\\&/g' <<<"$1"; }
+
+# --- Scenarios of whole_program.sh: the folder an installation takes, and its forms ---------------
+
+# The files an installation lists in its uninstall.lst, as paths below its folder.
+listed_files() {  # list-file
+    tr -d '\r' <"$1" | tr '\\' '/'
+}
+# Every file the list names is in DIR; none of them is.
+all_listed_in() {  # unix-dir list-file
+    local f
+    while IFS= read -r f; do [ -f "$1/$f" ] || { echo "missing: $f"; return 1; }; done < <(listed_files "$2")
+}
+none_listed_in() {  # unix-dir list-file
+    local f
+    while IFS= read -r f; do [ ! -e "$1/$f" ] || { echo "left: $f"; return 1; }; done < <(listed_files "$2")
+}
+
+set_install_location() {  # value
+    wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VivevaDiz' /v InstallLocation \
+        /d "$1" /f >/dev/null 2>&1
+}
+
+# The next version's /S without /D= (what a package manager or device-management tool runs to
+# upgrade) goes where the product is installed, and the welcome page offers that folder; an
+# InstallLocation that cannot be used is ignored for the default folder, and the log says why.
+scenario_update_keeps_folder() {
+    open_sandbox en 96
+    local setup v2 dir="$drive_c/Apps Two/Marlin" default="$drive_c/Program Files/Marlin" log="$drive_c/update.log"
+    setup=$(windows_path "$SETUP") v2=$(windows_path "$SETUP_V2")
+    run_unattended "\"$setup\" /S /D=C:\\Apps Two\\Marlin"
+    check "[ $rc -eq 0 ] && all_listed_in '$dir' '$dir/uninstall.lst'" "version 1 installs into C:\\Apps Two\\Marlin"
+    cp "$dir/uninstall.lst" "$WINE_SANDBOX/v1.lst"
+
+    run_unattended "\"$v2\" /S /LOG=C:\\update.log"
+    check "[ $rc -eq 0 ] && no_window_seen" "version 2's /S without /D= exits with 0 (got $rc)"
+    check "all_listed_in '$dir' '$dir/uninstall.lst' && grep -q '^v2 1.1' '$dir/data/d1/f1.txt' && [ -f '$dir/plugins/p20/plugin.dll' ]" \
+        "every file is updated in place, the new ones with them"
+    check "[ ! -e '$default' ]" "the default folder is never created"
+    check "[ \"\$(reg_value InstallLocation)\" = 'C:\\Apps Two\\Marlin' ] && [ \"\$(reg_value DisplayVersion)\" = 2.1.0 ]" \
+        "InstallLocation is unchanged, and version 2 is registered"
+    check "log_has '$log' 'install folder chosen: C:.Apps Two.Marlin (the installed product.s folder, from its Uninstall entry)'" \
+        "the log names the folder and why it was taken"
+    check "! log_has '$log' 'the product moved.*'" "an update in place moves nothing"
+
+    # Interactively: the path edit starts with the installed folder, and Install installs there.
+    start_setup
+    check "[ \"\$(drive text $PATH_EDIT)\" = 'C:\\Apps Two\\Marlin' ]" "the welcome page's path edit shows the installed folder"
+    drive click $INSTALL
+    drive wait-visible $FINISH 60000 || fail "Install without opening the custom section succeeds"
+    drive click $SHORTCUT
+    drive click $LAUNCH
+    drive click $CLOSE
+    drive wait-gone 10000
+    wait_setup
+    check "grep -q '^1.1\$' '$dir/data/d1/f1.txt' && [ ! -e '$default' ] && [ \"\$(reg_value DisplayVersion)\" = 2.0.0 ]" \
+        "Install put version 1 into the installed folder again, not into the default one"
+
+    # An InstallLocation that is relative, empty, or on a drive that does not exist.
+    local value reason
+    while IFS='|' read -r value reason; do
+        set_install_location "$value"
+        rm -f "$drive_c/chosen.log"
+        run_unattended "\"$setup\" /S /LOG=C:\\chosen.log"
+        check "[ $rc -eq 0 ] && all_listed_in '$default/MarlinDataRecoveryiOS' '$WINE_SANDBOX/v1.lst'" \
+            "InstallLocation '$value': installed into the default folder (exit $rc)"
+        check "log_has '$drive_c/chosen.log' 'install folder chosen: C:.Program Files.Marlin.MarlinDataRecoveryiOS (the default folder: $reason)'" \
+            "InstallLocation '$value': the log says why it was not used"
+        check "all_listed_in '$dir' '$WINE_SANDBOX/v1.lst'" "InstallLocation '$value': nothing is removed from a folder it does not name"
+    done <<'VALUES'
+Apps Two\Marlin|the Uninstall entry.s InstallLocation "Apps Two.Marlin" is not a whole path
+|the Uninstall entry names no InstallLocation
+M:\Apps|the drive or share of the Uninstall entry.s InstallLocation "M:.Apps" does not exist
+VALUES
+}
+
+# /D= naming another folder moves the product, as a major upgrade does: the first folder's listed
+# files and its shortcuts go (a file of the user's own stays), a file held open there is left with
+# a log line, and
+# that copy's own uninstaller removes it later without touching the new installation. A folder
+# inside the installed one is refused before anything is written.
+scenario_update_moves_product() {
+    open_sandbox en 96
+    local setup v2 one="$drive_c/Apps/One" two="$drive_c/Apps/Two" three="$drive_c/Apps/Three" log="$drive_c/move.log"
+    setup=$(windows_path "$SETUP") v2=$(windows_path "$SETUP_V2")
+    run_unattended "\"$setup\" /S /D=C:\\Apps\\One"
+    cp "$one/uninstall.lst" "$WINE_SANDBOX/v1.lst"
+    echo "my notes" >"$one/notes.txt"
+    echo "my words" >"$one/data/d5/mine.txt"
+
+    check "[ -f \"$(desktop_link en)\" ]" "the first installation made a desktop shortcut"
+    run_unattended "\"$v2\" /S /NODESKTOP /LOG=C:\\move.log /D=C:\\Apps\\Two"
+    check "[ $rc -eq 0 ] && no_window_seen" "/D= into a second folder exits with 0 (got $rc)"
+    check "[ ! -e \"$(desktop_link en)\" ] && [ -f \"$(start_menu_folder)/Marlin Data Recovery (iOS).lnk\" ]" \
+        "the old desktop shortcut went with its folder (/NODESKTOP makes none); the Start-menu one is made again"
+    cp "$two/uninstall.lst" "$WINE_SANDBOX/v2.lst"
+    check "all_listed_in '$two' '$WINE_SANDBOX/v2.lst' && [ \"\$(reg_value InstallLocation)\" = 'C:\\Apps\\Two' ]" \
+        "the product is in the second folder, and the entry names it"
+    check "none_listed_in '$one' '$WINE_SANDBOX/v1.lst'" "the first folder's listed files are gone"
+    check "[ -f '$one/notes.txt' ] && [ -f '$one/data/d5/mine.txt' ] && [ ! -e '$one/data/d6' ]" \
+        "the user's own files stay with their folders; the emptied folders go"
+    check "log_has '$log' 'the product moved here from C:.Apps.One' && log_has '$log' 'previous folder C:.Apps.One: every listed file removed; the folder stays, holding other files'" \
+        "the log tells the move"
+
+    # A file of the second folder held open by another program while the product moves on.
+    cp "$SLEEPER" "$drive_c/holder.exe"
+    wine 'C:\holder.exe' 'C:\Apps\Two\data\d3\f7.txt' >/dev/null 2>&1 &
+    local holder=$!
+    sleep 2
+    run_unattended "\"$v2\" /S /LOG=C:\\move.log /D=C:\\Apps\\Three"
+    check "[ $rc -eq 0 ] && all_listed_in '$three' '$WINE_SANDBOX/v2.lst' && [ \"\$(reg_value InstallLocation)\" = 'C:\\Apps\\Three' ]" \
+        "a held file in the old folder does not fail the move (exit $rc)"
+    check "log_has '$log' 'previous folder C:.Apps.Two: left data.d3.f7.txt (in use, or behind a link)'" \
+        "the log names the file left"
+    check "[ -f '$two/data/d3/f7.txt' ] && [ -f '$two/uninstall.exe' ] && [ -f '$two/uninstall.lst' ] && [ ! -e '$two/vivevadiz.exe' ] && [ ! -e '$two/data/d1' ]" \
+        "it stays with its uninstaller and list; the rest is gone"
+    kill "$holder" 2>/dev/null
+    wait "$holder" 2>/dev/null
+
+    run_unattended "\"C:\\Apps\\Two\\uninstall.exe\" /S" uninstall.exe
+    check "[ $rc -eq 0 ] && wait_gone_dir '$two' 20" "the old copy's uninstaller removes what is left of it (exit $rc)"
+    check "all_listed_in '$three' '$WINE_SANDBOX/v2.lst' && [ \"\$(reg_value InstallLocation)\" = 'C:\\Apps\\Three' ]" \
+        "and leaves the new installation and its entry alone"
+    check "[ -f \"$(start_menu_folder)/Marlin Data Recovery (iOS).lnk\" ] && [ -f \"$(desktop_link en)\" ]" \
+        "and its shortcuts"
+
+    run_unattended "\"$v2\" /S /LOG=C:\\nested.log /D=C:\\Apps\\Three\\Inner"
+    check "[ $rc -eq 2 ] && [ ! -e '$three/Inner' ]" "a folder inside the installed one is refused with nothing written (exit $rc)"
+    check "log_has '$drive_c/nested.log' 'failed: C:.Apps.Three.Inner: the installed product.s folder C:.Apps.Three holds it or lies in it; the product cannot move there'" \
+        "the log says why"
+}
+
+wait_gone_dir() {  # path seconds
+    local i
+    for ((i = 0; i < $2 * 10; i++)); do [ -e "$1" ] || return 0; sleep 0.1; done
+    return 1
+}
+
+# /NORESTART is accepted and changes nothing, with /S and alone.
+scenario_no_restart() {
+    open_sandbox en 96
+    local setup dir="$drive_c/No Restart" log="$drive_c/norestart.log"
+    setup=$(windows_path "$SETUP")
+    run_unattended "\"$setup\" /NORESTART /S /LOG=C:\\norestart.log /D=C:\\No Restart"
+    check "[ $rc -eq 0 ] && no_window_seen && all_listed_in '$dir' '$dir/uninstall.lst'" \
+        "/NORESTART /S installs (exit $rc) without a window ($(probe_summary))"
+    check "log_has '$log' '/NORESTART: ignored, nothing installed needs a restart' && log_has '$log' 'outcome: succeeded'" \
+        "the log says it was ignored"
+
+    start_setup /NORESTART
+    check "visible $INSTALL" "/NORESTART alone: the welcome page shows"
+    drive click $CLOSE
+    drive wait-gone 10000 || fail "the welcome page closes"
+    wait_setup
+}
+
+# One folder rule and one form from the command line to the uninstaller: slashes, a missing level
+# written with a slash, "\\?\" and the dots and spaces that end a level.
+scenario_path_forms() {
+    open_sandbox en 96
+    local setup
+    setup=$(windows_path "$SETUP")
+    run_unattended "\"$setup\" /S /D=C:/Forms/Slashes"
+    check "[ $rc -eq 0 ] && all_listed_in '$drive_c/Forms/Slashes' '$drive_c/Forms/Slashes/uninstall.lst'" \
+        "/D=C:/Forms/Slashes installs (exit $rc)"
+    check "[ \"\$(reg_value InstallLocation)\" = 'C:\\Forms\\Slashes' ] && [ \"\$(reg_value UninstallString)\" = '\"C:\\Forms\\Slashes\\uninstall.exe\"' ]" \
+        "and registers the folder with backslashes"
+    run_unattended "\"$setup\" /S /D=C:\\Fresh Top/Marlin"
+    check "[ $rc -eq 0 ] && all_listed_in '$drive_c/Fresh Top/Marlin' '$drive_c/Fresh Top/Marlin/uninstall.lst'" \
+        "a missing level written with a slash installs (exit $rc)"
+    check "[ -z \"\$(find '$drive_c' -maxdepth 2 -name '~setup~*')\" ] && [ \"\$(reg_value InstallLocation)\" = 'C:\\Fresh Top\\Marlin' ]" \
+        "staging stayed beside the folder, nothing is left, and the entry names the folder"
+    run_unattended "\"$setup\" /S /D=\\\\?\\C:\\Dots. \\Marlin.."
+    check "[ $rc -eq 0 ] && all_listed_in '$drive_c/Dots/Marlin' '$drive_c/Dots/Marlin/uninstall.lst' && [ \"\$(reg_value InstallLocation)\" = 'C:\\Dots\\Marlin' ]" \
+        "\\\\?\\ and the dots and spaces that end a level: the folder Windows names (exit $rc)"
+    check "[ -z \"\$(find '$drive_c' -maxdepth 1 -name 'Dots?*')\" ]" "no folder keeps the dots or the space"
+    run_unattended "\"C:\\Dots\\Marlin\\uninstall.exe\" /S" uninstall.exe
+    check "[ $rc -eq 0 ] && wait_gone_dir '$drive_c/Dots/Marlin' 20" "its uninstaller removes it (exit $rc)"
+}
+
+# A folder so deep that a staged path would be longer than Windows programs open is refused before
+# the first write, and the log says how long and what the limit is; one character less installs,
+# updates and uninstalls with staged paths near 260 characters.
+scenario_long_paths() {
+    open_sandbox en 96
+    local setup v2 deep=$(printf 'x%.0s' {1..236}) log="$drive_c/long.log" needed limit
+    setup=$(windows_path "$SETUP") v2=$(windows_path "$SETUP_V2")
+    run_unattended "\"$v2\" /S /LOG=C:\\long.log /D=C:\\$deep"
+    check "[ $rc -eq 2 ] && [ ! -e '$drive_c/$deep' ] && ! has_uninstall_key" \
+        "a folder of $((${#deep} + 3)) characters is refused with nothing written (exit $rc)"
+    read -r needed limit < <(log_texts "$log" | sed -n 's/^failed: .*too long a path to install into: staging needs a [a-z]* of \([0-9]*\) characters (.*), and Windows programs reach \([0-9]*\) at most$/\1 \2/p')
+    check "[ -n '$needed' ] && [ '$needed' -gt '$limit' ] && ! log_has '$log' 'space check.*'" \
+        "the log says so before the space check ($needed characters needed, $limit allowed)"
+    local fits=${deep:0:$((236 - needed + limit))}
+    run_unattended "\"$v2\" /S /D=C:\\${fits}y"
+    check "[ $rc -eq 2 ] && [ ! -e '$drive_c/${fits}y' ]" "one character more than fits is refused (exit $rc)"
+    run_unattended "\"$setup\" /S /D=C:\\$fits"
+    check "[ $rc -eq 0 ] && all_listed_in '$drive_c/$fits' '$drive_c/$fits/uninstall.lst'" \
+        "a folder of $((${#fits} + 3)) characters installs (exit $rc)"
+    run_unattended "\"$v2\" /S"
+    check "[ $rc -eq 0 ] && all_listed_in '$drive_c/$fits' '$drive_c/$fits/uninstall.lst' && grep -q '^v2 1.1' '$drive_c/$fits/data/d1/f1.txt'" \
+        "and its update stages and moves every file (exit $rc)"
+    check_no_leftovers
+    run_unattended "\"C:\\$fits\\uninstall.exe\" /S" uninstall.exe
+    check "[ $rc -eq 0 ] && wait_gone_dir '$drive_c/$fits' 20" "its uninstaller removes it (exit $rc)"
+}
+
+# A sub-folder that is a link to another volume (here a Unix link to a RAM-backed folder, which
+# Wine shows as a reparse point on another volume): the final step's moves cannot cross volumes,
+# so the update fails before its first write, with the link named in the log.
+scenario_update_across_volumes() {
+    open_sandbox en 96
+    local setup v2 dir="$drive_c/Linked" log="$drive_c/link.log" other
+    setup=$(windows_path "$SETUP") v2=$(windows_path "$SETUP_V2")
+    run_unattended "\"$setup\" /S /D=C:\\Linked"
+    other=$(mktemp -d /dev/shm/wine-volume-XXXXXX)
+    mv "$dir/data/d1" "$other/" && ln -s "$other/d1" "$dir/data/d1"
+    local before
+    before=$(tree_state "$dir")
+    run_unattended "\"$v2\" /S /LOG=C:\\link.log /D=C:\\Linked"
+    check "[ $rc -eq 2 ]" "the update fails (exit $rc)"
+    check "log_has '$log' 'failed: C:.Linked.data.d1 is a link to another volume than C:.Linked.s; the installation.s final moves cannot cross volumes'" \
+        "the log names the link and why"
+    check "! log_has '$log' 'entry .*' && [ \"\$(tree_state '$dir')\" = \"\$before\" ] && grep -q '^1.1\$' '$other/d1/f1.txt'" \
+        "before its first write: nothing changed"
+    check_no_leftovers
+    rm -rf "$other"
+}

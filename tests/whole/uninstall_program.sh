@@ -192,23 +192,42 @@ scenario_removes_the_folder() {
         "the temporary copy is to be deleted at the next restart"
 }
 
-# A copy of the uninstaller elsewhere, with a list beside it, must not act on that folder or on the
-# registered installation.
-scenario_refuses_another_folder() {
+# A copy of the uninstaller in another folder than the registered one, with its list beside it,
+# removes its own folder's listed files and leaves the registered installation alone: its files,
+# its Uninstall entry, its shortcuts and its running product. A copy in a folder that holds the
+# registered one, or lies in it, could reach those files through its list: it refuses.
+scenario_copy_in_another_folder() {
     open_sandbox en
     local dir="$drive_c/Demo A" other="$drive_c/Elsewhere"
     install_and_start 'C:\Demo A'
     mkdir -p "$other"
-    cp "$dir/uninstall.exe" "$dir/uninstall.lst" "$dir/config.ini" "$other/"
-    uninstall_watched "$other/uninstall.exe" '/S /LOG=C:\refused.log'
-    check "[ $rc -eq 64 ]" "an uninstaller outside the registered folder refuses (exit $rc)"
-    check "no_window_seen" "its refusal shows no window under /S ($(probe_summary))"
-    check "log_has '$drive_c/refused.log' 'failed: the Uninstall entry names another folder: C:.Demo A'" \
-        "the log says why it refused"
-    check "[ -f '$other/config.ini' ] && [ -f '$other/uninstall.exe' ]" "it deletes nothing beside itself"
+    cp "$dir/uninstall.exe" "$dir/uninstall.lst" "$dir/config.ini" "$dir/vivevadiz.exe" "$other/"
+    echo "my notes" >"$other/notes.txt"
+    wine "$other/vivevadiz.exe" >/dev/null 2>&1 &
+    local i
+    for ((i = 0; i < 100; i++)); do [ "$(drive count-processes vivevadiz.exe)" = 2 ] && break; sleep 0.1; done
+    check "[ \"\$(drive count-processes vivevadiz.exe)\" = 2 ]" "the product also runs from the copy's folder"
+    uninstall_watched "$other/uninstall.exe" '/S /LOG=C:\copy.log'
+    check "[ $rc -eq 0 ]" "an uninstaller outside the registered folder removes its own files (exit $rc)"
+    check "no_window_seen" "it shows no window under /S ($(probe_summary))"
+    check "log_has '$drive_c/copy.log' 'install folder C:.Elsewhere. (the Uninstall entry names another folder, C:.Demo A: this folder.s own files are removed, nothing registered)'" \
+        "the log says whose files it removes"
+    check "[ ! -e '$other/config.ini' ] && [ ! -e '$other/vivevadiz.exe' ] && [ ! -e '$other/uninstall.lst' ] && wait_gone '$other/uninstall.exe' 20" \
+        "its listed files go, the program it ended among them, itself through its copy"
+    check "[ -f '$other/notes.txt' ]" "a file it did not list stays"
     check "installed_everything '$dir' && has_key" "the registered installation is untouched"
-    check "[ -f '$user_dir/Desktop/$link_name' ]" "the shortcuts stay"
-    check "[ \"\$(drive count-processes vivevadiz.exe)\" = 1 ]" "the product keeps running"
+    check "[ -f '$programs/Marlin Data Recovery/$link_name' ] && [ -f '$user_dir/Desktop/$link_name' ]" \
+        "the shortcuts stay"
+    check "[ \"\$(drive count-processes vivevadiz.exe)\" = 1 ]" \
+        "only the product running from its own folder was ended: the registered one keeps running"
+
+    mkdir -p "$dir/inner"
+    cp "$dir/uninstall.exe" "$dir/uninstall.lst" "$dir/inner/"
+    uninstall_watched "$dir/inner/uninstall.exe" '/S /LOG=C:\inner.log'
+    check "[ $rc -eq 64 ] && no_window_seen" "a copy inside the registered folder refuses (exit $rc) without a window"
+    check "log_has '$drive_c/inner.log' 'failed: the Uninstall entry names a folder that holds this one or lies in it: C:.Demo A'" \
+        "the log says why it refused"
+    check "installed_everything '$dir' && [ -f '$dir/inner/uninstall.lst' ] && has_key" "it deletes nothing"
 }
 
 # Without its list the uninstaller cannot tell what is the product's: it removes nothing, and the

@@ -862,6 +862,7 @@ scenario_silent_install() {
     local steps=(
         "installer 2\.0\.0, command line: .*setup\.exe\"? /S /LOG=C:\\\\logs\\\\silent\.log /D=C:\\\\Program Files\\\\Silent Test"
         "product VivevaDiz: Marlin Data Recovery \(IOS\) 2\.0\.0, Orrin Net Tech Co\., Ltd\."
+        "install folder chosen: C:\\\\Program Files\\\\Silent Test \(given on the command line\)"
         "install folder C:\\\\Program Files\\\\Silent Test"
         "end processes vivevadiz\.exe: done \(0 ended\)"
         "space check: done \($bytes bytes in $files files\)"
@@ -929,7 +930,8 @@ scenario_silent_failure() {
     check "[ \"\$(log_texts '$log' | grep '^entry ' | tail -n 1)\" = 'entry $bad' ]" "the last entry logged is the damaged one"
     local reason="entry $(re "$bad"): a block that is not a valid zlib stream"
     check_log_steps "$log" "a damaged payload" \
-        "installer 2\.0\.0, command line: .*" "product VivevaDiz: .*" "install folder C:\\\\Corrupt" \
+        "installer 2\.0\.0, command line: .*" "product VivevaDiz: .*" \
+        "install folder chosen: C:\\\\Corrupt \(given on the command line\)" "install folder C:\\\\Corrupt" \
         "end processes vivevadiz\.exe: done \(0 ended\)" "space check: done \(.*\)" "failed: $reason" \
         "outcome: failed: $reason" \
         "exit code 2"
@@ -1001,6 +1003,7 @@ scenario_interactive_switches() {
     check "[ ! -e \"$(desktop_link en)\" ]" "/NODESKTOP: the box started cleared, no desktop shortcut"
     check "wait_for_file '$dir/launched.txt' 20" "the launch box still starts the product"
     check_log_steps "$log" "an interactive run" "installer 2\.0\.0, command line: .*" "product VivevaDiz: .*" \
+        "install folder offered: C:\\\\Picked Folder \(given on the command line\)" \
         "install folder C:\\\\Picked Folder" "end processes vivevadiz\.exe: done \(0 ended\)" \
         "space check: done \(.*\)" "final step: done" \
         "Start-menu shortcut: done \(.*\)" "Uninstall entry: done \(.*\)" \

@@ -1,4 +1,4 @@
-#include "product/uninstall/entry_list.h"
+#include "install/entry_list.h"
 
 #include <algorithm>
 #include <functional>
