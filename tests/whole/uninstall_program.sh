@@ -530,6 +530,12 @@ read_document() {
     uninstall_command=$(doc_block '**Uninstall command**')
     check "[[ \$install_command == 'setup.exe '* ]] && [ \$(wc -l <<<\"\$uninstall_command\") = 1 ] && [[ \$uninstall_command == *' /reg:64'* ]]" \
         "the page gives both commands ($install_command | $uninstall_command)"
+    if [ $failures -gt 0 ]; then
+        # Commands missing from the page would start setup.exe with its window, which nobody closes.
+        echo "$failures failed: the page does not read as it should, so nothing was run"
+        wine_sandbox_close
+        exit 1
+    fi
     setup=$(windows_path "$SETUP")
     # The install arguments' folder lies on a drive D: of the sandbox's own.
     mkdir -p "$WINE_SANDBOX/drive_d" && ln -s "$WINE_SANDBOX/drive_d" "$WINEPREFIX/dosdevices/d:"
