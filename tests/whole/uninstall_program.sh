@@ -457,31 +457,130 @@ scenario_silent_with_log() {
         "exit code 0"
 }
 
-# docs/deployment.md tells publishers which switches and commands to give winget, Chocolatey and
-# Intune. They are read out of it here and run exactly as written, so the page cannot drift from
-# the programs.
-scenario_deployment_document() {
-    open_sandbox en
-    local doc="$root/docs/deployment.md" setup
-    setup=$(windows_path "$SETUP")
-    switch() { sed -n "s/^  $1: //p" "$doc"; }
-    local silent location logging code version invalid
+# docs/deployment.md tells publishers what to give winget, Chocolatey, Intune and Configuration
+# Manager. Its manifests, arguments, commands and return codes are read out of it here and run
+# exactly as written, so the page cannot drift from the programs.
+doc=$root/docs/deployment.md
+
+# The lines of the block that follows the first line holding $1 (a manifest's path, a bold name).
+doc_block() {
+    awk -v key="$1" 'index($0, key) { found = 1; next }
+        found && /^```/ { if (inside) exit; inside = 1; next } inside' "$doc"
+}
+# A top-level key's value in the manifest file $1.
+manifest_value() { sed -n "s/^$2: //p" "$1" | tr -d "'"; }
+entry_key() { echo "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$code"; }
+entry_value() { wine reg query "$(entry_key)" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z]* *//p"; }
+# The Uninstall entry's DisplayName as written, in any language (reg query mangles non-ASCII).
+display_name() {
+    wine reg export "$(entry_key)" "$WINE_SANDBOX/entry.reg" /y >/dev/null 2>&1
+    iconv -f UTF-16LE -t UTF-8 "$WINE_SANDBOX/entry.reg" | tr -d '\r' | sed -n 's/^"DisplayName"="\(.*\)"$/\1/p'
+}
+# Runs the Windows command line $1 exactly, without a probe (for commands that start nothing).
+run_exactly() { wine "$DRIVER" run "$1" >/dev/null 2>&1; }
+
+# The page's winget manifests, written out below the sandbox at the paths the page gives them.
+write_manifests() {
+    local path
+    for path in $(grep -o '^`manifests/[^`]*\.yaml`:$' "$doc" | tr -d '`:'); do
+        mkdir -p "$WINE_SANDBOX/$(dirname "$path")"
+        doc_block "\`$path\`:" >"$WINE_SANDBOX/$path"
+    done
+}
+
+# What the community repository takes: one folder manifests/<first letter, lower case>/<each part
+# of the identifier>/<version> holding a version, an installer and a default-locale file named
+# after the identifier, nothing else; one identifier, version and manifest version throughout, 1.10.0
+# or later; each file's schema header naming its own type and that version.
+check_manifest_set() {
+    local version_file id version mver locale first folder type file key problems=""
+    version_file=$(grep -rl '^ManifestType: version$' "$WINE_SANDBOX/manifests")
+    id=$(manifest_value "$version_file" PackageIdentifier) version=$(manifest_value "$version_file" PackageVersion)
+    mver=$(manifest_value "$version_file" ManifestVersion) locale=$(manifest_value "$version_file" DefaultLocale)
+    first=${id:0:1}
+    folder=$WINE_SANDBOX/manifests/${first,,}/${id//.//}/$version
+    local -A name=([version]="$id.yaml" [installer]="$id.installer.yaml" [defaultLocale]="$id.locale.$locale.yaml")
+    for type in "${!name[@]}"; do
+        file=$folder/${name[$type]}
+        [ -f "$file" ] || { problems+=" no $type file ${file#"$WINE_SANDBOX/"};"; continue; }
+        [ "$(head -n 1 "$file")" = "# yaml-language-server: \$schema=https://aka.ms/winget-manifest.$type.$mver.schema.json" ] ||
+            problems+=" $type header;"
+        [ "$(manifest_value "$file" ManifestType)" = "$type" ] || problems+=" $type type;"
+        for key in PackageIdentifier PackageVersion ManifestVersion; do
+            [ "$(manifest_value "$file" $key)" = "$(manifest_value "$version_file" $key)" ] || problems+=" $type $key;"
+        done
+    done
+    [ "$(manifest_value "$folder/${name[defaultLocale]}" PackageLocale)" = "$locale" ] || problems+=" PackageLocale;"
+    [ "$(find "$WINE_SANDBOX/manifests" -type f | wc -l)" = 3 ] || problems+=" other files;"
+    [ "$(printf '1.10.0\n%s\n' "$mver" | sort -V | head -n 1)" = 1.10.0 ] || problems+=" ManifestVersion $mver;"
+    check "[ -z '$problems' ]" "the winget manifest is a multi-file set the community repository takes ($problems)"
+    installer_manifest=$folder/${name[installer]}
+}
+
+# Intune and Configuration Manager type the code $1 as the page's return-code table says: the row
+# of that code, or the row "any other".
+code_types() {
+    awk -F' *[|] *' -v code="$1" '$2 == code { print $5 "|" $6; found = 1; exit }
+        $2 == "any other" { other = $5 "|" $6 } END { if (!found) print other }' "$doc"
+}
+declare -A TYPES=([success]="Success|Success (no reboot)" [retry]="Retry|Fast Retry" [failure]="Failed|Failure (no reboot)")
+check_typed() {  # code, success|retry|failure, what
+    local got
+    got=$(code_types "$1")
+    check "[ '$got' = '${TYPES[$2]}' ]" "$3: exit $1, which the page types $2 for Intune and Configuration Manager ($got)"
+}
+
+# Reads the page: its manifests written out and checked, the winget switches, the Chocolatey
+# arguments (the line with a log as PowerShell expands it), the Intune commands.
+read_document() {
+    write_manifests
+    check_manifest_set
+    switch() { sed -n "s/^  $1: //p" "$installer_manifest"; }
     silent=$(switch Silent) location=$(switch InstallLocation) logging=$(switch Log)
-    code=$(sed -n 's/^ProductCode: //p' "$doc") version=$(sed -n 's/^PackageVersion: //p' "$doc")
-    invalid=$(awk '/InstallerReturnCode:/ { code = $NF } /ReturnResponse: invalidParameter/ { print code }' "$doc")
+    code=$(manifest_value "$installer_manifest" ProductCode) version=$(manifest_value "$installer_manifest" PackageVersion)
     check "[ \"$(switch SilentWithProgress)\" = '$silent' ] && [ -n '$silent' ] && [ -n '$location' ] && [ -n '$logging' ]" \
         "the winget manifest gives its switches ($silent | $location | $logging)"
+    silent_args=$(sed -n "s/^  silentArgs *= '\(.*\)'\$/\1/p" "$doc")
+    log_args=$(sed -n 's/^  silentArgs *= "\(.*\)"$/\1/p' "$doc" | sed 's/`"/"/g; s/\$env:TEMP/C:\\Temp Dir/')
+    install_args=$(sed -n "s/^choco install .* --install-arguments=\"'\(.*\)'\"\$/\1/p" "$doc")
+    check "[ -n '$silent_args' ] && [[ '$log_args' == *'/LOG=\"C:\\Temp Dir\\'* ]] && [[ '$install_args' == /D=D:\\\\* ]]" \
+        "the Chocolatey section gives silentArgs ($silent_args), with a log ($log_args), and install arguments ($install_args)"
+    install_command=$(doc_block '**Install command**')
+    uninstall_command=$(doc_block '**Uninstall command**')
+    check "[[ \$install_command == 'setup.exe '* ]] && [ \$(wc -l <<<\"\$uninstall_command\") = 1 ] && [[ \$uninstall_command == *' /reg:64'* ]]" \
+        "the page gives both commands ($install_command | $uninstall_command)"
+    if [ $failures -gt 0 ]; then
+        # Commands missing from the page would start setup.exe with its window, which nobody closes.
+        echo "$failures failed: the page does not read as it should, so nothing was run"
+        wine_sandbox_close
+        exit 1
+    fi
+    setup=$(windows_path "$SETUP")
+    # The install arguments' folder lies on a drive D: of the sandbox's own.
+    mkdir -p "$WINE_SANDBOX/drive_d" && ln -s "$WINE_SANDBOX/drive_d" "$WINEPREFIX/dosdevices/d:"
+    on_d=${install_args#/D=D:\\}
+    on_d=$WINE_SANDBOX/drive_d/${on_d//\\//}
+}
 
-    # winget: the switches in its order, the placeholders filled in; upgrade detection through the
-    # key named by ProductCode and its DisplayVersion; removal through QuietUninstallString.
+scenario_deployment_document() {
+    open_sandbox en
+    read_document
+
+    # winget: the switches in its order, the placeholders filled in; the entry named by ProductCode
+    # with the manifest's version and a DisplayName it lists; removal through QuietUninstallString.
+    local names invalid shown
+    names=$(sed -n 's/^  - DisplayName: //p' "$installer_manifest")
+    invalid=$(awk '/InstallerReturnCode:/ { code = $NF } /ReturnResponse: invalidParameter/ { print code }' "$installer_manifest")
+    check "[ -n '$names' ] && ! grep -Eq '^ +DisplayVersion: $version\$' '$installer_manifest'" \
+        "AppsAndFeaturesEntries gives DisplayNames and no DisplayVersion equal to PackageVersion"
     local folder='C:\Program Files\Winget Test'
     mkdir -p "$drive_c/winget logs"
     run_unattended "\"$setup\" $silent ${logging//<LOGPATH>/C:\\winget logs\\setup.log} ${location//<INSTALLPATH>/$folder}"
     check "[ $rc -eq 0 ] && no_window_seen" "winget's install: exit 0 (got $rc), no window ($(probe_summary))"
-    local key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$code"
-    entry_value() { wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z]* *//p"; }
     check "[ \"\$(entry_value InstallLocation)\" = '$folder' ] && [ \"\$(entry_value DisplayVersion)\" = '$version' ]" \
         "ProductCode $code names the entry, with the manifest's version and the folder asked for"
+    shown=$(display_name)
+    check "[ -n '$shown' ] && grep -Fxq '$shown' <<<'$names'" "AppsAndFeaturesEntries lists the DisplayName the entry shows in English ($shown)"
     check "installed_everything '$drive_c/Program Files/Winget Test'" "installed where InstallLocation said"
     check "log_has '$drive_c/winget logs/setup.log' 'exit code 0'" "logged where Log said, a space in its path"
     run_unattended "$(entry_value QuietUninstallString)" uninstall.exe
@@ -489,29 +588,85 @@ scenario_deployment_document() {
     check "! has_key && wait_gone '$drive_c/Program Files/Winget Test' 60" "and the product is gone"
     run_unattended "\"$setup\" $silent /NOSUCHSWITCH"
     check "[ $rc -eq '$invalid' ] && no_window_seen" "a parameter not understood gives the code listed as invalidParameter ($invalid, got $rc)"
+    check_typed "$rc" failure "a parameter not understood"
 
-    # Chocolatey: its silent arguments and valid exit codes, then its uninstall script's.
-    local choco_install choco_valid choco_uninstall default="$drive_c/Program Files/Marlin/MarlinDataRecoveryiOS"
-    choco_install=$(sed -n "s/^  silentArgs *= '\(.*\)'\$/\1/p" "$doc")
-    choco_valid=$(sed -n 's/^  validExitCodes = @(\(.*\))$/\1/p' "$doc" | tr ',' ' ')
-    choco_uninstall=$(sed -n "s/.* -SilentArgs '\([^']*\)'.*/\1/p" "$doc")
-    run_unattended "\"$setup\" $choco_install"
-    check "[[ ' $choco_valid ' == *' $rc '* ]] && no_window_seen" "Chocolatey's install: exit $rc among its valid codes ($choco_valid)"
-    check "installed_everything '$default'" "into the default folder"
-    run_unattended "\"$(entry_value UninstallString | tr -d '"')\" $choco_uninstall" uninstall.exe
-    check "[ $rc -eq 0 ] && ! has_key && wait_gone '$default' 60" "Chocolatey's removal (exit $rc)"
+    # Chocolatey: silentArgs with a log, under Chinese, then its uninstall script's arguments;
+    # silentArgs with the install arguments appended, then the automatic uninstaller's
+    # QuietUninstallString.
+    local valid uninstall_args default="$drive_c/Program Files/Marlin/MarlinDataRecoveryiOS"
+    valid=$(sed -n 's/^  validExitCodes = @(\(.*\))$/\1/p' "$doc" | tr ',' ' ')
+    uninstall_args=$(sed -n "s/.* -SilentArgs '\([^']*\)'.*/\1/p" "$doc")
+    mkdir -p "$drive_c/Temp Dir"
+    LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 run_unattended "\"$setup\" $log_args"
+    check "[[ ' $valid ' == *' $rc '* ]] && no_window_seen" "Chocolatey's install: exit $rc among its valid codes ($valid)"
+    check "installed_everything '$default' && log_has '$drive_c/Temp Dir/marlin-setup.log' 'exit code 0'" "into the default folder, logged"
+    shown=$(display_name)
+    check "[ -n '$shown' ] && grep -Fxq '$shown' <<<'$names'" "AppsAndFeaturesEntries lists the DisplayName the entry shows in Chinese ($shown)"
+    run_unattended "\"$(entry_value UninstallString | tr -d '"')\" $uninstall_args" uninstall.exe
+    check "[ $rc -eq 0 ] && ! has_key && wait_gone '$default' 60" "Chocolatey's uninstall script (exit $rc)"
+    run_unattended "\"$setup\" $silent_args $install_args"
+    check "[ $rc -eq 0 ] && installed_everything '$on_d'" "Chocolatey's install with its install arguments (exit $rc)"
+    run_unattended "$(entry_value QuietUninstallString)" uninstall.exe
+    check "[ $rc -eq 0 ] && ! has_key && wait_gone '$on_d' 60" "Chocolatey's automatic uninstaller (exit $rc)"
 
-    # Intune and Configuration Manager: the commands of the settings table, setup.exe being the file
-    # the tool wrapped.
-    local install_command uninstall_command
-    install_command=$(sed -n 's/^| Install command | `\(.*\)` |$/\1/p' "$doc")
-    uninstall_command=$(sed -n 's/^| Uninstall command | `\(.*\)` |$/\1/p' "$doc")
-    check "[[ '$install_command' == 'setup.exe '* ]] && [ -n '$uninstall_command' ]" \
-        "the settings table gives both commands ($install_command | $uninstall_command)"
+    # Intune and Configuration Manager: the install command, setup.exe being the file the tool
+    # wrapped, with /D= appended as the page says; the uninstall command reaches that folder
+    # through the entry. While an installation runs both give the codes typed Retry.
+    local elsewhere='C:\Apps Two\Marlin'
+    run_unattended "\"$setup\" ${install_command#setup.exe } /D=$elsewhere"
+    check "[ $rc -eq 0 ] && no_window_seen && installed_everything '$drive_c/Apps Two/Marlin'" "Intune's install command with /D= (exit $rc)"
+    check_typed "$rc" success "the install command"
+    wine "$SETUP" >/dev/null 2>&1 &
+    local interactive=$!
+    drive wait-main 30000 >/dev/null || fail "an interactive setup.exe runs meanwhile"
     run_unattended "\"$setup\" ${install_command#setup.exe }"
-    check "[ $rc -eq 0 ] && no_window_seen && installed_everything '$default'" "Intune's install command (exit $rc)"
+    check "[ $rc -eq 4 ] && no_window_seen" "the install command while an installation runs (exit $rc)"
+    check_typed "$rc" retry "the install command while an installation runs"
     run_unattended "$uninstall_command" uninstall.exe
-    check "[ $rc -eq 0 ] && no_window_seen && ! has_key && wait_gone '$default' 60" "Intune's uninstall command (exit $rc)"
+    check "[ $rc -eq 192 ] && no_window_seen && installed_everything '$drive_c/Apps Two/Marlin'" \
+        "the uninstall command while an installation runs (exit $rc)"
+    check_typed "$rc" retry "the uninstall command while an installation runs"
+    drive click $CLOSE
+    drive wait-gone 10000 || fail "the interactive setup.exe closes"
+    wait "$interactive"
+    # A 32-bit process's reg reads the registry's 32-bit view unless told /reg:64, and finds no entry.
+    run_exactly "${uninstall_command//\/reg:64//reg:32}"
+    rc=$?
+    local left
+    left=$(has_key && echo -n "entry kept, " || echo -n "entry gone, "; ls "$drive_c/Apps Two/Marlin" 2>&1 | tr '\n' ' ')
+    check "[ $rc -ne 0 ] && has_key && installed_everything '$drive_c/Apps Two/Marlin'" \
+        "the uninstall command reading the 32-bit view removes nothing (exit $rc; $left)"
+    run_unattended "$uninstall_command" uninstall.exe
+    check "[ $rc -eq 0 ] && no_window_seen && ! has_key && wait_gone '$drive_c/Apps Two/Marlin' 60" "Intune's uninstall command (exit $rc)"
+    check_typed "$rc" success "the uninstall command"
+}
+
+# An update finds the installed product: winget's upgrade (its switches without the install
+# location), Chocolatey's upgrade (silentArgs alone) and a supersedence's install command update the
+# product where it is; /D= elsewhere moves it; /NORESTART, which deployment tools append, is ignored.
+scenario_deployment_document_update() {
+    open_sandbox en
+    read_document
+    local folder='C:\Apps Two\Marlin' log="$drive_c/upgrade.log" norestart
+    run_unattended "\"$setup\" $silent ${location//<INSTALLPATH>/$folder}"
+    check "[ $rc -eq 0 ] && installed_everything '$drive_c/Apps Two/Marlin'" "winget's install (exit $rc)"
+    run_unattended "\"$setup\" $silent ${logging//<LOGPATH>/C:\\upgrade.log}"
+    check "[ $rc -eq 0 ] && installed_everything '$drive_c/Apps Two/Marlin' && [ ! -e '$drive_c/Program Files/Marlin' ]" \
+        "winget's upgrade updates the installed folder, and makes no default folder (exit $rc)"
+    check "[ \"\$(entry_value InstallLocation)\" = '$folder' ] && log_texts '$log' | grep -qF '$folder'" \
+        "the entry keeps its folder, which the log names"
+    run_unattended "\"$setup\" $silent_args $install_args"
+    check "[ $rc -eq 0 ] && installed_everything '$on_d' && no_payload_file_left '$drive_c/Apps Two/Marlin'" \
+        "Chocolatey's install arguments naming another folder move the product there (exit $rc)"
+    run_unattended "\"$setup\" $silent_args"
+    check "[ $rc -eq 0 ] && installed_everything '$on_d' && [ ! -e '$drive_c/Program Files/Marlin' ]" \
+        "Chocolatey's upgrade updates the moved product where it is (exit $rc)"
+    norestart=$(sed -n 's/^| `\(setup\.exe [^`]*\/NORESTART\)` |.*/\1/p' "$doc")
+    run_unattended "\"$setup\" ${norestart#setup.exe }"
+    check "[ -n '$norestart' ] && [ $rc -eq 0 ] && installed_everything '$on_d'" "$norestart is an update like any other (exit $rc)"
+    check_typed "$rc" success "$norestart"
+    run_unattended "$uninstall_command" uninstall.exe
+    check "[ $rc -eq 0 ] && ! has_key && wait_gone '$on_d' 60" "the uninstall command removes the product from its new folder (exit $rc)"
 }
 
 case $scenario in
