@@ -193,7 +193,10 @@ bool CStagedInstall::StageInExistingFolder(const std::wstring& name, const void*
 }
 
 bool CStagedInstall::WriteStaged(const std::wstring& name, const void* data, int32_t count) {
-    return WriteEntryFile(m_layout.Staged(name), data, count, &m_stagedFolders);
+    const std::wstring target = m_layout.Staged(name);
+    if (!m_writer) return WriteEntryFile(target, data, count, &m_stagedFolders);
+    return PrepareEntryTarget(target, &m_stagedFolders) &&
+           m_writer->Write(target, data, count, name);
 }
 
 bool CStagedInstall::Commit() {
