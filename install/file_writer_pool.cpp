@@ -5,6 +5,7 @@
 #include <new>
 
 #include "install/paths.h"
+#include "install/pool_threads.h"
 
 namespace {
 
@@ -28,14 +29,9 @@ struct CFileWriterPool::Job {
 };
 
 CFileWriterPool::CFileWriterPool(const WriteOptions& options, WriteStats& stats)
-    : m_options(options), m_stats(stats) {
-    try {
-        for (unsigned i = 0; i < options.threads; ++i)
-            m_threads.emplace_back([this] { PoolThread(); });
-    } catch (...) {
-        // The threads that started are the pool; with none, every file is written by the caller.
-        // Leaving with started threads would end the process.
-    }
+    : m_options(options),
+      m_stats(stats),
+      m_threads(StartPoolThreads(options.threads, [this] { PoolThread(); })) {
     m_stats.threads = unsigned(m_threads.size());
 }
 
