@@ -59,7 +59,7 @@ bool CFileWriterPool::Write(const std::wstring& target, const void* data, int32_
     const uint64_t size = uint64_t(count);
     const bool handOver = !m_threads.empty() && size <= m_options.largestHandedOver;
     std::unique_lock<std::mutex> lock(m_mutex);
-    // One file of the room is always let in, so that a file larger than the room still goes.
+    // With nothing in flight a file always goes in, so that one larger than the room does too.
     m_done.wait(lock, [&] {
         return !m_busy.count(job->key) &&
                (!handOver || m_pending == 0 || m_held + size <= m_options.bytesInFlight);
