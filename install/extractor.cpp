@@ -70,11 +70,11 @@ std::shared_ptr<std::thread> CExtractor::StartWorkerThread(CExtractor& extractor
 }
 
 CExtractor::CExtractor(std::wstring processName, ThreadStarter startThread, DecodeOptions decode,
-                       WriteOptions write)
+                       CloseOptions close)
     : m_processName(std::move(processName)),
       m_startThread(startThread),
       m_decode(decode),
-      m_write(write) {}
+      m_close(close) {}
 
 CExtractor::~CExtractor() {
     if (m_running) {
@@ -117,12 +117,6 @@ ExtractResult CExtractor::Fail(const std::wstring& reason) {
 ExtractResult CExtractor::FailWithSystemError(const std::wstring& reason) {
     const DWORD error = GetLastError();
     return Fail(reason + (error ? L": " + SystemErrorText(HRESULT_FROM_WIN32(error)) : L""));
-}
-
-ExtractResult CExtractor::FailToWrite(const std::wstring& name, DWORD error) {
-    return Fail(L"entry " + name + L": " + JoinPath(m_installFolder, name) +
-                L" cannot be written or replaced" +
-                (error ? L": " + SystemErrorText(HRESULT_FROM_WIN32(error)) : L""));
 }
 
 StartResult CExtractor::Start(const std::wstring& installFolder) {
@@ -219,46 +213,38 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     ProgressFraction progress(header.entryCount, header.totalSize);
     // Written when the run ends, before its result is reported, whatever stdout is.
     CTraceBuffer trace(stdout);
-    // Files are created, written and closed on a pool of their own; it has written everything
-    // handed to it before the staging is committed or undone.
-    CFileWriterPool writer(m_write, m_writeStats);
-    staging.WriteThrough(&writer);
+    // Written files are closed on a pool of their own (real-time scanning inspects a file then),
+    // every one of them before the staging is committed or undone.
+    CFileCloser closer(m_close, m_closeStats);
+    staging.CloseThrough(&closer);
     // Entries are read and decoded ahead on other threads; everything seen from outside (trace,
-    // reports, the staging's plan) still happens here, one entry after the other in archive order.
+    // reports, files) still happens here, one entry after the other in archive order.
     CDecodeAhead ahead(source, header.entryCount, m_decode, m_cancel, m_stats);
-    // The first failure in archive order is the one reported, and a file handed to the writer
-    // before this entry may have failed meanwhile.
-    const auto fail = [&](const std::wstring& reason) {
-        if (const auto earlier = writer.Finish()) return FailToWrite(earlier->name, earlier->error);
-        return Fail(reason);
-    };
     for (int32_t index = 0; index < header.entryCount; ++index) {
-        // A cancel waits for the files handed over, one of which may have failed before it.
-        if (m_cancel.load(std::memory_order_relaxed) && !writer.Finish()) {
+        if (m_cancel.load(std::memory_order_relaxed)) {
             if (m_log) m_log->Line(L"cancelled before entry " + std::to_wstring(index + 1));
             return ExtractResult::Cancelled;
         }
-        if (writer.HasFailed()) return fail(L"");
         const AheadEntry& entry = ahead.Next();
         if (!entry.nameRead)
-            return fail(L"entry " + std::to_wstring(index + 1) + L": " + Widen(entry.error));
+            return Fail(L"entry " + std::to_wstring(index + 1) + L": " + Widen(entry.error));
         trace.AddLine(entry.name);
         if (m_log) m_log->Entry(entry.name);
         // Refused before it is decoded or reported, so nothing is written for it.
         if (!entry.safe)
-            return fail(L"entry " + entry.name +
+            return Fail(L"entry " + entry.name +
                         L": a name that leads out of the folder or names a device");
         if (entry.error != archive::EntryError::None)
-            return fail(L"entry " + entry.name + L": " + Widen(entry.error));
+            return Fail(L"entry " + entry.name + L": " + Widen(entry.error));
         const float fraction = progress.Next(entry.size);
         if (m_delegate) m_delegate->OnExtractProgress(*this, entry.name, fraction);
         SetLastError(ERROR_SUCCESS);
-        if (!staging.Stage(entry.name, entry.data, entry.size)) {
-            const DWORD error = GetLastError();
-            return writer.Finish() ? fail(L"") : FailToWrite(entry.name, error);
-        }
+        if (!staging.Stage(entry.name, entry.data, entry.size))
+            return FailWithSystemError(L"entry " + entry.name + L": " +
+                                       JoinPath(m_installFolder, entry.name) +
+                                       L" cannot be written or replaced");
     }
-    if (const auto failure = writer.Finish()) return FailToWrite(failure->name, failure->error);
+    closer.Finish();
     // Past this point the run is not cancelled: it completes or undoes itself.
     SetLastError(ERROR_SUCCESS);
     if (!staging.Commit())

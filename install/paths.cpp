@@ -86,29 +86,33 @@ bool PrepareEntryTarget(const std::wstring& target, CKnownFolders* known) {
     return origin == CKnownFolders::Origin::Created || !IsProtectedFile(target);
 }
 
-bool WriteFileBytes(const std::wstring& target, const void* data, int32_t count) {
-    if (count < 0) return false;
+CFileHandle WriteOpenFile(const std::wstring& target, const void* data, int32_t count) {
+    if (count < 0) return CFileHandle();
     CFileHandle file = CreateEntryFile(target);
     if (!file && GetLastError() == ERROR_PATH_NOT_FOUND) {
-        // The folder went away during the run: make it again, once. Another thread may be making
-        // it at the same time.
+        // The folder went away during the run: make it again, once.
         const std::wstring folder = ParentFolder(target);
         CKnownFolders::Origin origin;
-        if (!EnsureFolder(folder, nullptr, origin) && !IsFolder(folder)) return false;
+        if (!EnsureFolder(folder, nullptr, origin) && !IsFolder(folder)) return CFileHandle();
         file = CreateEntryFile(target);
     }
-    if (!file) return false;
+    if (!file) return file;
     DWORD written = 0;
-    const bool whole =
-        WriteFile(file, data, DWORD(count), &written, nullptr) && written == DWORD(count);
-    const DWORD error = whole ? ERROR_SUCCESS : GetLastError();
-    if (!whole) {
-        FILE_DISPOSITION_INFO remove{TRUE};
-        SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove);
-    }
+    if (WriteFile(file, data, DWORD(count), &written, nullptr) && written == DWORD(count))
+        return file;
+    const DWORD error = GetLastError();
+    FILE_DISPOSITION_INFO remove{TRUE};
+    SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove);
     CloseEntryFile(std::move(file));
-    if (!whole) SetLastError(error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT);
-    return whole;
+    SetLastError(error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT);
+    return CFileHandle();
+}
+
+bool WriteFileBytes(const std::wstring& target, const void* data, int32_t count) {
+    CFileHandle file = WriteOpenFile(target, data, count);
+    if (!file) return false;
+    CloseEntryFile(std::move(file));
+    return true;
 }
 
 bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count,

@@ -6,6 +6,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/unique_handle.h"
+
 // Folder + name with exactly one backslash between them; only one separator on each side is looked
 // at.
 std::wstring JoinPath(const std::wstring& left, const std::wstring& right);
@@ -34,9 +36,11 @@ private:
 bool PrepareEntryTarget(const std::wstring& target, CKnownFolders* known);
 
 // Creates or truncates `target`, whose folder exists, and writes `count` bytes in one call; a
-// folder that has gone away is made again, once. True only when the file now holds exactly those
-// bytes; a file whose write fails part-way is removed. Safe on any thread; the last error tells why
-// not.
+// folder that has gone away is made again, once. The file, still open, only when it now holds
+// exactly those bytes; a file whose write fails part-way is removed, and the last error tells why.
+CFileHandle WriteOpenFile(const std::wstring& target, const void* data, int32_t count);
+
+// WriteOpenFile, then the file's close.
 bool WriteFileBytes(const std::wstring& target, const void* data, int32_t count);
 
 // PrepareEntryTarget, then WriteFileBytes. True only when the file now holds exactly those bytes; a

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "install/commit_plan.h"
-#include "install/file_writer_pool.h"
+#include "install/file_closer.h"
 #include "install/install_journal.h"
 #include "install/paths.h"
 
@@ -38,9 +38,9 @@ public:
     // existing file that must be replaced cannot be (held open by another program, read-only,
     // hidden or system, a folder).
     bool Stage(const std::wstring& name, const void* data, int32_t count);
-    // Hands the staged files to `writer` instead of writing each at once. The writer must be
-    // finished before Commit or Rollback, so that nothing is written after them.
-    void WriteThrough(CFileWriterPool* writer) { m_writer = writer; }
+    // Writes the staged files through `closer`, which closes them on other threads. It must be
+    // finished before Commit or Rollback, so that no staged file is open during them.
+    void CloseThrough(CFileCloser* closer) { m_closer = closer; }
     // Puts everything in place. Cannot be cancelled. False, with everything undone, when a move
     // was refused.
     bool Commit();
@@ -72,7 +72,7 @@ private:
     bool m_recorded = false;
     std::wstring m_createdFrom;
     CKnownFolders m_stagedFolders;
-    CFileWriterPool* m_writer = nullptr;
+    CFileCloser* m_closer = nullptr;
     CommitPlan m_plan;
     // Keyed by the name in upper case, as the file system compares.
     std::unordered_map<std::wstring, bool> m_folderExists;
