@@ -114,7 +114,7 @@ bool WithExtractor(const std::wstring& folder, const DecodeOptions& options,
                    const CloseOptions& closing) {
     WaitingDelegate delegate;
     CExtractor extractor(ReadProductIdentity().processName, &CExtractor::StartWorkerThread, options,
-                         writing);
+                         closing);
     extractor.SetDelegate(&delegate);
     if (extractor.Start(folder) != StartResult::Started) return false;
     WaitForSingleObject(delegate.done, INFINITE);
@@ -122,11 +122,9 @@ bool WithExtractor(const std::wstring& folder, const DecodeOptions& options,
     const CloseStats& closes = extractor.Closes();
     std::printf(
         "STATS threads=%u decoded=%d budget_mb=%.1f peak_held_mb=%.1f closers=%u "
-        "peak_open=%u
-        ",
-        stats.threads.load(),
-        stats.decoded.load(), stats.budget / 1048576.0, stats.peakHeld / 1048576.0,
-        closes.threads.load(), closes.peakOpen.load());
+        "peak_open=%u\n",
+        stats.threads.load(), stats.decoded.load(), stats.budget / 1048576.0,
+        stats.peakHeld / 1048576.0, closes.threads.load(), closes.peakOpen.load());
     return delegate.result == ExtractResult::Done;
 }
 
@@ -246,9 +244,10 @@ int wmain(int argc, wchar_t** argv) {
     QueryPerformanceCounter(&start);
     bool ok = false;
     if (mode == L"parallel")
-        ok = WithExtractor(folder, DefaultDecodeOptions(), DefaultWriteOptions());
-    if (mode == L"one-writer") ok = WithExtractor(folder, DefaultDecodeOptions(), WriteOptions{});
-    if (mode == L"single") ok = WithExtractor(folder, DecodeOptions{0, 0}, WriteOptions{});
+        ok = WithExtractor(folder, DefaultDecodeOptions(), DefaultCloseOptions());
+    if (mode == L"close-at-once")
+        ok = WithExtractor(folder, DefaultDecodeOptions(), CloseOptions{});
+    if (mode == L"single") ok = WithExtractor(folder, DecodeOptions{0, 0}, CloseOptions{});
     if (mode == L"floor") ok = Floor(folder);
     if (mode == L"costs") ok = Costs(folder);
     QueryPerformanceCounter(&end);
