@@ -1,16 +1,17 @@
 // Times one extraction of this program's payload (DAT 148) into the folder given, in one of these
 // ways, and prints one RESULT line with wall time and peak memory:
 //   parallel  the worker as the installer runs it (thread, process ending, in-place stream, the
-//             decoding pool of this machine)
-//   single    the same with the single-thread path: each entry decoded when it is written
-//   floor     the least one loop can do: decode each entry with one uncompress2 call into reused
+//             decoding pool of this machine, the pool that closes the written files)
+//   close-at-once  the same with every file closed by the worker as soon as it is written
+//   single    the single-thread path: each entry decoded when it is written, by the worker
+//   floor     the least one loop can do: decode each entry with one libdeflate call into reused
 //             memory straight from the resource, write it with one call
 //   costs     takes one file's cost apart: times every call that writing an entry makes, over every
 //             entry, and prints a COST line per call
 #include <windows.h>
 #include <psapi.h>
 #include <shlobj.h>
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <cstdio>
 #include <memory>
@@ -69,9 +70,8 @@ public:
         const uint32_t compressed = U32(m_at + 4);
         m_at += 8;
         if (size > m_out.size()) m_out.resize(size);
-        uLongf produced = size;
-        uLong consumed = compressed;
-        if (uncompress2(m_out.data(), &produced, m_at, &consumed) != Z_OK || produced != size)
+        if (libdeflate_zlib_decompress(m_decompressor.get(), m_at, compressed, m_out.data(), size,
+                                       nullptr) != LIBDEFLATE_SUCCESS)
             return false;
         m_at += compressed;
         data = m_out.data();
@@ -82,6 +82,10 @@ private:
     const unsigned char* m_at = nullptr;
     uint32_t m_left = 0;
     std::vector<unsigned char> m_out = std::vector<unsigned char>(1);
+    struct Free {
+        void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+    };
+    std::unique_ptr<libdeflate_decompressor, Free> m_decompressor{libdeflate_alloc_decompressor()};
 };
 
 bool Floor(const std::wstring& folder) {
@@ -106,17 +110,21 @@ bool Floor(const std::wstring& folder) {
     return true;
 }
 
-bool WithExtractor(const std::wstring& folder, const DecodeOptions& options) {
+bool WithExtractor(const std::wstring& folder, const DecodeOptions& options,
+                   const CloseOptions& closing) {
     WaitingDelegate delegate;
-    CExtractor extractor(ReadProductIdentity().processName, &CExtractor::StartWorkerThread,
-                         options);
+    CExtractor extractor(ReadProductIdentity().processName, &CExtractor::StartWorkerThread, options,
+                         closing);
     extractor.SetDelegate(&delegate);
     if (extractor.Start(folder) != StartResult::Started) return false;
     WaitForSingleObject(delegate.done, INFINITE);
     const DecodeStats& stats = extractor.Stats();
-    std::printf("STATS threads=%u decoded=%d budget_mb=%.1f peak_held_mb=%.1f\n",
-                stats.threads.load(), stats.decoded.load(), stats.budget / 1048576.0,
-                stats.peakHeld / 1048576.0);
+    const CloseStats& closes = extractor.Closes();
+    std::printf(
+        "STATS threads=%u decoded=%d budget_mb=%.1f peak_held_mb=%.1f closers=%u "
+        "peak_open=%u\n",
+        stats.threads.load(), stats.decoded.load(), stats.budget / 1048576.0,
+        stats.peakHeld / 1048576.0, closes.threads.load(), closes.peakOpen.load());
     return delegate.result == ExtractResult::Done;
 }
 
@@ -227,15 +235,19 @@ bool Costs(const std::wstring& folder) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: extract_bench parallel|single|floor|costs FOLDER\n");
+        std::fprintf(stderr,
+                     "usage: extract_bench parallel|close-at-once|single|floor|costs FOLDER\n");
         return 2;
     }
     const std::wstring mode = argv[1], folder = argv[2];
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
     bool ok = false;
-    if (mode == L"parallel") ok = WithExtractor(folder, DefaultDecodeOptions());
-    if (mode == L"single") ok = WithExtractor(folder, DecodeOptions{0, 0});
+    if (mode == L"parallel")
+        ok = WithExtractor(folder, DefaultDecodeOptions(), DefaultCloseOptions());
+    if (mode == L"close-at-once")
+        ok = WithExtractor(folder, DefaultDecodeOptions(), CloseOptions{});
+    if (mode == L"single") ok = WithExtractor(folder, DecodeOptions{0, 0}, CloseOptions{});
     if (mode == L"floor") ok = Floor(folder);
     if (mode == L"costs") ok = Costs(folder);
     QueryPerformanceCounter(&end);

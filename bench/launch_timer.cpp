@@ -92,7 +92,12 @@ int wmain(int argc, wchar_t** argv) {
     }
     const int waitId = int(wcstol(argv[1], nullptr, 10));
     std::wstring commandLine = L"\"" + std::wstring(argv[2]) + L"\"";
-    for (int i = 3; i < argc; ++i) commandLine += L" \"" + std::wstring(argv[i]) + L"\"";
+    // Quoted only where they must be: an installer made by NSIS takes /S and /D= only unquoted.
+    for (int i = 3; i < argc; ++i) {
+        const std::wstring argument = argv[i];
+        const bool quote = argument.empty() || argument.find(L' ') != std::wstring::npos;
+        commandLine += quote ? L" \"" + argument + L"\"" : L" " + argument;
+    }
 
     LARGE_INTEGER frequency, start, now;
     QueryPerformanceFrequency(&frequency);

@@ -1,5 +1,5 @@
-# Shared by bench/run and bench/whole_run (sourced): generates the two payloads (few large files,
-# many small files), packs them, builds the benchmark programs in BENCH_DIR/build, and opens a Wine
+# Shared by bench/run and bench/whole_run (sourced): generates the three payloads (few large files,
+# many small files, many small real files of this machine), packs them, builds the benchmark programs in BENCH_DIR/build, and opens a Wine
 # sandbox whose drive O: is a RAM-backed folder, so that disk write-back does not drown the
 # differences in noise.
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -7,7 +7,7 @@ work=${BENCH_DIR:-$root/build-bench}
 rounds=${ROUNDS:-5}
 build=$work/build
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
-kinds="few many"
+kinds="few many real"
 
 bench_build() {  # extra targets...
     bash "$root/scripts/install-deps"
@@ -28,8 +28,9 @@ bench_build() {  # extra targets...
                 --manifest uninstall.lst >/dev/null
     done
     cmake -S "$root" -B "$build" -DEXTRACT_BENCH=ON \
-        -DBENCH_PAYLOADS="few=$work/few;many=$work/many" >/dev/null
-    cmake --build "$build" --target extract_bench_few extract_bench_many "$@" -j "$(nproc)" >/dev/null
+        -DBENCH_PAYLOADS="few=$work/few;many=$work/many;real=$work/real" >/dev/null
+    cmake --build "$build" --target extract_bench_few extract_bench_many extract_bench_real "$@" \
+        -j "$(nproc)" >/dev/null
 }
 
 bench_open_sandbox() {

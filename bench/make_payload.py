@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
-"""Writes a deterministic product-like payload to DIR, of one of two kinds:
+"""Writes a product-like payload to DIR, of one of three kinds:
 
 few   about 200 MB in about 120 files: one file of about 40 MB, several tiny ones, one empty file.
 many  6,000 files of 1 KiB to 256 KiB (most of them small) in 600 folders up to six levels deep,
       a quarter of them incompressible, like a product's runtimes, plug-ins and translations.
+real  up to 6,000 real small files of this machine: the C headers below /usr/include, in their
+      folders, leaving out links and names Windows cannot hold in one folder.
+
+The first two are the same on every machine.
 
 Files interleave random bytes with repetitive, text-like runs so that zlib packs them to about
 half their size."""
@@ -64,8 +68,44 @@ def few_files(rng):
     return files
 
 
+WINDOWS_RESERVED = set('<>:"\\|?*')
+DEVICES = {"con", "prn", "aux", "nul"} | {f"{d}{i}" for d in ("com", "lpt") for i in range(10)}
+
+
+def real_files(root):
+    source = "/usr/include"
+    seen, count = set(), 0
+    for folder, dirs, names in os.walk(source):
+        dirs.sort()
+        for name in sorted(names):
+            path = os.path.join(folder, name)
+            relative = os.path.relpath(path, source)
+            if (os.path.islink(path) or not os.path.isfile(path) or relative.lower() in seen
+                    or any(c in WINDOWS_RESERVED or ord(c) < 32 for c in relative)
+                    or any(part.endswith((".", " ")) or part.split(".")[0].lower() in DEVICES
+                           for part in relative.split("/"))):
+                continue
+            seen.add(relative.lower())
+            target = os.path.join(root, "include", relative)
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            with open(path, "rb") as src, open(target, "wb") as out:
+                out.write(src.read())
+            count += 1
+            if count == 6000:
+                return count
+    return count
+
+
 def main():
     kind, root = sys.argv[1], sys.argv[2]
+    if kind == "real":
+        count = real_files(root)
+        rng = random.Random(20240601)
+        for name, size in (("uninstall.exe", 180_000), ("vivevadiz.exe", 3_000_000)):
+            with open(os.path.join(root, name), "wb") as f:
+                f.write(content(rng, size))
+        print(f"{count + 2} files")
+        return
     rng = random.Random(20240601)
     files = many_files(rng) if kind == "many" else few_files(rng)
     for name, size in files:

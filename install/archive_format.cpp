@@ -1,6 +1,6 @@
 #include "install/archive_format.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <new>
 
@@ -121,23 +121,28 @@ EntryError EntryDecoder::ReadData(ByteSource& source) {
     return Decode(block, sizes);
 }
 
-EntryError EntryDecoder::Decode(const unsigned char* block, const EntrySizes& sizes) {
-    const uint32_t size = sizes.size;
-    const uint32_t compressed = sizes.compressed;
-    m_size = static_cast<int32_t>(size);
-    m_compressedSize = static_cast<int32_t>(compressed);
-    // One byte of room beyond the declared size shows a stream that decodes longer. It also keeps
-    // the room from being 0, for which uncompress2 decodes into a byte of its own and reports
-    // nothing produced, so a one-byte stream would pass as an empty entry.
-    const uLongf room = uLongf(size) + 1;
-    if (!m_decoded.Reserve(room)) return EntryError::OutOfMemory;
+EntryDecoder::EntryDecoder() = default;
+EntryDecoder::~EntryDecoder() = default;
 
-    uLongf produced = room;
-    uLong consumed = compressed;
-    const int status = uncompress2(m_decoded.Data(), &produced, block, &consumed);
-    if (produced > size) return EntryError::SizeMismatch;
-    if (status != Z_OK) return EntryError::DecodeFailed;
-    if (produced != size) return EntryError::SizeMismatch;
+void EntryDecoder::FreeDecompressor::operator()(libdeflate_decompressor* decompressor) const {
+    libdeflate_free_decompressor(decompressor);
+}
+
+EntryError EntryDecoder::Decode(const unsigned char* block, const EntrySizes& sizes) {
+    m_size = static_cast<int32_t>(sizes.size);
+    m_compressedSize = static_cast<int32_t>(sizes.compressed);
+    if (!m_decompressor) m_decompressor.reset(libdeflate_alloc_decompressor());
+    if (!m_decompressor || !m_decoded.Reserve(sizes.size)) return EntryError::OutOfMemory;
+
+    // Exactly the declared room: a stream that decodes longer is told apart as lacking space, and
+    // asking for the bytes produced keeps a shorter one from passing.
+    size_t consumed = 0, produced = 0;
+    const libdeflate_result status =
+        libdeflate_zlib_decompress_ex(m_decompressor.get(), block, sizes.compressed,
+                                      m_decoded.Data(), sizes.size, &consumed, &produced);
+    if (status == LIBDEFLATE_INSUFFICIENT_SPACE) return EntryError::SizeMismatch;
+    if (status != LIBDEFLATE_SUCCESS) return EntryError::DecodeFailed;
+    if (produced != sizes.size) return EntryError::SizeMismatch;
     return EntryError::None;
 }
 

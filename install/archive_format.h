@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+struct libdeflate_decompressor;
+
 namespace archive {
 
 // Where the reader takes its bytes from; the installer wraps its payload stream, the packer a file.
@@ -76,9 +78,16 @@ struct EntrySizes {
 EntryError ReadSizes(ByteSource& source, EntrySizes& sizes);
 
 // Reads an entry's two sizes and its block and decodes the block, straight from the source's memory
-// when it offers that. Decoded bytes stay valid until the next call.
+// when it offers that. Decoded bytes stay valid until the next call. A block is good only when it
+// is one zlib stream (no preset dictionary) that decodes to exactly the declared size and whose
+// Adler-32 matches; bytes after the stream's end are skipped.
 class EntryDecoder {
 public:
+    EntryDecoder();
+    ~EntryDecoder();
+    EntryDecoder(const EntryDecoder&) = delete;
+    EntryDecoder& operator=(const EntryDecoder&) = delete;
+
     EntryError ReadData(ByteSource& source);
     // Decodes a block of `sizes.compressed` bytes whose sizes ReadSizes accepted.
     EntryError Decode(const unsigned char* block, const EntrySizes& sizes);
@@ -87,6 +96,11 @@ public:
     int32_t CompressedSize() const { return m_compressedSize; }
 
 private:
+    struct FreeDecompressor {
+        void operator()(libdeflate_decompressor* decompressor) const;
+    };
+
+    std::unique_ptr<libdeflate_decompressor, FreeDecompressor> m_decompressor;
     Buffer m_block;
     Buffer m_decoded;
     int32_t m_size = 0;

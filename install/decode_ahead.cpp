@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "install/entry_name.h"
+#include "install/pool_threads.h"
 
 namespace {
 
@@ -70,15 +71,7 @@ CDecodeAhead::CDecodeAhead(archive::ByteSource& source, int32_t entryCount,
       m_cancel(cancel),
       m_stats(stats) {
     m_readEnded = entryCount <= 0;
-    try {
-        for (unsigned i = 0; i < options.threads; ++i)
-            m_threads.emplace_back([this] { PoolThread(); });
-    } catch (...) {
-        // std::system_error when the system refuses a thread, std::bad_alloc when the thread's
-        // state or the list cannot grow: the threads that started are the pool, and with none at
-        // all the writer decodes every entry itself. Leaving with started threads would end the
-        // process.
-    }
+    m_threads = StartPoolThreads(options.threads, [this] { PoolThread(); });
     m_stats.threads = unsigned(m_threads.size());
 }
 

@@ -71,8 +71,12 @@ std::shared_ptr<std::thread> CExtractor::StartWorkerThread(CExtractor& extractor
     return std::make_shared<std::thread>([&extractor] { extractor.Run(); });
 }
 
-CExtractor::CExtractor(std::wstring processName, ThreadStarter startThread, DecodeOptions decode)
-    : m_processName(std::move(processName)), m_startThread(startThread), m_decode(decode) {}
+CExtractor::CExtractor(std::wstring processName, ThreadStarter startThread, DecodeOptions decode,
+                       CloseOptions close)
+    : m_processName(std::move(processName)),
+      m_startThread(startThread),
+      m_decode(decode),
+      m_close(close) {}
 
 CExtractor::~CExtractor() {
     if (m_running) {
@@ -218,6 +222,10 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     ProgressFraction progress(header.entryCount, header.totalSize);
     // Written when the run ends, before its result is reported, whatever stdout is.
     CTraceBuffer trace(stdout);
+    // Written files are closed on a pool of their own (real-time scanning inspects a file then),
+    // every one of them before the staging is committed or undone.
+    CFileCloser closer(m_close, m_closeStats);
+    staging.CloseThrough(&closer);
     // Entries are read and decoded ahead on other threads; everything seen from outside (trace,
     // reports, files) still happens here, one entry after the other in archive order.
     CDecodeAhead ahead(source, header.entryCount, m_decode, m_cancel, m_stats);
@@ -245,6 +253,7 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
                                        JoinPath(m_installFolder, entry.name) +
                                        L" cannot be written or replaced");
     }
+    closer.Finish();
     // Past this point the run is not cancelled: it completes or undoes itself.
     SetLastError(ERROR_SUCCESS);
     if (!staging.Commit())

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "install/decode_ahead.h"
+#include "install/file_closer.h"
 
 class CExtractor;
 class CRunLog;
@@ -48,9 +49,11 @@ public:
     using ThreadStarter = std::shared_ptr<std::thread> (*)(CExtractor& extractor);
 
     // `processName` is the image name of the product's running copies, ended before extracting.
-    // `decode` sets the pool that decodes ahead; threads 0 is the single-thread path.
+    // `decode` sets the pool that decodes ahead; threads 0 is the single-thread path. `close` sets
+    // the pool that closes the written files; threads 0 closes each at once.
     explicit CExtractor(std::wstring processName, ThreadStarter startThread = &StartWorkerThread,
-                        DecodeOptions decode = DefaultDecodeOptions());
+                        DecodeOptions decode = DefaultDecodeOptions(),
+                        CloseOptions close = DefaultCloseOptions());
     // Cancels a run in progress (it stops before its next entry) and waits for it to end.
     ~CExtractor();
     CExtractor(const CExtractor&) = delete;
@@ -71,6 +74,8 @@ public:
     bool CancelRequested() const { return m_cancel.load(std::memory_order_relaxed); }
     // What the decoding of the run did so far.
     const DecodeStats& Stats() const { return m_stats; }
+    // What the closing of the run's files did so far.
+    const CloseStats& Closes() const { return m_closeStats; }
 
     // Takes the folder in its normal form (install/install_folder.h) and starts the worker thread.
     StartResult Start(const std::wstring& installFolder);
@@ -97,6 +102,8 @@ private:
     ThreadStarter m_startThread;
     DecodeOptions m_decode;
     DecodeStats m_stats;
+    CloseOptions m_close;
+    CloseStats m_closeStats;
     std::wstring m_installFolder;
     std::wstring m_productKey;
     CExtractorDelegate* m_delegate = nullptr;

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "install/entry_file.h"
 #include "install/entry_name.h"
 #include "platform/unique_handle.h"
 
@@ -74,38 +75,47 @@ bool IsProtectedFile(const std::wstring& path) {
     return existing != INVALID_FILE_ATTRIBUTES && (existing & kProtected);
 }
 
-CFileHandle CreateTarget(const std::wstring& target) {
-    // DELETE, so that a file whose write fails can be removed through this handle.
-    return CFileHandle(CreateFileW(target.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
 }  // namespace
 
-bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count,
-                    CKnownFolders* known) {
-    if (count < 0) return false;
+bool PrepareEntryTarget(const std::wstring& target, CKnownFolders* known) {
     const std::wstring folder = ParentFolder(target);
     const CKnownFolders::Origin* remembered = known ? known->Find(folder) : nullptr;
     CKnownFolders::Origin origin = remembered ? *remembered : CKnownFolders::Origin::Found;
     if (!remembered && !EnsureFolder(folder, known, origin)) return false;
-
     // Every file in a folder this run created was written by this run, with the normal attribute.
-    if (origin == CKnownFolders::Origin::Found && IsProtectedFile(target)) return false;
+    return origin == CKnownFolders::Origin::Created || !IsProtectedFile(target);
+}
 
-    CFileHandle file = CreateTarget(target);
-    if (!file && remembered && GetLastError() == ERROR_PATH_NOT_FOUND) {
+CFileHandle WriteOpenFile(const std::wstring& target, const void* data, int32_t count) {
+    if (count < 0) return CFileHandle();
+    CFileHandle file = CreateEntryFile(target);
+    if (!file && GetLastError() == ERROR_PATH_NOT_FOUND) {
         // The folder went away during the run: make it again, once.
-        known->Forget(folder);
-        if (!EnsureFolder(folder, nullptr, origin)) return false;
-        known->Remember(folder, origin);
-        file = CreateTarget(target);
+        const std::wstring folder = ParentFolder(target);
+        CKnownFolders::Origin origin;
+        if (!EnsureFolder(folder, nullptr, origin) && !IsFolder(folder)) return CFileHandle();
+        file = CreateEntryFile(target);
     }
-    if (!file) return false;
+    if (!file) return file;
     DWORD written = 0;
     if (WriteFile(file, data, DWORD(count), &written, nullptr) && written == DWORD(count))
-        return true;
+        return file;
+    const DWORD error = GetLastError();
     FILE_DISPOSITION_INFO remove{TRUE};
     SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove);
-    return false;
+    CloseEntryFile(std::move(file));
+    SetLastError(error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT);
+    return CFileHandle();
+}
+
+bool WriteFileBytes(const std::wstring& target, const void* data, int32_t count) {
+    CFileHandle file = WriteOpenFile(target, data, count);
+    if (!file) return false;
+    CloseEntryFile(std::move(file));
+    return true;
+}
+
+bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count,
+                    CKnownFolders* known) {
+    return count >= 0 && PrepareEntryTarget(target, known) && WriteFileBytes(target, data, count);
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/unique_handle.h"
+
 // Folder + name with exactly one backslash between them; only one separator on each side is looked
 // at.
 std::wstring JoinPath(const std::wstring& left, const std::wstring& right);
@@ -28,9 +30,21 @@ private:
     std::unordered_map<std::wstring, Origin> m_folders;
 };
 
-// Makes the target's folder (all missing levels at once), then creates or truncates the target and
-// writes `count` bytes in one call. True only when the file now holds exactly those bytes; a file
-// whose write fails part-way is removed, so no cut-short file is left under the real name. With
-// `known`, a folder it lists is not looked for again, and one made or found is added to it.
+// Makes the target's folder (all missing levels at once) and refuses a read-only, hidden or system
+// file at the target in a folder the run did not make: what must happen in archive order before a
+// file can be written. With `known`, as WriteEntryFile.
+bool PrepareEntryTarget(const std::wstring& target, CKnownFolders* known);
+
+// Creates or truncates `target`, whose folder exists, and writes `count` bytes in one call; a
+// folder that has gone away is made again, once. The file, still open, only when it now holds
+// exactly those bytes; a file whose write fails part-way is removed, and the last error tells why.
+CFileHandle WriteOpenFile(const std::wstring& target, const void* data, int32_t count);
+
+// WriteOpenFile, then the file's close.
+bool WriteFileBytes(const std::wstring& target, const void* data, int32_t count);
+
+// PrepareEntryTarget, then WriteFileBytes. True only when the file now holds exactly those bytes; a
+// file whose write fails part-way is removed, so no cut-short file is left under the real name.
+// With `known`, a folder it lists is not looked for again, and one made or found is added to it.
 bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count,
                     CKnownFolders* known = nullptr);

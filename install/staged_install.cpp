@@ -229,7 +229,9 @@ bool CStagedInstall::StageInExistingFolder(const std::wstring& name, const void*
 }
 
 bool CStagedInstall::WriteStaged(const std::wstring& name, const void* data, int32_t count) {
-    return WriteEntryFile(m_layout.Staged(name), data, count, &m_stagedFolders);
+    const std::wstring target = m_layout.Staged(name);
+    if (!m_closer) return WriteEntryFile(target, data, count, &m_stagedFolders);
+    return PrepareEntryTarget(target, &m_stagedFolders) && m_closer->Write(target, data, count);
 }
 
 bool CStagedInstall::Commit() {

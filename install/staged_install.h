@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "install/commit_plan.h"
+#include "install/file_closer.h"
 #include "install/install_journal.h"
 #include "install/paths.h"
 
@@ -40,6 +41,9 @@ public:
     // existing file that must be replaced cannot be (held open by another program, read-only,
     // hidden or system, a folder).
     bool Stage(const std::wstring& name, const void* data, int32_t count);
+    // Writes the staged files through `closer`, which closes them on other threads. It must be
+    // finished before Commit or Rollback, so that no staged file is open during them.
+    void CloseThrough(CFileCloser* closer) { m_closer = closer; }
     // Puts everything in place. Cannot be cancelled. False, with everything undone, when a move
     // was refused or the journal could not say how far the step has come.
     bool Commit();
@@ -86,6 +90,7 @@ private:
     InstallPhase m_phase = InstallPhase::Staging;
     std::wstring m_createdFrom;
     CKnownFolders m_stagedFolders;
+    CFileCloser* m_closer = nullptr;
     CommitPlan m_plan;
     // Keyed by the name in upper case, as the file system compares.
     std::unordered_map<std::wstring, bool> m_folderExists;

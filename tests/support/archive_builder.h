@@ -1,7 +1,7 @@
 #pragma once
 // Builds payload archives byte by byte, including malformed ones, for tests.
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -19,27 +19,48 @@ inline void Put32(Bytes& out, uint32_t v) {
     for (int s = 0; s < 32; s += 8) out.push_back(static_cast<unsigned char>(v >> s));
 }
 
-inline Bytes ZlibCompress(const std::string& data, int level = Z_DEFAULT_COMPRESSION) {
-    uLongf size = compressBound(uLong(data.size()));
-    Bytes out(size);
-    compress2(out.data(), &size, reinterpret_cast<const Bytes::value_type*>(data.data()),
-              uLong(data.size()), level);
+enum class Wrapper { Zlib, Raw, Gzip };
+
+// `data` compressed at `level` (libdeflate's 0 to 12) in the given wrapper.
+inline Bytes Compress(const std::string& data, Wrapper wrapper, int level = 6) {
+    libdeflate_compressor* compressor = libdeflate_alloc_compressor(level);
+    const size_t bound = libdeflate_zlib_compress_bound(compressor, data.size()) + 32;
+    Bytes out(bound);
+    size_t size = 0;
+    switch (wrapper) {
+        case Wrapper::Zlib:
+            size =
+                libdeflate_zlib_compress(compressor, data.data(), data.size(), out.data(), bound);
+            break;
+        case Wrapper::Raw:
+            size = libdeflate_deflate_compress(compressor, data.data(), data.size(), out.data(),
+                                               bound);
+            break;
+        case Wrapper::Gzip:
+            size =
+                libdeflate_gzip_compress(compressor, data.data(), data.size(), out.data(), bound);
+            break;
+    }
+    libdeflate_free_compressor(compressor);
     out.resize(size);
     return out;
 }
 
-// windowBits selects the wrapper: 15 zlib, -15 raw deflate, 31 gzip.
-inline Bytes DeflateWith(const std::string& data, int windowBits) {
-    z_stream z{};
-    deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
-    Bytes out(deflateBound(&z, uLong(data.size())) + 32);
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = uInt(data.size());
-    z.next_out = out.data();
-    z.avail_out = uInt(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
+inline Bytes ZlibCompress(const std::string& data, int level = 6) {
+    return Compress(data, Wrapper::Zlib, level);
+}
+
+inline void PutBigEndian32(Bytes& out, uint32_t v) {
+    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<unsigned char>(v >> s));
+}
+
+// A zlib stream of `data` whose header asks for the preset dictionary `dictionary`.
+inline Bytes WithPresetDictionary(const std::string& data, const std::string& dictionary) {
+    Bytes out = {0x78, 0xBB};  // 32 KiB window, dictionary flag, check bits: 0x78BB % 31 == 0
+    PutBigEndian32(out, libdeflate_adler32(1, dictionary.data(), dictionary.size()));
+    const Bytes deflated = Compress(data, Wrapper::Raw);
+    out.insert(out.end(), deflated.begin(), deflated.end());
+    PutBigEndian32(out, libdeflate_adler32(1, data.data(), data.size()));
     return out;
 }
 

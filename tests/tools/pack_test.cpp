@@ -95,9 +95,9 @@ TEST(Pack, RoundTripThroughTheInstallersReader) {
         std::u16string name;
         ASSERT_EQ(archive::ReadName(source, name), archive::EntryError::None);
         at += 4 + 2 * name.size() + 8;
-        // Default compression: every block carries the 78 9C zlib header.
+        // The highest level: every block carries the 78 DA zlib header.
         EXPECT_EQ(bytes[at], 0x78);
-        EXPECT_EQ(bytes[at + 1], 0x9C);
+        EXPECT_EQ(bytes[at + 1], 0xDA);
         ASSERT_EQ(decoder.ReadData(source), archive::EntryError::None);
         at += size_t(decoder.CompressedSize());
         const std::string data(reinterpret_cast<const char*>(decoder.Data()),

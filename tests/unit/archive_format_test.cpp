@@ -99,20 +99,7 @@ TEST(ArchiveFormat, RejectsMalformedEntries) {
     corrupt[corrupt.size() - 1] ^= 0xFF;  // the Adler-32 no longer matches
 
     // A stream that asks for a preset dictionary.
-    Bytes withDictionary;
-    {
-        z_stream z{};
-        deflateInit(&z, Z_DEFAULT_COMPRESSION);
-        deflateSetDictionary(&z, reinterpret_cast<const Bytef*>("dict"), 4);
-        withDictionary.resize(256);
-        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-        z.avail_in = uInt(text.size());
-        z.next_out = withDictionary.data();
-        z.avail_out = uInt(withDictionary.size());
-        deflate(&z, Z_FINISH);
-        withDictionary.resize(z.total_out);
-        deflateEnd(&z);
-    }
+    const Bytes withDictionary = WithPresetDictionary(text, "dict");
 
     struct Case {
         const char* what;
@@ -134,8 +121,8 @@ TEST(ArchiveFormat, RejectsMalformedEntries) {
          {u"f", 0, ZlibCompress("xy")},
          EntryError::SizeMismatch},
         {"wrong checksum", {u"f", n, corrupt}, EntryError::DecodeFailed},
-        {"gzip block", {u"f", n, DeflateWith(text, 31)}, EntryError::DecodeFailed},
-        {"raw deflate block", {u"f", n, DeflateWith(text, -15)}, EntryError::DecodeFailed},
+        {"gzip block", {u"f", n, Compress(text, Wrapper::Gzip)}, EntryError::DecodeFailed},
+        {"raw deflate block", {u"f", n, Compress(text, Wrapper::Raw)}, EntryError::DecodeFailed},
         {"preset dictionary", {u"f", n, withDictionary}, EntryError::DecodeFailed},
         {"empty block", {u"f", 0, {}}, EntryError::DecodeFailed},
         {"size of 2^31", {u"f", 0x80000000u, block}, EntryError::NegativeSize},

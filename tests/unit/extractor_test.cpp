@@ -300,9 +300,15 @@ TEST_F(ExtractArchiveTest, TrailingBackslashOnTheFolderGivesTheSameTargets) {
 TEST_F(ExtractArchiveTest, RepeatedNameLeavesTheLaterContentAndEmptyEntryAnEmptyFile) {
     ArchiveBuilder b;
     b.Add(u"libgcc_s_seh-1.dll", "first").Add(u"empty.dat", "").Add(u"libgcc_s_seh-1.dll", "again");
+    // The same name in other letter cases, one right after the other: the writers take them in
+    // turn.
+    for (int i = 0; i < 40; ++i)
+        b.Add(i % 2 ? u"dict\\Words.txt" : u"DICT\\words.TXT",
+              std::string(size_t(5000 + i), char('a' + i % 26)));
     ASSERT_EQ(Extract(b.Build()), ExtractResult::Done);
     EXPECT_EQ(FileContent(Target(L"libgcc_s_seh-1.dll")), "again");
     EXPECT_EQ(FileContent(Target(L"empty.dat")), "");
+    EXPECT_EQ(FileContent(Target(L"dict\\words.txt")), std::string(5039, char('a' + 39 % 26)));
 }
 
 TEST_F(ExtractArchiveTest, HeaderTotalOfZeroStillGivesSensibleFractions) {
@@ -345,14 +351,18 @@ std::vector<Entry> MixedEntries(int count) {
     return entries;
 }
 
-enum class Fault { None, Decode, Unsafe, Cut };
+enum class Fault { None, Decode, Unsafe, Cut, Write };
 
 // The archive of `entries` with `fault` at entry `at`: a stream one byte short, a name leaving the
-// folder, or the archive cut inside that entry's block.
+// folder, the archive cut inside that entry's block, or a file named like the folder of the entry
+// before it, which decodes but cannot be created.
 Bytes ArchiveWith(const std::vector<Entry>& entries, Fault fault, size_t at) {
     ArchiveBuilder b;
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (i == at && fault == Fault::Decode)
+        const std::u16string& before = i ? entries[i - 1].name : entries[i].name;
+        if (fault == Fault::Write && i == at && i > 0)
+            b.Add(before.substr(0, before.find(u'\\')), entries[i].data);
+        else if (i == at && fault == Fault::Decode)
             b.AddRaw({entries[i].name, uint32_t(entries[i].data.size() + 1),
                       ZlibCompress(entries[i].data)});
         else if (i == at && fault == Fault::Unsafe)
@@ -372,13 +382,18 @@ struct Outcome {
     int32_t decoded;
     uint64_t peakHeld;
     uint64_t budget;
+    std::wstring failure;  // the log's reason, with the folder's place marked
 };
 
 // One run of `bytes` into a new folder. The progress report of entry `hold` waits until the pool
 // has decoded `ahead` entries, so that the writer meets a fault with the pool past it.
-Outcome RunArchive(const Bytes& bytes, DecodeOptions options, size_t hold = 0, int32_t ahead = 0) {
+Outcome RunArchive(const Bytes& bytes, DecodeOptions options, size_t hold = 0, int32_t ahead = 0,
+                   CloseOptions close = DefaultCloseOptions()) {
     RecordingDelegate delegate;
-    CExtractor extractor(L"", &CExtractor::StartWorkerThread, options);
+    CRunLog log;
+    EXPECT_TRUE(log.Open(MakeSandboxFolder() + L"\\run.log"));
+    CExtractor extractor(L"", &CExtractor::StartWorkerThread, options, close);
+    extractor.SetLog(&log);
     delegate.onProgress = [&](CExtractor& e, size_t index) {
         for (int i = 0; index == hold && i < 500 && e.Stats().decoded < ahead; ++i) Sleep(2);
     };
@@ -389,7 +404,11 @@ Outcome RunArchive(const Bytes& bytes, DecodeOptions options, size_t hold = 0, i
     const ExtractResult result = extractor.ExtractArchive(stream);
     stream->Release();
     const DecodeStats& stats = extractor.Stats();
-    return {result, delegate.Reports(), folder, stats.decoded, stats.peakHeld, stats.budget};
+    std::wstring failure = log.FailureReason();
+    if (const size_t at = failure.find(folder); at != std::wstring::npos)
+        failure.replace(at, folder.size(), L"<folder>");
+    return {result,         delegate.Reports(), folder, stats.decoded,
+            stats.peakHeld, stats.budget,       failure};
 }
 
 void ExpectSameReports(const std::vector<Report>& a, const std::vector<Report>& b) {
@@ -418,36 +437,51 @@ void ExpectWrittenUpTo(const Outcome& run, const std::vector<Entry>& entries, si
 TEST(DecodeAhead, PoolReportsAndWritesExactlyAsTheSingleThreadPath) {
     const std::vector<Entry> entries = MixedEntries(24);
     const DecodeOptions single{0, 0};
-    // Every entry on the pool, and the small ones (under 60000 bytes) left to the writer.
-    const DecodeOptions pools[] = {{4, uint64_t(64) << 20, 0}, {2, uint64_t(64) << 20, 60000}};
+    const CloseOptions closeAtOnce{0};
+    // Every entry on the pool, and the small ones (under 60000 bytes) left to the writer; files
+    // closed on a pool, or each at once.
+    struct Pools {
+        DecodeOptions decode;
+        CloseOptions close;
+    };
+    const Pools pools[] = {{{4, uint64_t(64) << 20, 0}, DefaultCloseOptions()},
+                           {{2, uint64_t(64) << 20, 60000}, {2}},
+                           {{2, uint64_t(64) << 20, 60000}, closeAtOnce}};
     struct Case {
         Fault fault;
         size_t at;
     };
-    for (const Case c : {Case{Fault::None, 0}, Case{Fault::Decode, 0}, Case{Fault::Decode, 11},
-                         Case{Fault::Decode, 23}, Case{Fault::Unsafe, 0}, Case{Fault::Unsafe, 11},
-                         Case{Fault::Unsafe, 23}, Case{Fault::Cut, 0}, Case{Fault::Cut, 11},
-                         Case{Fault::Cut, 23}}) {
+    for (const Case c :
+         {Case{Fault::None, 0}, Case{Fault::Decode, 0}, Case{Fault::Decode, 11},
+          Case{Fault::Decode, 23}, Case{Fault::Unsafe, 0}, Case{Fault::Unsafe, 11},
+          Case{Fault::Unsafe, 23}, Case{Fault::Cut, 0}, Case{Fault::Cut, 11}, Case{Fault::Cut, 23},
+          Case{Fault::Write, 1}, Case{Fault::Write, 11}, Case{Fault::Write, 23}}) {
         SCOPED_TRACE(testing::Message() << "fault " << int(c.fault) << " at " << c.at);
         const Bytes bytes = ArchiveWith(entries, c.fault, c.at);
-        const Outcome one = RunArchive(bytes, single);
+        const Outcome one = RunArchive(bytes, single, 0, 0, closeAtOnce);
         const bool fails = c.fault != Fault::None;
-        const size_t decodable = !fails                     ? entries.size()
-                                 : c.fault == Fault::Decode ? c.at + 1
-                                                            : c.at;
+        // A file that cannot be written has had its progress report, and nothing after it.
+        const bool reported = c.fault == Fault::Write;
+        const size_t decodable = !fails                                 ? entries.size()
+                                 : c.fault == Fault::Decode || reported ? c.at + 1
+                                                                        : c.at;
         EXPECT_EQ(one.result, fails ? ExtractResult::Failed : ExtractResult::Done);
-        for (const DecodeOptions& pool : pools) {
-            SCOPED_TRACE(testing::Message() << "pool from " << pool.poolFrom);
-            const Outcome many = RunArchive(bytes, pool, c.at > 3 ? c.at - 3 : 0,
-                                            int32_t(std::min<size_t>(decodable, c.at + 4)));
+        for (const Pools& pool : pools) {
+            SCOPED_TRACE(testing::Message() << "pool from " << pool.decode.poolFrom << ", "
+                                            << pool.close.threads << " closing");
+            const Outcome many =
+                RunArchive(bytes, pool.decode, c.at > 3 ? c.at - 3 : 0,
+                           int32_t(std::min<size_t>(decodable, c.at + 4)), pool.close);
             EXPECT_EQ(many.result, one.result);
+            EXPECT_EQ(many.failure, one.failure);
             ExpectSameReports(many.reports, one.reports);
-            EXPECT_EQ(many.reports.size(), 1 + (fails ? c.at : entries.size()));
+            EXPECT_EQ(many.reports.size(), 1 + (fails ? c.at + reported : entries.size()));
             // A run that fails leaves nothing of itself.
             ExpectWrittenUpTo(many, entries, fails ? 0 : entries.size());
             // Nothing decoded twice, nothing decoded past a name or a block that could not be read.
-            EXPECT_LE(many.decoded,
-                      int32_t(fails && c.fault != Fault::Decode ? c.at : entries.size()));
+            EXPECT_LE(
+                many.decoded,
+                int32_t(fails && c.fault != Fault::Decode && !reported ? c.at : entries.size()));
             if (!fails) {
                 EXPECT_EQ(many.decoded, int32_t(entries.size()));
             }

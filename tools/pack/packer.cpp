@@ -1,11 +1,12 @@
 #include "tools/pack/packer.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <system_error>
 
@@ -21,6 +22,14 @@ namespace pack {
 namespace {
 
 constexpr uint64_t kFormatLimit = 0x7FFFFFFF;  // every count and size is a signed 32-bit number
+// libdeflate's highest level: slow to pack, smaller than zlib's best, as fast to decode.
+constexpr int kCompressionLevel = 12;
+
+struct FreeCompressor {
+    void operator()(libdeflate_compressor* compressor) const {
+        libdeflate_free_compressor(compressor);
+    }
+};
 
 Failure Fail(std::string message) {
     return Failure{std::move(message)};
@@ -199,6 +208,13 @@ Failure WriteArchive(const std::vector<SourceFile>& files, const fs::path& outpu
     PutLittleEndian32(header, uint32_t(total));
     out.write(header.data(), std::streamsize(header.size()));
 
+    const std::unique_ptr<libdeflate_compressor, FreeCompressor> compressor(
+        libdeflate_alloc_compressor(kCompressionLevel));
+    if (!compressor) {
+        out.close();
+        fs::remove(temporary);
+        return Fail("not enough memory to compress");
+    }
     uint64_t done = 0;
     std::vector<unsigned char> data, block;
     for (const auto& file : files) {
@@ -209,11 +225,10 @@ Failure WriteArchive(const std::vector<SourceFile>& files, const fs::path& outpu
             fs::remove(temporary);
             return Fail("cannot read " + file.path.string() + " (or it changed while packing)");
         }
-        uLongf blockSize = compressBound(uLong(data.size()));
-        block.resize(blockSize);
-        if (compress2(block.data(), &blockSize, data.data(), uLong(data.size()),
-                      Z_DEFAULT_COMPRESSION) != Z_OK ||
-            blockSize > kFormatLimit) {
+        block.resize(libdeflate_zlib_compress_bound(compressor.get(), data.size()));
+        const size_t blockSize = libdeflate_zlib_compress(compressor.get(), data.data(),
+                                                          data.size(), block.data(), block.size());
+        if (blockSize == 0 || blockSize > kFormatLimit) {
             out.close();
             fs::remove(temporary);
             return Fail("cannot compress " + file.path.string());
