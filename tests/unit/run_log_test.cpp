@@ -6,12 +6,17 @@
 #include <sstream>
 #include <vector>
 
+#include "install/held_output.h"
+
 #include "platform/unique_handle.h"
 #include "tests/support/shell_sandbox.h"
 
 namespace {
 
 using namespace testing_support;
+
+// A delay no test waits out: what is held is written only by a line, the limit or the end.
+constexpr std::chrono::hours kNever{1};
 
 std::wstring FreshLogPath(const wchar_t* name) {
     const std::wstring path = JoinPath(MakeSandboxFolder(L"run-log-test"), name);
@@ -68,7 +73,7 @@ TEST(RunLog, LineIsStampedUtf8OnOneLine) {
 TEST(RunLog, AppendsEveryRunWithEntriesInOrder) {
     const std::wstring path = FreshLogPath(L"append.log");
     {
-        CRunLog log;
+        CRunLog log(kNever);
         ASSERT_TRUE(log.Open(path));
         EXPECT_TRUE(log.IsOpen());
         log.Line(L"first run");
@@ -91,7 +96,7 @@ TEST(RunLog, AppendsEveryRunWithEntriesInOrder) {
 
 TEST(RunLog, ManyEntriesAreWrittenWithoutWaitingForALine) {
     const std::wstring path = FreshLogPath(L"many.log");
-    CRunLog log;
+    CRunLog log(kNever);
     ASSERT_TRUE(log.Open(path));
     for (int i = 0; i < 3000; ++i) log.Entry(L"data\\d" + std::to_wstring(i) + L".txt");
     const std::vector<std::string> written = Texts(ReadLog(path));
@@ -99,6 +104,69 @@ TEST(RunLog, ManyEntriesAreWrittenWithoutWaitingForALine) {
     EXPECT_LT(written.size(), 3000u);
     ASSERT_FALSE(written.empty());
     EXPECT_EQ(written.front(), "entry data\\d0.txt");
+}
+
+// A run that is killed or hangs while it writes entries leaves them in the log: held entries are
+// written once they have waited the delay, with no line to carry them and the log still open.
+TEST(RunLog, EntriesWaitNoLongerThanTheDelay) {
+    const std::wstring path = FreshLogPath(L"delay.log");
+    CRunLog log;
+    ASSERT_TRUE(log.Open(path));
+    log.Line(L"started");
+    log.Entry(L"a.txt");
+    log.Entry(L"b.txt");
+    const std::vector<std::string> all = {"started", "entry a.txt", "entry b.txt"};
+    std::vector<std::string> written;
+    for (int waited = 0; waited < 200 && written != all; ++waited) {
+        Sleep(50);
+        written = Texts(ReadLog(path));
+    }
+    EXPECT_EQ(written, all);
+}
+
+// Batches as the writer is given them.
+struct Batches {
+    std::mutex lock;
+    std::vector<std::string> seen;
+    CHeldOutput::Writer Writer() {
+        return [this](const std::string& batch) {
+            const std::lock_guard<std::mutex> hold(lock);
+            seen.push_back(batch);
+        };
+    }
+    std::vector<std::string> Seen() {
+        const std::lock_guard<std::mutex> hold(lock);
+        return seen;
+    }
+};
+
+// Text is written a batch at a time: when a write is asked for, at the limit, once the oldest part
+// has waited the delay, and at the end; never a line at a time.
+TEST(HeldOutput, WritesWholeBatchesWhenAskedAtTheLimitAfterTheDelayAndAtTheEnd) {
+    Batches batches;
+    {
+        CHeldOutput output(batches.Writer(), kNever, 64);
+        for (int i = 0; i < 5; ++i) output.Add("line\n");
+        EXPECT_TRUE(batches.Seen().empty());
+        output.Write("now\n");
+        EXPECT_EQ(batches.Seen(), std::vector<std::string>{"line\nline\nline\nline\nline\nnow\n"});
+        output.Add(std::string(40, 'a'));
+        output.Add(std::string(30, 'b'));
+        EXPECT_EQ(batches.Seen().size(), 2u) << "the limit is reached";
+        output.Add("last\n");
+    }
+    EXPECT_EQ(batches.Seen(),
+              (std::vector<std::string>{"line\nline\nline\nline\nline\nnow\n",
+                                        std::string(40, 'a') + std::string(30, 'b'), "last\n"}));
+
+    Batches delayed;
+    CHeldOutput output(delayed.Writer(), std::chrono::milliseconds(20), 1 << 20);
+    output.Add("first\n");
+    for (int waited = 0; waited < 200 && delayed.Seen().empty(); ++waited) Sleep(50);
+    EXPECT_EQ(delayed.Seen(), std::vector<std::string>{"first\n"});
+    output.Add("second\n");
+    for (int waited = 0; waited < 200 && delayed.Seen().size() < 2; ++waited) Sleep(50);
+    EXPECT_EQ(delayed.Seen(), (std::vector<std::string>{"first\n", "second\n"}));
 }
 
 TEST(RunLog, StepsAndTheFirstFailureAsTheReason) {
@@ -127,11 +195,17 @@ TEST(RunLog, StepsAndTheFirstFailureAsTheReason) {
 
 TEST(RunLog, RefusesWhatIsNotAPlainFileItCanCreate) {
     const std::wstring folder = MakeSandboxFolder(L"run-log-test");
+    // A file with a second name: writing through one would change the other.
+    const std::wstring original = FreshLogPath(L"original.txt");
+    const std::wstring second = FreshLogPath(L"second-name.log");
+    WriteBytes(original, "someone else's file");
+    ASSERT_TRUE(CreateHardLinkW(second.c_str(), original.c_str(), nullptr));
     const struct {
         std::wstring path;
         DWORD error;
     } cases[] = {
         {folder, ERROR_ACCESS_DENIED},
+        {second, ERROR_ACCESS_DENIED},
         {JoinPath(folder, L"no such folder\\x.log"), ERROR_PATH_NOT_FOUND},
         {L"", ERROR_PATH_NOT_FOUND},
     };
@@ -140,20 +214,28 @@ TEST(RunLog, RefusesWhatIsNotAPlainFileItCanCreate) {
         SetLastError(0);
         EXPECT_FALSE(log.Open(c.path)) << c.path;
         EXPECT_FALSE(log.IsOpen());
-        EXPECT_NE(GetLastError(), 0u) << c.path;
+        EXPECT_EQ(GetLastError(), c.error) << c.path;
         log.Line(L"goes nowhere");
     }
+    EXPECT_EQ(ReadBytes(original), "someone else's file");
 
-    // A file with a second name: writing through one would change the other.
-    const std::wstring original = FreshLogPath(L"original.txt");
-    const std::wstring second = FreshLogPath(L"second-name.log");
-    WriteBytes(original, "someone else's file");
-    if (CreateHardLinkW(second.c_str(), original.c_str(), nullptr)) {
-        CRunLog log;
-        EXPECT_FALSE(log.Open(second));
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
-        EXPECT_EQ(ReadBytes(original), "someone else's file");
-    }
+    // What a handle opened at the log's path may be. Windows opens a link itself (a symbolic
+    // link, a junction, any reparse point) instead of its target here; Wine follows links, so only
+    // the rule can be run.
+    const struct {
+        DWORD attributes;
+        DWORD links;
+        bool plain;
+    } handles[] = {
+        {FILE_ATTRIBUTE_NORMAL, 1, true},
+        {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN, 1, true},
+        {FILE_ATTRIBUTE_NORMAL, 2, false},
+        {FILE_ATTRIBUTE_DIRECTORY, 1, false},
+        {FILE_ATTRIBUTE_REPARSE_POINT, 1, false},
+        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY, 1, false},
+    };
+    for (const auto& h : handles)
+        EXPECT_EQ(IsPlainLogFile(h.attributes, h.links), h.plain) << h.attributes << " " << h.links;
 }
 
 TEST(RunLog, NeverOpenedTakesEverythingAndWritesNothing) {
