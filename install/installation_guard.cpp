@@ -94,14 +94,20 @@ CInstallationGuard CInstallationGuard::Inherited(uintptr_t value) {
 }
 
 bool CInstallationGuard::HandDown(CKernelHandle& object, CKernelHandle& space) const {
-    if (!m_object) return false;
     const HANDLE self = GetCurrentProcess();
-    if (!DuplicateHandle(self, m_object, self, object.Put(), 0, TRUE, DUPLICATE_SAME_ACCESS))
-        return false;
     // The namespace too, or the name could be made anew in a new namespace once this process and
     // its handle are gone.
-    return !m_namespace ||
-           DuplicateHandle(self, m_namespace, self, space.Put(), 0, TRUE, DUPLICATE_SAME_ACCESS);
+    const bool duplicated =
+        m_object &&
+        DuplicateHandle(self, m_object, self, object.Put(), 0, TRUE, DUPLICATE_SAME_ACCESS) &&
+        (!m_namespace ||
+         DuplicateHandle(self, m_namespace, self, space.Put(), 0, TRUE, DUPLICATE_SAME_ACCESS));
+    // Half of it would keep the name taken without the child knowing that it holds it.
+    if (!duplicated) {
+        object.Reset();
+        space.Reset();
+    }
+    return duplicated;
 }
 
 bool CInstallationGuard::TakeInPrivateNamespace(const std::wstring& productKey) {
