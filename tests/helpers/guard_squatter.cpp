@@ -11,13 +11,8 @@
 int wmain(int argc, wchar_t** argv) {
     std::vector<CKernelHandle> held;
     for (int i = 1; i + 1 < argc; i += 2) {
-        testing_support::GuardSquat kind;
-        if (!testing_support::ParseGuardSquat(argv[i], kind)) return 2;
-        held.push_back(testing_support::MakeGuardSquat(kind, argv[i + 1]));
-        if (!held.back()) {
-            std::fwprintf(stderr, L"cannot make %ls\n", argv[i + 1]);
-            return 2;
-        }
+        held.push_back(testing_support::MakeGuardSquat(argv[i], argv[i + 1]));
+        if (!held.back()) return 2;
     }
     std::printf("squatting\n");
     std::fflush(stdout);

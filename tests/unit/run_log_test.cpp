@@ -6,8 +6,6 @@
 #include <sstream>
 #include <vector>
 
-#include "install/held_output.h"
-
 #include "platform/unique_handle.h"
 #include "tests/support/shell_sandbox.h"
 
@@ -116,57 +114,8 @@ TEST(RunLog, EntriesWaitNoLongerThanTheDelay) {
     log.Entry(L"a.txt");
     log.Entry(L"b.txt");
     const std::vector<std::string> all = {"started", "entry a.txt", "entry b.txt"};
-    std::vector<std::string> written;
-    for (int waited = 0; waited < 200 && written != all; ++waited) {
-        Sleep(50);
-        written = Texts(ReadLog(path));
-    }
-    EXPECT_EQ(written, all);
-}
-
-// Batches as the writer is given them.
-struct Batches {
-    std::mutex lock;
-    std::vector<std::string> seen;
-    CHeldOutput::Writer Writer() {
-        return [this](const std::string& batch) {
-            const std::lock_guard<std::mutex> hold(lock);
-            seen.push_back(batch);
-        };
-    }
-    std::vector<std::string> Seen() {
-        const std::lock_guard<std::mutex> hold(lock);
-        return seen;
-    }
-};
-
-// Text is written a batch at a time: when a write is asked for, at the limit, once the oldest part
-// has waited the delay, and at the end; never a line at a time.
-TEST(HeldOutput, WritesWholeBatchesWhenAskedAtTheLimitAfterTheDelayAndAtTheEnd) {
-    Batches batches;
-    {
-        CHeldOutput output(batches.Writer(), kNever, 64);
-        for (int i = 0; i < 5; ++i) output.Add("line\n");
-        EXPECT_TRUE(batches.Seen().empty());
-        output.Write("now\n");
-        EXPECT_EQ(batches.Seen(), std::vector<std::string>{"line\nline\nline\nline\nline\nnow\n"});
-        output.Add(std::string(40, 'a'));
-        output.Add(std::string(30, 'b'));
-        EXPECT_EQ(batches.Seen().size(), 2u) << "the limit is reached";
-        output.Add("last\n");
-    }
-    EXPECT_EQ(batches.Seen(),
-              (std::vector<std::string>{"line\nline\nline\nline\nline\nnow\n",
-                                        std::string(40, 'a') + std::string(30, 'b'), "last\n"}));
-
-    Batches delayed;
-    CHeldOutput output(delayed.Writer(), std::chrono::milliseconds(20), 1 << 20);
-    output.Add("first\n");
-    for (int waited = 0; waited < 200 && delayed.Seen().empty(); ++waited) Sleep(50);
-    EXPECT_EQ(delayed.Seen(), std::vector<std::string>{"first\n"});
-    output.Add("second\n");
-    for (int waited = 0; waited < 200 && delayed.Seen().size() < 2; ++waited) Sleep(50);
-    EXPECT_EQ(delayed.Seen(), (std::vector<std::string>{"first\n", "second\n"}));
+    for (int waited = 0; waited < 200 && Texts(ReadLog(path)) != all; ++waited) Sleep(50);
+    EXPECT_EQ(Texts(ReadLog(path)), all);
 }
 
 TEST(RunLog, StepsAndTheFirstFailureAsTheReason) {
