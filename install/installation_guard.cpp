@@ -79,7 +79,15 @@ CInstallationGuard::CInstallationGuard(const std::wstring& productKey) {
         m_held = true;
         return;
     }
-    if (!TakeInPrivateNamespace(productKey)) TakeGlobalName(productKey);
+    // The global name too, where there is a namespace: it keeps the guard should the namespace not
+    // outlive the process that made it while another holds the mutex in it, and it is the guard of
+    // installers that knew no namespace. Objects a user leaves there block nothing.
+    m_held = TakeInPrivateNamespace(productKey) && TakeGlobalName(productKey);
+    if (!m_held) {
+        m_spaceMutex.Reset();
+        m_namespace.Reset();
+        m_globalMutex.Reset();
+    }
 }
 
 CInstallationGuard CInstallationGuard::Inherited(uintptr_t value) {
@@ -87,27 +95,28 @@ CInstallationGuard CInstallationGuard::Inherited(uintptr_t value) {
     const HANDLE handle = reinterpret_cast<HANDLE>(value);
     // Whatever else the number names is left as it is, never closed.
     if (value != 0 && IsMutexHandle(handle)) {
-        guard.m_object.Reset(handle);
+        guard.m_globalMutex.Reset(handle);
         guard.m_held = true;
     }
     return guard;
 }
 
-bool CInstallationGuard::HandDown(CKernelHandle& object, CKernelHandle& space) const {
+bool CInstallationGuard::HandDown(std::vector<CKernelHandle>& handles) const {
+    handles.clear();
     const HANDLE self = GetCurrentProcess();
-    // The namespace too, or the name could be made anew in a new namespace once this process and
-    // its handle are gone.
-    const bool duplicated =
-        m_object &&
-        DuplicateHandle(self, m_object, self, object.Put(), 0, TRUE, DUPLICATE_SAME_ACCESS) &&
-        (!m_namespace ||
-         DuplicateHandle(self, m_namespace, self, space.Put(), 0, TRUE, DUPLICATE_SAME_ACCESS));
-    // Half of it would keep the name taken without the child knowing that it holds it.
-    if (!duplicated) {
-        object.Reset();
-        space.Reset();
+    // The namespace too, or the name in it could be made anew in a new namespace once this process
+    // and its handle are gone.
+    for (const HANDLE held : {m_globalMutex.Get(), m_spaceMutex.Get(), m_namespace.Get()}) {
+        if (!held) continue;
+        handles.emplace_back();
+        // Part of it would keep a name taken without the child knowing that it holds it.
+        if (!DuplicateHandle(self, held, self, handles.back().Put(), 0, TRUE,
+                             DUPLICATE_SAME_ACCESS)) {
+            handles.clear();
+            return false;
+        }
     }
-    return duplicated;
+    return !handles.empty();
 }
 
 bool CInstallationGuard::TakeInPrivateNamespace(const std::wstring& productKey) {
@@ -115,56 +124,54 @@ bool CInstallationGuard::TakeInPrivateNamespace(const std::wstring& productKey) 
     // Null where the system has no private namespaces (Wine); nothing else of them may be called
     // then.
     CBoundaryDescriptor boundary(CreateBoundaryDescriptorW(alias.c_str(), 0));
-    if (!boundary) return false;
+    if (!boundary) return true;
     // Within the boundary: administrators, elevated (a high integrity level) or the system. A
     // standard user cannot make the namespace first, nor open it.
     BYTE administrators[SECURITY_MAX_SID_SIZE], high[SECURITY_MAX_SID_SIZE];
     DWORD size = sizeof administrators;
     if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size))
-        return false;
+        return true;
     size = sizeof high;
-    if (!CreateWellKnownSid(WinHighLabelSid, nullptr, high, &size)) return false;
+    if (!CreateWellKnownSid(WinHighLabelSid, nullptr, high, &size)) return true;
     // Adding may move the descriptor.
     HANDLE grown = boundary.Detach();
     const bool bounded = AddSIDToBoundaryDescriptor(&grown, administrators) &&
                          AddIntegrityLabelToBoundaryDescriptor(&grown, high);
     boundary.Reset(grown);
-    if (!bounded) return false;
+    if (!bounded) return true;
 
     CGuardSecurity security;
     CPrivateNamespace space(CreatePrivateNamespaceW(security.Get(), boundary, alias.c_str()));
     if (!space && GetLastError() == ERROR_ALREADY_EXISTS)
         space.Reset(OpenPrivateNamespaceW(boundary, alias.c_str()));
-    if (!space) return false;
-    CKernelHandle object(CreateMutexW(security.Get(), FALSE, (alias + L"\\guard").c_str()));
-    if (!object) return false;
-    if (GetLastError() == ERROR_ALREADY_EXISTS) return true;
+    if (!space) return true;
+    CKernelHandle mutex(CreateMutexW(security.Get(), FALSE, (alias + L"\\guard").c_str()));
+    if (!mutex) return true;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) return false;
     m_namespace = std::move(space);
-    m_object = std::move(object);
-    m_held = true;
+    m_spaceMutex = std::move(mutex);
     return true;
 }
 
-void CInstallationGuard::TakeGlobalName(const std::wstring& productKey) {
+bool CInstallationGuard::TakeGlobalName(const std::wstring& productKey) {
     const std::vector<std::wstring> names = InstallationGuardNames(productKey);
     CGuardSecurity security;
     for (size_t i = 0; i < names.size(); ++i) {
         SetLastError(ERROR_SUCCESS);
-        CKernelHandle object(CreateMutexW(security.Get(), FALSE, names[i].c_str()));
+        CKernelHandle mutex(CreateMutexW(security.Get(), FALSE, names[i].c_str()));
         const DWORD error = GetLastError();
-        if (object && error != ERROR_ALREADY_EXISTS) {
+        if (mutex && error != ERROR_ALREADY_EXISTS) {
             // Made here. Another installer may have taken another name meanwhile, one that was
             // squatted while this one passed it; of two such, the one that made its name last
             // sees the other.
             for (size_t j = 0; j < names.size(); ++j)
-                if (j != i && ExamineGuardName(names[j]) == GuardName::Held) return;
-            m_object = std::move(object);
-            m_held = true;
-            return;
+                if (j != i && ExamineGuardName(names[j]) == GuardName::Held) return false;
+            m_globalMutex = std::move(mutex);
+            return true;
         }
-        if (Classify(object, error) == GuardName::Held) return;
+        if (Classify(mutex, error) == GuardName::Held) return false;
     }
     // Every name is taken by objects no installer made: they must not block the installation,
-    // which then runs unguarded.
-    m_held = true;
+    // which then runs guarded by the namespace alone, or unguarded.
+    return true;
 }

@@ -6,9 +6,10 @@
 //
 // No less privileged process may take the name first and so block every installation. The mutex
 // therefore lives in a private namespace whose boundary only an elevated administrator (or the
-// system) is within. Where there are no private namespaces, it is a global name, and an object
-// found there counts as the guard only when it is a mutex owned by administrators or the system:
-// anything else, which anyone may make, is passed over for the next of a few further names.
+// system) is within, and beside it under a global name, where an object counts as the guard only
+// when it is a mutex owned by administrators or the system: anything else, which anyone may make,
+// is passed over for the next of a few further names. Where there are no private namespaces
+// (Wine), the global name is the guard alone.
 
 #include <cstdint>
 #include <string>
@@ -38,15 +39,17 @@ public:
     bool Held() const { return m_held; }
 
     // Inheritable duplicates of what holds the guard, for a child process started with handle
-    // inheritance that is to hold it on after this process has ended; `object`'s number is the one
-    // to give it for Inherited. False when there is nothing to hand down.
-    bool HandDown(CKernelHandle& object, CKernelHandle& space) const;
+    // inheritance that is to hold it on after this process has ended; the first is a mutex, the
+    // number to give it for Inherited. False when there is nothing to hand down.
+    bool HandDown(std::vector<CKernelHandle>& handles) const;
 
 private:
+    // False when another holds the guard.
     bool TakeInPrivateNamespace(const std::wstring& productKey);
-    void TakeGlobalName(const std::wstring& productKey);
+    bool TakeGlobalName(const std::wstring& productKey);
 
+    CKernelHandle m_globalMutex;
+    CKernelHandle m_spaceMutex;
     CPrivateNamespace m_namespace;
-    CKernelHandle m_object;
     bool m_held = false;
 };

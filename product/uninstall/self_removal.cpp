@@ -84,11 +84,11 @@ bool CRemovalCopy::Start(const CInstallationGuard& guard) {
         return false;
     // Inherited, the guard is the copy's from its first moment: there is no moment between this
     // process ending and the copy taking it in which an installation could start.
-    CKernelHandle guardObject, guardNamespace;
-    const bool handedDown = guard.HandDown(guardObject, guardNamespace);
-    const std::wstring arguments =
-        FinishArguments(reinterpret_cast<uintptr_t>(self.Get()),
-                        handedDown ? reinterpret_cast<uintptr_t>(guardObject.Get()) : 0, m_program);
+    std::vector<CKernelHandle> guardHandles;
+    const bool handedDown = guard.HandDown(guardHandles);
+    const std::wstring arguments = FinishArguments(
+        reinterpret_cast<uintptr_t>(self.Get()),
+        handedDown ? reinterpret_cast<uintptr_t>(guardHandles[0].Get()) : 0, m_program);
     if (arguments.empty()) return false;
     std::wstring commandLine = L"\"" + m_path + L"\" " + arguments;
     STARTUPINFOW startup{};

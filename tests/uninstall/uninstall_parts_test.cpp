@@ -587,12 +587,12 @@ TEST_F(ScratchFolder, TheCopyActsOnlyUnderTheInstallationGuard) {
               kFilesLeft);
     EXPECT_TRUE(fs::exists(program) && !MarkedForRestart(program));
 
-    CKernelHandle object, space;
-    ASSERT_TRUE(installation.HandDown(object, space));
-    EXPECT_EQ(
-        FinishRemoval(Waitable(standIn), CInstallationGuard::Inherited(uintptr_t(object.Detach())),
-                      L"CopyGuardTestHeld", program.wstring(), 5000),
-        0);
+    std::vector<CKernelHandle> handles;
+    ASSERT_TRUE(installation.HandDown(handles));
+    EXPECT_EQ(FinishRemoval(Waitable(standIn),
+                            CInstallationGuard::Inherited(uintptr_t(handles[0].Detach())),
+                            L"CopyGuardTestHeld", program.wstring(), 5000),
+              0);
     EXPECT_FALSE(fs::exists(program));
 }
 

@@ -53,9 +53,9 @@ TEST(InstallationGuard, NamesFreedOrAllTakenLetNoSecondRunAndBlockNone) {
 // and any other number is left open.
 TEST(InstallationGuard, HandedDownItOutlivesItsTaker) {
     std::optional<CInstallationGuard> taker(std::in_place, L"GuardTestHandDown");
-    CKernelHandle object, space;
-    ASSERT_TRUE(taker->HandDown(object, space));
-    const CInstallationGuard child = CInstallationGuard::Inherited(uintptr_t(object.Detach()));
+    std::vector<CKernelHandle> handles;
+    ASSERT_TRUE(taker->HandDown(handles));
+    const CInstallationGuard child = CInstallationGuard::Inherited(uintptr_t(handles[0].Detach()));
     EXPECT_TRUE(child.Held());
     taker.reset();
     EXPECT_FALSE(CInstallationGuard(L"GuardTestHandDown").Held()) << "free while the child has it";
