@@ -1,5 +1,7 @@
 #include "install/trace_buffer.h"
 
+#include <io.h>
+
 #include "install/utf8.h"
 
 namespace {
@@ -12,8 +14,11 @@ constexpr size_t kHeldLimit = 256 * 1024;
 CTraceBuffer::CTraceBuffer(std::FILE* out, std::chrono::milliseconds delay)
     : m_output(
           [out](const std::string& batch) {
-              std::fwrite(batch.data(), 1, batch.size(), out);
+              // Past the stream: the C runtime writes an unbuffered stream that it has not marked
+              // as such (standard output on a character device) a byte at a time for all but
+              // whole 4 KiB of a write.
               std::fflush(out);
+              _write(_fileno(out), batch.data(), unsigned(batch.size()));
           },
           delay, kHeldLimit) {}
 
