@@ -6,38 +6,50 @@
 
 namespace {
 
-// Entries gathered before they are written even without a line to carry them.
+// Entries gathered before they are written even without a line or the delay to carry them.
 constexpr size_t kHeldLimit = 64 * 1024;
+
+std::string Stamped(const std::wstring& text) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return FormatLogLine(now, text);
+}
 
 }  // namespace
 
-CRunLog::~CRunLog() {
-    const std::lock_guard<std::mutex> hold(m_lock);
-    WriteHeld();
-}
+CRunLog::~CRunLog() = default;
 
 bool CRunLog::Open(const std::wstring& path) {
-    // Another run may append to the same file at the same time: every write goes to its end.
-    CFileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    // Another run may append to the same file at the same time: every write goes to its end. A
+    // folder opens too (backup semantics), so that the check below refuses it like a link.
+    CFileHandle file(CreateFileW(
+        path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+        nullptr));
     if (!file) return false;
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(file, &info)) return false;
-    constexpr DWORD kNotAPlainFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-    if ((info.dwFileAttributes & kNotAPlainFile) || info.nNumberOfLinks > 1) {
+    if (!IsPlainLogFile(info.dwFileAttributes, info.nNumberOfLinks)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    const std::lock_guard<std::mutex> hold(m_lock);
+    const HANDLE target = file;
+    auto output = std::make_unique<CHeldOutput>(
+        [target](const std::string& batch) {
+            DWORD written = 0;
+            // A log that cannot be written must not stop the installation it records.
+            WriteFile(target, batch.data(), DWORD(batch.size()), &written, nullptr);
+        },
+        m_entryDelay, kHeldLimit);
+    // Opened before the run shares the log with its threads.
     m_file = std::move(file);
+    m_output = std::move(output);
     return true;
 }
 
 void CRunLog::Line(const std::wstring& text) {
-    const std::lock_guard<std::mutex> hold(m_lock);
-    Add(text);
-    WriteHeld();
+    if (m_output) m_output->Write(Stamped(text));
 }
 
 void CRunLog::Step(const std::wstring& step, HRESULT result, const std::wstring& detail) {
@@ -48,9 +60,7 @@ void CRunLog::Step(const std::wstring& step, HRESULT result, const std::wstring&
 }
 
 void CRunLog::Entry(const std::wstring& name) {
-    const std::lock_guard<std::mutex> hold(m_lock);
-    Add(L"entry " + name);
-    if (m_held.size() >= kHeldLimit) WriteHeld();
+    if (m_output) m_output->Add(Stamped(L"entry " + name));
 }
 
 void CRunLog::Failure(const std::wstring& what) {
@@ -66,19 +76,8 @@ std::wstring CRunLog::FailureReason() const {
     return m_failure;
 }
 
-void CRunLog::Add(const std::wstring& text) {
-    if (!m_file) return;
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    m_held += FormatLogLine(now, text);
-}
-
-void CRunLog::WriteHeld() {
-    if (!m_file || m_held.empty()) return;
-    DWORD written = 0;
-    // A log that cannot be written must not stop the installation it records.
-    WriteFile(m_file, m_held.data(), DWORD(m_held.size()), &written, nullptr);
-    m_held.clear();
+bool IsPlainLogFile(DWORD attributes, DWORD links) {
+    return !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) && links <= 1;
 }
 
 CRunLog& NoRunLog() {

@@ -5,14 +5,20 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <mutex>
 #include <string>
 
+#include "install/held_output.h"
 #include "platform/unique_handle.h"
 
 class CRunLog {
 public:
-    CRunLog() = default;
+    static constexpr std::chrono::milliseconds kEntryDelay{500};
+
+    // `entryDelay`: how long an entry may wait for a line to carry it.
+    explicit CRunLog(std::chrono::milliseconds entryDelay = kEntryDelay)
+        : m_entryDelay(entryDelay) {}
     // Writes what is still held.
     ~CRunLog();
     CRunLog(const CRunLog&) = delete;
@@ -20,30 +26,35 @@ public:
 
     // Opens `path` to append to it, creating it when missing. False, with the reason in
     // GetLastError, when it cannot be opened, or when it is a folder, a link or a file with a
-    // second name (one placed there to make this program write elsewhere): ERROR_INVALID_NAME then.
+    // second name (one placed there to make this program write elsewhere): ERROR_ACCESS_DENIED
+    // then.
     bool Open(const std::wstring& path);
     bool IsOpen() const { return bool(m_file); }
 
-    // One line, written through at once.
+    // One line, written through at once with the entries held before it.
     void Line(const std::wstring& text);
     // "STEP: done (DETAIL)", or "STEP: failed (DETAIL): the system's text for `result`".
     void Step(const std::wstring& step, HRESULT result, const std::wstring& detail);
-    // "entry NAME", held and written with the next line or once enough has gathered: one file
-    // write per entry would cost more than the entry's own file.
+    // "entry NAME", held and written with the next line, once enough has gathered, or after the
+    // entry delay: one file write per entry would cost more than the entry's own file, yet a run
+    // that is killed or hangs must leave the entries it reached.
     void Entry(const std::wstring& name);
     // "failed: WHAT"; the first of a run is kept as the reason its outcome gives.
     void Failure(const std::wstring& what);
     std::wstring FailureReason() const;
 
 private:
-    void Add(const std::wstring& text);
-    void WriteHeld();
-
-    mutable std::mutex m_lock;
+    const std::chrono::milliseconds m_entryDelay;
+    mutable std::mutex m_lock;  // for m_failure
     CFileHandle m_file;
-    std::string m_held;
+    // Made by Open; destroyed before the file it writes to.
+    std::unique_ptr<CHeldOutput> m_output;
     std::wstring m_failure;
 };
+
+// Whether a file the log was opened at is one it may write to: a plain file with one name, not a
+// folder and not a link or other reparse point.
+bool IsPlainLogFile(DWORD attributes, DWORD links);
 
 // A log that is never opened, for callers that keep none.
 CRunLog& NoRunLog();

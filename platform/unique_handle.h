@@ -84,6 +84,16 @@ struct ModuleTraits : NullIsInvalid<HMODULE> {
     static void Close(HMODULE module) { ::FreeLibrary(module); }
 };
 
+// CreatePrivateNamespaceW's namespace, closed (not destroyed) with ClosePrivateNamespace: it goes
+// once nobody holds it.
+struct PrivateNamespaceTraits : NullIsInvalid<HANDLE> {
+    static void Close(HANDLE space) { ::ClosePrivateNamespace(space, 0); }
+};
+
+struct BoundaryDescriptorTraits : NullIsInvalid<HANDLE> {
+    static void Close(HANDLE boundary) { ::DeleteBoundaryDescriptor(boundary); }
+};
+
 template <class T>
 struct LocalMemoryTraits : NullIsInvalid<T> {
     static void Close(T memory) { ::LocalFree(memory); }
@@ -98,6 +108,8 @@ using CFileHandle = CUniqueHandle<platform::FileHandleTraits>;
 // A folder listing in progress.
 using CFindHandle = CUniqueHandle<platform::FindHandleTraits>;
 using CRegistryKey = CUniqueHandle<platform::RegistryKeyTraits>;
+using CPrivateNamespace = CUniqueHandle<platform::PrivateNamespaceTraits>;
+using CBoundaryDescriptor = CUniqueHandle<platform::BoundaryDescriptorTraits>;
 // A DLL loaded at run time.
 using CModule = CUniqueHandle<platform::ModuleTraits>;
 // Memory a system function allocated with LocalAlloc for its caller.

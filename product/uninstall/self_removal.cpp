@@ -74,7 +74,7 @@ CRemovalCopy::~CRemovalCopy() {
     if (!m_folder.empty()) RemoveDirectoryW(m_folder.c_str());
 }
 
-bool CRemovalCopy::Start() {
+bool CRemovalCopy::Start(const CInstallationGuard& guard) {
     if (m_path.empty()) return false;
     // The copy waits on an inherited handle of this process, so it cannot mistake another process
     // that later gets the same id for this one, and asks it which file it runs.
@@ -82,8 +82,13 @@ bool CRemovalCopy::Start() {
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), self.Put(),
                          SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0))
         return false;
-    const std::wstring arguments =
-        FinishArguments(reinterpret_cast<uintptr_t>(self.Get()), m_program);
+    // Inherited, the guard is the copy's from its first moment: there is no moment between this
+    // process ending and the copy taking it in which an installation could start.
+    std::vector<CKernelHandle> guardHandles;
+    const bool handedDown = guard.HandDown(guardHandles);
+    const std::wstring arguments = FinishArguments(
+        reinterpret_cast<uintptr_t>(self.Get()),
+        handedDown ? reinterpret_cast<uintptr_t>(guardHandles[0].Get()) : 0, m_program);
     if (arguments.empty()) return false;
     std::wstring commandLine = L"\"" + m_path + L"\" " + arguments;
     STARTUPINFOW startup{};
@@ -106,7 +111,8 @@ CKernelHandle InheritedProcess(uintptr_t value) {
     return CKernelHandle(handle);
 }
 
-int FinishRemoval(CKernelHandle original, const std::wstring& program, unsigned long wait) {
+int FinishRemoval(CKernelHandle original, CInstallationGuard guard, const std::wstring& productKey,
+                  const std::wstring& program, unsigned long wait) {
     const std::wstring folder = WithoutTrailingSeparators(ParentFolder(program));
     const std::wstring name = program.substr(folder.size() + (folder.empty() ? 0 : 1));
     // Never its own file: a process handle to itself would pass the check below.
@@ -122,6 +128,10 @@ int FinishRemoval(CKernelHandle original, const std::wstring& program, unsigned 
     const std::wstring relative = folderName.empty() ? name : folderName + L"\\" + name;
 
     const bool ended = WaitForSingleObject(original, wait) == WAIT_OBJECT_0;
+    // Not handed down: taken now that the uninstaller has let it go, unless an installation was
+    // quicker.
+    if (!guard.Held()) guard = CInstallationGuard(productKey);
+    if (!guard.Held()) return kFilesLeft;
     if (ended && removal.RemoveFile(relative)) {
         if (!folderName.empty()) removal.RemoveFolderIfEmpty(folderName);
         return 0;

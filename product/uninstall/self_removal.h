@@ -3,11 +3,14 @@
 // of itself in a new folder of its own (an unguessable name, only administrators allowed in, so
 // that no less privileged process can make the folder first or change the copy), and starts it once
 // it has nothing left to ask. The copy waits for the uninstaller to end, deletes it and its folder
-// if that is empty then, and leaves itself and its folder to be deleted at the next restart.
+// if that is empty then, and leaves itself and its folder to be deleted at the next restart. It
+// holds the installation guard the whole time, handed down by the uninstaller, so that no
+// installation of the product starts in the folder it is still removing.
 
 #include <cstdint>
 #include <string>
 
+#include "install/installation_guard.h"
 #include "platform/unique_handle.h"
 
 class CRemovalCopy {
@@ -22,8 +25,9 @@ public:
     // The copy's file; empty when it could not be placed.
     const std::wstring& Path() const { return m_path; }
 
-    // Starts the copy, handing it this process to wait for; false when it could not be started.
-    bool Start();
+    // Starts the copy, handing it this process to wait for and `guard` to hold; false when it
+    // could not be started.
+    bool Start(const CInstallationGuard& guard);
 
 private:
     std::wstring m_program;
@@ -41,8 +45,12 @@ CKernelHandle InheritedProcess(uintptr_t value);
 // process `original` runs: nothing else its command line could name is deleted. Waits up to `wait`
 // ms for `original` to end, then deletes `program` and its folder if that is empty; when `original`
 // does not end in time, or `program` cannot be deleted, marks `program` for deletion at restart.
+// All of it under the installation guard: `guard` when it is held (handed down), else the guard of
+// `productKey` taken once `original` has ended; when that is held by an installation, nothing is
+// deleted or marked, since the folder is the installation's again.
 // Returns 0 when `program` is gone, kFilesLeft when it is not, kRefused when it did nothing.
-int FinishRemoval(CKernelHandle original, const std::wstring& program, unsigned long wait);
+int FinishRemoval(CKernelHandle original, CInstallationGuard guard, const std::wstring& productKey,
+                  const std::wstring& program, unsigned long wait);
 
 // Marks the copy's own file `self`, then its folder, for deletion at the next restart.
 void RemoveAtRestart(const std::wstring& self);

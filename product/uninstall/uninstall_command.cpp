@@ -73,17 +73,22 @@ UninstallCommand ParseUninstallCommand(const std::vector<std::wstring>& args) {
     }
     if (understood) {
         command.mode = UninstallCommand::Mode::Uninstall;
-    } else if (args.size() == 3 && args[0] == L"/finish" &&
-               ParseHandle(args[1], command.waitHandle) && IsFullProgramPath(args[2])) {
+    } else if ((args.size() == 3 || args.size() == 4) && args[0] == L"/finish" &&
+               ParseHandle(args[1], command.waitHandle) &&
+               (args.size() == 3 || ParseHandle(args[2], command.guardHandle)) &&
+               IsFullProgramPath(args.back())) {
         command.mode = UninstallCommand::Mode::Finish;
         command.silent = true;
-        command.program = args[2];
+        command.program = args.back();
     }
     return command;
 }
 
-std::wstring FinishArguments(uintptr_t waitHandle, const std::wstring& program) {
+std::wstring FinishArguments(uintptr_t waitHandle, uintptr_t guardHandle,
+                             const std::wstring& program) {
     // A backslash before the closing quote would escape it; a program's path never ends in one.
     if (waitHandle == 0 || !IsFullProgramPath(program) || program.back() == L'\\') return {};
-    return L"/finish " + std::to_wstring(waitHandle) + L" \"" + program + L"\"";
+    return L"/finish " + std::to_wstring(waitHandle) +
+           (guardHandle ? L" " + std::to_wstring(guardHandle) : std::wstring()) + L" \"" + program +
+           L"\"";
 }

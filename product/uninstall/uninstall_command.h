@@ -3,8 +3,11 @@
 //   uninstall.exe [/S] [/LOG=FILE]       remove the product; /S: no questions, no messages, no
 //                                        window at all, refusals included; /LOG=: append a log of
 //                                        the run to FILE
-//   copy.exe /finish HANDLE PROGRAM      the temporary copy's part: once the process HANDLE (an
-//                                        inherited handle, in decimal) has ended, delete PROGRAM
+//   copy.exe /finish HANDLE [GUARD] PROGRAM
+//                                        the temporary copy's part: once the process HANDLE (an
+//                                        inherited handle, in decimal) has ended, delete PROGRAM,
+//                                        holding the installation guard that the uninstaller
+//                                        handed down as the inherited handle GUARD
 
 #include <cstdint>
 #include <string>
@@ -17,15 +20,18 @@ struct UninstallCommand {
     bool silent = false;
     std::wstring logFile;
     uintptr_t waitHandle = 0;
+    // 0 when the command line names none.
+    uintptr_t guardHandle = 0;
     std::wstring program;
 };
 
 // `args` without the program's own name.
 UninstallCommand ParseUninstallCommand(const std::vector<std::wstring>& args);
 
-// The arguments of the copy's command line, as ParseUninstallCommand reads them back; empty when
-// `program` is not a path the copy would accept.
-std::wstring FinishArguments(uintptr_t waitHandle, const std::wstring& program);
+// The arguments of the copy's command line, as ParseUninstallCommand reads them back (without a
+// guard when `guardHandle` is 0); empty when `program` is not a path the copy would accept.
+std::wstring FinishArguments(uintptr_t waitHandle, uintptr_t guardHandle,
+                             const std::wstring& program);
 
 // Whether `path` names a file independently of any current drive or folder: "X:\...",
 // "\\server\share\..." or either behind "\\?\" ("\\?\X:\...", "\\?\UNC\server\share\...").

@@ -65,7 +65,9 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
     if (command.mode == UninstallCommand::Mode::Finish) {
         CKernelHandle original = InheritedProcess(command.waitHandle);
         if (!original) return kRefused;
-        const int code = FinishRemoval(std::move(original), command.program, kWaitForOriginal);
+        const int code =
+            FinishRemoval(std::move(original), CInstallationGuard::Inherited(command.guardHandle),
+                          product.uninstallKey, command.program, kWaitForOriginal);
         if (code != kRefused) RemoveAtRestart(program);
         return code;
     }
@@ -164,7 +166,7 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
     Tell(command, product, complete ? IDS_UNINSTALL_DONE : IDS_UNINSTALL_PARTLY,
          complete ? MB_ICONINFORMATION : MB_ICONWARNING);
     if (!copy) return Exit(log, code);
-    const bool started = copy->Start();
+    const bool started = copy->Start(guard);
     log.Line(std::wstring(L"the copy that removes ") + kUninstallerName + L" once this ends: " +
              (started ? L"started, " + copy->Path() : std::wstring(L"not started")));
     return Exit(log, started ? code : code | kFilesLeft);

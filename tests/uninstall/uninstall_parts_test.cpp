@@ -24,6 +24,9 @@ using Names = std::vector<std::wstring>;
 
 namespace {
 
+// The product key whose installation guard the copy's tests take.
+constexpr wchar_t kKey[] = L"CopyGuardTest";
+
 TEST(EntryList, SplitsLinesOfEitherEnding) {
     const struct {
         const wchar_t* text;
@@ -162,6 +165,9 @@ TEST(UninstallCommandLine, ModesAndRefusals) {
         {{L"/finish", L"12", L"\\P\\uninstall.exe"}, Mode::Invalid, false},
         {{L"/finish", L"12", L"C:uninstall.exe"}, Mode::Invalid, false},
         {{L"/finish", L"12"}, Mode::Invalid, false},
+        {{L"/finish", L"12", L"34", L"C:\\P\\uninstall.exe"}, Mode::Finish, true},
+        {{L"/finish", L"12", L"0", L"C:\\P\\uninstall.exe"}, Mode::Invalid, false},
+        {{L"/finish", L"12", L"34", L"56", L"C:\\P\\uninstall.exe"}, Mode::Invalid, false},
     };
     for (const auto& c : cases) {
         const UninstallCommand command = ParseUninstallCommand(c.args);
@@ -171,7 +177,9 @@ TEST(UninstallCommandLine, ModesAndRefusals) {
     const UninstallCommand finish =
         ParseUninstallCommand({L"/finish", L"1234", L"C:\\P\\uninstall.exe"});
     EXPECT_EQ(finish.waitHandle, 1234u);
+    EXPECT_EQ(finish.guardHandle, 0u);
     EXPECT_EQ(finish.program, L"C:\\P\\uninstall.exe");
+    EXPECT_EQ(ParseUninstallCommand({L"/finish", L"1", L"88", L"C:\\u.exe"}).guardHandle, 88u);
     EXPECT_EQ(ParseUninstallCommand({L"/S", L"/Log=C:\\My Logs\\u.log"}).logFile,
               L"C:\\My Logs\\u.log");
     EXPECT_EQ(ParseUninstallCommand({L"/S"}).logFile, L"");
@@ -185,7 +193,7 @@ TEST(UninstallCommandLine, TheCopyReadsBackWhatTheUninstallerWrote) {
           L"\\\\?\\C:\\Program Files\\Marlin\\uninstall.exe",
           L"\\\\?\\UNC\\server\\share\\Marlin\\uninstall.exe",
           L"D:\\\x9a6c\x6797 \\uninstall.exe"}) {
-        const std::wstring arguments = FinishArguments(4660, program);
+        const std::wstring arguments = FinishArguments(4660, 88, program);
         ASSERT_FALSE(arguments.empty()) << program;
         const std::wstring commandLine = L"\"C:\\Temp\\uninstall-1\\uninstall.exe\" " + arguments;
         int argc = 0;
@@ -196,13 +204,15 @@ TEST(UninstallCommandLine, TheCopyReadsBackWhatTheUninstallerWrote) {
         const UninstallCommand command = ParseUninstallCommand(args);
         EXPECT_EQ(command.mode, UninstallCommand::Mode::Finish) << commandLine;
         EXPECT_EQ(command.waitHandle, 4660u);
+        EXPECT_EQ(command.guardHandle, 88u);
         EXPECT_EQ(command.program, program);
     }
+    EXPECT_EQ(FinishArguments(4660, 0, L"C:\\u.exe"), L"/finish 4660 \"C:\\u.exe\"");
     // A path the copy would refuse is never written: the copy is then not started at all.
     for (const wchar_t* program : {L"uninstall.exe", L"C:uninstall.exe", L"\\P\\uninstall.exe",
                                    L"C:\\P\\", L"C:\\a\"b\\uninstall.exe"})
-        EXPECT_EQ(FinishArguments(4660, program), L"") << program;
-    EXPECT_EQ(FinishArguments(0, L"C:\\P\\uninstall.exe"), L"");
+        EXPECT_EQ(FinishArguments(4660, 0, program), L"") << program;
+    EXPECT_EQ(FinishArguments(0, 88, L"C:\\P\\uninstall.exe"), L"");
 }
 
 TEST(SamePath, IgnoresCaseAndTrailingSeparators) {
@@ -520,6 +530,15 @@ TEST_F(ScratchFolder, TheCopyClosesNoHandleItDidNotInheritAsAProcess) {
     EXPECT_FALSE(fs::exists(program));
 }
 
+// Whether `path` is marked for deletion at the next restart.
+bool MarkedForRestart(const fs::path& path) {
+    std::wstring pending(4096, L'\0');
+    DWORD bytes = DWORD(pending.size() * sizeof(wchar_t));
+    RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                 L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, &pending[0], &bytes);
+    return pending.find(path.wstring()) != std::wstring::npos;
+}
+
 TEST_F(ScratchFolder, TheCopyDeletesOnlyTheUninstallerItWaitsFor) {
     fs::create_directories(root / "Other");
     const fs::path program = install / "uninstall.exe", other = root / "Other" / "uninstall.exe",
@@ -527,26 +546,54 @@ TEST_F(ScratchFolder, TheCopyDeletesOnlyTheUninstallerItWaitsFor) {
     const CKernelHandle uninstaller = StartStandIn(program), notUninstaller = StartStandIn(plain);
     ASSERT_TRUE(uninstaller && notUninstaller) << "run with --sleeper=PATH";
     Write(other, "another uninstaller");
-    EXPECT_EQ(FinishRemoval(Waitable(uninstaller), other.wstring(), 0), kRefused);
-    EXPECT_EQ(FinishRemoval(Waitable(notUninstaller), plain.wstring(), 0), kRefused);
-    TerminateProcess(notUninstaller, 0);
+    EXPECT_EQ(FinishRemoval(Waitable(uninstaller), CInstallationGuard(), kKey, other.wstring(), 0),
+              kRefused);
     EXPECT_EQ(
-        FinishRemoval(CKernelHandle(CreateEventW(nullptr, 1, 1, nullptr)), program.wstring(), 0),
+        FinishRemoval(Waitable(notUninstaller), CInstallationGuard(), kKey, plain.wstring(), 0),
         kRefused);
+    TerminateProcess(notUninstaller, 0);
+    EXPECT_EQ(FinishRemoval(CKernelHandle(CreateEventW(nullptr, 1, 1, nullptr)),
+                            CInstallationGuard(), kKey, program.wstring(), 0),
+              kRefused);
     EXPECT_TRUE(fs::exists(other) && fs::exists(plain));
 
-    EXPECT_EQ(FinishRemoval(Waitable(uninstaller), program.wstring(), 200), kFilesLeft);
+    EXPECT_EQ(
+        FinishRemoval(Waitable(uninstaller), CInstallationGuard(), kKey, program.wstring(), 200),
+        kFilesLeft);
     EXPECT_TRUE(fs::exists(program)) << "not deleted while it runs";
-    std::wstring pending(4096, L'\0');
-    DWORD bytes = DWORD(pending.size() * sizeof(wchar_t));
-    RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                 L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, &pending[0], &bytes);
-    EXPECT_NE(pending.find(program.wstring()), std::wstring::npos) << "but marked for restart";
+    EXPECT_TRUE(MarkedForRestart(program)) << "but marked for restart";
 
     TerminateProcess(uninstaller, 0);
-    EXPECT_EQ(FinishRemoval(Waitable(uninstaller), program.wstring(), 5000), 0);
+    EXPECT_EQ(
+        FinishRemoval(Waitable(uninstaller), CInstallationGuard(), kKey, program.wstring(), 5000),
+        0);
     EXPECT_FALSE(fs::exists(install)) << "the uninstaller and its emptied folder are gone";
     EXPECT_TRUE(fs::exists(other));
+}
+
+// The copy deletes only while it holds the installation guard: handed down, it holds it however
+// the name stands; not handed down, it takes it once the uninstaller has ended, and when an
+// installation holds it by then, the folder is that installation's and nothing is touched.
+TEST_F(ScratchFolder, TheCopyActsOnlyUnderTheInstallationGuard) {
+    // Not where another test had a copy mark its uninstaller for restart.
+    fs::create_directories(root / "Guarded");
+    const fs::path program = root / "Guarded" / "uninstall.exe";
+    const CKernelHandle standIn = StartStandIn(program);
+    ASSERT_TRUE(standIn) << "run with --sleeper=PATH";
+    TerminateProcess(standIn, 0);
+    const CInstallationGuard installation(L"CopyGuardTestHeld");
+    EXPECT_EQ(FinishRemoval(Waitable(standIn), CInstallationGuard(), L"CopyGuardTestHeld",
+                            program.wstring(), 5000),
+              kFilesLeft);
+    EXPECT_TRUE(fs::exists(program) && !MarkedForRestart(program));
+
+    std::vector<CKernelHandle> handles;
+    ASSERT_TRUE(installation.HandDown(handles));
+    EXPECT_EQ(FinishRemoval(Waitable(standIn),
+                            CInstallationGuard::Inherited(uintptr_t(handles[0].Detach())),
+                            L"CopyGuardTestHeld", program.wstring(), 5000),
+              0);
+    EXPECT_FALSE(fs::exists(program));
 }
 
 }  // namespace

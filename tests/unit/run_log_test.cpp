@@ -13,6 +13,9 @@ namespace {
 
 using namespace testing_support;
 
+// A delay no test waits out: what is held is written only by a line, the limit or the end.
+constexpr std::chrono::hours kNever{1};
+
 std::wstring FreshLogPath(const wchar_t* name) {
     const std::wstring path = JoinPath(MakeSandboxFolder(L"run-log-test"), name);
     DeleteFileW(path.c_str());
@@ -68,7 +71,7 @@ TEST(RunLog, LineIsStampedUtf8OnOneLine) {
 TEST(RunLog, AppendsEveryRunWithEntriesInOrder) {
     const std::wstring path = FreshLogPath(L"append.log");
     {
-        CRunLog log;
+        CRunLog log(kNever);
         ASSERT_TRUE(log.Open(path));
         EXPECT_TRUE(log.IsOpen());
         log.Line(L"first run");
@@ -91,7 +94,7 @@ TEST(RunLog, AppendsEveryRunWithEntriesInOrder) {
 
 TEST(RunLog, ManyEntriesAreWrittenWithoutWaitingForALine) {
     const std::wstring path = FreshLogPath(L"many.log");
-    CRunLog log;
+    CRunLog log(kNever);
     ASSERT_TRUE(log.Open(path));
     for (int i = 0; i < 3000; ++i) log.Entry(L"data\\d" + std::to_wstring(i) + L".txt");
     const std::vector<std::string> written = Texts(ReadLog(path));
@@ -99,6 +102,20 @@ TEST(RunLog, ManyEntriesAreWrittenWithoutWaitingForALine) {
     EXPECT_LT(written.size(), 3000u);
     ASSERT_FALSE(written.empty());
     EXPECT_EQ(written.front(), "entry data\\d0.txt");
+}
+
+// A run that is killed or hangs while it writes entries leaves them in the log: held entries are
+// written once they have waited the delay, with no line to carry them and the log still open.
+TEST(RunLog, EntriesWaitNoLongerThanTheDelay) {
+    const std::wstring path = FreshLogPath(L"delay.log");
+    CRunLog log;
+    ASSERT_TRUE(log.Open(path));
+    log.Line(L"started");
+    log.Entry(L"a.txt");
+    log.Entry(L"b.txt");
+    const std::vector<std::string> all = {"started", "entry a.txt", "entry b.txt"};
+    for (int waited = 0; waited < 200 && Texts(ReadLog(path)) != all; ++waited) Sleep(50);
+    EXPECT_EQ(Texts(ReadLog(path)), all);
 }
 
 TEST(RunLog, StepsAndTheFirstFailureAsTheReason) {
@@ -127,11 +144,17 @@ TEST(RunLog, StepsAndTheFirstFailureAsTheReason) {
 
 TEST(RunLog, RefusesWhatIsNotAPlainFileItCanCreate) {
     const std::wstring folder = MakeSandboxFolder(L"run-log-test");
+    // A file with a second name: writing through one would change the other.
+    const std::wstring original = FreshLogPath(L"original.txt");
+    const std::wstring second = FreshLogPath(L"second-name.log");
+    WriteBytes(original, "someone else's file");
+    ASSERT_TRUE(CreateHardLinkW(second.c_str(), original.c_str(), nullptr));
     const struct {
         std::wstring path;
         DWORD error;
     } cases[] = {
         {folder, ERROR_ACCESS_DENIED},
+        {second, ERROR_ACCESS_DENIED},
         {JoinPath(folder, L"no such folder\\x.log"), ERROR_PATH_NOT_FOUND},
         {L"", ERROR_PATH_NOT_FOUND},
     };
@@ -140,20 +163,28 @@ TEST(RunLog, RefusesWhatIsNotAPlainFileItCanCreate) {
         SetLastError(0);
         EXPECT_FALSE(log.Open(c.path)) << c.path;
         EXPECT_FALSE(log.IsOpen());
-        EXPECT_NE(GetLastError(), 0u) << c.path;
+        EXPECT_EQ(GetLastError(), c.error) << c.path;
         log.Line(L"goes nowhere");
     }
+    EXPECT_EQ(ReadBytes(original), "someone else's file");
 
-    // A file with a second name: writing through one would change the other.
-    const std::wstring original = FreshLogPath(L"original.txt");
-    const std::wstring second = FreshLogPath(L"second-name.log");
-    WriteBytes(original, "someone else's file");
-    if (CreateHardLinkW(second.c_str(), original.c_str(), nullptr)) {
-        CRunLog log;
-        EXPECT_FALSE(log.Open(second));
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
-        EXPECT_EQ(ReadBytes(original), "someone else's file");
-    }
+    // What a handle opened at the log's path may be. Windows opens a link itself (a symbolic
+    // link, a junction, any reparse point) instead of its target here; Wine follows links, so only
+    // the rule can be run.
+    const struct {
+        DWORD attributes;
+        DWORD links;
+        bool plain;
+    } handles[] = {
+        {FILE_ATTRIBUTE_NORMAL, 1, true},
+        {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN, 1, true},
+        {FILE_ATTRIBUTE_NORMAL, 2, false},
+        {FILE_ATTRIBUTE_DIRECTORY, 1, false},
+        {FILE_ATTRIBUTE_REPARSE_POINT, 1, false},
+        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY, 1, false},
+    };
+    for (const auto& h : handles)
+        EXPECT_EQ(IsPlainLogFile(h.attributes, h.links), h.plain) << h.attributes << " " << h.links;
 }
 
 TEST(RunLog, NeverOpenedTakesEverythingAndWritesNothing) {

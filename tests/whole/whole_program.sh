@@ -760,6 +760,36 @@ scenario_second_installer() {
     wait_setup
 }
 
+# A user without administrator rights took the guard's names before any installer ran: an event
+# at the first, a mutex nobody else may open at the second, a mutex of the user's own at the third.
+# None of them blocks an installation, and installations still run one at a time.
+scenario_squatted_guard() {
+    open_sandbox en 96
+    local name='Global\VivevaDiz.installation' said="$WINE_SANDBOX/squatter.txt" squatter code i
+    wine "$SQUATTER" event "$name" locked "$name.1" users "$name.2" >"$said" 2>&1 &
+    squatter=$!
+    for ((i = 0; i < 300; i++)); do grep -q squatting "$said" && break; sleep 0.1; done
+    check "grep -q squatting '$said'" "the names are taken first ($(tr -d '\r' <"$said"))"
+    run_unattended "\"$(windows_path "$SETUP")\" /S /D=C:\\Product"
+    check "[ $rc -eq 0 ] && [ -f '$drive_c/Product/vivevadiz.exe' ]" "/S installs in spite of them (got $rc)"
+    start_setup 'C:\Product' go
+    drive wait-visible $FINISH 60000 || fail "an update with its window completes"
+    wine "$SETUP" /S '/D=C:\Other' >/dev/null 2>&1
+    code=$?
+    check "[ $code -eq 4 ] && [ ! -e '$drive_c/Other' ]" "a second setup.exe while it shows exits with 4 (got $code)"
+    wine 'C:\Product\uninstall.exe' /S >/dev/null 2>&1
+    code=$?
+    check "[ $code -eq 192 ] && [ -f '$drive_c/Product/uninstall.exe' ]" "uninstall.exe while it shows exits with 192 (got $code)"
+    drive click $CLOSE
+    drive wait-gone 10000
+    wait_setup
+    wine 'C:\Product\uninstall.exe' /S >/dev/null 2>&1
+    code=$?
+    check "[ $code -eq 0 ]" "once it has ended, uninstall.exe runs (got $code)"
+    kill "$squatter"
+    wait "$squatter" 2>/dev/null
+}
+
 # Every page in one language at one DPI, saved as screenshots, with a few pixels checked.
 scenario_tour() {  # lang dpi
     local lang=$1 dpi=$2 tag="$1_$2"
