@@ -383,16 +383,18 @@ struct Outcome {
     uint64_t peakHeld;
     uint64_t budget;
     std::wstring failure;  // the log's reason, with the folder's place marked
+    unsigned peakFiles;    // most files handed to the writers at once
+    uint64_t peakCopied;   // most bytes copied for them at once
 };
 
 // One run of `bytes` into a new folder. The progress report of entry `hold` waits until the pool
 // has decoded `ahead` entries, so that the writer meets a fault with the pool past it.
 Outcome RunArchive(const Bytes& bytes, DecodeOptions options, size_t hold = 0, int32_t ahead = 0,
-                   CloseOptions close = DefaultCloseOptions()) {
+                   WriteOptions write = DefaultWriteOptions()) {
     RecordingDelegate delegate;
     CRunLog log;
     EXPECT_TRUE(log.Open(MakeSandboxFolder() + L"\\run.log"));
-    CExtractor extractor(L"", &CExtractor::StartWorkerThread, options, close);
+    CExtractor extractor(L"", &CExtractor::StartWorkerThread, options, write);
     extractor.SetLog(&log);
     delegate.onProgress = [&](CExtractor& e, size_t index) {
         for (int i = 0; index == hold && i < 500 && e.Stats().decoded < ahead; ++i) Sleep(2);
@@ -407,8 +409,10 @@ Outcome RunArchive(const Bytes& bytes, DecodeOptions options, size_t hold = 0, i
     std::wstring failure = log.FailureReason();
     if (const size_t at = failure.find(folder); at != std::wstring::npos)
         failure.replace(at, folder.size(), L"<folder>");
-    return {result,         delegate.Reports(), folder, stats.decoded,
-            stats.peakHeld, stats.budget,       failure};
+    const WriteStats& writes = extractor.Writes();
+    return {result,        delegate.Reports(), folder,
+            stats.decoded, stats.peakHeld,     stats.budget,
+            failure,       writes.peakFiles,   writes.peakHeld};
 }
 
 void ExpectSameReports(const std::vector<Report>& a, const std::vector<Report>& b) {
@@ -437,16 +441,17 @@ void ExpectWrittenUpTo(const Outcome& run, const std::vector<Entry>& entries, si
 TEST(DecodeAhead, PoolReportsAndWritesExactlyAsTheSingleThreadPath) {
     const std::vector<Entry> entries = MixedEntries(24);
     const DecodeOptions single{0, 0};
-    const CloseOptions closeAtOnce{0};
+    const WriteOptions oneWriter{};
     // Every entry on the pool, and the small ones (under 60000 bytes) left to the writer; files
-    // closed on a pool, or each at once.
+    // written on a pool, on one with room for three files where those over 80000 bytes are written
+    // by the worker and only closed on the pool, or each at its turn.
     struct Pools {
         DecodeOptions decode;
-        CloseOptions close;
+        WriteOptions write;
     };
-    const Pools pools[] = {{{4, uint64_t(64) << 20, 0}, DefaultCloseOptions()},
-                           {{2, uint64_t(64) << 20, 60000}, {2}},
-                           {{2, uint64_t(64) << 20, 60000}, closeAtOnce}};
+    const Pools pools[] = {{{4, uint64_t(64) << 20, 0}, DefaultWriteOptions()},
+                           {{2, uint64_t(64) << 20, 60000}, {2, 3, 100000, 80000}},
+                           {{2, uint64_t(64) << 20, 60000}, oneWriter}};
     struct Case {
         Fault fault;
         size_t at;
@@ -458,7 +463,7 @@ TEST(DecodeAhead, PoolReportsAndWritesExactlyAsTheSingleThreadPath) {
           Case{Fault::Write, 1}, Case{Fault::Write, 11}, Case{Fault::Write, 23}}) {
         SCOPED_TRACE(testing::Message() << "fault " << int(c.fault) << " at " << c.at);
         const Bytes bytes = ArchiveWith(entries, c.fault, c.at);
-        const Outcome one = RunArchive(bytes, single, 0, 0, closeAtOnce);
+        const Outcome one = RunArchive(bytes, single, 0, 0, oneWriter);
         const bool fails = c.fault != Fault::None;
         // A file that cannot be written has had its progress report, and nothing after it.
         const bool reported = c.fault == Fault::Write;
@@ -468,14 +473,29 @@ TEST(DecodeAhead, PoolReportsAndWritesExactlyAsTheSingleThreadPath) {
         EXPECT_EQ(one.result, fails ? ExtractResult::Failed : ExtractResult::Done);
         for (const Pools& pool : pools) {
             SCOPED_TRACE(testing::Message() << "pool from " << pool.decode.poolFrom << ", "
-                                            << pool.close.threads << " closing");
+                                            << pool.write.threads << " writing");
             const Outcome many =
                 RunArchive(bytes, pool.decode, c.at > 3 ? c.at - 3 : 0,
-                           int32_t(std::min<size_t>(decodable, c.at + 4)), pool.close);
+                           int32_t(std::min<size_t>(decodable, c.at + 4)), pool.write);
             EXPECT_EQ(many.result, one.result);
-            EXPECT_EQ(many.failure, one.failure);
-            ExpectSameReports(many.reports, one.reports);
-            EXPECT_EQ(many.reports.size(), 1 + (fails ? c.at + reported : entries.size()));
+            EXPECT_EQ(many.failure, one.failure) << "the first failure in archive order";
+            EXPECT_EQ(one.reports.size(), 1 + (fails ? c.at + reported : entries.size()));
+            // A file that fails on the pool is known to have failed a little later: entries after
+            // it may have been reported meanwhile, in archive order, at most the pool's depth.
+            const size_t beyond =
+                many.reports.size() - std::min(many.reports.size(), one.reports.size());
+            EXPECT_LE(beyond, reported && pool.write.threads ? pool.write.depth : 0u);
+            ASSERT_LT(c.at + beyond, entries.size());
+            ExpectSameReports(
+                std::vector<Report>(many.reports.begin(), many.reports.end() - ptrdiff_t(beyond)),
+                one.reports);
+            for (size_t i = 0; i < beyond; ++i)
+                EXPECT_EQ(many.reports[one.reports.size() + i].name,
+                          std::wstring(entries[c.at + 1 + i].name.begin(),
+                                       entries[c.at + 1 + i].name.end()));
+            EXPECT_LE(many.peakFiles, pool.write.depth);
+            EXPECT_LE(many.peakCopied,
+                      std::max<uint64_t>(pool.write.bytesInFlight, pool.write.largestCopied));
             // A run that fails leaves nothing of itself.
             ExpectWrittenUpTo(many, entries, fails ? 0 : entries.size());
             // Nothing decoded twice, nothing decoded past a name or a block that could not be read.
