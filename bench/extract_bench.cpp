@@ -1,8 +1,8 @@
 // Times one extraction of this program's payload (DAT 148) into the folder given, in one of these
 // ways, and prints one RESULT line with wall time and peak memory:
 //   parallel  the worker as the installer runs it (thread, process ending, in-place stream, the
-//             decoding pool of this machine, the pool that closes the written files)
-//   close-at-once  the same with every file closed by the worker as soon as it is written
+//             decoding pool of this machine, the pool that creates, writes and closes the files)
+//   one-writer  the same with every file created, written and closed by the worker at its turn
 //   single    the single-thread path: each entry decoded when it is written, by the worker
 //   floor     the least one loop can do: decode each entry with one libdeflate call into reused
 //             memory straight from the resource, write it with one call
@@ -111,20 +111,21 @@ bool Floor(const std::wstring& folder) {
 }
 
 bool WithExtractor(const std::wstring& folder, const DecodeOptions& options,
-                   const CloseOptions& closing) {
+                   const WriteOptions& writing) {
     WaitingDelegate delegate;
     CExtractor extractor(ReadProductIdentity().processName, &CExtractor::StartWorkerThread, options,
-                         closing);
+                         writing);
     extractor.SetDelegate(&delegate);
     if (extractor.Start(folder) != StartResult::Started) return false;
     WaitForSingleObject(delegate.done, INFINITE);
     const DecodeStats& stats = extractor.Stats();
-    const CloseStats& closes = extractor.Closes();
+    const WriteStats& writes = extractor.Writes();
     std::printf(
-        "STATS threads=%u decoded=%d budget_mb=%.1f peak_held_mb=%.1f closers=%u "
-        "peak_open=%u\n",
+        "STATS threads=%u decoded=%d budget_mb=%.1f peak_held_mb=%.1f writers=%u "
+        "peak_files=%u peak_copied_mb=%.1f\n",
         stats.threads.load(), stats.decoded.load(), stats.budget / 1048576.0,
-        stats.peakHeld / 1048576.0, closes.threads.load(), closes.peakOpen.load());
+        stats.peakHeld / 1048576.0, writes.threads.load(), writes.peakFiles.load(),
+        writes.peakHeld / 1048576.0);
     return delegate.result == ExtractResult::Done;
 }
 
@@ -236,7 +237,7 @@ bool Costs(const std::wstring& folder) {
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) {
         std::fprintf(stderr,
-                     "usage: extract_bench parallel|close-at-once|single|floor|costs FOLDER\n");
+                     "usage: extract_bench parallel|one-writer|single|floor|costs FOLDER\n");
         return 2;
     }
     const std::wstring mode = argv[1], folder = argv[2];
@@ -244,10 +245,9 @@ int wmain(int argc, wchar_t** argv) {
     QueryPerformanceCounter(&start);
     bool ok = false;
     if (mode == L"parallel")
-        ok = WithExtractor(folder, DefaultDecodeOptions(), DefaultCloseOptions());
-    if (mode == L"close-at-once")
-        ok = WithExtractor(folder, DefaultDecodeOptions(), CloseOptions{});
-    if (mode == L"single") ok = WithExtractor(folder, DecodeOptions{0, 0}, CloseOptions{});
+        ok = WithExtractor(folder, DefaultDecodeOptions(), DefaultWriteOptions());
+    if (mode == L"one-writer") ok = WithExtractor(folder, DefaultDecodeOptions(), WriteOptions{});
+    if (mode == L"single") ok = WithExtractor(folder, DecodeOptions{0, 0}, WriteOptions{});
     if (mode == L"floor") ok = Floor(folder);
     if (mode == L"costs") ok = Costs(folder);
     QueryPerformanceCounter(&end);

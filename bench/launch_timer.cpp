@@ -3,7 +3,9 @@
 // until it has exited with 0. Prints one TIMED line with that time and the process's peak memory,
 // then ends the process. The program's standard output and error are the timer's own standard
 // output, or with --stdout the file or device FILE (Z:\dev\null under Wine: a character device).
-//   launch_timer [--stdout FILE] WAIT_ID PROGRAM [ARGS...]
+// With --cancel MS the window is closed MS milliseconds after it shows WAIT_ID, and the time is
+// from that close until the program has exited with 3 (cancelled).
+//   launch_timer [--stdout FILE] [--cancel MS] WAIT_ID PROGRAM [ARGS...]
 #include <windows.h>
 #include <psapi.h>
 
@@ -64,13 +66,15 @@ bool Shown(DWORD pid, int waitId) {
 
 int wmain(int argc, wchar_t** argv) {
     std::wstring outputFile;
-    if (argc > 2 && std::wcscmp(argv[1], L"--stdout") == 0) {
-        outputFile = argv[2];
-        argc -= 2;
-        argv += 2;
+    int cancelAfter = -1;
+    for (; argc > 2 && std::wcsncmp(argv[1], L"--", 2) == 0; argc -= 2, argv += 2) {
+        if (std::wcscmp(argv[1], L"--stdout") == 0) outputFile = argv[2];
+        if (std::wcscmp(argv[1], L"--cancel") == 0) cancelAfter = int(wcstol(argv[2], nullptr, 10));
     }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: launch_timer [--stdout FILE] WAIT_ID PROGRAM [ARGS...]\n");
+        std::fprintf(
+            stderr,
+            "usage: launch_timer [--stdout FILE] [--cancel MS] WAIT_ID PROGRAM [ARGS...]\n");
         return 2;
     }
     // Handed over explicitly, so that the program writes where the benchmark says.
@@ -117,25 +121,34 @@ int wmain(int argc, wchar_t** argv) {
     const CKernelHandle child(process.hProcess);
     bool ok = false;
     double seconds = 0;
+    DWORD code = STILL_ACTIVE;
     for (;;) {
         QueryPerformanceCounter(&now);
         seconds = double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
         const bool exited = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
         if (waitId == -1 ? exited : Shown(process.dwProcessId, waitId)) {
-            DWORD code = 0;
             ok = waitId != -1 || (GetExitCodeProcess(process.hProcess, &code) && code == 0);
             break;
         }
         if (seconds > 120 || exited) break;
         Sleep(1);
     }
+    if (ok && cancelAfter >= 0) {
+        Sleep(DWORD(cancelAfter));
+        QueryPerformanceCounter(&start);
+        PostMessageW(TopWindowOf(process.dwProcessId), WM_CLOSE, 0, 0);
+        const bool exited = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
+        QueryPerformanceCounter(&now);
+        seconds = double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+        ok = exited && GetExitCodeProcess(process.hProcess, &code) && code == 3;
+    }
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters);
     TerminateProcess(process.hProcess, 0);
     WaitForSingleObject(process.hProcess, 10000);
-    std::printf("TIMED ok=%d seconds=%.4f peak_working_set_mb=%.1f peak_private_mb=%.1f\n",
-                ok ? 1 : 0, seconds, double(counters.PeakWorkingSetSize) / 1048576.0,
+    std::printf("TIMED ok=%d exit=%lu seconds=%.4f peak_working_set_mb=%.1f peak_private_mb=%.1f\n",
+                ok ? 1 : 0, code, seconds, double(counters.PeakWorkingSetSize) / 1048576.0,
                 double(counters.PeakPagefileUsage) / 1048576.0);
     return ok ? 0 : 1;
 }

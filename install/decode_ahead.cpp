@@ -13,7 +13,9 @@ namespace {
 // buffers are reused in turn instead of being mapped afresh for each entry. The byte budget is
 // what bounds memory.
 constexpr size_t kWindowPerThread = 2;
-constexpr uint64_t kDefaultHeadroom = uint64_t(64) << 20;
+// With the writers' 8 MiB of copies in flight (install/file_writer_pool), what is held for entries
+// not yet written stays within the largest entry plus 64 MiB.
+constexpr uint64_t kDefaultHeadroom = uint64_t(56) << 20;
 // Decoding 256 KiB takes about as long as creating one file under Wine (0.3 ms).
 constexpr uint32_t kDefaultPoolFrom = 256 * 1024;
 

@@ -30,7 +30,7 @@ struct DecodeOptions {
 unsigned DecodeThreadCount(unsigned hardwareThreads);
 // The largest entry plus the headroom, or twice the largest entry when that is more.
 uint64_t DecodeBudget(uint64_t largestEntry, uint64_t headroom);
-// The pool on this machine with 64 MiB of headroom.
+// The pool on this machine with 56 MiB of headroom.
 DecodeOptions DefaultDecodeOptions();
 
 // What a run's decoding did; readable while it runs.

@@ -59,6 +59,10 @@ private:
     uint64_t m_remaining = UINT64_MAX;
 };
 
+std::wstring WithSystemReason(const std::wstring& reason, DWORD error) {
+    return reason + (error ? L": " + SystemErrorText(HRESULT_FROM_WIN32(error)) : L"");
+}
+
 // What is wrong with an entry, in the archive reader's words.
 std::wstring Widen(archive::EntryError error) {
     const std::string text = archive::Describe(error);
@@ -72,11 +76,11 @@ std::shared_ptr<std::thread> CExtractor::StartWorkerThread(CExtractor& extractor
 }
 
 CExtractor::CExtractor(std::wstring processName, ThreadStarter startThread, DecodeOptions decode,
-                       CloseOptions close)
+                       WriteOptions write)
     : m_processName(std::move(processName)),
       m_startThread(startThread),
       m_decode(decode),
-      m_close(close) {}
+      m_write(write) {}
 
 CExtractor::~CExtractor() {
     if (m_running) {
@@ -119,8 +123,14 @@ ExtractResult CExtractor::Fail(const std::wstring& reason) {
 }
 
 ExtractResult CExtractor::FailWithSystemError(const std::wstring& reason) {
-    const DWORD error = GetLastError();
-    return Fail(reason + (error ? L": " + SystemErrorText(HRESULT_FROM_WIN32(error)) : L""));
+    return Fail(WithSystemReason(reason, GetLastError()));
+}
+
+ExtractResult CExtractor::FailToStage(const WriteFailure& failure) {
+    return Fail(WithSystemReason(L"entry " + failure.name + L": " +
+                                     JoinPath(m_installFolder, failure.name) +
+                                     L" cannot be written or replaced",
+                                 failure.error));
 }
 
 StartResult CExtractor::Start(const std::wstring& installFolder) {
@@ -222,38 +232,50 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     ProgressFraction progress(header.entryCount, header.totalSize);
     // Written when the run ends, before its result is reported, whatever stdout is.
     CTraceBuffer trace(stdout);
-    // Written files are closed on a pool of their own (real-time scanning inspects a file then),
-    // every one of them before the staging is committed or undone.
-    CFileCloser closer(m_close, m_closeStats);
-    staging.CloseThrough(&closer);
+    // Files are created, written and closed on a pool of their own, every one of them before the
+    // staging is committed or undone.
+    CFileWriterPool writer(m_write, m_writeStats);
+    staging.WriteThrough(&writer);
     // Entries are read and decoded ahead on other threads; everything seen from outside (trace,
-    // reports, files) still happens here, one entry after the other in archive order.
+    // log, reports, the staging's plan) still happens here, one entry after the other in archive
+    // order.
     CDecodeAhead ahead(source, header.entryCount, m_decode, m_cancel, m_stats);
+    // The first failure in archive order is the one reported, and a file handed to the writer
+    // before this entry may have failed meanwhile.
+    const auto fail = [&](const WriteFailure& here) {
+        const auto earlier = writer.Finish();
+        return FailToStage(earlier ? *earlier : here);
+    };
+    const auto failWith = [&](const std::wstring& reason) {
+        if (const auto earlier = writer.Finish()) return FailToStage(*earlier);
+        return Fail(reason);
+    };
     for (int32_t index = 0; index < header.entryCount; ++index) {
-        if (m_cancel.load(std::memory_order_relaxed)) {
+        if (m_cancel.load(std::memory_order_relaxed) || writer.HasFailed()) {
+            // A file handed over before this entry that failed is reported, past a cancel too, as
+            // when files were written one by one.
+            if (const auto earlier = writer.Finish()) return FailToStage(*earlier);
             if (m_log) m_log->Line(L"cancelled before entry " + std::to_wstring(index + 1));
             return ExtractResult::Cancelled;
         }
         const AheadEntry& entry = ahead.Next();
         if (!entry.nameRead)
-            return Fail(L"entry " + std::to_wstring(index + 1) + L": " + Widen(entry.error));
+            return failWith(L"entry " + std::to_wstring(index + 1) + L": " + Widen(entry.error));
         trace.AddLine(entry.name);
         if (m_log) m_log->Entry(entry.name);
         // Refused before it is decoded or reported, so nothing is written for it.
         if (!entry.safe)
-            return Fail(L"entry " + entry.name +
-                        L": a name that leads out of the folder or names a device");
+            return failWith(L"entry " + entry.name +
+                            L": a name that leads out of the folder or names a device");
         if (entry.error != archive::EntryError::None)
-            return Fail(L"entry " + entry.name + L": " + Widen(entry.error));
+            return failWith(L"entry " + entry.name + L": " + Widen(entry.error));
         const float fraction = progress.Next(entry.size);
         if (m_delegate) m_delegate->OnExtractProgress(*this, entry.name, fraction);
         SetLastError(ERROR_SUCCESS);
         if (!staging.Stage(entry.name, entry.data, entry.size))
-            return FailWithSystemError(L"entry " + entry.name + L": " +
-                                       JoinPath(m_installFolder, entry.name) +
-                                       L" cannot be written or replaced");
+            return fail(WriteFailure{entry.name, GetLastError()});
     }
-    closer.Finish();
+    if (const auto failure = writer.Finish()) return FailToStage(*failure);
     // Past this point the run is not cancelled: it completes or undoes itself.
     SetLastError(ERROR_SUCCESS);
     if (!staging.Commit())

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "install/decode_ahead.h"
-#include "install/file_closer.h"
+#include "install/file_writer_pool.h"
 
 class CExtractor;
 class CRunLog;
@@ -49,11 +49,11 @@ public:
     using ThreadStarter = std::shared_ptr<std::thread> (*)(CExtractor& extractor);
 
     // `processName` is the image name of the product's running copies, ended before extracting.
-    // `decode` sets the pool that decodes ahead; threads 0 is the single-thread path. `close` sets
-    // the pool that closes the written files; threads 0 closes each at once.
+    // `decode` sets the pool that decodes ahead; threads 0 is the single-thread path. `write` sets
+    // the pool that creates, writes and closes the files; threads 0 writes each at its turn.
     explicit CExtractor(std::wstring processName, ThreadStarter startThread = &StartWorkerThread,
                         DecodeOptions decode = DefaultDecodeOptions(),
-                        CloseOptions close = DefaultCloseOptions());
+                        WriteOptions write = DefaultWriteOptions());
     // Cancels a run in progress (it stops before its next entry) and waits for it to end.
     ~CExtractor();
     CExtractor(const CExtractor&) = delete;
@@ -74,8 +74,8 @@ public:
     bool CancelRequested() const { return m_cancel.load(std::memory_order_relaxed); }
     // What the decoding of the run did so far.
     const DecodeStats& Stats() const { return m_stats; }
-    // What the closing of the run's files did so far.
-    const CloseStats& Closes() const { return m_closeStats; }
+    // What the writing of the run's files did so far.
+    const WriteStats& Writes() const { return m_writeStats; }
 
     // Takes the folder in its normal form (install/install_folder.h) and starts the worker thread.
     StartResult Start(const std::wstring& installFolder);
@@ -97,13 +97,15 @@ private:
     ExtractResult Fail(const std::wstring& reason);
     // The same with the system's text for the last error, when there is one.
     ExtractResult FailWithSystemError(const std::wstring& reason);
+    // Logs that the entry could not be staged, with the system's reason, and gives Failed.
+    ExtractResult FailToStage(const WriteFailure& failure);
 
     std::wstring m_processName;
     ThreadStarter m_startThread;
     DecodeOptions m_decode;
     DecodeStats m_stats;
-    CloseOptions m_close;
-    CloseStats m_closeStats;
+    WriteOptions m_write;
+    WriteStats m_writeStats;
     std::wstring m_installFolder;
     std::wstring m_productKey;
     CExtractorDelegate* m_delegate = nullptr;

@@ -157,17 +157,17 @@ bool CStagedInstall::Stage(const std::wstring& name, const void* data, int32_t c
     if (m_state != State::Staging || count < 0) return false;
     const std::wstring relative = RelativeName(name);
     if (relative.empty() || relative.back() == L'\\') return false;
-    if (m_fresh) return WriteStaged(relative, data, count);
+    if (m_fresh) return WriteStaged(name, relative, data, count);
     const FolderCheck folder = CheckFolder(ParentFolder(relative));
     switch (folder.verdict) {
         case FolderCheck::Verdict::FileInTheWay:
             return RefuseWith(ERROR_ALREADY_EXISTS);
         case FolderCheck::Verdict::NewFolder:
-            return StageInNewFolder(relative, folder.newFolder, data, count);
+            return StageInNewFolder(name, relative, folder.newFolder, data, count);
         case FolderCheck::Verdict::AllThere:
             break;
     }
-    return StageInExistingFolder(relative, data, count);
+    return StageInExistingFolder(name, relative, data, count);
 }
 
 CStagedInstall::FolderCheck CStagedInstall::CheckFolder(const std::wstring& folder) {
@@ -187,17 +187,18 @@ CStagedInstall::FolderCheck CStagedInstall::CheckFolder(const std::wstring& fold
     return {FolderCheck::Verdict::AllThere, L""};
 }
 
-bool CStagedInstall::StageInNewFolder(const std::wstring& name, const std::wstring& newFolder,
-                                      const void* data, int32_t count) {
+bool CStagedInstall::StageInNewFolder(const std::wstring& entry, const std::wstring& name,
+                                      const std::wstring& newFolder, const void* data,
+                                      int32_t count) {
     if (m_plannedFolders.insert(UpperCase(newFolder)).second)
         m_plan.push_back(CommitStep{CommitKind::NewFolder, newFolder, 0, L""});
-    return WriteStaged(name, data, count);
+    return WriteStaged(entry, name, data, count);
 }
 
-bool CStagedInstall::StageInExistingFolder(const std::wstring& name, const void* data,
-                                           int32_t count) {
+bool CStagedInstall::StageInExistingFolder(const std::wstring& entry, const std::wstring& name,
+                                           const void* data, int32_t count) {
     const std::wstring key = UpperCase(name);
-    if (m_plannedFiles.count(key)) return WriteStaged(name, data, count);
+    if (m_plannedFiles.count(key)) return WriteStaged(entry, name, data, count);
 
     const std::wstring target = m_layout.Installed(name);
     WIN32_FILE_ATTRIBUTE_DATA existing{};
@@ -205,7 +206,7 @@ bool CStagedInstall::StageInExistingFolder(const std::wstring& name, const void*
         if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
         m_plannedFiles.insert(key);
         m_plan.push_back(CommitStep{CommitKind::NewFile, name, 0, L""});
-        return WriteStaged(name, data, count);
+        return WriteStaged(entry, name, data, count);
     }
     if (existing.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return RefuseWith(ERROR_ACCESS_DENIED);
@@ -225,13 +226,15 @@ bool CStagedInstall::StageInExistingFolder(const std::wstring& name, const void*
     if (spelled.empty()) return false;
     m_plannedFiles.insert(key);
     m_plan.push_back(CommitStep{CommitKind::ChangedFile, name, uint32_t(m_plan.size()), spelled});
-    return WriteStaged(name, data, count);
+    return WriteStaged(entry, name, data, count);
 }
 
-bool CStagedInstall::WriteStaged(const std::wstring& name, const void* data, int32_t count) {
+bool CStagedInstall::WriteStaged(const std::wstring& entry, const std::wstring& name,
+                                 const void* data, int32_t count) {
     const std::wstring target = m_layout.Staged(name);
-    if (!m_closer) return WriteEntryFile(target, data, count, &m_stagedFolders);
-    return PrepareEntryTarget(target, &m_stagedFolders) && m_closer->Write(target, data, count);
+    if (!m_writer) return WriteEntryFile(target, data, count, &m_stagedFolders);
+    return PrepareEntryTarget(target, &m_stagedFolders) &&
+           m_writer->Write(target, data, count, entry);
 }
 
 bool CStagedInstall::Commit() {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "install/commit_plan.h"
-#include "install/file_closer.h"
+#include "install/file_writer_pool.h"
 #include "install/install_journal.h"
 #include "install/paths.h"
 
@@ -41,9 +41,9 @@ public:
     // existing file that must be replaced cannot be (held open by another program, read-only,
     // hidden or system, a folder).
     bool Stage(const std::wstring& name, const void* data, int32_t count);
-    // Writes the staged files through `closer`, which closes them on other threads. It must be
-    // finished before Commit or Rollback, so that no staged file is open during them.
-    void CloseThrough(CFileCloser* closer) { m_closer = closer; }
+    // Hands the staged files to `writer`, which writes them on other threads. It must be finished
+    // before Commit or Rollback, so that nothing is written or open during them.
+    void WriteThrough(CFileWriterPool* writer) { m_writer = writer; }
     // Puts everything in place. Cannot be cancelled. False, with everything undone, when a move
     // was refused or the journal could not say how far the step has come.
     bool Commit();
@@ -68,12 +68,15 @@ private:
         std::wstring newFolder;  // NewFolder: the highest level the installation does not have
     };
 
-    bool StageInNewFolder(const std::wstring& name, const std::wstring& newFolder, const void* data,
-                          int32_t count);
-    bool StageInExistingFolder(const std::wstring& name, const void* data, int32_t count);
+    // `entry` is the name as the archive gives it, for the writer to name in a failure.
+    bool StageInNewFolder(const std::wstring& entry, const std::wstring& name,
+                          const std::wstring& newFolder, const void* data, int32_t count);
+    bool StageInExistingFolder(const std::wstring& entry, const std::wstring& name,
+                               const void* data, int32_t count);
     // `folder` is relative and ends in a backslash.
     FolderCheck CheckFolder(const std::wstring& folder);
-    bool WriteStaged(const std::wstring& name, const void* data, int32_t count);
+    bool WriteStaged(const std::wstring& entry, const std::wstring& name, const void* data,
+                     int32_t count);
     // Writes the phase through to the journal; false when it could not be.
     bool WritePhase(InstallPhase phase);
     // Deletes the staging folder and, when it is gone, the journal; false when something stays.
@@ -90,7 +93,7 @@ private:
     InstallPhase m_phase = InstallPhase::Staging;
     std::wstring m_createdFrom;
     CKnownFolders m_stagedFolders;
-    CFileCloser* m_closer = nullptr;
+    CFileWriterPool* m_writer = nullptr;
     CommitPlan m_plan;
     // Keyed by the name in upper case, as the file system compares.
     std::unordered_map<std::wstring, bool> m_folderExists;

@@ -383,16 +383,18 @@ struct Outcome {
     uint64_t peakHeld;
     uint64_t budget;
     std::wstring failure;  // the log's reason, with the folder's place marked
+    unsigned peakFiles;    // most files handed to the writers at once
+    uint64_t peakCopied;   // most bytes copied for them at once
 };
 
 // One run of `bytes` into a new folder. The progress report of entry `hold` waits until the pool
 // has decoded `ahead` entries, so that the writer meets a fault with the pool past it.
 Outcome RunArchive(const Bytes& bytes, DecodeOptions options, size_t hold = 0, int32_t ahead = 0,
-                   CloseOptions close = DefaultCloseOptions()) {
+                   WriteOptions write = DefaultWriteOptions()) {
     RecordingDelegate delegate;
     CRunLog log;
     EXPECT_TRUE(log.Open(MakeSandboxFolder() + L"\\run.log"));
-    CExtractor extractor(L"", &CExtractor::StartWorkerThread, options, close);
+    CExtractor extractor(L"", &CExtractor::StartWorkerThread, options, write);
     extractor.SetLog(&log);
     delegate.onProgress = [&](CExtractor& e, size_t index) {
         for (int i = 0; index == hold && i < 500 && e.Stats().decoded < ahead; ++i) Sleep(2);
@@ -407,8 +409,10 @@ Outcome RunArchive(const Bytes& bytes, DecodeOptions options, size_t hold = 0, i
     std::wstring failure = log.FailureReason();
     if (const size_t at = failure.find(folder); at != std::wstring::npos)
         failure.replace(at, folder.size(), L"<folder>");
-    return {result,         delegate.Reports(), folder, stats.decoded,
-            stats.peakHeld, stats.budget,       failure};
+    const WriteStats& writes = extractor.Writes();
+    return {result,        delegate.Reports(), folder,
+            stats.decoded, stats.peakHeld,     stats.budget,
+            failure,       writes.peakFiles,   writes.peakHeld};
 }
 
 void ExpectSameReports(const std::vector<Report>& a, const std::vector<Report>& b) {
@@ -437,16 +441,17 @@ void ExpectWrittenUpTo(const Outcome& run, const std::vector<Entry>& entries, si
 TEST(DecodeAhead, PoolReportsAndWritesExactlyAsTheSingleThreadPath) {
     const std::vector<Entry> entries = MixedEntries(24);
     const DecodeOptions single{0, 0};
-    const CloseOptions closeAtOnce{0};
+    const WriteOptions oneWriter{};
     // Every entry on the pool, and the small ones (under 60000 bytes) left to the writer; files
-    // closed on a pool, or each at once.
+    // written on a pool, on one with room for three files where those over 80000 bytes are written
+    // by the worker and only closed on the pool, or each at its turn.
     struct Pools {
         DecodeOptions decode;
-        CloseOptions close;
+        WriteOptions write;
     };
-    const Pools pools[] = {{{4, uint64_t(64) << 20, 0}, DefaultCloseOptions()},
-                           {{2, uint64_t(64) << 20, 60000}, {2}},
-                           {{2, uint64_t(64) << 20, 60000}, closeAtOnce}};
+    const Pools pools[] = {{{4, uint64_t(64) << 20, 0}, DefaultWriteOptions()},
+                           {{2, uint64_t(64) << 20, 60000}, {2, 3, 100000, 80000}},
+                           {{2, uint64_t(64) << 20, 60000}, oneWriter}};
     struct Case {
         Fault fault;
         size_t at;
@@ -458,7 +463,7 @@ TEST(DecodeAhead, PoolReportsAndWritesExactlyAsTheSingleThreadPath) {
           Case{Fault::Write, 1}, Case{Fault::Write, 11}, Case{Fault::Write, 23}}) {
         SCOPED_TRACE(testing::Message() << "fault " << int(c.fault) << " at " << c.at);
         const Bytes bytes = ArchiveWith(entries, c.fault, c.at);
-        const Outcome one = RunArchive(bytes, single, 0, 0, closeAtOnce);
+        const Outcome one = RunArchive(bytes, single, 0, 0, oneWriter);
         const bool fails = c.fault != Fault::None;
         // A file that cannot be written has had its progress report, and nothing after it.
         const bool reported = c.fault == Fault::Write;
@@ -468,14 +473,29 @@ TEST(DecodeAhead, PoolReportsAndWritesExactlyAsTheSingleThreadPath) {
         EXPECT_EQ(one.result, fails ? ExtractResult::Failed : ExtractResult::Done);
         for (const Pools& pool : pools) {
             SCOPED_TRACE(testing::Message() << "pool from " << pool.decode.poolFrom << ", "
-                                            << pool.close.threads << " closing");
+                                            << pool.write.threads << " writing");
             const Outcome many =
                 RunArchive(bytes, pool.decode, c.at > 3 ? c.at - 3 : 0,
-                           int32_t(std::min<size_t>(decodable, c.at + 4)), pool.close);
+                           int32_t(std::min<size_t>(decodable, c.at + 4)), pool.write);
             EXPECT_EQ(many.result, one.result);
-            EXPECT_EQ(many.failure, one.failure);
-            ExpectSameReports(many.reports, one.reports);
-            EXPECT_EQ(many.reports.size(), 1 + (fails ? c.at + reported : entries.size()));
+            EXPECT_EQ(many.failure, one.failure) << "the first failure in archive order";
+            EXPECT_EQ(one.reports.size(), 1 + (fails ? c.at + reported : entries.size()));
+            // A file that fails on the pool is known to have failed a little later: entries after
+            // it may have been reported meanwhile, in archive order, at most the pool's depth.
+            const size_t beyond =
+                many.reports.size() - std::min(many.reports.size(), one.reports.size());
+            EXPECT_LE(beyond, reported && pool.write.threads ? pool.write.depth : 0u);
+            ASSERT_LT(c.at + beyond, entries.size());
+            ExpectSameReports(
+                std::vector<Report>(many.reports.begin(), many.reports.end() - ptrdiff_t(beyond)),
+                one.reports);
+            for (size_t i = 0; i < beyond; ++i)
+                EXPECT_EQ(many.reports[one.reports.size() + i].name,
+                          std::wstring(entries[c.at + 1 + i].name.begin(),
+                                       entries[c.at + 1 + i].name.end()));
+            EXPECT_LE(many.peakFiles, pool.write.depth);
+            EXPECT_LE(many.peakCopied,
+                      std::max<uint64_t>(pool.write.bytesInFlight, pool.write.largestCopied));
             // A run that fails leaves nothing of itself.
             ExpectWrittenUpTo(many, entries, fails ? 0 : entries.size());
             // Nothing decoded twice, nothing decoded past a name or a block that could not be read.
@@ -506,6 +526,39 @@ TEST(DecodeAhead, EntriesLargerThanTheHeadroomStayWithinTheBudget) {
     EXPECT_EQ(many.budget, 2u * 87000u);
     EXPECT_LE(many.peakHeld, many.budget);
     EXPECT_GT(many.peakHeld, 87000u) << "the pool worked ahead";
+}
+
+// Files that fail on the writers' threads, in whatever order the threads meet them: the failure
+// kept is the first handed over, the files before it are whole, and a file too large to copy fails
+// on the caller's thread, for the caller to report.
+TEST(FileWriterPool, KeepsTheFirstFailureInHandOverOrder) {
+    const std::wstring folder = MakeSandboxFolder();
+    const auto target = [&](const std::wstring& name) { return folder + L"\\" + name; };
+    const auto name = [](int i) { return L"f" + std::to_wstring(i) + L".dat"; };
+    // 7, 9, 11, ... and large.dat cannot be written: folders stand in their place.
+    for (int i = 7; i < 40; i += 2) ASSERT_TRUE(CreateDirectoryW(target(name(i)).c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(target(L"large.dat").c_str(), nullptr));
+    WriteStats stats;
+    CFileWriterPool pool({4, 8, 64 << 10, 16 << 10}, stats);
+    const std::string bytes(3000, 'x');
+    int handed = 0;
+    for (; handed < 40 && !pool.HasFailed(); ++handed)
+        EXPECT_TRUE(
+            pool.Write(target(name(handed)), bytes.data(), int32_t(bytes.size()), name(handed)));
+    const auto failure = pool.Finish();
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->name, L"f7.dat");
+    EXPECT_EQ(failure->error, DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_LE(handed, 8 + 8) << "past the failing file: at most the depth";
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(FileContent(target(name(i))), bytes);
+    EXPECT_LE(stats.peakFiles.load(), 8u);
+
+    CFileWriterPool fresh({4, 8, 64 << 10, 16 << 10}, stats);
+    const std::string large(20000, 'y');
+    EXPECT_FALSE(
+        fresh.Write(target(L"large.dat"), large.data(), int32_t(large.size()), L"large.dat"));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(fresh.Finish());
 }
 
 TEST(DecodeAhead, APoolThatCannotStartFullyNeverEndsTheProcess) {
