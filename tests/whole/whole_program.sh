@@ -581,7 +581,7 @@ hold() {  # sleeper args...
     cp "$SLEEPER" "$drive_c/holder.exe"
     wine 'C:\holder.exe' "$@" >"$WINE_SANDBOX/holder.txt" 2>/dev/null &
     holder=$!
-    check "wait_for_line '^holding' '$WINE_SANDBOX/holder.txt' 30" "the other program holds ${*: -1}"
+    check "wait_for_line '^holding' '$WINE_SANDBOX/holder.txt' 30" "the other program holds $*"
 }
 
 # Lets the stopped setup.exe go on, and has it killed the moment POINT (the driver's end-when
@@ -675,12 +675,12 @@ scenario_update_killed_during_moves() {
 }
 
 # Killed while the set-aside old files are deleted (the journal says every move is done): the next
-# start finishes the deletion, and the folder is version 2's. The old data\d1\f1.txt, checked by the
-# update already, is held where it can still be moved but not deleted: it is set aside, and its
-# deletion is retried while the journal says so.
+# start finishes the deletion, and the folder is version 2's. Three old files of data\d1, checked by
+# the update already, are held where they can still be moved but not deleted: they are set aside,
+# and the deletion of each is retried for a second while the journal says so.
 scenario_update_killed_during_discard() {
     stop_update_mid_run
-    hold --movable 'C:\Product\data\d1\f1.txt'
+    hold --movable 'C:\Product\data\d1\f1.txt' 'C:\Product\data\d1\f2.txt' 'C:\Product\data\d1\f3.txt'
     kill_setup_at value 'Software\VivevaDiz\InstallInProgress' Phase 3
     check "[ $killed = 1 ] && [ \"\$(journal_phase)\" = 3 ] && [ -n \"\$(ls -A '$staging/~setup~old')\" ]" \
         "setup.exe is killed while it deletes the set-aside files"
