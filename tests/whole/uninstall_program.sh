@@ -289,7 +289,7 @@ scenario_long_form_program_path() {
     cp "$UNINSTALLER" "$drive_c/Copy/uninstall.exe"
     wine "$dir/uninstall.exe" >/dev/null 2>&1 &
     pid=$!
-    text=$(drive dialog-text uninstall.exe 20000)
+    text=$(drive dialog-text uninstall.exe 60000)
     check "[ -n \"\$text\" ]" "the uninstaller waits for its confirmation"
     # Without the test's pipe: the copy inherits the driver's standard handles.
     wine "$DRIVER" hand-over uninstall.exe 'C:\Copy\uninstall.exe' '\\?\C:\Demo Long\uninstall.exe' >/dev/null 2>&1 ||
@@ -463,8 +463,8 @@ scenario_no_planted_dll_loads() {
     before=$(copy_folders)
     wine "$dir/uninstall.exe" >/dev/null 2>&1 &
     pid=$!
-    drive dialog-text uninstall.exe 20000 >/dev/null && drive answer uninstall.exe 6 || fail "it asks, and is answered Yes"
-    drive dialog-text uninstall.exe 20000 >/dev/null || fail "it shows its last message"
+    drive dialog-text uninstall.exe 60000 >/dev/null && drive answer uninstall.exe 6 || fail "it asks, and is answered Yes"
+    drive dialog-text uninstall.exe 60000 >/dev/null || fail "it shows its last message"
     copy=$(comm -13 <(echo "$before" | sort) <(copy_folders | sort))
     check "[ -f '$copy/uninstall.exe' ]" "the copy waits in its new folder ($(basename "$copy"))"
     plant "$copy" $PLANTED
