@@ -1,12 +1,14 @@
-// Stands in for a running copy of the product: it only waits until it is ended. Given files, it
-// holds them open without sharing while it runs, as Windows holds a running program's own files:
-// nobody can write them until the process is gone. With --movable before the files, it holds them
-// open for deletion and shares everything: a file can still be renamed, moved on its volume and
-// read, but whoever opens it for deletion without sharing that (as the installer's removal does)
-// is refused until the process is gone. It says "holding" on standard output once it holds every
-// file, "not held" when it cannot open one.
+// Stands in for a running copy of the product: it only waits until it is ended. Given a file (its
+// first argument; the rest are a stand-in's command line and ignored), it holds that file open
+// without sharing while it runs, as Windows holds a running program's own files: nobody can write
+// it until the process is gone. With --movable, it holds every file after that open for deletion
+// and shares everything: a file can still be renamed, moved on its volume and read, but whoever
+// opens it for deletion without sharing that (as the installer's removal does) is refused until
+// the process is gone. It says "holding" on standard output once it holds its files, "not held"
+// when it cannot open one.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -28,7 +30,7 @@ int wmain(int argc, wchar_t** argv) {
     if (movable) ++next;
     std::vector<CFileHandle> held;
     bool all = true;
-    for (; next < argc; ++next) {
+    for (const int end = movable ? argc : std::min(argc, next + 1); next < end; ++next) {
         held.emplace_back(CreateFileW(
             argv[next], movable ? GENERIC_READ | DELETE : GENERIC_READ,
             movable ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : 0, nullptr,
