@@ -40,7 +40,18 @@
 //                                  then "started N", "windows M" (visible ones) and a line per
 //                                  window seen; exit 1 when none started or one still runs
 //   driver run COMMAND-LINE        starts that exact command line (no quoting added), waits for it
-//                                  and exits with its exit code, as a deployment tool does
+//                                  and exits with its exit code, as a deployment tool does; one
+//                                  still running after 120 s is ended, and the driver exits with
+//                                  124
+//   driver end-when EXE MS value KEY NAME N
+//                                  ends the one process named EXE (TerminateProcess: a kill) the
+//                                  moment the DWORD NAME of HKLM\KEY is N, looking each time the
+//                                  system tells of a change of the key; prints "watching" once it
+//                                  watches, "ended" once it has ended it; exit 1 when MS passed or
+//                                  the process ended first
+//   driver end-when EXE MS gone PATH
+//                                  the same, the moment PATH is gone, looking each time the system
+//                                  tells of a name that changed in its folder
 //   driver hand-over EXE COPY ARG  starts COPY with "/finish HANDLE ARG", HANDLE an inherited
 //                                  handle of the running process named EXE, as the uninstaller
 //                                  starts the copy that removes it
@@ -52,35 +63,43 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "platform/unique_handle.h"
 
 namespace {
 
+// How long an answered dialog box may take to go, on a machine that is busy.
+constexpr int kAnswerMs = 30000;
+// How long `driver run` lets a program run: far longer than any unattended run takes, so that a
+// program that waits for someone (a window, a message box) fails the test instead of hanging it.
+constexpr DWORD kRunLimitMs = 120000;
+constexpr int kRunTimedOut = 124;
+
 // Processes named `exeName` (any pid when `pid` is 0).
 int CountProcesses(const wchar_t* exeName, DWORD pid = 0) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    const CFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return 0;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     int found = 0;
     for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry))
         if ((pid == 0 || entry.th32ProcessID == pid) && _wcsicmp(entry.szExeFile, exeName) == 0)
             ++found;
-    CloseHandle(snapshot);
     return found;
 }
 
 // The id of a process named `exeName`; 0 when none runs.
 DWORD FindProcess(const wchar_t* exeName) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    const CFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return 0;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     DWORD found = 0;
     for (BOOL ok = Process32FirstW(snapshot, &entry); ok && !found;
          ok = Process32NextW(snapshot, &entry))
         if (_wcsicmp(entry.szExeFile, exeName) == 0) found = entry.th32ProcessID;
-    CloseHandle(snapshot);
     return found;
 }
 
@@ -139,13 +158,12 @@ void PrintUtf8(const std::wstring& text) {
 // Process ids of the processes named `exeName` now.
 std::set<DWORD> ProcessesNamed(const wchar_t* exeName) {
     std::set<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return ids;
+    const CFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return ids;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry))
         if (_wcsicmp(entry.szExeFile, exeName) == 0) ids.insert(entry.th32ProcessID);
-    CloseHandle(snapshot);
     return ids;
 }
 
@@ -211,11 +229,16 @@ int RunCommandLine(std::wstring commandLine) {
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
         return 255;
-    WaitForSingleObject(process.hProcess, INFINITE);
+    const CKernelHandle thread(process.hThread), program(process.hProcess);
+    if (WaitForSingleObject(program, kRunLimitMs) != WAIT_OBJECT_0) {
+        std::fprintf(stderr, "driver: the program still ran after %lu s; it was ended\n",
+                     kRunLimitMs / 1000);
+        TerminateProcess(program, kRunTimedOut);
+        WaitForSingleObject(program, 10000);
+        return kRunTimedOut;
+    }
     DWORD code = 255;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(program, &code);
     return int(code);
 }
 
@@ -264,6 +287,74 @@ int Fail(const char* what) {
     return 1;
 }
 
+// Ends `process` the moment `reached` holds. `change` is signalled when it may have come to hold;
+// `rearm` asks the system to signal it at the next change, and is called before each look, so
+// that no change between a look and the wait is missed.
+template <typename Rearm, typename Reached>
+int EndWhen(HANDLE process, HANDLE change, int ms, Rearm rearm, Reached reached) {
+    std::printf("watching\n");
+    std::fflush(stdout);
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (!rearm()) return Fail("the change cannot be watched");
+        if (reached()) {
+            if (!TerminateProcess(process, 1)) return Fail("the process could not be ended");
+            WaitForSingleObject(process, 10000);
+            std::printf("ended\n");
+            return 0;
+        }
+        const int waited = int(GetTickCount() - start);
+        if (waited >= ms) return Fail("the moment did not come in time");
+        const HANDLE handles[] = {change, process};
+        if (WaitForMultipleObjects(2, handles, FALSE, DWORD(ms - waited)) == WAIT_OBJECT_0 + 1)
+            return Fail("the process ended before the moment came");
+    }
+}
+
+// A folder's change notification, closed with FindCloseChangeNotification.
+struct ChangeNotificationTraits {
+    using pointer = HANDLE;
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) { ::FindCloseChangeNotification(handle); }
+};
+
+int EndWhenValue(HANDLE process, int ms, const std::wstring& keyName, const std::wstring& name,
+                 DWORD wanted) {
+    CRegistryKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyName.c_str(), 0, KEY_QUERY_VALUE | KEY_NOTIFY,
+                      key.Put()) != ERROR_SUCCESS)
+        return Fail("no such key");
+    const CKernelHandle changed(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    return EndWhen(
+        process, changed, ms,
+        [&] {
+            return RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, changed, TRUE) ==
+                   ERROR_SUCCESS;
+        },
+        [&] {
+            DWORD value = 0, size = sizeof value, type = 0;
+            return RegQueryValueExW(key, name.c_str(), nullptr, &type,
+                                    reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+                   type == REG_DWORD && value == wanted;
+        });
+}
+
+int EndWhenGone(HANDLE process, int ms, const std::wstring& path) {
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+    const CUniqueHandle<ChangeNotificationTraits> changed(FindFirstChangeNotificationW(
+        folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME));
+    if (!changed) return Fail("the folder cannot be watched");
+    bool armed = true;  // by FindFirstChangeNotificationW
+    return EndWhen(
+        process, changed, ms,
+        [&] { return std::exchange(armed, false) || FindNextChangeNotification(changed); },
+        [&] {
+            if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+            const DWORD error = GetLastError();
+            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        });
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -299,6 +390,17 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"watch-windows") return WatchWindows(arg(2).c_str(), number(3));
     if (command == L"run") return RunCommandLine(arg(2));
+    if (command == L"end-when") {
+        if (CountProcesses(arg(2).c_str()) != 1) return Fail("not exactly one such process");
+        const CKernelHandle process(
+            OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, FindProcess(arg(2).c_str())));
+        if (!process) return Fail("the process cannot be opened");
+        if (arg(4) == L"value")
+            return EndWhenValue(process, number(3), arg(5), arg(6),
+                                DWORD(wcstoul(arg(7).c_str(), nullptr, 0)));
+        if (arg(4) == L"gone") return EndWhenGone(process, number(3), arg(5));
+        return Fail("unknown moment");
+    }
     if (command == L"count-processes") {
         std::printf("%d\n", CountProcesses(arg(2).c_str()));
         return 0;
@@ -315,25 +417,25 @@ int wmain(int argc, wchar_t** argv) {
         HWND dialog = FindDialogOf(arg(2).c_str());
         if (!dialog || !PostMessageW(dialog, WM_COMMAND, WPARAM(number(3)), 0))
             return Fail("no dialog box of that program");
-        return WaitFor(5000, [&] { return !IsWindow(dialog); }) ? 0 : Fail("the dialog box stays");
+        return WaitFor(kAnswerMs, [&] { return !IsWindow(dialog); }) ? 0
+                                                                     : Fail("the dialog box stays");
     }
     if (command == L"hand-over") {
         const DWORD pid = FindProcess(arg(2).c_str());
-        HANDLE original =
-            pid ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, pid) : nullptr;
+        const CKernelHandle original(
+            pid ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, pid)
+                : nullptr);
         if (!original) return Fail("no such process");
         std::wstring commandLine = L"\"" + arg(3) + L"\" /finish " +
-                                   std::to_wstring(reinterpret_cast<uintptr_t>(original)) + L" \"" +
-                                   arg(4) + L"\"";
+                                   std::to_wstring(reinterpret_cast<uintptr_t>(original.Get())) +
+                                   L" \"" + arg(4) + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION copy{};
         const BOOL started = CreateProcessW(arg(3).c_str(), &commandLine[0], nullptr, nullptr, TRUE,
                                             0, nullptr, nullptr, &startup, &copy);
-        CloseHandle(original);
         if (!started) return Fail("the copy did not start");
-        CloseHandle(copy.hThread);
-        CloseHandle(copy.hProcess);
+        const CKernelHandle thread(copy.hThread), process(copy.hProcess);
         return 0;
     }
     if (command == L"wait-text")
@@ -406,9 +508,11 @@ int wmain(int argc, wchar_t** argv) {
         const int dpi = number(2);
         RECT suggested = {r.left, r.top, r.left + MulDiv(600, dpi, 96),
                           r.top + MulDiv(364, dpi, 96)};
-        SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
-                     reinterpret_cast<LPARAM>(&suggested));
-        return 0;
+        return SendMessageTimeoutW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                                   reinterpret_cast<LPARAM>(&suggested), SMTO_NORMAL, 10000,
+                                   nullptr)
+                   ? 0
+                   : Fail("the window does not answer");
     }
 
     HWND control = GetDlgItem(main, number(2));
@@ -436,7 +540,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"set-text") {
         const std::wstring text = arg(3);
-        return SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()))
+        DWORD_PTR set = FALSE;
+        return SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                                   SMTO_NORMAL, 10000, &set) &&
+                       set
                    ? 0
                    : Fail("set failed");
     }

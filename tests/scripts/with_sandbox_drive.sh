@@ -34,7 +34,13 @@ for file in "${expected[@]}"; do
         rc=1
     fi
 done
-wineserver -w
+# What the program started ends with it; one still running a minute later fails the test instead
+# of hanging it.
+if ! timeout 60 wineserver -w; then
+    echo "programs of the prefix still ran 60 s after the test program ended" >&2
+    wineserver -k
+    rc=1
+fi
 [ -n "${SANDBOX_DRIVE_SIZE:-}" ] && umount "$drive"
 wine_sandbox_close
 exit $rc

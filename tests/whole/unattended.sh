@@ -1,6 +1,44 @@
-# Shared by the whole-program tests of unattended runs: a deployment tool's exact command line, a
-# probe that watches the programs it starts for windows the whole time, and the run's log.
+# Shared by the whole-program tests: waits that end in a failure instead of a hang, and for
+# unattended runs a deployment tool's exact command line, a probe that watches the programs it
+# starts for windows the whole time, and the run's log.
 # Source it after defining check and fail; it uses DRIVER and WINE_SANDBOX.
+
+# Whether FILE has a line holding TEXT within SECONDS.
+wait_for_line() {  # text file seconds
+    local i
+    for ((i = 0; i < $3 * 10; i++)); do
+        grep -q -- "$1" "$2" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    grep -q -- "$1" "$2" 2>/dev/null
+}
+
+# Waits for the background process PID at most SECONDS and returns its exit code. One that still
+# runs then (a program waiting for an answer nobody gives) fails the test, named by WHAT, and is
+# killed.
+end_within() {  # pid seconds what
+    local i
+    for ((i = 0; i < $2 * 10; i++)); do
+        kill -0 "$1" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$1" 2>/dev/null; then
+        fail "$3 still ran after $2 s, and was killed"
+        kill -KILL "$1" 2>/dev/null
+        wait "$1" 2>/dev/null
+        return 124
+    fi
+    wait "$1"
+}
+
+# Runs a Windows program to its end, at most SECONDS (as end_within), its output discarded; returns
+# its exit code.
+run_within() {  # seconds what program args...
+    local seconds=$1 what=$2
+    shift 2
+    wine "$@" >/dev/null 2>&1 &
+    end_within $! "$seconds" "$what"
+}
 
 # The Windows form of a path of this machine, as Wine reaches it.
 windows_path() { echo "Z:${1//\//\\}"; }
@@ -10,21 +48,21 @@ windows_path() { echo "Z:${1//\//\\}"; }
 # windows, until they have all ended. Sets rc (the exit code) and probe (what the probe saw).
 run_unattended() {  # command-line [exe]
     start_probe "${2:-setup.exe}"
-    wine "$DRIVER" run "$1" >/dev/null 2>&1
+    wine "$DRIVER" run "$1" >/dev/null 2>"$WINE_SANDBOX/run.txt"
     rc=$?
+    grep -q 'still ran' "$WINE_SANDBOX/run.txt" && fail "$1: $(tr -d '\r' <"$WINE_SANDBOX/run.txt")"
     end_probe
 }
 
 start_probe() {  # exe
-    local i
     : >"$WINE_SANDBOX/probe.txt"
     wine "$DRIVER" watch-windows "$1" 180000 >"$WINE_SANDBOX/probe.txt" 2>/dev/null &
     probe_pid=$!
-    for ((i = 0; i < 300; i++)); do grep -q watching "$WINE_SANDBOX/probe.txt" && break; sleep 0.1; done
+    wait_for_line watching "$WINE_SANDBOX/probe.txt" 30 || fail "the probe watches for $1 within 30 s"
 }
 
 end_probe() {
-    wait "$probe_pid"
+    end_within "$probe_pid" 200 "the probe"
     probe_rc=$?
     probe=$(tr -d '\r' <"$WINE_SANDBOX/probe.txt")
 }
@@ -177,9 +215,9 @@ scenario_update_moves_product() {
 
     # A file of the second folder held open by another program while the product moves on.
     cp "$SLEEPER" "$drive_c/holder.exe"
-    wine 'C:\holder.exe' 'C:\Apps\Two\data\d3\f7.txt' >/dev/null 2>&1 &
+    wine 'C:\holder.exe' 'C:\Apps\Two\data\d3\f7.txt' >"$WINE_SANDBOX/holder.txt" 2>/dev/null &
     local holder=$!
-    sleep 2
+    wait_for_line holding "$WINE_SANDBOX/holder.txt" 30 || fail "the other program holds the file"
     run_unattended "\"$v2\" /S /LOG=C:\\move.log /D=C:\\Apps\\Three"
     check "[ $rc -eq 0 ] && all_listed_in '$three' '$WINE_SANDBOX/v2.lst' && [ \"\$(reg_value InstallLocation)\" = 'C:\\Apps\\Three' ]" \
         "a held file in the old folder does not fail the move (exit $rc)"

@@ -50,7 +50,7 @@ install_and_start() {
     drive wait-visible $FINISH 60000 || fail "the success page shows"
     drive click $CLOSE
     drive wait-gone 10000 || fail "the success page closes"
-    wait "$pid"
+    end_within "$pid" 60 "setup.exe, its window closed"
     local title
     title=$(drive wait-window-of vivevadiz.exe 20000)
     check "[ \"\$title\" = '$product_title' ]" "the product runs and shows its name (got '$title')"
@@ -58,7 +58,7 @@ install_and_start() {
 
 # Runs the uninstaller at the Unix path $1 with /S; sets rc.
 uninstall_silently() {
-    wine "$1" /S >/dev/null 2>&1
+    run_within 120 "uninstall.exe /S" "$1" /S
     rc=$?
 }
 
@@ -243,13 +243,14 @@ scenario_no_list() {
     uninstall_watched "$dir/uninstall.exe" /S
     check "[ $rc -eq 32 ]" "without uninstall.lst it exits with 32 (exit $rc)"
     check "no_window_seen" "it shows no window under /S ($(probe_summary))"
-    wine "$dir/uninstall.exe" /finish 4 'C:\Demo NoList\uninstall.exe' >/dev/null 2>&1
+    run_within 60 "uninstall.exe /finish" "$dir/uninstall.exe" /finish 4 'C:\Demo NoList\uninstall.exe'
     rc=$?
     check "[ $rc -eq 64 ]" "a /finish naming the uninstaller itself refuses (exit $rc)"
     mkdir -p "$drive_c/Elsewhere"
     cp "$UNINSTALLER" "$drive_c/Elsewhere/uninstall.exe"
     for handle in 4 8 12 16 20 24 28 32 36 40 44 48 52 56 60 64; do
-        wine "$drive_c/Elsewhere/uninstall.exe" /finish $handle 'C:\Demo NoList\uninstall.exe' >/dev/null 2>&1
+        run_within 60 "uninstall.exe /finish" "$drive_c/Elsewhere/uninstall.exe" /finish $handle \
+            'C:\Demo NoList\uninstall.exe'
         rc=$?
         [ $rc -eq 64 ] || break
     done
@@ -288,7 +289,7 @@ scenario_long_form_program_path() {
     cp "$UNINSTALLER" "$drive_c/Copy/uninstall.exe"
     wine "$dir/uninstall.exe" >/dev/null 2>&1 &
     pid=$!
-    text=$(drive dialog-text uninstall.exe 20000)
+    text=$(drive dialog-text uninstall.exe 60000)
     check "[ -n \"\$text\" ]" "the uninstaller waits for its confirmation"
     # Without the test's pipe: the copy inherits the driver's standard handles.
     wine "$DRIVER" hand-over uninstall.exe 'C:\Copy\uninstall.exe' '\\?\C:\Demo Long\uninstall.exe' >/dev/null 2>&1 ||
@@ -301,7 +302,7 @@ scenario_long_form_program_path() {
     for ((waited = 0; waited < 100; waited++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     check "! kill -0 $pid 2>/dev/null" "the uninstaller ends on No"
     kill -0 "$pid" 2>/dev/null && drive answer uninstall.exe 7
-    wait "$pid"
+    end_within "$pid" 30 uninstall.exe
     check "wait_gone '$dir/uninstall.exe' 20" "then the copy removes it, named in \\\\?\\ form"
     check "[ -f '$dir/vivevadiz.exe' ]" "and nothing else: the folder still holds the product"
 }
@@ -323,8 +324,8 @@ unix_pid_of() {
 # under Wine forks when it starts another, and then waits until that one has loaded, so stopped
 # then it cannot end before the test lets it, while the program it started goes on.
 stop_once_it_forks() {
-    local child=""
-    while [ -e "/proc/$1/task" ]; do
+    local child="" until=$((SECONDS + 60))
+    while [ -e "/proc/$1/task" ] && [ $SECONDS -lt $until ]; do
         read -r child <"/proc/$1/task/$1/children" 2>/dev/null
         [ -n "$child" ] && { kill -STOP "$1"; return 0; }
     done
@@ -350,18 +351,18 @@ scenario_reinstall_at_once() {
     sleep 1
     kill -STOP $copy
     kill -CONT "$uninstaller"
-    wait "$uninstaller"
+    end_within "$uninstaller" 60 uninstall.exe
     rc=$?
     check "[ $rc -eq 0 ] && [ -f '$dir/uninstall.exe' ] && ! has_key" \
         "the uninstaller ends, leaving uninstall.exe to its copy (exit $rc)"
-    wine "$SETUP" /S '/D=C:\Demo Again' >/dev/null 2>&1
+    run_within 120 "setup.exe /S" "$SETUP" /S '/D=C:\Demo Again'
     code=$?
     check "[ $code -eq 4 ]" "setup.exe /S while the copy still has work exits with 4 (got $code)"
     kill -CONT $copy
     check "wait_gone /proc/$copy 20" "the copy has ended"
     check "[ ! -e '$dir' ] || installed_everything '$dir'" "no installation is left without its uninstaller"
     for ((tries = 0; tries < 60; tries++)); do
-        wine "$SETUP" /S '/D=C:\Demo Again' >/dev/null 2>&1
+        run_within 120 "setup.exe /S" "$SETUP" /S '/D=C:\Demo Again'
         code=$?
         [ $code -eq 4 ] || break
         sleep 0.5
@@ -384,19 +385,19 @@ scenario_interactive_run() {
     for f in prob_start.utf8 prob_trans.utf8 config.ini; do echo "mine" >"$outside/$f"; done
     wine "$dir/uninstall.exe" >/dev/null 2>&1 &
     local pid=$!
-    text=$(drive dialog-text uninstall.exe 20000)
+    text=$(drive dialog-text uninstall.exe 60000)
     check "[[ \"\$text\" == 'Remove Marlin Data Recovery (iOS) and all'* ]]" "it asks first (got '$text')"
     rm -r "$dir/dict/pos_dict" "$dir/config.ini"
     ln -s "$outside" "$dir/dict/pos_dict" && ln -s "$outside/config.ini" "$dir/config.ini"
     drive answer uninstall.exe 6 || fail "the confirmation is answered Yes"
 
-    text=$(drive dialog-text uninstall.exe 20000)
+    text=$(drive dialog-text uninstall.exe 60000)
     check "[[ \"\$text\" == *'could not be removed'* ]]" "it tells what it left (got '$text')"
     sleep 1
     check "[ -f '$dir/uninstall.exe' ] && [ \"\$(drive count-processes uninstall.exe)\" = 1 ]" \
         "no copy runs while the last message shows"
     drive answer uninstall.exe 1 || fail "the last message is answered"
-    wait "$pid"
+    end_within "$pid" 60 "uninstall.exe, its last message answered"
     rc=$?
     check "[ $rc -eq 1 ]" "exit 1: the listed files behind links are left (exit $rc)"
     check "wait_gone '$dir/uninstall.exe' 20" "the copy removed the uninstaller once it ended"
@@ -452,7 +453,7 @@ scenario_no_planted_dll_loads() {
     pid=$!
     drive wait-visible $INSTALL 30000 || fail "the welcome page shows"
     drive click $CLOSE
-    wait "$pid"
+    end_within "$pid" 60 "setup.exe, its window closed"
     install_and_start 'C:\Program Files\Planted'
     uninstall_silently "$dir/uninstall.exe"
     check "[ $rc -eq 0 ] && wait_gone '$dir/uninstall.exe' 20" "uninstall.exe /S removes everything (exit $rc)"
@@ -462,13 +463,13 @@ scenario_no_planted_dll_loads() {
     before=$(copy_folders)
     wine "$dir/uninstall.exe" >/dev/null 2>&1 &
     pid=$!
-    drive dialog-text uninstall.exe 20000 >/dev/null && drive answer uninstall.exe 6 || fail "it asks, and is answered Yes"
-    drive dialog-text uninstall.exe 20000 >/dev/null || fail "it shows its last message"
+    drive dialog-text uninstall.exe 60000 >/dev/null && drive answer uninstall.exe 6 || fail "it asks, and is answered Yes"
+    drive dialog-text uninstall.exe 60000 >/dev/null || fail "it shows its last message"
     copy=$(comm -13 <(echo "$before" | sort) <(copy_folders | sort))
     check "[ -f '$copy/uninstall.exe' ]" "the copy waits in its new folder ($(basename "$copy"))"
     plant "$copy" $PLANTED
     drive answer uninstall.exe 1 || fail "the last message is answered"
-    wait "$pid"
+    end_within "$pid" 60 "uninstall.exe, its last message answered"
     check "wait_gone '$dir/uninstall.exe' 20" "the copy started among planted DLLs removed the uninstaller"
     local loaded
     loaded=$(markers)
@@ -692,7 +693,7 @@ scenario_deployment_document() {
     check_typed "$rc" retry "the uninstall command while an installation runs"
     drive click $CLOSE
     drive wait-gone 10000 || fail "the interactive setup.exe closes"
-    wait "$interactive"
+    end_within "$interactive" 60 "the interactive setup.exe, its window closed"
     # A 32-bit process's reg reads the registry's 32-bit view unless told /reg:64, and finds no entry.
     run_exactly "${uninstall_command//\/reg:64//reg:32}"
     rc=$?

@@ -463,10 +463,13 @@ mount_small_drive() {  # tmpfs-options
 }
 unmount_small_drive() {
     [ -n "$small_drive" ] || return 0
-    wineserver -w
+    all_ended
     umount "$small_drive"
 }
 skip() { echo "SKIPPED: $*"; wine_sandbox_close; exit 77; }
+
+# Every program of the prefix has ended, within a minute.
+all_ended() { timeout 60 wineserver -w || fail "the prefix's programs still ran after 60 s"; }
 
 scenario_update_broken_entry() {
     open_sandbox en 96
@@ -498,13 +501,9 @@ scenario_update_held_file() {
     open_sandbox en 96
     install_v1 'C:\Product' "$drive_c/Product"
     # Another program (not the product, which the installer ends) holds a file that changes.
-    cp "$SLEEPER" "$drive_c/holder.exe"
-    wine 'C:\holder.exe' 'C:\Product\data\d3\f7.txt' >/dev/null 2>&1 &
-    local holder=$!
-    sleep 2
+    hold 'C:\Product\data\d3\f7.txt'
     expect_failure "a file held by another program" "$SETUP_V2" 'C:\Product' go
-    kill "$holder" 2>/dev/null
-    wait "$holder" 2>/dev/null
+    end_holder
     check_still_v1 "a file held open by another program"
 }
 
@@ -546,57 +545,57 @@ scenario_update_killed() {
 # version 1 completely, and nothing the killed run staged is left behind.
 scenario_update_killed_then_uninstalled() {
     kill_update_mid_run
-    wine 'C:\Product\uninstall.exe' /S >/dev/null 2>&1
+    run_within 120 uninstall.exe 'C:\Product\uninstall.exe' /S
     local code=$?
     check "[ $code -eq 0 ]" "uninstall.exe after the kill removes everything (got $code)"
-    wineserver -w
+    all_ended
     check "[ ! -e '$product_dir' ]" "the install folder is gone"
     check "! has_uninstall_key" "the Uninstall entry is gone"
     check_no_leftovers
 }
 
 # --- Killed during the final step ------------------------------------------------------------------
-# setup.exe is killed from outside at a chosen point of the final step. Another program (the
-# sleeper) holds a file the step needs, which keeps the step at that point for a while: a move of
-# a held file is retried for about half a second, a deletion for about a second.
+# setup.exe is killed from outside the moment the final step reaches a chosen point: the driver,
+# told by the system of every change where that point shows, ends it (TerminateProcess) as soon as
+# it sees the point reached. Another program (the sleeper) holds a file the step needs there, which
+# keeps the step at that point for a while: a move of a held file is retried for about half a
+# second, a deletion for about a second.
 
 staging_dir() { find "$product_dir" -maxdepth 1 -name '~setup~*' 2>/dev/null | head -n 1; }
 journal_phase() {
     wine reg query 'HKLM\Software\VivevaDiz\InstallInProgress' /v Phase 2>/dev/null | tr -d '\r' |
         sed -n 's/.*REG_DWORD *0x//p'
 }
-# Staged files that are not yet in place.
-staged_files_left() { find "$staging" -type f ! -path '*/~setup~old/*' ! -name '~setup~plan' | wc -l; }
 
-# Version 1 installed; version 2's update is stopped mid-run while the holder starts to hold the
-# first file below its staging folder that matches PATTERN, and goes on once the holder says WHEN
-# ("waiting", or "holding" for a file staged already).
-update_with_holder() {  # pattern when
+# Version 1 installed; version 2's update is stopped mid-run, its first changed folders staged.
+stop_update_mid_run() {
     open_sandbox en 96
     install_v1 'C:\Product' "$drive_c/Product"
     start_installer "$SETUP_V2" 'C:\Product' go
     stop_mid_run
     staging=$(staging_dir)
-    cp "$SLEEPER" "$drive_c/holder.exe"
-    wine 'C:\holder.exe' "$(windows_path "$staging")\\$1" >"$WINE_SANDBOX/holder.txt" 2>/dev/null &
-    holder=$!
-    local i
-    for ((i = 0; i < 300; i++)); do grep -q "$2" "$WINE_SANDBOX/holder.txt" && break; sleep 0.1; done
-    check "grep -q '$2' '$WINE_SANDBOX/holder.txt'" "the other program is $2"
-    kill -CONT "$setup_pid"
 }
 
-# Kills setup.exe as soon as CONDITION holds (checked every 10 ms); killed=1 when it still ran.
-kill_setup_when() {  # condition [seconds to wait before the kill]
-    local i
-    for ((i = 0; i < 3000; i++)); do
-        eval "$1" && break
-        sleep 0.01
-    done
-    sleep "${2:-0}"
+# The holder (the sleeper, given ARGS, the file last) takes hold of its file.
+hold() {  # sleeper args...
+    cp "$SLEEPER" "$drive_c/holder.exe"
+    wine 'C:\holder.exe' "$@" >"$WINE_SANDBOX/holder.txt" 2>/dev/null &
+    holder=$!
+    check "wait_for_line '^holding' '$WINE_SANDBOX/holder.txt' 30" "the other program holds $*"
+}
+
+# Lets the stopped setup.exe go on, and has it killed the moment POINT (the driver's end-when
+# words) is reached; killed=1 when it was, setup.exe still running then.
+kill_setup_at() {  # point...
+    local said="$WINE_SANDBOX/killer.txt" killer
+    wine "$DRIVER" end-when setup.exe 120000 "$@" >"$said" 2>&1 &
+    killer=$!
+    wait_for_line watching "$said" 30 || fail "the driver watches for $*"
+    kill -CONT "$setup_pid"
     killed=0
-    kill -KILL "$setup_pid" 2>/dev/null && killed=1
-    wait "$setup_pid" 2>/dev/null
+    end_within "$killer" 150 "the driver that kills setup.exe" && killed=1
+    [ $killed = 1 ] || echo "  the driver: $(tr -d '\r' <"$said" | tr '\n' ' ')"
+    end_within "$setup_pid" 30 "setup.exe, killed"
 }
 
 # log_has with an extended regular expression.
@@ -621,9 +620,10 @@ check_is_v2() {  # what
 # that cannot then undo them all does nothing else, exit 2 (setup.exe) or 96 (uninstall.exe), and
 # names what is held; the journal stays, and once the file is let go the next start undoes the rest.
 scenario_update_killed_during_moves() {
-    update_with_holder 'data\d1\f1.txt' holding
+    stop_update_mid_run
+    hold "$(windows_path "$staging")\\data\\d1\\f1.txt"
     # Once the old file is set aside, the move of the held new one is retried.
-    kill_setup_when '[ ! -e "$product_dir/data/d1/f1.txt" ]'
+    kill_setup_at gone 'C:\Product\data\d1\f1.txt'
     check "[ $killed = 1 ] && [ \"\$(journal_phase)\" = 2 ]" "setup.exe is killed during the final moves"
     check "[ -f '$product_dir/changes.txt' ] && [ ! -e '$product_dir/data/d1/f1.txt' ]" \
         "the folder is a mix: a new file in place, an old one set aside"
@@ -675,12 +675,13 @@ scenario_update_killed_during_moves() {
 }
 
 # Killed while the set-aside old files are deleted (the journal says every move is done): the next
-# start finishes the deletion, and the folder is version 2's.
+# start finishes the deletion, and the folder is version 2's. Three old files of data\d1, checked by
+# the update already, are held where they can still be moved but not deleted: they are set aside,
+# and the deletion of each is retried for a second while the journal says so.
 scenario_update_killed_during_discard() {
-    update_with_holder '~setup~old\*' waiting
-    # No staged file left to move: the phase is written next, then the deletion begins, which the
-    # held file keeps busy for a second.
-    kill_setup_when '[ -f "$staging/~setup~plan" ] && [ "$(staged_files_left)" -eq 0 ]' 0.2
+    stop_update_mid_run
+    hold --movable 'C:\Product\data\d1\f1.txt' 'C:\Product\data\d1\f2.txt' 'C:\Product\data\d1\f3.txt'
+    kill_setup_at value 'Software\VivevaDiz\InstallInProgress' Phase 3
     check "[ $killed = 1 ] && [ \"\$(journal_phase)\" = 3 ] && [ -n \"\$(ls -A '$staging/~setup~old')\" ]" \
         "setup.exe is killed while it deletes the set-aside files"
     check "uninstall_key | grep -q 'DisplayVersion.*2\\.0\\.0'" "before the registration"
@@ -727,13 +728,13 @@ scenario_second_installer() {
     install_v1 'C:\Product' "$drive_c/Product"
     start_installer "$SETUP_V2" 'C:\Product' go
     local first=$setup_pid code
-    wine 'C:\Product\uninstall.exe' /S >/dev/null 2>&1
+    run_within 60 uninstall.exe 'C:\Product\uninstall.exe' /S
     code=$?
     check "[ $code -eq 192 ]" "uninstall.exe while an installation runs exits with 192 (got $code)"
-    wine "$SETUP" >/dev/null 2>&1
+    run_within 60 "a second setup.exe" "$SETUP"
     code=$?
     check "[ $code -eq 4 ]" "a second setup.exe while one runs exits with 4 (got $code)"
-    wine "$SETUP" 'C:\Other' go >/dev/null 2>&1
+    run_within 60 "a second setup.exe" "$SETUP" 'C:\Other' go
     code=$?
     check "[ $code -eq 4 ] && [ ! -e '$drive_c/Other' ]" "a second command-line installation exits with 4 and installs nothing (got $code)"
     # Unattended, as a deployment tool retries: no window, and the reason in the log.
@@ -774,16 +775,16 @@ scenario_squatted_guard() {
     check "[ $rc -eq 0 ] && [ -f '$drive_c/Product/vivevadiz.exe' ]" "/S installs in spite of them (got $rc)"
     start_setup 'C:\Product' go
     drive wait-visible $FINISH 60000 || fail "an update with its window completes"
-    wine "$SETUP" /S '/D=C:\Other' >/dev/null 2>&1
+    run_within 60 "a second setup.exe" "$SETUP" /S '/D=C:\Other'
     code=$?
     check "[ $code -eq 4 ] && [ ! -e '$drive_c/Other' ]" "a second setup.exe while it shows exits with 4 (got $code)"
-    wine 'C:\Product\uninstall.exe' /S >/dev/null 2>&1
+    run_within 60 uninstall.exe 'C:\Product\uninstall.exe' /S
     code=$?
     check "[ $code -eq 192 ] && [ -f '$drive_c/Product/uninstall.exe' ]" "uninstall.exe while it shows exits with 192 (got $code)"
     drive click $CLOSE
     drive wait-gone 10000
     wait_setup
-    wine 'C:\Product\uninstall.exe' /S >/dev/null 2>&1
+    run_within 120 uninstall.exe 'C:\Product\uninstall.exe' /S
     code=$?
     check "[ $code -eq 0 ]" "once it has ended, uninstall.exe runs (got $code)"
     kill "$squatter"
