@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "install/extractor.h"
-#include "install/paths.h"
-#include "install/trace_buffer.h"
+#include "extraction/extractor.h"
+#include "files/paths.h"
+#include "log/trace_buffer.h"
 #include "platform/resource_bytes.h"
 #include "platform/unique_handle.h"
 #include "res/product_identity.h"

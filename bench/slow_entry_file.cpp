@@ -1,11 +1,11 @@
 // A model of the cost Windows adds to each file an installation writes, linked into the extraction
-// benchmark in place of install/entry_file.cpp: real-time scanning inspects a file when its handle
+// benchmark in place of files/entry_file.cpp: real-time scanning inspects a file when its handle
 // is closed (and filter drivers add to its creation). BENCH_CLOSE_DELAY_MS and
 // BENCH_CREATE_DELAY_MS give a fixed wait, in milliseconds, after every close and before every
 // creation; unset, the calls cost what they do.
 #include <cstdlib>
 
-#include "install/entry_file.h"
+#include "files/entry_file.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <sstream>
 #include <string>
 
+#include "archive/archive_format.h"
+#include "archive/entry_name.h"
 #include "fuzz/allocation_watch.h"
 #include "fuzz/archive_oracle.h"
 #include "fuzz/check.h"
-#include "install/archive_format.h"
-#include "install/entry_name.h"
 #include "tools/pack/packer.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "archive/archive_format.h"
 #include "fuzz/check.h"
-#include "install/archive_format.h"
 
 namespace fuzz {
 

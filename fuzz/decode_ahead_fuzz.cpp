@@ -13,12 +13,12 @@
 #include <sstream>
 #include <string>
 
+#include "archive/archive_format.h"
+#include "archive/decode_ahead.h"
+#include "archive/entry_name.h"
 #include "fuzz/allocation_watch.h"
 #include "fuzz/archive_oracle.h"
 #include "fuzz/check.h"
-#include "install/archive_format.h"
-#include "install/decode_ahead.h"
-#include "install/entry_name.h"
 #include "tools/pack/packer.h"
 
 namespace {

@@ -8,11 +8,11 @@
 #include <string>
 #include <unordered_map>
 
+#include "archive/entry_name.h"
 #include "fuzz/allocation_watch.h"
 #include "fuzz/check.h"
-#include "install/entry_name.h"
-#include "install/utf8.h"
-#include "install/entry_list.h"
+#include "platform/utf8.h"
+#include "system/entry_list.h"
 
 namespace {
 

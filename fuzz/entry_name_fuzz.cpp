@@ -6,8 +6,8 @@
 #include <set>
 #include <string>
 
+#include "archive/entry_name.h"
 #include "fuzz/check.h"
-#include "install/entry_name.h"
 #include "tools/pack/windows_name.h"
 
 namespace {

@@ -15,9 +15,9 @@
 #include <memory>
 #include <string>
 
+#include "archive/archive_format.h"
 #include "fuzz/archive_oracle.h"
 #include "fuzz/check.h"
-#include "install/archive_format.h"
 
 namespace {
 

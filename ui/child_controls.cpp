@@ -1,9 +1,8 @@
 // The creation handler: the nineteen controls with their texts, ids, colours, pictures and states.
 #include "res/strings.h"
-#include "ui/command_line.h"
 #include "ui/main_window.h"
-#include "ui/running_installer.h"
 #include "ui/pages.h"
+#include "ui/running_installer.h"
 #include "ui/yellow_buttons.h"
 
 namespace {
@@ -54,15 +53,14 @@ LRESULT CMainWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
                    SWP_NOSIZE | SWP_NOMOVE | SWP_FRAMECHANGED | SWP_SHOWWINDOW);
     // A command-line installation starts before the controls are built, so that extraction runs
     // while the window builds itself; its page is shown once the controls exist.
-    const CommandLineRequest& request = GetCommandLineRequest();
-    const bool started = request.present && !m_pendingResult.page && StartWorker(request.folder);
+    const bool started = m_installAtOnce && !m_pendingResult.page && StartWorker(*m_installAtOnce);
     CreateControls();
-    if (!request.desktopShortcut) m_shortcutCheck.SetChecked(false);
+    if (!m_desktopShortcut) m_shortcutCheck.SetChecked(false);
     m_controlsMade = true;
     LayoutControls();
     if (m_pendingResult.page) {
         ShowResult(m_pendingResult.page, m_pendingResult.installed);
-    } else if (!request.present) {
+    } else if (!m_installAtOnce) {
         ShowPage(PageWelcome);
     } else if (started) {
         ShowPage(PageUpdating);

@@ -3,9 +3,9 @@
 #include <shellapi.h>
 #include <shobjidl.h>
 
-#include "install/finish.h"
 #include "platform/com_ptr.h"
 #include "res/dpi.h"
+#include "system/finish.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
 #include "ui/pages.h"

@@ -18,13 +18,13 @@
 #include "controls/progress_bar.h"
 #include "controls/round_button.h"
 #include "controls/single_line_edit.h"
-#include "install/extractor.h"
-#include "install/run_log.h"
+#include "extraction/extractor.h"
+#include "extraction/install_outcome.h"
+#include "log/run_log.h"
 #include "res/fonts.h"
 #include "res/images.h"
 #include "res/product_identity.h"
 #include "ui/control_ids.h"
-#include "ui/install_outcome.h"
 #include "ui/layout.h"
 #include "ui/pages.h"
 #include "ui/progress_mailbox.h"
@@ -87,6 +87,11 @@ public:
     // Before the window is created: the run has failed before any installation could begin, so the
     // window opens on the failure page and starts nothing.
     void FailBeforeStart();
+    // Before the window is created: it installs into `folder` at once, as the command line's
+    // two-argument form asks, instead of opening on the welcome page.
+    void InstallAtOnce(std::wstring folder);
+    // Before the window is created: the desktop shortcut box starts cleared.
+    void DeclineDesktopShortcut();
 
     int Page() const { return m_page; }
     bool IsInstalled() const { return m_installed; }
@@ -199,6 +204,8 @@ private:
     HWND m_workerTarget = nullptr;
     ProgressMailbox m_progressMailbox;
     bool m_controlsMade = false;
+    std::optional<std::wstring> m_installAtOnce;
+    bool m_desktopShortcut = true;
     const SharedInstallOutcome m_outcome =
         std::make_shared<std::atomic<InstallOutcome>>(InstallOutcome::NotStarted);
     struct {

@@ -4,7 +4,7 @@
 // its cost follows the time the installation takes, not its number of files. Page switches are
 // sent to the window's thread and done there while the worker waits, so they happen in the order
 // of the events, each after the last progress; after the window is gone every report fails at once.
-#include "install/registration.h"
+#include "system/registration.h"
 #include "ui/main_window.h"
 #include "ui/pages.h"
 
@@ -41,6 +41,14 @@ void CMainWindow::OnExtractCancelled(CExtractor&) {
 void CMainWindow::FailBeforeStart() {
     m_outcome->store(InstallOutcome::Failed);
     m_pendingResult = {PageFailed, false};
+}
+
+void CMainWindow::InstallAtOnce(std::wstring folder) {
+    m_installAtOnce = std::move(folder);
+}
+
+void CMainWindow::DeclineDesktopShortcut() {
+    m_desktopShortcut = false;
 }
 
 LRESULT CMainWindow::OnShowResult(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {

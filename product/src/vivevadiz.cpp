@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "install/paths.h"
+#include "files/paths.h"
 #include "platform/dll_search.h"
 #include "platform/program_path.h"
 #include "product/resources/product_string_ids.h"

@@ -5,15 +5,15 @@
 
 #include <cstdint>
 
-#include "install/paths.h"
-#include "install/product_paths.h"
+#include "files/paths.h"
+#include "files/removal.h"
+#include "files/same_path.h"
 #include "platform/process_image.h"
 #include "platform/program_path.h"
 #include "platform/random_bytes.h"
 #include "product/uninstall/exit_code.h"
-#include "install/removal.h"
-#include "install/same_path.h"
 #include "product/uninstall/uninstall_command.h"
+#include "system/product_paths.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string>
 
-#include "install/installation_guard.h"
 #include "platform/unique_handle.h"
+#include "staging/installation_guard.h"
 
 class CRemovalCopy {
 public:

@@ -5,24 +5,24 @@
 
 #include <memory>
 
-#include "install/entry_list.h"
-#include "install/install_folder.h"
-#include "install/installation_guard.h"
-#include "install/installed_files.h"
-#include "install/paths.h"
-#include "install/process_killer.h"
-#include "install/product_paths.h"
-#include "install/recovery.h"
-#include "install/removal.h"
-#include "install/run_log.h"
-#include "install/same_path.h"
-#include "install/uninstall_entry.h"
+#include "files/install_folder.h"
+#include "files/paths.h"
+#include "files/removal.h"
+#include "files/same_path.h"
+#include "log/run_log.h"
 #include "platform/unique_handle.h"
 #include "product/resources/product_string_ids.h"
 #include "product/uninstall/exit_code.h"
 #include "product/uninstall/fill_in.h"
 #include "product/uninstall/self_removal.h"
 #include "res/strings.h"
+#include "staging/installation_guard.h"
+#include "staging/recovery.h"
+#include "system/entry_list.h"
+#include "system/installed_files.h"
+#include "system/process_killer.h"
+#include "system/product_paths.h"
+#include "system/uninstall_entry.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <thread>
 #include <vector>
 
-#include "install/extractor.h"
-#include "install/memory_stream.h"
-#include "install/paths.h"
-#include "install/process_killer.h"
-#include "install/run_log.h"
+#include "archive/memory_stream.h"
+#include "extraction/extractor.h"
+#include "files/paths.h"
+#include "log/run_log.h"
 #include "res/product_identity.h"
+#include "system/process_killer.h"
 #include "tests/support/archive_builder.h"
 #include "tests/support/recording_delegate.h"
 #include "tests/support/run_environment.h"

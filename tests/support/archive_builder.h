@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "install/archive_format.h"
+#include "archive/archive_format.h"
 
 namespace testing_support {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "install/extractor.h"
+#include "extraction/extractor.h"
 
 namespace testing_support {
 

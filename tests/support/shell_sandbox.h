@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "files/paths.h"
 #include "platform/com_ptr.h"
-#include "install/paths.h"
 
 namespace testing_support {
 

@@ -8,8 +8,8 @@
 #include <random>
 #include <sstream>
 
-#include "install/archive_format.h"
-#include "install/utf8.h"
+#include "archive/archive_format.h"
+#include "platform/utf8.h"
 #include "tests/support/archive_builder.h"
 
 namespace fs = std::filesystem;

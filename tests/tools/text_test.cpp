@@ -1,4 +1,4 @@
-#include "install/utf8.h"
+#include "platform/utf8.h"
 #include "tools/pack/windows_name.h"
 
 #include <gtest/gtest.h>

@@ -8,15 +8,15 @@
 #include <filesystem>
 #include <fstream>
 
-#include "install/entry_list.h"
+#include "files/removal.h"
+#include "files/same_path.h"
 #include "product/uninstall/exit_code.h"
 #include "product/uninstall/fill_in.h"
-#include "install/removal.h"
-#include "install/same_path.h"
 #include "product/uninstall/self_removal.h"
 #include "product/uninstall/uninstall_command.h"
-#include "install/uninstall_entry.h"
 #include "product/uninstall/uninstaller.h"
+#include "system/entry_list.h"
+#include "system/uninstall_entry.h"
 #include "tests/support/run_environment.h"
 
 namespace fs = std::filesystem;

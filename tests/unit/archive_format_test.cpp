@@ -1,8 +1,8 @@
-#include "install/archive_format.h"
+#include "archive/archive_format.h"
 
 #include <gtest/gtest.h>
 
-#include "install/entry_name.h"
+#include "archive/entry_name.h"
 #include "tests/support/archive_builder.h"
 
 using archive::EntryError;

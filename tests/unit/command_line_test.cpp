@@ -1,4 +1,4 @@
-#include "ui/command_line.h"
+#include "setup/command_line.h"
 
 #include <windows.h>
 

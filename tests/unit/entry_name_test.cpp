@@ -1,4 +1,4 @@
-#include "install/entry_name.h"
+#include "archive/entry_name.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The decoding loop over archives built in memory, and the start and end of a worker. This
 // program carries no payload resource, so a started worker always meets a missing payload.
-#include "install/extractor.h"
+#include "extraction/extractor.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -19,11 +19,11 @@
 #include <system_error>
 #include <vector>
 
-#include "install/memory_stream.h"
-#include "install/paths.h"
-#include "install/run_log.h"
+#include "archive/memory_stream.h"
+#include "files/paths.h"
+#include "log/run_log.h"
+#include "log/trace_buffer.h"
 #include "platform/com_ptr.h"
-#include "install/trace_buffer.h"
 #include "platform/unique_handle.h"
 #include "tests/support/archive_builder.h"
 #include "tests/support/recording_delegate.h"

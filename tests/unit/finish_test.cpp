@@ -1,11 +1,11 @@
-#include "install/finish.h"
+#include "system/finish.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/com_init.h"
-#include "install/shell_folders.h"
-#include "tests/support/shell_sandbox.h"
+#include "system/shell_folders.h"
 #include "tests/support/run_environment.h"
+#include "tests/support/shell_sandbox.h"
 
 namespace {
 

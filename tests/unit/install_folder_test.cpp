@@ -1,10 +1,10 @@
-#include "install/install_folder.h"
+#include "files/install_folder.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include "install/folder_check.h"
+#include "staging/folder_check.h"
 #include "tests/support/archive_builder.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "install/installation_guard.h"
+#include "staging/installation_guard.h"
 
 #include <gtest/gtest.h>
 

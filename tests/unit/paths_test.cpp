@@ -1,4 +1,4 @@
-#include "install/paths.h"
+#include "files/paths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "install/progress_fraction.h"
+#include "extraction/progress_fraction.h"
 
 #include <gtest/gtest.h>
 

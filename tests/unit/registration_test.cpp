@@ -1,4 +1,4 @@
-#include "install/registration.h"
+#include "system/registration.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "platform/com_init.h"
-#include "install/shell_folders.h"
-#include "install/start_menu.h"
-#include "install/uninstall_entry.h"
+#include "system/shell_folders.h"
+#include "system/start_menu.h"
+#include "system/uninstall_entry.h"
 #include "tests/support/shell_sandbox.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "install/run_log.h"
+#include "log/run_log.h"
 
 #include <gtest/gtest.h>
 

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "install/archive_format.h"
-#include "tests/unit/expected_strings.h"
+#include "archive/archive_format.h"
 #include "res/strings.h"
 #include "tests/support/archive_builder.h"
 #include "tests/support/run_environment.h"
+#include "tests/unit/expected_strings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "install/shortcut.h"
+#include "system/shortcut.h"
 
 #include <gtest/gtest.h>
 

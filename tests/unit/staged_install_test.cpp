@@ -1,4 +1,4 @@
-#include "install/staged_install.h"
+#include "staging/staged_install.h"
 
 #include <aclapi.h>
 #include <gtest/gtest.h>
@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "install/install_journal.h"
-#include "install/recovery.h"
-#include "install/run_log.h"
+#include "log/run_log.h"
 #include "platform/unique_handle.h"
+#include "staging/install_journal.h"
+#include "staging/recovery.h"
 #include "tests/support/recording_delegate.h"
 
 using namespace testing_support;

@@ -10,9 +10,9 @@
 #include <ostream>
 #include <system_error>
 
-#include "install/archive_format.h"
-#include "install/entry_name.h"
-#include "install/utf8.h"
+#include "archive/archive_format.h"
+#include "archive/entry_name.h"
+#include "platform/utf8.h"
 #include "tools/pack/windows_name.h"
 
 namespace fs = std::filesystem;

@@ -1,6 +1,6 @@
 #include "tools/pack/windows_name.h"
 
-#include "install/entry_name.h"
+#include "archive/entry_name.h"
 
 namespace pack {
 

@@ -1,0 +1,121 @@
+#include "files/paths.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "archive/entry_name.h"
+#include "files/entry_file.h"
+#include "platform/unique_handle.h"
+
+std::wstring JoinPath(const std::wstring& left, const std::wstring& right) {
+    std::wstring joined = left;
+    if (joined.empty() || joined.back() != L'\\') joined += L'\\';
+    joined.append(right, !right.empty() && right.front() == L'\\' ? 1 : 0, std::wstring::npos);
+    return joined;
+}
+
+std::wstring ParentFolder(const std::wstring& path) {
+    const size_t last = path.rfind(L'\\');
+    return last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
+}
+
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+    while (path.size() > 1 && IsPathSeparator(path.back())) path.pop_back();
+    return path;
+}
+
+const CKnownFolders::Origin* CKnownFolders::Find(const std::wstring& folder) const {
+    const auto it = m_folders.find(folder);
+    return it == m_folders.end() ? nullptr : &it->second;
+}
+
+namespace {
+
+bool IsFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The folder that holds `folder` (which ends in a backslash), with its backslash; empty at the top.
+std::wstring FolderAbove(const std::wstring& folder) {
+    return folder.size() > 1 ? ParentFolder(folder.substr(0, folder.size() - 1)) : std::wstring();
+}
+
+// Finds or makes the folder; false when it cannot be made. Every folder above one that exists
+// exists too, so `known` learns them all.
+bool EnsureFolder(const std::wstring& folder, CKnownFolders* known, CKnownFolders::Origin& origin) {
+    origin = CKnownFolders::Origin::Found;
+    if (!IsFolder(folder)) {
+        origin = CKnownFolders::Origin::Created;
+        const std::wstring above = FolderAbove(folder);
+        // Below a folder known to exist one level is missing: make just that, without the shell's
+        // change notifications, which cost more under Wine than the files themselves. Otherwise
+        // all missing levels at once; already-exists means a file stands where the folder must go.
+        const bool made =
+            known && !above.empty() && known->Find(above)
+                ? CreateDirectoryW(folder.substr(0, folder.size() - 1).c_str(), nullptr) != FALSE
+                : SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr) == ERROR_SUCCESS;
+        if (!made) return false;
+    }
+    if (!known) return true;
+    known->Remember(folder, origin);
+    for (std::wstring above = FolderAbove(folder); !above.empty() && !known->Find(above);
+         above = FolderAbove(above))
+        known->Remember(above, CKnownFolders::Origin::Found);
+    return true;
+}
+
+// Windows refuses to replace a read-only, hidden or system file with a normal one; refuse it here
+// as well, so the outcome does not depend on the file system beneath (under Wine run as root, the
+// Unix permissions that stand for read-only do not stop the write).
+bool IsProtectedFile(const std::wstring& path) {
+    const DWORD existing = GetFileAttributesW(path.c_str());
+    constexpr DWORD kProtected =
+        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    return existing != INVALID_FILE_ATTRIBUTES && (existing & kProtected);
+}
+
+}  // namespace
+
+bool PrepareEntryTarget(const std::wstring& target, CKnownFolders* known) {
+    const std::wstring folder = ParentFolder(target);
+    const CKnownFolders::Origin* remembered = known ? known->Find(folder) : nullptr;
+    CKnownFolders::Origin origin = remembered ? *remembered : CKnownFolders::Origin::Found;
+    if (!remembered && !EnsureFolder(folder, known, origin)) return false;
+    // Every file in a folder this run created was written by this run, with the normal attribute.
+    return origin == CKnownFolders::Origin::Created || !IsProtectedFile(target);
+}
+
+CFileHandle WriteOpenFile(const std::wstring& target, const void* data, int32_t count) {
+    if (count < 0) return CFileHandle();
+    CFileHandle file = CreateEntryFile(target);
+    if (!file && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        // The folder went away during the run: make it again, once.
+        const std::wstring folder = ParentFolder(target);
+        CKnownFolders::Origin origin;
+        if (!EnsureFolder(folder, nullptr, origin) && !IsFolder(folder)) return CFileHandle();
+        file = CreateEntryFile(target);
+    }
+    if (!file) return file;
+    DWORD written = 0;
+    if (WriteFile(file, data, DWORD(count), &written, nullptr) && written == DWORD(count))
+        return file;
+    const DWORD error = GetLastError();
+    FILE_DISPOSITION_INFO remove{TRUE};
+    SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove);
+    CloseEntryFile(std::move(file));
+    SetLastError(error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT);
+    return CFileHandle();
+}
+
+bool WriteFileBytes(const std::wstring& target, const void* data, int32_t count) {
+    CFileHandle file = WriteOpenFile(target, data, count);
+    if (!file) return false;
+    CloseEntryFile(std::move(file));
+    return true;
+}
+
+bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count,
+                    CKnownFolders* known) {
+    return count >= 0 && PrepareEntryTarget(target, known) && WriteFileBytes(target, data, count);
+}

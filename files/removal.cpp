@@ -1,0 +1,191 @@
+#include "files/removal.h"
+
+#include <algorithm>
+
+#include "archive/entry_name.h"
+#include "files/paths.h"
+#include "files/same_path.h"
+#include "platform/unique_handle.h"
+
+namespace {
+
+// A copy of the product ended a moment ago may still hold its file for a short while.
+constexpr int kAttempts = 20;
+constexpr DWORD kPause = 50;
+
+// The item itself, not what a link at its name points to. Without FILE_SHARE_DELETE nobody can
+// move it between the check of its path and its deletion.
+CFileHandle OpenForDeletion(const std::wstring& path) {
+    return CFileHandle(CreateFileW(
+        path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+// "\\?\C:\...", every link on the way resolved; empty when the system cannot say.
+std::wstring FinalPathOf(HANDLE item) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetFinalPathNameByHandleW(item, &path[0], DWORD(path.size()), FILE_NAME_NORMALIZED);
+        if (length == 0 || length > 65536) return std::wstring();
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(length);  // the size needed, its terminating null included
+    }
+}
+
+std::wstring ResolveFolder(const std::wstring& folder) {
+    const CFileHandle handle(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                         nullptr));
+    return handle ? FinalPathOf(handle) : std::wstring();
+}
+
+DWORD AttributesOf(HANDLE item) {
+    FILE_BASIC_INFO info{};
+    return GetFileInformationByHandleEx(item, FileBasicInfo, &info, sizeof info)
+               ? info.FileAttributes
+               : INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsPlainFolder(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Windows refuses to delete a read-only file.
+void ClearReadOnly(HANDLE item) {
+    FILE_BASIC_INFO info{};
+    if (!GetFileInformationByHandleEx(item, FileBasicInfo, &info, sizeof info)) return;
+    info.FileAttributes &= ~DWORD(FILE_ATTRIBUTE_READONLY);
+    if (info.FileAttributes == 0) info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(item, FileBasicInfo, &info, sizeof info);
+}
+
+// The item goes when its last handle is closed.
+bool MarkForDeletion(HANDLE item) {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return SetFileInformationByHandle(item, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+bool IsGone(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool IsBusy(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+}
+
+}  // namespace
+
+std::wstring PlainRelativeName(const std::wstring& relative) {
+    std::wstring plain;
+    size_t begin = 0;
+    while (begin <= relative.size()) {
+        size_t end = begin;
+        while (end < relative.size() && !IsPathSeparator(relative[end])) ++end;
+        const std::wstring_view level(relative.data() + begin, end - begin);
+        if (!level.empty() && level != L".") {
+            if (!plain.empty()) plain += L'\\';
+            plain += level;
+        }
+        begin = end + 1;
+    }
+    return plain;
+}
+
+CRemovalFolder::CRemovalFolder(const std::wstring& folder)
+    : m_folder(folder), m_finalPath(ResolveFolder(folder)) {}
+
+bool CRemovalFolder::IsWhereNamed(HANDLE item, const std::wstring& relative) const {
+    if (m_finalPath.empty() || relative.empty()) return false;
+    return SamePath(FinalPathOf(item), JoinPath(m_finalPath, relative));
+}
+
+bool CRemovalFolder::RemoveFile(const std::wstring& name) const {
+    // Taken as Windows reads it, so that a folder given as "\\?\..." (read as it stands) reaches
+    // the same file as one given with a drive letter.
+    return Delete(PlainRelativeName(name), false);
+}
+
+bool CRemovalFolder::RemoveItem(const std::wstring& relative) const {
+    return Delete(relative, true);
+}
+
+bool CRemovalFolder::Delete(const std::wstring& relative, bool folders) const {
+    const std::wstring path = JoinPath(m_folder, relative);
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0) Sleep(kPause);
+        const CFileHandle item = OpenForDeletion(path);
+        if (!item) {
+            error = GetLastError();
+            if (IsGone(error)) return true;
+            if (IsBusy(error)) continue;
+            break;
+        }
+        if (!IsWhereNamed(item, relative)) {
+            error = ERROR_CANT_ACCESS_FILE;
+            break;
+        }
+        const DWORD attributes = AttributesOf(item);
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            error = GetLastError();
+            break;
+        }
+        if (IsPlainFolder(attributes) && !folders) return true;
+        if (attributes & FILE_ATTRIBUTE_READONLY) ClearReadOnly(item);
+        if (MarkForDeletion(item)) return true;
+        error = GetLastError();
+        if (!IsBusy(error)) break;
+    }
+    SetLastError(error);
+    return false;
+}
+
+bool CRemovalFolder::IsPlainFolderAt(const std::wstring& relative) const {
+    const CFileHandle item = OpenForDeletion(JoinPath(m_folder, relative));
+    return item && IsWhereNamed(item, relative) && IsPlainFolder(AttributesOf(item));
+}
+
+std::wstring CRemovalFolder::PathOf(const std::wstring& relative) const {
+    return JoinPath(m_folder, relative);
+}
+
+bool CRemovalFolder::RemoveFolderIfEmpty(const std::wstring& name) const {
+    const std::wstring relative = PlainRelativeName(name);
+    const CFileHandle item = OpenForDeletion(JoinPath(m_folder, relative));
+    if (!item) return IsGone(GetLastError());
+    if (!IsWhereNamed(item, relative) || !IsPlainFolder(AttributesOf(item))) return true;
+    return MarkForDeletion(item) || GetLastError() == ERROR_DIR_NOT_EMPTY;
+}
+
+ListedRemoval RemoveListedFiles(const std::wstring& folder, const std::vector<std::wstring>& names,
+                                const std::wstring& keep) {
+    const CRemovalFolder removal(folder);
+    const CFileIdentity kept(keep);
+    ListedRemoval result;
+    for (const std::wstring& name : names) {
+        const bool safe = IsSafeEntryName(name);
+        if (safe && kept.IsFileAt(JoinPath(folder, PlainRelativeName(name)))) {
+            result.keptListed = true;
+            continue;
+        }
+        if (!safe || !removal.RemoveFile(name)) {
+            ++result.left;
+            result.leftNames.push_back(name);
+        }
+    }
+    return result;
+}
+
+int RemoveEmptyFolders(const std::wstring& folder, const std::vector<std::wstring_view>& relative) {
+    const CRemovalFolder removal(folder);
+    int left = 0;
+    // A folder never made costs the one failed open.
+    for (const std::wstring_view view : relative) {
+        const std::wstring name(view);
+        if (IsSafeEntryName(name) && !removal.RemoveFolderIfEmpty(name)) ++left;
+    }
+    return left;
+}

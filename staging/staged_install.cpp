@@ -1,0 +1,315 @@
+#include "staging/staged_install.h"
+
+#include <windows.h>
+#include <sddl.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "archive/entry_name.h"
+#include "files/disk_flush.h"
+#include "files/install_folder.h"
+#include "files/tree_removal.h"
+#include "platform/random_bytes.h"
+#include "platform/unique_handle.h"
+
+namespace {
+
+std::wstring UpperCase(std::wstring text) {
+    if (!text.empty()) CharUpperBuffW(&text[0], DWORD(text.size()));
+    return text;
+}
+
+// The entry's name below the install folder: one leading backslash goes, as the join drops it, and
+// slashes are the separators Windows takes them for.
+std::wstring RelativeName(const std::wstring& name) {
+    std::wstring relative = name.substr(!name.empty() && name.front() == L'\\' ? 1 : 0);
+    for (wchar_t& c : relative)
+        if (c == L'/') c = L'\\';
+    return relative;
+}
+
+std::wstring NewStagingName() {
+    unsigned char bytes[8] = {};
+    if (!FillRandom(bytes, sizeof bytes)) {
+        const ULONGLONG fallback = GetTickCount64() ^ (ULONGLONG(GetCurrentProcessId()) << 40);
+        std::memcpy(bytes, &fallback, sizeof bytes);
+    }
+    std::wstring name = kStagingPrefix;
+    for (unsigned char byte : bytes) {
+        name += L"0123456789abcdef"[byte >> 4];
+        name += L"0123456789abcdef"[byte & 15];
+    }
+    return name;
+}
+
+bool IsFolder(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The highest folder of `folder` (ending in a backslash) that does not exist; empty when it does.
+std::wstring HighestMissingFolder(const std::wstring& folder) {
+    std::wstring missing;
+    for (std::wstring level = folder;
+         !level.empty() && !IsFolder(GetFileAttributesW(level.c_str()));
+         level = ParentFolder(level.substr(0, level.size() - 1)))
+        missing = level;
+    return WithoutTrailingSeparators(missing);
+}
+
+bool SameBytes(HANDLE file, const void* data, int32_t count, std::vector<unsigned char>& buffer) {
+    buffer.resize(size_t(count));
+    DWORD read = 0;
+    return count == 0 ||
+           (ReadFile(file, buffer.data(), DWORD(count), &read, nullptr) && read == DWORD(count) &&
+            std::memcmp(buffer.data(), data, size_t(count)) == 0);
+}
+
+// The name of the file at `path` as the folder spells it, which may differ in letter case.
+std::wstring SpelledName(const std::wstring& path) {
+    WIN32_FIND_DATAW found{};
+    const CFindHandle search(
+        FindFirstFileExW(path.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    return search ? std::wstring(found.cFileName) : std::wstring();
+}
+
+// A refusal of the installer's own, told as the system would tell it, for the log.
+bool RefuseWith(DWORD error) {
+    SetLastError(error);
+    return false;
+}
+
+// The staging folder and the folders a fresh installation makes above it: administrators and the
+// system may change what is in them, users (the product's own, unelevated) read and run it.
+// Protected, so that a parent which lets users write (a drive's root does) passes nothing on: no
+// unelevated process can plant a link where the installer writes, or swap a folder on its way.
+// What is moved on the same volume keeps this: the fresh staging folder as the install folder,
+// staged files as the ACEs they inherited here.
+constexpr wchar_t kStagingAccess[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+class CStagingAccess {
+public:
+    CStagingAccess() {
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorW(kStagingAccess, SDDL_REVISION_1,
+                                                                 m_descriptor.Put(), nullptr))
+            m_attributes.lpSecurityDescriptor = m_descriptor.Get();
+    }
+    // Null when the descriptor could not be made: nothing is to be created without it.
+    SECURITY_ATTRIBUTES* Attributes() {
+        return m_attributes.lpSecurityDescriptor ? &m_attributes : nullptr;
+    }
+
+private:
+    CLocalMemory<PSECURITY_DESCRIPTOR> m_descriptor;
+    SECURITY_ATTRIBUTES m_attributes{sizeof m_attributes, nullptr, FALSE};
+};
+
+}  // namespace
+
+CStagedInstall::CStagedInstall(std::wstring installFolder, std::wstring productKey,
+                               const CFileMover& files)
+    : m_layout{std::move(installFolder), {}}, m_productKey(std::move(productKey)), m_files(files) {}
+
+CStagedInstall::~CStagedInstall() {
+    Rollback();
+}
+
+bool CStagedInstall::Begin() {
+    if (m_state != State::Idle) return false;
+    CStagingAccess access;
+    if (!access.Attributes()) return false;
+    // The command line's folder rule and form: a relative folder would be taken from wherever the
+    // program happens to run.
+    const auto normal = NormalInstallFolder(m_layout.installFolder);
+    if (!normal) return RefuseWith(ERROR_BAD_PATHNAME);
+    m_layout.installFolder = *normal;
+    const std::wstring folder = JoinPath(m_layout.installFolder, L"");
+    // With its backslash, a file's name is not found at all: asked again without it.
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    m_fresh =
+        attributes == INVALID_FILE_ATTRIBUTES &&
+        GetFileAttributesW(WithoutTrailingSeparators(folder).c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (!m_fresh && !IsFolder(attributes)) return false;
+    const std::wstring parent =
+        m_fresh ? ParentFolder(WithoutTrailingSeparators(m_layout.installFolder)) : folder;
+    if (parent.empty()) return false;
+    m_layout.staging = parent + NewStagingName();
+    if (m_fresh) m_createdFrom = HighestMissingFolder(parent);
+
+    // Journaled before anything is made, so that a kill at any later point leaves the journal.
+    if (!m_productKey.empty()) {
+        const InstallJournal journal{m_layout.installFolder, m_layout.staging, m_createdFrom,
+                                     m_fresh, InstallPhase::Staging};
+        if (!StartInstallJournal(m_productKey, journal)) return false;
+        m_journaled = true;
+    }
+    m_state = State::Staging;
+    if (!m_createdFrom.empty() &&
+        SHCreateDirectoryExW(nullptr, parent.c_str(), access.Attributes()) != ERROR_SUCCESS)
+        return false;
+    if (!CreateDirectoryW(m_layout.staging.c_str(), access.Attributes())) return false;
+    m_stagedFolders.Remember(JoinPath(m_layout.staging, L""), CKnownFolders::Origin::Created);
+    if (m_fresh) m_plan.push_back(CommitStep{CommitKind::NewFolder, L"", 0, L""});
+    return true;
+}
+
+bool CStagedInstall::Stage(const std::wstring& name, const void* data, int32_t count) {
+    if (m_state != State::Staging || count < 0) return false;
+    const std::wstring relative = RelativeName(name);
+    if (relative.empty() || relative.back() == L'\\') return false;
+    if (m_fresh) return WriteStaged(name, relative, data, count);
+    const FolderCheck folder = CheckFolder(ParentFolder(relative));
+    switch (folder.verdict) {
+        case FolderCheck::Verdict::FileInTheWay:
+            return RefuseWith(ERROR_ALREADY_EXISTS);
+        case FolderCheck::Verdict::NewFolder:
+            return StageInNewFolder(name, relative, folder.newFolder, data, count);
+        case FolderCheck::Verdict::AllThere:
+            break;
+    }
+    return StageInExistingFolder(name, relative, data, count);
+}
+
+CStagedInstall::FolderCheck CStagedInstall::CheckFolder(const std::wstring& folder) {
+    for (size_t end = folder.find(L'\\'); end != std::wstring::npos;
+         end = folder.find(L'\\', end + 1)) {
+        const std::wstring level = folder.substr(0, end);
+        const std::wstring key = UpperCase(level);
+        auto known = m_folderExists.find(key);
+        if (known == m_folderExists.end()) {
+            const DWORD attributes = GetFileAttributesW(m_layout.Installed(level).c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && !IsFolder(attributes))
+                return {FolderCheck::Verdict::FileInTheWay, L""};
+            known = m_folderExists.emplace(key, IsFolder(attributes)).first;
+        }
+        if (!known->second) return {FolderCheck::Verdict::NewFolder, level};
+    }
+    return {FolderCheck::Verdict::AllThere, L""};
+}
+
+bool CStagedInstall::StageInNewFolder(const std::wstring& entry, const std::wstring& name,
+                                      const std::wstring& newFolder, const void* data,
+                                      int32_t count) {
+    if (m_plannedFolders.insert(UpperCase(newFolder)).second)
+        m_plan.push_back(CommitStep{CommitKind::NewFolder, newFolder, 0, L""});
+    return WriteStaged(entry, name, data, count);
+}
+
+bool CStagedInstall::StageInExistingFolder(const std::wstring& entry, const std::wstring& name,
+                                           const void* data, int32_t count) {
+    const std::wstring key = UpperCase(name);
+    if (m_plannedFiles.count(key)) return WriteStaged(entry, name, data, count);
+
+    const std::wstring target = m_layout.Installed(name);
+    WIN32_FILE_ATTRIBUTE_DATA existing{};
+    if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &existing)) {
+        if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+        m_plannedFiles.insert(key);
+        m_plan.push_back(CommitStep{CommitKind::NewFile, name, 0, L""});
+        return WriteStaged(entry, name, data, count);
+    }
+    if (existing.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return RefuseWith(ERROR_ACCESS_DENIED);
+    // Opened for deletion with nothing shared but reading: a program that holds the file open
+    // (without letting it be deleted) refuses it now, before anything has changed.
+    const CFileHandle old(CreateFileW(target.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!old) return false;
+    if (existing.nFileSizeHigh == 0 && existing.nFileSizeLow == DWORD(count) &&
+        SameBytes(old, data, count, m_compareBuffer))
+        return true;  // already there as it should be: left alone, times and all
+    // Windows refuses to overwrite these with a normal file; the installer keeps to that rule.
+    constexpr DWORD kProtected =
+        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (existing.dwFileAttributes & kProtected) return RefuseWith(ERROR_ACCESS_DENIED);
+    const std::wstring spelled = SpelledName(target);
+    if (spelled.empty()) return false;
+    m_plannedFiles.insert(key);
+    m_plan.push_back(CommitStep{CommitKind::ChangedFile, name, uint32_t(m_plan.size()), spelled});
+    return WriteStaged(entry, name, data, count);
+}
+
+bool CStagedInstall::WriteStaged(const std::wstring& entry, const std::wstring& name,
+                                 const void* data, int32_t count) {
+    const std::wstring target = m_layout.Staged(name);
+    if (!m_writer) return WriteEntryFile(target, data, count, &m_stagedFolders);
+    return PrepareEntryTarget(target, &m_stagedFolders) &&
+           m_writer->Write(target, data, count, entry);
+}
+
+bool CStagedInstall::Commit() {
+    if (m_state != State::Staging) return false;
+    bool setsAside = false;
+    for (const CommitStep& step : m_plan) setsAside |= step.kind == CommitKind::ChangedFile;
+    const bool ready =
+        (!setsAside || CreateDirectoryW(m_layout.SetAsideFolder().c_str(), nullptr)) &&
+        (m_fresh || WriteCommitPlanFile(m_plan, m_layout)) &&
+        // Without the phase in the journal, a kill during the moves would be undone as staging,
+        // and that deletes the set-aside old files.
+        WritePhase(InstallPhase::Committing);
+    if (!ready) {
+        Rollback();
+        return false;
+    }
+    const CommitOutcome outcome = ApplyCommitPlan(m_plan, m_layout, m_files);
+    if (outcome == CommitOutcome::Stuck) {
+        LeaveToNextRun();
+        return false;
+    }
+    if (outcome == CommitOutcome::Undone) {
+        Rollback();
+        return false;
+    }
+    // The discard deletes what was set aside: the moves and the new files' data must be on the
+    // disk before the journal says they are done, and if it cannot say so, they are undone.
+    if (!FlushCommitPlan(m_plan, m_layout, true) || !WritePhase(InstallPhase::Discarding)) {
+        if (!UndoCommitPlan(m_plan, m_layout, m_files)) {
+            LeaveToNextRun();
+            return false;
+        }
+        Rollback();
+        return false;
+    }
+    m_state = State::Committed;
+    DiscardStaging();
+    return true;
+}
+
+void CStagedInstall::Rollback() {
+    if (m_state != State::Staging) return;
+    m_state = State::RolledBack;
+    // Undone moves are on the disk before the journal says none is outstanding: the staging
+    // folder, deleted from then on, held the old files while they were set aside.
+    if (m_phase == InstallPhase::Committing &&
+        !(FlushCommitPlan(m_plan, m_layout, false) && WritePhase(InstallPhase::Staging))) {
+        LeaveToNextRun();
+        return;
+    }
+    // What cannot be deleted stays in the journal, for the next run to try again.
+    if (!RemoveStagingFolder(m_layout)) {
+        LeaveToNextRun();
+        return;
+    }
+    RemoveEmptyFoldersUpTo(ParentFolder(WithoutTrailingSeparators(m_layout.installFolder)),
+                           m_createdFrom);
+    if (m_journaled) DeleteInstallJournal(m_productKey);
+}
+
+bool CStagedInstall::WritePhase(InstallPhase phase) {
+    if (m_journaled && !SetJournalPhase(m_productKey, phase)) return false;
+    m_phase = phase;
+    return true;
+}
+
+bool CStagedInstall::DiscardStaging() {
+    if (!RemoveStagingFolder(m_layout)) return false;
+    // The journal goes once the deletions are on the disk, or a power loss could leave a staging
+    // folder that nothing names.
+    if (!m_fresh) FlushVolumeOf(m_layout.installFolder);
+    if (m_journaled) DeleteInstallJournal(m_productKey);
+    return true;
+}
+
+void CStagedInstall::LeaveToNextRun() {
+    m_state = State::LeftToNextRun;
+}

@@ -1,0 +1,49 @@
+#include "system/finish.h"
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "system/product_paths.h"
+#include "system/shell_folders.h"
+#include "system/shortcut.h"
+
+namespace {
+
+void LaunchProduct(const ProductIdentity& product, const std::wstring& installFolder,
+                   CRunLog& log) {
+    const std::wstring exe = ProductExePath(product, installFolder);
+    const auto started = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"open", exe.c_str(), nullptr, nullptr, SW_SHOWDEFAULT));
+    log.Step(L"product start", started > 32 ? S_OK : HRESULT_FROM_WIN32(GetLastError()), exe);
+}
+
+}  // namespace
+
+void MakeDesktopShortcut(const ProductIdentity& product, const std::wstring& installFolder,
+                         CRunLog& log) {
+    std::wstring desktop;
+    if (!GetShellFolder(CSIDL_DESKTOP, desktop)) {
+        log.Step(L"desktop shortcut", HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND),
+                 L"no desktop folder");
+        return;
+    }
+    const std::wstring shortcut = ProductShortcutPath(product, desktop);
+    log.Step(L"desktop shortcut",
+             CreateShortcut(ProductExePath(product, installFolder), shortcut, product.shortcutName),
+             shortcut);
+}
+
+void RunFinishStep(const ProductIdentity& product, const FinishChoices& choices, CRunLog& log) {
+    if (choices.installed) {
+        if (choices.desktopShortcut)
+            MakeDesktopShortcut(product, choices.installFolder, log);
+        else
+            log.Line(L"desktop shortcut: not made (box cleared)");
+        if (choices.launch)
+            LaunchProduct(product, choices.installFolder, log);
+        else
+            log.Line(L"product start: not started (box cleared)");
+    }
+    PostQuitMessage(0);
+}

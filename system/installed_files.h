@@ -1,0 +1,40 @@
+#pragma once
+// What an installation placed in its folder, as the list beside its uninstaller names it: read, and
+// removed by one rule for both programs (the uninstaller, and the installer when the product moves
+// to another folder): only listed files, then the folders they lay in that became empty, nothing
+// reached through a link (files/removal.h).
+
+#include <string>
+#include <vector>
+
+#include "files/removal.h"
+#include "res/product_identity.h"
+#include "system/uninstall_entry.h"
+
+class CRunLog;
+
+// The names in `folder`'s uninstall.lst; false when it is missing, unreadable or empty.
+bool ReadEntryList(const std::wstring& folder, std::vector<std::wstring>& names);
+
+struct InstalledFilesRemoval {
+    ListedRemoval files;
+    int foldersLeft = 0;  // emptied folders that could not be removed
+};
+
+// Deletes every listed file below `folder` but `keep` (a running uninstaller's own file), then the
+// folders of the names that are empty now, deepest first.
+InstalledFilesRemoval RemoveInstalledFiles(const std::wstring& folder,
+                                           const std::vector<std::wstring>& names,
+                                           const std::wstring& keep);
+
+// Deletes the installation's Start-menu shortcut, the Start-menu folder if that is then empty, and
+// its desktop shortcut, named as `entry` says (the product's own names where it names none that is
+// a plain name). Returns how many are still there.
+int RemoveShortcuts(const ProductIdentity& product, const RegisteredInstallation& entry);
+
+// Once the product has been installed and registered in another folder: removes what it had placed
+// in `folder`, and the folder if that is then empty. Its uninstaller and list go last, and only
+// when every other listed file has gone, so that whatever cannot be removed now (a file held open)
+// can still be removed by that uninstaller. Each file left goes to the log; nothing here fails the
+// installation.
+void RemovePreviousInstallation(const std::wstring& folder, CRunLog& log);
