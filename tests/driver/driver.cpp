@@ -58,8 +58,8 @@
 //   driver hold-copy MS GO COMMAND-LINE
 //                                  starts COMMAND-LINE (the uninstaller) as a debugger does, with
 //                                  every process it starts, and holds the first uninstall.exe it
-//                                  starts (its copy) at the copy's first debug event, before any of
-//                                  the copy's code runs; once the uninstaller has ended prints
+//                                  starts (its copy) at the copy's first debug event, before its
+//                                  program starts; once the uninstaller has ended prints
 //                                  "held CODE" (its exit code), waits for the file GO to appear,
 //                                  lets the copy go and prints "copy ended" once it has; exit 1
 //                                  when a step does not come within MS
@@ -380,9 +380,10 @@ bool IsUninstaller(HANDLE process) {
     return _wcsicmp(name ? name + 1 : path, L"uninstall.exe") == 0;
 }
 
-// The debugger's part: the moment it holds, the copy has not run a line of its own, yet it exists
-// and so holds what it inherited, and the uninstaller goes on to its end unhindered. A debuggee
-// goes on where it stood should the driver end early.
+// The moment it holds is exact: the copy exists, and so holds what it inherited, but its program
+// has not started, while the uninstaller goes on to its end unhindered. Holding the uninstaller at
+// its own exit event instead would not do: Wine has already signalled its process by then, and the
+// copy's wait is over. A debuggee goes on where it stood should the driver end early.
 int HoldCopy(int ms, const std::wstring& goPath, std::wstring commandLine) {
     const DWORD start = GetTickCount();
     auto left = [&] {
