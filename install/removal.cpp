@@ -1,7 +1,6 @@
 #include "install/removal.h"
 
 #include <algorithm>
-#include <atomic>
 
 #include "install/entry_name.h"
 #include "install/paths.h"
@@ -54,39 +53,17 @@ bool IsPlainFolder(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-// Windows refuses to delete a read-only file. True when the attribute was there and is gone.
-bool ClearReadOnly(HANDLE item) {
+// Windows refuses to delete a read-only file.
+void ClearReadOnly(HANDLE item) {
     FILE_BASIC_INFO info{};
-    if (!GetFileInformationByHandleEx(item, FileBasicInfo, &info, sizeof info) ||
-        !(info.FileAttributes & FILE_ATTRIBUTE_READONLY))
-        return false;
+    if (!GetFileInformationByHandleEx(item, FileBasicInfo, &info, sizeof info)) return;
     info.FileAttributes &= ~DWORD(FILE_ATTRIBUTE_READONLY);
     if (info.FileAttributes == 0) info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    return SetFileInformationByHandle(item, FileBasicInfo, &info, sizeof info) != FALSE;
+    SetFileInformationByHandle(item, FileBasicInfo, &info, sizeof info);
 }
 
-// The extended disposition (Windows 10 1809 and later; the headers' target is older): a DWORD of
-// flags.
-constexpr FILE_INFO_BY_HANDLE_CLASS kDispositionInfoEx = FILE_INFO_BY_HANDLE_CLASS(21);
-constexpr DWORD kDelete = 0x1, kPosixSemantics = 0x2, kIgnoreReadOnly = 0x10;
-
-// Set once a system or volume has refused the extended disposition: every item then takes the
-// classic one without asking again.
-std::atomic<bool> g_classicDisposition{false};
-
-// With POSIX semantics the name goes at once, so the folder holding it can be removed next even
-// while a scanner still holds the file, and a read-only file goes as it is; without them (older
-// systems, other file systems) the item goes when its last handle is closed.
+// The item goes when its last handle is closed.
 bool MarkForDeletion(HANDLE item) {
-    if (!g_classicDisposition.load(std::memory_order_relaxed)) {
-        DWORD flags = kDelete | kPosixSemantics | kIgnoreReadOnly;
-        if (SetFileInformationByHandle(item, kDispositionInfoEx, &flags, sizeof flags)) return true;
-        const DWORD error = GetLastError();
-        if (error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED &&
-            error != ERROR_INVALID_FUNCTION)
-            return false;
-        g_classicDisposition.store(true, std::memory_order_relaxed);
-    }
     FILE_DISPOSITION_INFO disposition{TRUE};
     return SetFileInformationByHandle(item, FileDispositionInfo, &disposition, sizeof disposition);
 }
@@ -151,22 +128,15 @@ bool CRemovalFolder::Delete(const std::wstring& relative, bool folders) const {
             error = ERROR_CANT_ACCESS_FILE;
             break;
         }
-        // A folder in a listed file's place is not the uninstaller's; a tree's items go as they
-        // are, whatever they are, so their attributes are read only when the deletion is refused.
-        if (!folders) {
-            const DWORD attributes = AttributesOf(item);
-            if (attributes == INVALID_FILE_ATTRIBUTES) {
-                error = GetLastError();
-                break;
-            }
-            if (IsPlainFolder(attributes)) return true;
+        const DWORD attributes = AttributesOf(item);
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            error = GetLastError();
+            break;
         }
+        if (IsPlainFolder(attributes) && !folders) return true;
+        if (attributes & FILE_ATTRIBUTE_READONLY) ClearReadOnly(item);
         if (MarkForDeletion(item)) return true;
         error = GetLastError();
-        if (error == ERROR_ACCESS_DENIED && ClearReadOnly(item)) {
-            if (MarkForDeletion(item)) return true;
-            error = GetLastError();
-        }
         if (!IsBusy(error)) break;
     }
     SetLastError(error);

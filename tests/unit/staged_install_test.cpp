@@ -274,9 +274,6 @@ TEST(Recovery, KilledWhileStagingLeavesTheOldVersion) {
         StageVersion2(staging);
         const auto journal = Journal();
         ASSERT_TRUE(journal);
-        // A read-only file in it goes too.
-        ASSERT_TRUE(
-            SetFileAttributesW((journal->staging + L"\\app.exe").c_str(), FILE_ATTRIBUTE_READONLY));
         std::wstring copy = journal->staging + L"-kept";
         ASSERT_TRUE(MoveFileW(journal->staging.c_str(), copy.c_str()));
         staging.Rollback();  // finds nothing to delete, as after a kill
