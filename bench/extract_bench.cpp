@@ -8,6 +8,9 @@
 //             memory straight from the resource, write it with one call
 //   costs     takes one file's cost apart: times every call that writing an entry makes, over every
 //             entry, and prints a COST line per call
+//   removal   unpacks the payload twice, as floor does, and times the removal of one copy by
+//             RemoveTree (through handles, never following a link) beside the other deleted by
+//             path, as a cancel removes its staging folder; prints a COST line for each
 #include <windows.h>
 #include <psapi.h>
 #include <shlobj.h>
@@ -20,6 +23,7 @@
 
 #include "extraction/extractor.h"
 #include "files/paths.h"
+#include "files/tree_removal.h"
 #include "log/trace_buffer.h"
 #include "platform/resource_bytes.h"
 #include "platform/unique_handle.h"
@@ -154,6 +158,8 @@ public:
                         m_calls[k] ? m_seconds[k] * 1000 / m_calls[k] : 0.0, m_seconds[k]);
     }
 
+    double Total(int kind) const { return m_seconds[kind]; }
+
 private:
     double m_seconds[16] = {};
     int m_calls[16] = {};
@@ -232,12 +238,50 @@ bool Costs(const std::wstring& folder) {
     return true;
 }
 
+// The removal by path that staging folders had before they were removed through handles.
+bool RemoveByPath(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(path.c_str()) != FALSE;
+    WIN32_FIND_DATAW found{};
+    const CFindHandle search(FindFirstFileExW((path + L"\\*").c_str(), FindExInfoBasic, &found,
+                                              FindExSearchNameMatch, nullptr, 0));
+    bool removed = true;
+    if (search) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name != L"." && name != L".." && !RemoveByPath(path + L"\\" + name))
+                removed = false;
+        } while (FindNextFileW(search, &found));
+    }
+    return RemoveDirectoryW(path.c_str()) && removed;
+}
+
+bool Removal(const std::wstring& folder) {
+    const std::wstring byHandle = folder + L"\\by-handle", byPath = folder + L"\\by-path";
+    if (!Floor(byHandle) || !Floor(byPath)) return false;
+    PayloadWalk walk;
+    if (!walk.Open()) return false;
+    int files = 0;
+    std::wstring name;
+    const unsigned char* data = nullptr;
+    uint32_t size = 0;
+    while (walk.Next(name, data, size)) ++files;
+    CallClock clock;
+    const bool removed = clock.Time(0, [&] { return RemoveTree(byHandle); }) &&
+                         clock.Time(1, [&] { return RemoveByPath(byPath); });
+    const char* const names[] = {"remove_tree_by_handle", "remove_tree_by_path"};
+    for (int kind = 0; kind < 2; ++kind)
+        std::printf("COST %s files=%d total_s=%.4f\n", names[kind], files, clock.Total(kind));
+    return removed;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) {
-        std::fprintf(stderr,
-                     "usage: extract_bench parallel|one-writer|single|floor|costs FOLDER\n");
+        std::fprintf(
+            stderr, "usage: extract_bench parallel|one-writer|single|floor|costs|removal FOLDER\n");
         return 2;
     }
     const std::wstring mode = argv[1], folder = argv[2];
@@ -250,6 +294,7 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"single") ok = WithExtractor(folder, DecodeOptions{0, 0}, WriteOptions{});
     if (mode == L"floor") ok = Floor(folder);
     if (mode == L"costs") ok = Costs(folder);
+    if (mode == L"removal") ok = Removal(folder);
     QueryPerformanceCounter(&end);
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;

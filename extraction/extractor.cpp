@@ -253,9 +253,13 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     for (int32_t index = 0; index < header.entryCount; ++index) {
         if (m_cancel.load(std::memory_order_relaxed) || writer.HasFailed()) {
             // A file handed over before this entry that failed is reported, past a cancel too, as
-            // when files were written one by one.
+            // when files were written one by one; files not yet begun would only be removed again.
+            const unsigned dropped =
+                m_cancel.load(std::memory_order_relaxed) ? writer.DropQueued() : 0;
             if (const auto earlier = writer.Finish()) return FailToStage(*earlier);
-            if (m_log) m_log->Line(L"cancelled before entry " + std::to_wstring(index + 1));
+            if (m_log)
+                m_log->Line(L"cancelled before entry " + std::to_wstring(index + 1) + L", " +
+                            std::to_wstring(dropped) + L" files handed over not written");
             return ExtractResult::Cancelled;
         }
         const AheadEntry& entry = ahead.Next();

@@ -121,6 +121,23 @@ void CFileWriterPool::Enqueue(std::unique_ptr<Job> job) {
     if (wake) m_work.notify_one();
 }
 
+unsigned CFileWriterPool::DropQueued() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    unsigned dropped = 0;
+    std::deque<std::unique_ptr<Job>> kept;
+    for (std::unique_ptr<Job>& job : m_queue) {
+        if (job->file) {
+            kept.push_back(std::move(job));
+            continue;
+        }
+        Done(*job, true, ERROR_SUCCESS);
+        ++dropped;
+    }
+    m_queue.swap(kept);
+    m_stats.dropped += dropped;
+    return dropped;
+}
+
 std::optional<WriteFailure> CFileWriterPool::Finish() {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (m_pending) {

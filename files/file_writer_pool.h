@@ -41,6 +41,7 @@ struct WriteStats {
     std::atomic<unsigned> threads{0};    // pool threads that ran
     std::atomic<unsigned> peakFiles{0};  // most files handed over and not yet closed
     std::atomic<uint64_t> peakHeld{0};   // most bytes copied at once
+    std::atomic<unsigned> dropped{0};    // files not yet begun when the run was cancelled
 };
 
 // A file that could not be written: the name it was handed over with, and the system's reason.
@@ -65,6 +66,11 @@ public:
                const std::wstring& name);
     // True once a file handed over has failed: nothing after it is worth handing over.
     bool HasFailed() const { return m_failed.load(std::memory_order_acquire); }
+    // The run is cancelled: files handed over and not yet begun are not written, since the
+    // staging that would hold them is removed next. Files begun are finished, and those the caller
+    // created are closed, so a failure among them is still kept for Finish. Returns how many were
+    // dropped.
+    unsigned DropQueued();
     // Waits until every file handed over is closed, and gives the failure first in the order of
     // hand-over. Before the files are moved or removed.
     std::optional<WriteFailure> Finish();

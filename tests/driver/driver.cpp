@@ -55,6 +55,14 @@
 //   driver hand-over EXE COPY ARG  starts COPY with "/finish HANDLE ARG", HANDLE an inherited
 //                                  handle of the running process named EXE, as the uninstaller
 //                                  starts the copy that removes it
+//   driver hold-copy MS GO COMMAND-LINE
+//                                  starts COMMAND-LINE (the uninstaller) as a debugger does, with
+//                                  every process it starts, and holds the first uninstall.exe it
+//                                  starts (its copy) at the copy's first debug event, before its
+//                                  program starts; once the uninstaller has ended prints
+//                                  "held CODE" (its exit code), waits for the file GO to appear,
+//                                  lets the copy go and prints "copy ended" once it has; exit 1
+//                                  when a step does not come within MS
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -355,6 +363,96 @@ int EndWhenGone(HANDLE process, int ms, const std::wstring& path) {
         });
 }
 
+// A debuggee's process or thread given in a debug event is closed by the system; one of our own
+// outlives the event.
+CKernelHandle OwnDuplicate(HANDLE handle) {
+    CKernelHandle own;
+    DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), own.Put(), 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    return own;
+}
+
+bool IsUninstaller(HANDLE process) {
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (!QueryFullProcessImageNameW(process, 0, path, &size)) return false;
+    const wchar_t* name = std::wcsrchr(path, L'\\');
+    return _wcsicmp(name ? name + 1 : path, L"uninstall.exe") == 0;
+}
+
+// The moment it holds is exact: the copy exists, and so holds what it inherited, but its program
+// has not started, while the uninstaller goes on to its end unhindered. Holding the uninstaller at
+// its own exit event instead would not do: Wine has already signalled its process by then, and the
+// copy's wait is over. A debuggee goes on where it stood should the driver end early.
+int HoldCopy(int ms, const std::wstring& goPath, std::wstring commandLine) {
+    const DWORD start = GetTickCount();
+    auto left = [&] {
+        const int waited = int(GetTickCount() - start);
+        return waited < ms ? DWORD(ms - waited) : DWORD(0);
+    };
+    DebugSetProcessKillOnExit(FALSE);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, DEBUG_PROCESS,
+                        nullptr, nullptr, &startup, &started))
+        return Fail("the uninstaller did not start");
+    const CKernelHandle thread(started.hThread), uninstaller(started.hProcess);
+    CKernelHandle copy;
+    DEBUG_EVENT held{};
+    bool ended = false;
+    DWORD code = 0;
+    while (!copy || !ended) {
+        DEBUG_EVENT event{};
+        if (!WaitForDebugEvent(&event, left()))
+            return Fail(copy ? "the uninstaller did not end in time"
+                             : "the uninstaller started no copy in time");
+        DWORD how = DBG_CONTINUE;
+        switch (event.dwDebugEventCode) {
+            case CREATE_PROCESS_DEBUG_EVENT: {
+                const CKernelHandle image(event.u.CreateProcessInfo.hFile);
+                if (!copy && event.dwProcessId != started.dwProcessId &&
+                    IsUninstaller(event.u.CreateProcessInfo.hProcess)) {
+                    copy = OwnDuplicate(event.u.CreateProcessInfo.hProcess);
+                    if (!copy) return Fail("the copy cannot be watched");
+                    held = event;
+                    continue;
+                }
+                break;
+            }
+            case LOAD_DLL_DEBUG_EVENT: {
+                const CKernelHandle image(event.u.LoadDll.hFile);
+                break;
+            }
+            case EXCEPTION_DEBUG_EVENT:
+                if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
+                    how = DBG_EXCEPTION_NOT_HANDLED;
+                break;
+            case EXIT_PROCESS_DEBUG_EVENT:
+                if (event.dwProcessId == started.dwProcessId) {
+                    ended = true;
+                    code = event.u.ExitProcess.dwExitCode;
+                }
+                break;
+        }
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, how);
+    }
+    if (WaitForSingleObject(uninstaller, left()) != WAIT_OBJECT_0)
+        return Fail("the uninstaller did not end in time");
+    std::printf("held %lu\n", code);
+    std::fflush(stdout);
+    if (!WaitFor(int(left()),
+                 [&] { return GetFileAttributesW(goPath.c_str()) != INVALID_FILE_ATTRIBUTES; }))
+        return Fail("no go-ahead in time");
+    if (!ContinueDebugEvent(held.dwProcessId, held.dwThreadId, DBG_CONTINUE) ||
+        !DebugActiveProcessStop(held.dwProcessId))
+        return Fail("the copy cannot be let go");
+    if (WaitForSingleObject(copy, left()) != WAIT_OBJECT_0)
+        return Fail("the copy did not end in time");
+    std::printf("copy ended\n");
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -390,6 +488,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"watch-windows") return WatchWindows(arg(2).c_str(), number(3));
     if (command == L"run") return RunCommandLine(arg(2));
+    if (command == L"hold-copy") return HoldCopy(number(2), arg(3), arg(4));
     if (command == L"end-when") {
         if (CountProcesses(arg(2).c_str()) != 1) return Fail("not exactly one such process");
         const CKernelHandle process(

@@ -559,6 +559,25 @@ TEST(FileWriterPool, KeepsTheFirstFailureInHandOverOrder) {
         fresh.Write(target(L"large.dat"), large.data(), int32_t(large.size()), L"large.dat"));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(fresh.Finish());
+
+    // A cancel while an 8 MiB file holds the one thread: the files queued behind it are dropped,
+    // never written nor failed; those written came in hand-over order and are whole.
+    WriteStats cancelled;
+    CFileWriterPool one({1, 16, 64 << 20, 16 << 20}, cancelled);
+    const std::string first(8 << 20, 'z');
+    ASSERT_TRUE(one.Write(target(L"q.dat"), first.data(), int32_t(first.size()), L"q.dat"));
+    const auto queued = [](int i) { return L"q" + std::to_wstring(i) + L".dat"; };
+    for (int i = 0; i < 15; ++i)
+        ASSERT_TRUE(one.Write(target(queued(i)), bytes.data(), int32_t(bytes.size()), queued(i)));
+    const unsigned dropped = one.DropQueued();
+    EXPECT_FALSE(one.Finish());
+    EXPECT_EQ(cancelled.dropped.load(), dropped);
+    EXPECT_GE(dropped, 15u) << "the files behind the large one were not begun";
+    std::vector<std::string> contents{FileContent(target(L"q.dat"))};
+    for (int i = 0; i < 15; ++i) contents.push_back(FileContent(target(queued(i))));
+    const size_t written = contents.size() - dropped;
+    for (size_t i = 0; i < contents.size(); ++i)
+        EXPECT_EQ(contents[i], i >= written ? "<missing>" : i ? bytes : first) << i;
 }
 
 TEST(DecodeAhead, APoolThatCannotStartFullyNeverEndsTheProcess) {

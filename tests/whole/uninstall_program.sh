@@ -307,59 +307,43 @@ scenario_long_form_program_path() {
     check "[ -f '$dir/vivevadiz.exe' ]" "and nothing else: the folder still holds the product"
 }
 
-# The Unix pid of the process of this prefix whose command line matches the extended regular
-# expression $1; empty when none shows within 20 s.
-unix_pid_of() {
-    local i pid
-    for ((i = 0; i < 200; i++)); do
-        for pid in $(pgrep -f "$1"); do
-            tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
-                { echo "$pid"; return; }
-        done
+# The first line of the file $1 that matches the pattern $2, waited for while the driver with the
+# Unix pid $3 runs, at most $4 s; empty when none came.
+driver_line() {  # file pattern pid seconds
+    local line i
+    for ((i = 0; i <= $4 * 10; i++)); do
+        line=$(tr -d '\r' <"$1" | grep -a -m 1 -x "$2")
+        [ -n "$line" ] || ! kill -0 "$3" 2>/dev/null && break
         sleep 0.1
     done
-}
-
-# Stops the process with the Unix pid $1 (SIGSTOP) as soon as it has forked: a Windows program
-# under Wine forks when it starts another, and then waits until that one has loaded, so stopped
-# then it cannot end before the test lets it, while the program it started goes on.
-stop_once_it_forks() {
-    local child="" until=$((SECONDS + 60))
-    while [ -e "/proc/$1/task" ] && [ $SECONDS -lt $until ]; do
-        read -r child <"/proc/$1/task/$1/children" 2>/dev/null
-        [ -n "$child" ] && { kill -STOP "$1"; return 0; }
-    done
-    return 1
+    [ -n "$line" ] || line=$(tr -d '\r' <"$1" | grep -a -m 1 -x "$2")
+    echo "$line"
 }
 
 # A script that uninstalls and at once installs again, as a repair by a deployment tool does, must
 # not end with an installation that lacks its uninstaller or whose folder was removed under it: the
 # copy that removes uninstall.exe once the uninstaller has ended holds the installation guard until
 # it is done, so the installation is refused (exit 4, and retried) until then. The copy is made
-# slow: the uninstaller is stopped as it starts the copy, the copy once it waits for the
-# uninstaller, and the uninstaller is let go to end.
+# slow: the driver runs the uninstaller as a debugger and holds the copy at its first debug event
+# until the test lets it go, while the uninstaller runs to its end.
 scenario_reinstall_at_once() {
     open_sandbox en
-    local dir="$drive_c/Demo Again" uninstaller copy code tries
+    local dir="$drive_c/Demo Again" out="$WINE_SANDBOX/hold.txt" code tries held
     install_and_start 'C:\Demo Again'
-    wine "$dir/uninstall.exe" /S >/dev/null 2>&1 &
-    uninstaller=$!
-    stop_once_it_forks "$uninstaller"
-    copy=$(unix_pid_of 'uninstall-[0-9a-f]{32}.uninstall\.exe /finish')
-    check "[ -n '$copy' ]" "the uninstaller starts its copy"
-    # The copy checks the uninstaller it was handed and waits for it to end.
-    sleep 1
-    kill -STOP $copy
-    kill -CONT "$uninstaller"
-    end_within "$uninstaller" 60 uninstall.exe
-    rc=$?
-    check "[ $rc -eq 0 ] && [ -f '$dir/uninstall.exe' ] && ! has_key" \
-        "the uninstaller ends, leaving uninstall.exe to its copy (exit $rc)"
+    : >"$out"
+    wine "$DRIVER" hold-copy 120000 'C:\go' '"C:\Demo Again\uninstall.exe" /S' >"$out" 2>&1 &
+    local holder=$!
+    held=$(driver_line "$out" 'held [0-9]*' "$holder" 130)
+    check "[ -n '$held' ]" "the uninstaller starts its copy, which is held"
+    check "[ '${held#held }' = 0 ] && [ -f '$dir/uninstall.exe' ] && ! has_key" \
+        "the uninstaller ends, leaving uninstall.exe to its copy ($held)"
     run_within 120 "setup.exe /S" "$SETUP" /S '/D=C:\Demo Again'
     code=$?
     check "[ $code -eq 4 ]" "setup.exe /S while the copy still has work exits with 4 (got $code)"
-    kill -CONT $copy
-    check "wait_gone /proc/$copy 20" "the copy has ended"
+    touch "$drive_c/go"
+    check "[ -n \"\$(driver_line '$out' 'copy ended' $holder 130)\" ]" "the copy has ended"
+    end_within "$holder" 30 "the driver holding the copy"
+    grep -a '^driver:' "$out"
     check "[ ! -e '$dir' ] || installed_everything '$dir'" "no installation is left without its uninstaller"
     for ((tries = 0; tries < 60; tries++)); do
         run_within 120 "setup.exe /S" "$SETUP" /S '/D=C:\Demo Again'
