@@ -43,7 +43,11 @@ start_setup() {  # args...
 start_installer() {  # setup.exe args...
     wine "$@" >/dev/null 2>&1 &
     setup_pid=$!
-    drive wait-main 30000 >/dev/null || fail "the window did not open"
+    drive wait-main 30000 >/dev/null && return 0
+    # An installer that ended without a window says why by its exit code.
+    if kill -0 "$setup_pid" 2>/dev/null; then fail "the window did not open"; return; fi
+    wait "$setup_pid"
+    fail "the window did not open: setup.exe ended with $?"
 }
 
 wait_setup() {  # [expected exit code, 0 unless given]
