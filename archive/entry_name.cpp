@@ -88,7 +88,91 @@ EntryNameFault FindFault(std::basic_string_view<Char> name) {
     return EntryNameFault::None;
 }
 
+// Pairs of capital and small letters side by side: the capital at even code units, or at odd ones.
+bool IsSmallOfPair(uint32_t c, uint32_t first, uint32_t last, bool capitalEven) {
+    return c >= first && c <= last && (c % 2 == 0) != capitalEven;
+}
+
+// The simple upper case of the letters names are written in (Latin, Greek, Cyrillic, Armenian, the
+// fullwidth forms, Roman numerals and circled letters); every other unit stands as it is.
+uint32_t FoldedUnit(uint32_t c) {
+    if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 32 : c;
+    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) ||
+        (c >= 0x430 && c <= 0x44F) || (c >= 0xFF41 && c <= 0xFF5A))
+        return c - 0x20;
+    if (c == 0xFF) return 0x178;
+    if (c == 0x3AC) return 0x386;
+    if (c >= 0x3AD && c <= 0x3AF) return c - 0x25;
+    if (c == 0x3CC) return 0x38C;
+    if (c == 0x3CD || c == 0x3CE) return c - 0x3F;
+    if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+    if (c >= 0x561 && c <= 0x586) return c - 0x30;
+    if (c >= 0x2170 && c <= 0x217F) return c - 0x10;
+    if (c >= 0x24D0 && c <= 0x24E9) return c - 0x1A;
+    if (c == 0x4CF) return 0x4C0;
+    if (IsSmallOfPair(c, 0x100, 0x12F, true) || IsSmallOfPair(c, 0x132, 0x137, true) ||
+        IsSmallOfPair(c, 0x139, 0x148, false) || IsSmallOfPair(c, 0x14A, 0x177, true) ||
+        IsSmallOfPair(c, 0x179, 0x17E, false) || IsSmallOfPair(c, 0x460, 0x481, true) ||
+        IsSmallOfPair(c, 0x48A, 0x4BF, true) || IsSmallOfPair(c, 0x4C1, 0x4CE, false) ||
+        IsSmallOfPair(c, 0x4D0, 0x52F, true) || IsSmallOfPair(c, 0x1E00, 0x1E95, true) ||
+        IsSmallOfPair(c, 0x1EA0, 0x1EFF, true))
+        return c - 1;
+    return c;
+}
+
+template <class Char>
+std::basic_string_view<Char> Stored(std::basic_string_view<Char> level) {
+    while (!level.empty() && (level.back() == Char('.') || level.back() == Char(' ')))
+        level.remove_suffix(1);
+    return level;
+}
+
+template <class Char>
+std::basic_string<Char> Plain(std::basic_string_view<Char> name) {
+    std::basic_string<Char> plain;
+    size_t begin = 0;
+    while (begin <= name.size()) {
+        size_t end = begin;
+        while (end < name.size() && !IsPathSeparator(name[end])) ++end;
+        // "." and a level of dots and spaces alone are as good as empty once Windows drops them.
+        const auto level = Stored(name.substr(begin, end - begin));
+        if (!level.empty()) {
+            if (!plain.empty()) plain += Char('\\');
+            plain += level;
+        }
+        begin = end + 1;
+    }
+    return plain;
+}
+
+template <class Char>
+std::basic_string<Char> Key(std::basic_string_view<Char> name) {
+    std::basic_string<Char> key = Plain(name);
+    for (Char& c : key) c = Char(FoldedUnit(uint32_t(c)));
+    return key;
+}
+
 }  // namespace
+
+std::wstring_view StoredLevel(std::wstring_view level) {
+    return Stored(level);
+}
+
+std::wstring PlainEntryName(std::wstring_view name) {
+    return Plain(name);
+}
+
+std::u16string PlainEntryName(std::u16string_view name) {
+    return Plain(name);
+}
+
+std::wstring EntryNameKey(std::wstring_view name) {
+    return Key(name);
+}
+
+std::u16string EntryNameKey(std::u16string_view name) {
+    return Key(name);
+}
 
 EntryNameFault FindEntryNameFault(std::u16string_view name) {
     return FindFault(name);

@@ -41,3 +41,17 @@ const char* Describe(EntryNameFault fault);
 inline bool IsSafeEntryName(std::wstring_view name) {
     return FindEntryNameFault(name) == EntryNameFault::None;
 }
+
+// A level of a path as Windows stores it: the dots and spaces that end it dropped.
+std::wstring_view StoredLevel(std::wstring_view level);
+
+// A relative name in the one form Windows gives it below a folder: slashes as backslashes, a
+// leading backslash, "." and empty levels dropped, each level as StoredLevel keeps it. ".." is not
+// taken back; names holding one are refused before this.
+std::wstring PlainEntryName(std::wstring_view name);
+std::u16string PlainEntryName(std::u16string_view name);
+
+// What decides whether two names are one file: the plain name with its letter case folded as the
+// file system folds it (each UTF-16 unit to its simple upper case), equal exactly when they are.
+std::wstring EntryNameKey(std::wstring_view name);
+std::u16string EntryNameKey(std::u16string_view name);

@@ -227,6 +227,7 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
 
     // Every way out of this function before the commit undoes what was staged.
     CStagedInstall staging(m_installFolder, m_productKey);
+    staging.LogTo(m_log);
     SetLastError(ERROR_SUCCESS);
     if (!staging.Begin()) return FailWithSystemError(m_installFolder + L" cannot be used");
     ProgressFraction progress(header.entryCount, header.totalSize);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "archive/entry_name.h"
 #include "files/entry_file.h"
 #include "files/paths.h"
 #include "platform/pool_threads.h"
@@ -15,11 +16,6 @@ constexpr unsigned kDefaultThreads = 8;
 constexpr unsigned kDefaultDepth = 2 * kDefaultThreads;
 constexpr uint64_t kDefaultBytesInFlight = uint64_t(8) << 20;
 constexpr uint32_t kDefaultLargestCopied = 1 << 20;
-
-std::wstring UpperCase(std::wstring text) {
-    if (!text.empty()) CharUpperBuffW(&text[0], DWORD(text.size()));
-    return text;
-}
 
 }  // namespace
 
@@ -69,7 +65,7 @@ bool CFileWriterPool::Write(const std::wstring& target, const void* data, int32_
     if (m_threads.empty() || count < 0) return WriteFileBytes(target, data, count);
     auto job = std::make_unique<Job>();
     job->target = target;
-    job->key = UpperCase(target);
+    job->key = EntryNameKey(target);
     job->name = name;
     job->count = count;
     const bool copy = uint32_t(count) <= m_options.largestCopied;

@@ -91,7 +91,7 @@ private:
     std::condition_variable m_work;
     std::condition_variable m_done;
     std::deque<std::unique_ptr<Job>> m_queue;
-    std::unordered_set<std::wstring> m_open;  // names of files not yet closed, in upper case
+    std::unordered_set<std::wstring> m_open;  // keys (EntryNameKey) of files not yet closed
     unsigned m_pending = 0;                   // files handed over and not yet closed
     unsigned m_idle = 0;                      // pool threads waiting for work
     bool m_callerWaits = false;

@@ -19,10 +19,10 @@ bool StartsWithNoCase(std::wstring_view text, std::wstring_view start) {
                                 TRUE) == CSTR_EQUAL;
 }
 
-// A level as Windows stores it: the dots and spaces that end it dropped. Nothing when none of it
-// is left, or it is not a name a folder can have.
+// A level as Windows stores it. Nothing when none of it is left, or it is not a name a folder can
+// have.
 std::optional<std::wstring> FolderName(std::wstring_view level) {
-    while (!level.empty() && (level.back() == L'.' || level.back() == L' ')) level.remove_suffix(1);
+    level = StoredLevel(level);
     constexpr size_t kLongestName = 255;
     if (level.empty() || level.size() > kLongestName ||
         level.find_first_of(L"<>\"|?*") != std::wstring_view::npos ||

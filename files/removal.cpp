@@ -79,19 +79,7 @@ bool IsBusy(DWORD error) {
 }  // namespace
 
 std::wstring PlainRelativeName(const std::wstring& relative) {
-    std::wstring plain;
-    size_t begin = 0;
-    while (begin <= relative.size()) {
-        size_t end = begin;
-        while (end < relative.size() && !IsPathSeparator(relative[end])) ++end;
-        const std::wstring_view level(relative.data() + begin, end - begin);
-        if (!level.empty() && level != L".") {
-            if (!plain.empty()) plain += L'\\';
-            plain += level;
-        }
-        begin = end + 1;
-    }
-    return plain;
+    return PlainEntryName(relative);
 }
 
 CRemovalFolder::CRemovalFolder(const std::wstring& folder)
@@ -146,6 +134,19 @@ bool CRemovalFolder::Delete(const std::wstring& relative, bool folders) const {
 bool CRemovalFolder::IsPlainFolderAt(const std::wstring& relative) const {
     const CFileHandle item = OpenForDeletion(JoinPath(m_folder, relative));
     return item && IsWhereNamed(item, relative) && IsPlainFolder(AttributesOf(item));
+}
+
+DWORD CRemovalFolder::FindPlainFileAt(const std::wstring& relative) const {
+    const CFileHandle item = OpenForDeletion(JoinPath(m_folder, relative));
+    if (!item) {
+        const DWORD error = GetLastError();
+        return IsGone(error) ? ERROR_FILE_NOT_FOUND : error;
+    }
+    const DWORD attributes = AttributesOf(item);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
+    const bool plainFile =
+        !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+    return plainFile && IsWhereNamed(item, relative) ? ERROR_SUCCESS : ERROR_CANT_ACCESS_FILE;
 }
 
 std::wstring CRemovalFolder::PathOf(const std::wstring& relative) const {

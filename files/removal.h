@@ -33,6 +33,10 @@ public:
     bool RemoveItem(const std::wstring& relative) const;
     // Whether a folder, not a link or junction, stands at `relative`, where its name says.
     bool IsPlainFolderAt(const std::wstring& relative) const;
+    // What stands at `relative`: ERROR_SUCCESS for a plain file where its name says (not a folder,
+    // not a link, not reached through one), ERROR_FILE_NOT_FOUND for nothing, otherwise why not
+    // (ERROR_CANT_ACCESS_FILE for a folder or link, or the system's reason it cannot be opened).
+    DWORD FindPlainFileAt(const std::wstring& relative) const;
     // `relative` joined to the folder as it was given, for listing what a folder holds.
     std::wstring PathOf(const std::wstring& relative) const;
 
@@ -47,8 +51,8 @@ private:
     std::wstring m_finalPath;  // empty when the folder could not be resolved: nothing is deleted
 };
 
-// A relative name as Windows reads it below a folder: slashes as backslashes, without "." levels
-// or empty ones. Links and ".." are not resolved; names holding ".." are refused before this.
+// A relative name as Windows reads it below a folder (PlainEntryName). Links and ".." are not
+// resolved; names holding ".." are refused before this.
 std::wstring PlainRelativeName(const std::wstring& relative);
 
 struct ListedRemoval {

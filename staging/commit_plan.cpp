@@ -7,8 +7,10 @@
 #include "archive/entry_name.h"
 #include "files/disk_flush.h"
 #include "files/paths.h"
+#include "files/removal.h"
 #include "platform/unique_handle.h"
 #include "platform/utf8.h"
+#include "system/entry_list.h"
 
 namespace {
 
@@ -50,13 +52,13 @@ bool MoveBack(const CFileMover& files, const std::wstring& from, const std::wstr
 
 bool UndoStep(const CommitStep& step, const StagingLayout& layout, const CFileMover& files,
               ItemLeft& left) {
-    if (step.kind != CommitKind::ChangedFile) {
+    if (!SetsAside(step)) {
         if (!MovedIn(step, layout)) return true;
         return MoveBack(files, layout.Installed(step.name), layout.Staged(step.name), left);
     }
     const std::wstring setAside = layout.SetAside(step.setAside);
     if (!Exists(setAside)) return true;  // the old file never left
-    if (MovedIn(step, layout) &&
+    if (step.kind == CommitKind::ChangedFile && MovedIn(step, layout) &&
         !MoveBack(files, layout.Installed(step.name), layout.Staged(step.name), left))
         return false;
     return MoveBack(files, setAside, layout.Restored(step), left);
@@ -68,10 +70,10 @@ bool SameStep(const CommitStep& a, const CommitStep& b) {
 }
 
 bool DoStep(const CommitStep& step, const StagingLayout& layout, const CFileMover& files) {
-    if (step.kind == CommitKind::ChangedFile &&
-        !files.Move(layout.Installed(step.name), layout.SetAside(step.setAside)))
+    if (SetsAside(step) && !files.Move(layout.Installed(step.name), layout.SetAside(step.setAside)))
         return false;
-    return files.Move(layout.Staged(step.name), layout.Installed(step.name));
+    return step.kind == CommitKind::RetiredFile ||
+           files.Move(layout.Staged(step.name), layout.Installed(step.name));
 }
 
 }  // namespace
@@ -146,9 +148,9 @@ bool FlushCommitPlan(const CommitPlan& plan, const StagingLayout& layout, bool p
         return true;
     bool flushed = true;
     for (const CommitStep& step : plan) {
-        if (placed)
+        if (placed && step.kind != CommitKind::RetiredFile)
             flushed = FlushFilesAt(layout.Installed(step.name)) && flushed;
-        else if (step.kind == CommitKind::ChangedFile)
+        else if (!placed && SetsAside(step))
             flushed = FlushFilesAt(layout.Restored(step)) && flushed;
     }
     return flushed;
@@ -191,6 +193,14 @@ bool RemoveStagingFolder(const StagingLayout& layout, ItemLeft* left) {
     return RemoveTree(layout.staging, kPlanFile, left);
 }
 
+int RemoveRetiredFolders(const CommitPlan& plan, const StagingLayout& layout) {
+    std::vector<std::wstring> retired;
+    for (const CommitStep& step : plan)
+        if (step.kind == CommitKind::RetiredFile) retired.push_back(step.name);
+    if (retired.empty()) return 0;
+    return RemoveEmptyFolders(layout.installFolder, FoldersOfEntries(retired));
+}
+
 std::string FormatCommitPlan(const CommitPlan& plan) {
     std::string text;
     for (const CommitStep& step : plan) {
@@ -220,7 +230,7 @@ std::optional<CommitPlan> ParseCommitPlan(std::string_view text) {
         if (fields[0].size() != 1) return std::nullopt;
         step.kind = CommitKind(wchar_t(fields[0][0]));
         if (step.kind != CommitKind::NewFolder && step.kind != CommitKind::NewFile &&
-            step.kind != CommitKind::ChangedFile)
+            step.kind != CommitKind::ChangedFile && step.kind != CommitKind::RetiredFile)
             return std::nullopt;
         if (fields[1].empty() || fields[1].size() > 9) return std::nullopt;
         for (char digit : fields[1]) {
@@ -231,8 +241,7 @@ std::optional<CommitPlan> ParseCommitPlan(std::string_view text) {
         step.name = Wide(fields[3]);
         if (step.name.empty() || !IsSafeEntryName(step.name) || step.name.front() == L'\\')
             return std::nullopt;
-        if (step.kind == CommitKind::ChangedFile ? !IsSingleName(step.oldName) : !fields[2].empty())
-            return std::nullopt;
+        if (SetsAside(step) ? !IsSingleName(step.oldName) : !fields[2].empty()) return std::nullopt;
         plan.push_back(std::move(step));
     }
     return plan;

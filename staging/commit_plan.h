@@ -15,14 +15,21 @@ enum class CommitKind : wchar_t {
     NewFolder = L'F',    // a folder the installation did not have moves in with all it holds
     NewFile = L'A',      // a file the installation did not have
     ChangedFile = L'R',  // the old file is set aside first, then the new one takes its name
+    RetiredFile = L'D',  // a file of the old version the new one does not have: set aside only
 };
 
 struct CommitStep {
     CommitKind kind = CommitKind::NewFile;
-    std::wstring name;      // below the install folder and below the staging folder alike
-    uint32_t setAside = 0;  // ChangedFile: the old file's number in the set-aside folder
-    std::wstring oldName;   // ChangedFile: the old file's own name, spelled as it was on disk
+    std::wstring name;  // below the install folder and below the staging folder alike
+    uint32_t setAside =
+        0;  // ChangedFile, RetiredFile: the old file's number in the set-aside folder
+    std::wstring oldName;  // ChangedFile, RetiredFile: the old file's own name, as spelled on disk
 };
+
+// Whether the step sets an old file aside, to be deleted once every step is done.
+inline bool SetsAside(const CommitStep& step) {
+    return step.kind == CommitKind::ChangedFile || step.kind == CommitKind::RetiredFile;
+}
 using CommitPlan = std::vector<CommitStep>;
 
 // Where the steps take things from and to. An empty name stands for the staging folder itself,
@@ -35,7 +42,7 @@ struct StagingLayout {
     std::wstring Staged(const std::wstring& name) const;
     std::wstring SetAsideFolder() const;
     std::wstring SetAside(uint32_t number) const;
-    // Where a replaced file goes back to: its folder, with its old spelling.
+    // Where a replaced or retired file goes back to: its folder, with its old spelling.
     std::wstring Restored(const CommitStep& step) const;
 };
 
@@ -86,6 +93,11 @@ std::optional<CommitPlan> ReadCommitPlanFile(const StagingLayout& layout);
 // aside is left, so is the plan that tells whose it is. False, with `left` naming the first item
 // left, when something stays.
 bool RemoveStagingFolder(const StagingLayout& layout, ItemLeft* left = nullptr);
+
+// Once the set-aside files are deleted: removes the folders of the plan's retired files that are
+// empty now, deepest first, each only where its name says (files/removal.h). Returns how many
+// empty ones could not be removed.
+int RemoveRetiredFolders(const CommitPlan& plan, const StagingLayout& layout);
 
 // One line per step, UTF-8: kind, set-aside number, old name and name, separated by tabs.
 std::string FormatCommitPlan(const CommitPlan& plan);

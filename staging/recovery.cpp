@@ -38,7 +38,12 @@ bool Recover(const std::wstring& productKey, const InstallJournal& journal, Item
             return false;
         }
     }
+    // The plan goes with the staging folder, and it names the folders retired files lay in.
+    const auto finished = journal.phase == InstallPhase::Discarding && !journal.fresh
+                              ? ReadCommitPlanFile(layout)
+                              : std::nullopt;
     if (!RemoveStagingFolder(layout, &left)) return false;
+    if (finished) RemoveRetiredFolders(*finished, layout);
     if (journal.phase != InstallPhase::Discarding)
         RemoveEmptyFoldersUpTo(ParentFolder(WithoutTrailingSeparators(journal.installFolder)),
                                journal.createdFrom);

@@ -9,25 +9,15 @@
 #include "archive/entry_name.h"
 #include "files/disk_flush.h"
 #include "files/install_folder.h"
+#include "files/removal.h"
 #include "files/tree_removal.h"
+#include "log/run_log.h"
 #include "platform/random_bytes.h"
 #include "platform/unique_handle.h"
+#include "system/entry_list.h"
+#include "system/installed_files.h"
 
 namespace {
-
-std::wstring UpperCase(std::wstring text) {
-    if (!text.empty()) CharUpperBuffW(&text[0], DWORD(text.size()));
-    return text;
-}
-
-// The entry's name below the install folder: one leading backslash goes, as the join drops it, and
-// slashes are the separators Windows takes them for.
-std::wstring RelativeName(const std::wstring& name) {
-    std::wstring relative = name.substr(!name.empty() && name.front() == L'\\' ? 1 : 0);
-    for (wchar_t& c : relative)
-        if (c == L'/') c = L'\\';
-    return relative;
-}
 
 std::wstring NewStagingName() {
     unsigned char bytes[8] = {};
@@ -155,9 +145,13 @@ bool CStagedInstall::Begin() {
 
 bool CStagedInstall::Stage(const std::wstring& name, const void* data, int32_t count) {
     if (m_state != State::Staging || count < 0) return false;
-    const std::wstring relative = RelativeName(name);
-    if (relative.empty() || relative.back() == L'\\') return false;
+    if (name.empty() || IsPathSeparator(name.back())) return false;
+    // In the form Windows gives it, so that every key and path of one file is the same.
+    const std::wstring relative = PlainEntryName(name);
+    if (relative.empty()) return false;
     if (m_fresh) return WriteStaged(name, relative, data, count);
+    // Left alone or not, the new version has it: it is not the old version's to retire.
+    m_payloadFiles.insert(EntryNameKey(relative));
     const FolderCheck folder = CheckFolder(ParentFolder(relative));
     switch (folder.verdict) {
         case FolderCheck::Verdict::FileInTheWay:
@@ -174,7 +168,7 @@ CStagedInstall::FolderCheck CStagedInstall::CheckFolder(const std::wstring& fold
     for (size_t end = folder.find(L'\\'); end != std::wstring::npos;
          end = folder.find(L'\\', end + 1)) {
         const std::wstring level = folder.substr(0, end);
-        const std::wstring key = UpperCase(level);
+        const std::wstring key = EntryNameKey(level);
         auto known = m_folderExists.find(key);
         if (known == m_folderExists.end()) {
             const DWORD attributes = GetFileAttributesW(m_layout.Installed(level).c_str());
@@ -190,14 +184,14 @@ CStagedInstall::FolderCheck CStagedInstall::CheckFolder(const std::wstring& fold
 bool CStagedInstall::StageInNewFolder(const std::wstring& entry, const std::wstring& name,
                                       const std::wstring& newFolder, const void* data,
                                       int32_t count) {
-    if (m_plannedFolders.insert(UpperCase(newFolder)).second)
+    if (m_plannedFolders.insert(EntryNameKey(newFolder)).second)
         m_plan.push_back(CommitStep{CommitKind::NewFolder, newFolder, 0, L""});
     return WriteStaged(entry, name, data, count);
 }
 
 bool CStagedInstall::StageInExistingFolder(const std::wstring& entry, const std::wstring& name,
                                            const void* data, int32_t count) {
-    const std::wstring key = UpperCase(name);
+    const std::wstring key = EntryNameKey(name);
     if (m_plannedFiles.count(key)) return WriteStaged(entry, name, data, count);
 
     const std::wstring target = m_layout.Installed(name);
@@ -237,10 +231,56 @@ bool CStagedInstall::WriteStaged(const std::wstring& entry, const std::wstring& 
            m_writer->Write(target, data, count, entry);
 }
 
+void CStagedInstall::PlanRetiredFiles() {
+    std::vector<std::wstring> listed;
+    if (!ReadEntryList(m_layout.installFolder, listed)) {
+        Note(L"retired files: the installed version has no readable " +
+             std::wstring(kEntryListName) + L", nothing retired");
+        return;
+    }
+    const CRemovalFolder folder(m_layout.installFolder);
+    std::unordered_set<std::wstring> planned;
+    CommitPlan retired;
+    for (const std::wstring& name : listed) {
+        if (!IsSafeEntryName(name)) {
+            Note(L"retired file left: " + name + L" (a name that leads out of the folder)");
+            continue;
+        }
+        const std::wstring relative = PlainEntryName(name);
+        const std::wstring key = EntryNameKey(relative);
+        if (relative.empty() || m_payloadFiles.count(key) || !planned.insert(key).second) continue;
+        const DWORD found = folder.FindPlainFileAt(relative);
+        if (found == ERROR_FILE_NOT_FOUND) continue;
+        const std::wstring spelled =
+            found == ERROR_SUCCESS ? SpelledName(m_layout.Installed(relative)) : L"";
+        if (spelled.empty()) {
+            const DWORD why = found == ERROR_SUCCESS ? GetLastError() : found;
+            Note(L"retired file left: " + relative + L" (" +
+                 (why == ERROR_CANT_ACCESS_FILE
+                      ? std::wstring(L"a folder or a link, or reached through one")
+                      : SystemErrorText(HRESULT_FROM_WIN32(why))) +
+                 L")");
+            continue;
+        }
+        retired.push_back(CommitStep{CommitKind::RetiredFile, relative,
+                                     uint32_t(m_plan.size() + retired.size()), spelled});
+    }
+    Note(L"retired files: " + std::to_wstring(retired.size()) +
+         L" listed by the installed version and not in this one");
+    // First, so that a kill at any point of the moves finds them among what is undone.
+    m_plan.insert(m_plan.begin(), retired.begin(), retired.end());
+}
+
+void CStagedInstall::Note(const std::wstring& line) {
+    if (m_log) m_log->Line(line);
+}
+
 bool CStagedInstall::Commit() {
     if (m_state != State::Staging) return false;
+    // Read before the moves, while the old version's list is still in place.
+    if (!m_fresh) PlanRetiredFiles();
     bool setsAside = false;
-    for (const CommitStep& step : m_plan) setsAside |= step.kind == CommitKind::ChangedFile;
+    for (const CommitStep& step : m_plan) setsAside |= SetsAside(step);
     const bool ready =
         (!setsAside || CreateDirectoryW(m_layout.SetAsideFolder().c_str(), nullptr)) &&
         (m_fresh || WriteCommitPlanFile(m_plan, m_layout)) &&
@@ -272,6 +312,8 @@ bool CStagedInstall::Commit() {
     }
     m_state = State::Committed;
     DiscardStaging();
+    if (const int left = RemoveRetiredFolders(m_plan, m_layout))
+        Note(L"retired files: " + std::to_wstring(left) + L" emptied folders could not be removed");
     return true;
 }
 

@@ -21,6 +21,8 @@
 #include "staging/commit_plan.h"
 #include "staging/install_journal.h"
 
+class CRunLog;
+
 class CStagedInstall {
 public:
     // `productKey` names the installation's journal (none for an empty key: a run of the worker
@@ -50,6 +52,10 @@ public:
     // Undoes what was staged; also what the destructor does.
     void Rollback();
 
+    // Where the staging says what it decided that no failure reports: the old version's files it
+    // retires or leaves.
+    void LogTo(CRunLog* log) { m_log = log; }
+
     const CommitPlan& Plan() const { return m_plan; }
     const StagingLayout& Layout() const { return m_layout; }
 
@@ -77,6 +83,10 @@ private:
     FolderCheck CheckFolder(const std::wstring& folder);
     bool WriteStaged(const std::wstring& entry, const std::wstring& name, const void* data,
                      int32_t count);
+    // Plans, first, the moves that set aside each file the installed version's list names and this
+    // payload does not have, when it is a plain file where its name says.
+    void PlanRetiredFiles();
+    void Note(const std::wstring& line);
     // Writes the phase through to the journal; false when it could not be.
     bool WritePhase(InstallPhase phase);
     // Deletes the staging folder and, when it is gone, the journal; false when something stays.
@@ -95,9 +105,11 @@ private:
     CKnownFolders m_stagedFolders;
     CFileWriterPool* m_writer = nullptr;
     CommitPlan m_plan;
-    // Keyed by the name in upper case, as the file system compares.
+    CRunLog* m_log = nullptr;
+    // Keyed by EntryNameKey, as the file system compares.
     std::unordered_map<std::wstring, bool> m_folderExists;
     std::unordered_set<std::wstring> m_plannedFiles;    // files staged to be moved in or replaced
     std::unordered_set<std::wstring> m_plannedFolders;  // new folders, each moved in as a whole
+    std::unordered_set<std::wstring> m_payloadFiles;    // every file of the payload, staged or not
     std::vector<unsigned char> m_compareBuffer;
 };

@@ -293,6 +293,18 @@ TEST(Pack, RefusesWhatTheArchiveOrWindowsCannotHold) {
              t.Write("README.txt", "2");
          },
          "", "letter case"},
+        {"case collision beyond ASCII",
+         [](const TempFolder& t) {
+             t.Write("d/\u00C9t\u00E9.txt", "1");
+             t.Write("d/\u00E9T\u00C9.txt", "2");
+         },
+         "", "letter case"},
+        {"Cyrillic case collision",
+         [](const TempFolder& t) {
+             t.Write("\u0444\u0430\u0439\u043B", "1");
+             t.Write("\u0424\u0410\u0419\u041B", "2");
+         },
+         "", "letter case"},
         {"missing last", [](const TempFolder& t) { t.Write("a.txt", "x"); }, "main.exe",
          "no such file"},
         {"dangling link",

@@ -93,32 +93,56 @@ int OthersAllowed(const std::wstring& path) {
 }
 
 // An installation of version 1 with a file that changes, one that stays, a folder that gains a
-// file, and a file whose name the new version spells in other letter case.
+// file, and a file whose name the new version spells in other letter case. With its list, it also
+// has files and folders the new version dropped, named in the forms Windows reduces, a listed name
+// that is a folder, one that is gone, and a file of the user's own.
 struct Installed {
     std::wstring root = MakeSandboxFolder();
     std::wstring folder = root + L"\\Product";
-    Installed() {
+    bool listed;
+    explicit Installed(bool withList = false) : listed(withList) {
         CreateDirectoryW(folder.c_str(), nullptr);
         CreateDirectoryW((folder + L"\\Dict").c_str(), nullptr);
         Write(folder + L"\\app.exe", "version 1");
         Write(folder + L"\\same.dat", "unchanged");
         Write(folder + L"\\ReadMe.TXT", "old readme");
         Write(folder + L"\\Dict\\words.txt", "old words");
+        if (!listed) return;
+        CreateDirectoryW((folder + L"\\Old").c_str(), nullptr);
+        CreateDirectoryW((folder + L"\\Old\\Deep").c_str(), nullptr);
+        Write(folder + L"\\Old.dll", "dropped");
+        Write(folder + L"\\Old\\one.txt", "dropped one");
+        Write(folder + L"\\Old\\Deep\\two.txt", "dropped two");
+        Write(folder + L"\\mine.txt", "the user's");
+        Write(folder + L"\\uninstall.lst",
+              "app.exe\r\nsame.dat\r\nReadMe.TXT\r\ndict/WORDS.txt\r\nuninstall.lst\r\nold.dll\r\n"
+              ".\\Old\\one.txt\r\nOld\\\\Deep\\two.txt.\r\nOLD\\deep\\TWO.TXT\r\nDict\r\n"
+              "gone.txt\r\n..\\outside.txt\r\n");
     }
+    // Moves of the final step: one per retired file first, when there are any.
+    int Retired() const { return listed ? 3 : 0; }
 };
 
 // Stages version 2 over it.
-void StageVersion2(CStagedInstall& staging) {
+void StageVersion2(CStagedInstall& staging, bool withList = false) {
     ASSERT_TRUE(staging.Begin());
-    for (const auto& [name, bytes] :
-         std::vector<std::pair<std::wstring, std::string>>{{L"app.exe", "version 2"},
-                                                           {L"same.dat", "unchanged"},
-                                                           {L"readme.txt", "new readme"},
-                                                           {L"DICT\\words.txt", "new words"},
-                                                           {L"dict\\more.txt", "more words"},
-                                                           {L"plugins\\a\\one.dll", "one"},
-                                                           {L"plugins\\two.dll", "two"}})
+    std::vector<std::pair<std::wstring, std::string>> files{
+        {L"app.exe", "version 2"},         {L"same.dat", "unchanged"},
+        {L"readme.txt", "new readme"},     {L"DICT\\words.txt", "new words"},
+        {L"dict\\more.txt", "more words"}, {L"plugins\\a\\one.dll", "one"},
+        {L"plugins\\two.dll", "two"}};
+    // A name Windows reduces to one already staged is that file again, not a step of its own.
+    if (withList)
+        files.insert(files.end(),
+                     {{L"uninstall.lst", "the new list"}, {L".\\App.EXE.", "version 2"}});
+    for (const auto& [name, bytes] : files)
         ASSERT_TRUE(staging.Stage(name, bytes.data(), int32_t(bytes.size())));
+}
+
+std::string LogText(const std::wstring& path) {
+    std::string text = FileContent(path);
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
 }
 
 TEST(StagedInstall, UpdateReplacesWhatChangedAndLeavesWhatIsTheSame) {
@@ -146,6 +170,62 @@ TEST(StagedInstall, UpdateReplacesWhatChangedAndLeavesWhatIsTheSame) {
         << "an identical file keeps its time";
     EXPECT_EQ(after.size(), before.size() + 5);  // more.txt, plugins, a, one.dll, two.dll
     EXPECT_FALSE(Journal());
+}
+
+// What the installed version's list names and the new version lacks goes with the final step; what
+// the list does not name, and what the new version has (identical or not), stays.
+TEST(StagedInstall, UpdateRetiresWhatTheNewVersionDropped) {
+    Installed v1(true);
+    const std::wstring logPath = v1.root + L"\\run.log";
+    {
+        CRunLog log;
+        ASSERT_TRUE(log.Open(logPath));
+        CStagedInstall staging(v1.folder, kKey);
+        staging.LogTo(&log);
+        StageVersion2(staging, true);
+        ASSERT_TRUE(staging.Commit());
+        std::string kinds;
+        for (const CommitStep& step : staging.Plan()) kinds += char(step.kind);
+        EXPECT_EQ(kinds, "DDDRRRAFR");
+        EXPECT_EQ(staging.Plan()[2].name, L"Old\\Deep\\two.txt");
+        EXPECT_EQ(staging.Plan()[0].oldName, L"Old.dll") << "spelled as on disk";
+    }
+    for (const wchar_t* gone : {L"\\Old.dll", L"\\Old\\one.txt", L"\\Old"})
+        EXPECT_FALSE(GetFileAttributesW((v1.folder + gone).c_str()) != INVALID_FILE_ATTRIBUTES)
+            << std::wstring(gone);
+    EXPECT_EQ(FileContent(v1.folder + L"\\mine.txt"), "the user's");
+    EXPECT_EQ(FileContent(v1.folder + L"\\same.dat"), "unchanged");
+    EXPECT_EQ(FileContent(v1.folder + L"\\uninstall.lst"), "the new list");
+    EXPECT_TRUE(FolderExists(v1.folder + L"\\Dict"));
+    const std::string text = LogText(logPath);
+    EXPECT_NE(text.find("retired file left: Dict (a folder or a link, or reached through one)"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("retired file left: ..\\outside.txt (a name that leads out"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("retired files: 3 listed by the installed version and not in this one"),
+              std::string::npos)
+        << text;
+    EXPECT_FALSE(Journal());
+
+    // Without a readable list, nothing is retired and the log says so.
+    Installed unlisted;
+    {
+        CRunLog log;
+        ASSERT_TRUE(log.Open(logPath));
+        CStagedInstall staging(unlisted.folder, kKey);
+        staging.LogTo(&log);
+        StageVersion2(staging);
+        Write(unlisted.folder + L"\\dropped.txt", "not listed");
+        ASSERT_TRUE(staging.Commit());
+        EXPECT_EQ(staging.Plan().size(), 5u);
+    }
+    EXPECT_EQ(FileContent(unlisted.folder + L"\\dropped.txt"), "not listed");
+    EXPECT_NE(LogText(logPath).find(
+                  "retired files: the installed version has no readable uninstall.lst, nothing "
+                  "retired"),
+              std::string::npos);
 }
 
 // The staging folder, and with it the install folder it becomes, lets no one but the administrators
@@ -177,17 +257,21 @@ TEST(StagedInstall, FreshInstallationAppearsInOneMoveAndNothingBeforeIt) {
 // back byte for byte, names spelled as they were, and nothing of the new one or of the staging is
 // left.
 TEST(StagedInstall, EachRefusedMoveOfTheFinalStepUndoesTheOthers) {
-    for (int refused = 1; refused <= 8; ++refused) {
-        Installed v1;
-        const auto before = TreeListing(v1.folder);
-        const CRefusingMover mover({refused});
-        {
-            CStagedInstall staging(v1.folder, kKey, mover);
-            StageVersion2(staging);
-            EXPECT_FALSE(staging.Commit()) << "move " << refused;
+    for (const bool withList : {false, true}) {
+        // Retired files: three moves; the new list: two more.
+        const int moves = withList ? 13 : 8;
+        for (int refused = 1; refused <= moves; ++refused) {
+            Installed v1(withList);
+            const auto before = TreeListing(v1.folder);
+            const CRefusingMover mover({refused});
+            {
+                CStagedInstall staging(v1.folder, kKey, mover);
+                StageVersion2(staging, withList);
+                EXPECT_FALSE(staging.Commit()) << "move " << refused;
+            }
+            EXPECT_EQ(TreeListing(v1.folder), before) << "move " << refused;
+            EXPECT_FALSE(Journal());
         }
-        EXPECT_EQ(TreeListing(v1.folder), before) << "move " << refused;
-        EXPECT_FALSE(Journal());
     }
 }
 
@@ -211,23 +295,30 @@ TEST(StagedInstall, DiscardThatCannotBeJournaledUndoesTheMoves) {
 
 // A move back that is refused too leaves the rest in the journal; the next start finishes the undo.
 TEST(StagedInstall, RefusedUndoStaysInTheJournalUntilTheNextStartUndoesIt) {
-    Installed v1;
-    const auto before = TreeListing(v1.folder);
-    // Moves 1-6 are the three replaced files' (two each); the seventh, the new file's, is refused,
-    // and so is the first move back.
-    const CRefusingMover mover({7, 8});
-    {
-        CStagedInstall staging(v1.folder, kKey, mover);
-        StageVersion2(staging);
-        EXPECT_FALSE(staging.Commit());
+    for (const bool withList : {false, true}) {
+        Installed v1(withList);
+        const auto before = TreeListing(v1.folder);
+        // After the retired files' moves, moves 1-6 are the three replaced files' (two each); the
+        // seventh, the new file's, is refused, and so is the first move back; with a list, also the
+        // move back of the last retired file, after the replaced files' six.
+        const int first = v1.Retired() + 7;
+        const CRefusingMover mover({first, first + 1, withList ? first + 6 : 0});
+        {
+            CStagedInstall staging(v1.folder, kKey, mover);
+            StageVersion2(staging, withList);
+            EXPECT_FALSE(staging.Commit());
+        }
+        EXPECT_NE(TreeListing(v1.folder), before);
+        if (withList) {
+            EXPECT_EQ(FileContent(v1.folder + L"\\Old\\Deep\\two.txt"), "<missing>");
+        }
+        const auto journal = Journal();
+        ASSERT_TRUE(journal);
+        EXPECT_EQ(journal->phase, InstallPhase::Committing);
+        EXPECT_TRUE(Recover().complete);
+        EXPECT_EQ(TreeListing(v1.folder), before) << "retired files back too: " << withList;
+        EXPECT_FALSE(Journal());
     }
-    EXPECT_NE(TreeListing(v1.folder), before);
-    const auto journal = Journal();
-    ASSERT_TRUE(journal);
-    EXPECT_EQ(journal->phase, InstallPhase::Committing);
-    EXPECT_TRUE(Recover().complete);
-    EXPECT_EQ(TreeListing(v1.folder), before);
-    EXPECT_FALSE(Journal());
 }
 
 TEST(StagedInstall, FileHeldByAnotherProgramFailsBeforeAnythingChanges) {
@@ -324,7 +415,8 @@ TEST(Recovery, ImplausibleJournalIsDeletedUnused) {
 TEST(CommitPlan, FileRoundTripAndRefusals) {
     const CommitPlan plan{{CommitKind::NewFolder, L"plugins", 0, L""},
                           {CommitKind::NewFile, L"\u7FFB\u8BD1\\zh.lang", 0, L""},
-                          {CommitKind::ChangedFile, L"Dict\\words.txt", 12, L"Words.TXT"}};
+                          {CommitKind::ChangedFile, L"Dict\\words.txt", 12, L"Words.TXT"},
+                          {CommitKind::RetiredFile, L"Old\\gone.dll", 13, L"Gone.DLL"}};
     const auto parsed = ParseCommitPlan(FormatCommitPlan(plan));
     ASSERT_TRUE(parsed);
     ASSERT_EQ(parsed->size(), plan.size());
@@ -338,7 +430,8 @@ TEST(CommitPlan, FileRoundTripAndRefusals) {
          {"A\t0\t\ta.txt",  // cut short: no line end
           "X\t0\t\ta.txt\n", "A\t0\t\t..\\evil.dll\n", "A\t0\t\tC:\\x\n", "A\t0\t\t\n",
           "R\t1\t..\tDict\\a.txt\n", "R\t1\ta\\b\tDict\\a.txt\n", "R\t1\t\tDict\\a.txt\n",
-          "R\tx\ta\tb\n", "A\t0\told\ta.txt\n", "A\t0\ta.txt\n", "F\t0\t\t~setup~old\n"})
+          "R\tx\ta\tb\n", "A\t0\told\ta.txt\n", "A\t0\ta.txt\n", "F\t0\t\t~setup~old\n",
+          "D\t1\t\tOld\\gone.dll\n", "D\t1\ta\\b\tOld\\gone.dll\n", "D\t1\tx\t..\\gone.dll\n"})
         EXPECT_FALSE(ParseCommitPlan(bad)) << bad;
     EXPECT_TRUE(ParseCommitPlan(""));
 }

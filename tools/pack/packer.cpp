@@ -35,12 +35,6 @@ Failure Fail(std::string message) {
     return Failure{std::move(message)};
 }
 
-std::u16string FoldCase(std::u16string name) {
-    for (auto& c : name)
-        if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
-    return name;
-}
-
 void PutLittleEndian32(std::string& out, uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8) out += char(value >> shift & 0xFF);
 }
@@ -120,20 +114,22 @@ Failure AddManifest(const std::string& manifest, const std::string& last,
         return Fail("--manifest " + manifest + ": " + problem);
     if (manifest == last) return Fail("--manifest and --last name the same entry");
     for (const auto& file : files)
-        if (FoldCase(file.name) == FoldCase(*name))
+        if (EntryNameKey(file.name) == EntryNameKey(*name))
             return Fail("--manifest " + manifest + ": " + file.path.string() +
                         " already has that name");
     files.push_back({fs::path(), *name, 0, std::string()});
     return {};
 }
 
-Failure RefuseCaseCollisions(const std::vector<SourceFile>& files) {
-    std::map<std::u16string, const SourceFile*> folded;
+// Names the installer would take for one file, by the key it gives them.
+Failure RefuseKeyCollisions(const std::vector<SourceFile>& files) {
+    std::map<std::u16string, const SourceFile*> keys;
     for (const auto& file : files) {
-        auto [where, fresh] = folded.emplace(FoldCase(file.name), &file);
+        auto [where, fresh] = keys.emplace(EntryNameKey(file.name), &file);
         if (!fresh)
             return Fail(file.path.string() + " and " + where->second->path.string() +
-                        " differ only in letter case and would be one file on Windows");
+                        " differ only in letter case, or in what Windows drops, and would be one "
+                        "file on Windows");
     }
     return {};
 }
@@ -168,7 +164,7 @@ Failure CollectFiles(const fs::path& folder, const std::string& last,
         if (Failure failure = AddManifest(manifest, last, files)) return failure;
     std::sort(files.begin(), files.end(),
               [](const SourceFile& a, const SourceFile& b) { return a.name < b.name; });
-    if (Failure failure = RefuseCaseCollisions(files)) return failure;
+    if (Failure failure = RefuseKeyCollisions(files)) return failure;
     if (!last.empty())
         if (Failure failure = MoveToEnd(last, folder, files)) return failure;
     FillManifest(files);
