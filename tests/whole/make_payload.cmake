@@ -2,7 +2,8 @@
 # (as vivevadiz.exe), the demo uninstaller, and many small files in nested folders, so that an
 # installation lasts long enough to be interrupted. With VERSION 2 it is the next version of that
 # product: the files of the first ten folders change, a folder and a top folder with subfolders
-# come new, a file comes new at the top, and everything else is the same byte for byte.
+# come new, a file comes new at the top, version 1's file at the top and folder with a subfolder
+# are gone, and everything else is the same byte for byte.
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT})
 file(COPY_FILE ${RECORDER} ${OUT}/vivevadiz.exe)
@@ -24,4 +25,9 @@ if(VERSION EQUAL 2)
         file(WRITE ${OUT}/data/d41/f${file}.txt "41.${file}\n${body}")
         file(WRITE ${OUT}/plugins/p${file}/plugin.dll "plugin ${file}\n${body}")
     endforeach()
+endif()
+if(NOT VERSION EQUAL 2)
+    file(WRITE ${OUT}/legacy.dll "a library version 2 no longer has\n${body}")
+    file(WRITE ${OUT}/old/o1.txt "dropped 1\n${body}")
+    file(WRITE ${OUT}/old/deep/o2.txt "dropped 2\n${body}")
 endif()

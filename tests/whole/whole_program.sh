@@ -487,6 +487,7 @@ scenario_update_broken_entry() {
     # The same update whole changes the folder: the checks above could see a change.
     local unchanged
     unchanged=$(tree_state "$product_dir/data/d20")
+    echo mine >"$product_dir/notes.txt"
     start_installer "$SETUP_V2" 'C:\Product' go
     drive wait-visible $FINISH 60000 || fail "version 2 installs over version 1"
     check "[ \"\$(tree_state '$product_dir')\" != \"\$v1_tree\" ]" "version 2 changes the folder"
@@ -495,10 +496,59 @@ scenario_update_broken_entry() {
         "changed and new files are in place"
     check "[ \"\$(tree_state '$product_dir/data/d20')\" = \"\$unchanged\" ]" \
         "files that did not change are left alone, times and all"
+    check_has_only v2 "the update"
     drive click $CLOSE
     drive wait-gone 10000
     wait_setup
     check_no_leftovers
+    check_uninstalled "after the update"
+
+    # A downgrade retires what the newer version had. Version 2 goes first into the folder the
+    # user's file keeps: no list there, so nothing to retire, and the log says so.
+    local log="$drive_c/downgrade.log"
+    run_unattended "\"$(windows_path "$SETUP_V2")\" /S /LOG=C:\\downgrade.log /D=C:\\Product"
+    check "[ $rc -eq 0 ]" "version 2 installs beside the user's file (got $rc)"
+    check "log_has '$log' 'retired files: the installed version has no readable uninstall.lst, nothing retired'" \
+        "without an installed list nothing is retired, and the log says so"
+    run_unattended "\"$(windows_path "$SETUP")\" /S /LOG=C:\\downgrade.log /D=C:\\Product"
+    check "[ $rc -eq 0 ]" "version 1 installs over version 2 (got $rc)"
+    check "uninstall_key | grep -q 'DisplayVersion.*2\.0\.0'" "version 1 is registered"
+    check_has_only v1 "the downgrade"
+    check "log_has '$log' 'retired files: 41 listed by the installed version and not in this one'" \
+        "the log counts the files retired"
+    check_no_leftovers
+    check_uninstalled "after the downgrade"
+}
+
+# The folder holds exactly the payload of version v1 or v2, byte for byte (its list, and the
+# product's record of its start, aside) and the user's notes.txt: what the other version alone had
+# is gone, files and folders.
+folder_content() {  # dir
+    (cd "$1" && find . -mindepth 1 -path './~setup~*' -prune -o -type d -printf 'folder %p\n' &&
+        find . -path './~setup~*' -prune -o -type f ! -name uninstall.lst ! -name launched.txt -print0 |
+        xargs -0 md5sum) | LC_ALL=C sort
+}
+check_has_only() {  # v1|v2 what
+    local want got payload=$V2_PAYLOAD
+    [ "$1" = v1 ] && payload=$V1_PAYLOAD
+    want=$( (folder_content "$payload"; echo "$(echo mine | md5sum | cut -d' ' -f1)  ./notes.txt") | LC_ALL=C sort)
+    got=$(folder_content "$product_dir")
+    if [ -n "$want" ] && [ "$want" = "$got" ]; then
+        pass "$2: the folder is $1's and the user's file, byte for byte, nothing else"
+    else
+        fail "$2: the folder is $1's and the user's file, byte for byte, nothing else"
+        diff <(echo "$want") <(echo "$got") | head -n 10
+    fi
+}
+
+# uninstall.exe /S leaves the user's file alone, and nothing else: no installed file, no made folder.
+check_uninstalled() {  # what
+    run_within 120 uninstall.exe 'C:\Product\uninstall.exe' /S
+    local code=$?
+    all_ended
+    check "[ $code -eq 0 ]" "$1: uninstall.exe /S succeeds (got $code)"
+    check "[ \"\$(cd '$product_dir' && find . -mindepth 1 ! -name launched.txt)\" = ./notes.txt ]" \
+        "$1: only the user's file is left ($(cd "$product_dir" && find . -mindepth 1 | head -n 3 | tr '\n' ' '))"
 }
 
 scenario_update_held_file() {
@@ -631,6 +681,8 @@ scenario_update_killed_during_moves() {
     check "[ $killed = 1 ] && [ \"\$(journal_phase)\" = 2 ]" "setup.exe is killed during the final moves"
     check "[ -f '$product_dir/changes.txt' ] && [ ! -e '$product_dir/data/d1/f1.txt' ]" \
         "the folder is a mix: a new file in place, an old one set aside"
+    check "[ ! -e '$product_dir/legacy.dll' ] && [ ! -e '$product_dir/old/deep/o2.txt' ]" \
+        "the files version 2 dropped are set aside too"
 
     local log="$drive_c/recover.log" staged
     staged="C:\\\\Product\\\\~setup~[0-9a-f]{16}\\\\"
@@ -695,6 +747,8 @@ scenario_update_killed_during_discard() {
     start_setup
     check "visible $INSTALL" "the next setup.exe shows the welcome page"
     check_is_v2 "the deletion finished by the next start"
+    check "[ ! -e '$product_dir/legacy.dll' ] && [ ! -e '$product_dir/old' ]" \
+        "the file and the folder version 2 dropped are gone"
     check_no_leftovers
     drive click $CLOSE
     drive wait-gone 10000
