@@ -296,8 +296,8 @@ TEST_F(ScratchFolder, EveryFormOfANameReachesTheSameFile) {
         SCOPED_TRACE(folder);
         for (const char* name : {"uninstall.exe", "config.ini", "sub/deep/c.txt", "sub/d.txt"})
             Write(install / name);
-        const Names listed = {L".\\uninstall.exe", L"./config.ini", L"sub/./deep//c.txt",
-                              L"sub\\.\\d.txt"};
+        const Names listed = {L".\\uninstall.exe", L"./Config.INI.", L"sub/./deep//c.txt",
+                              L"sub. \\.\\d.txt"};
         const ListedRemoval removed =
             RemoveListedFiles(folder, listed, longForm + L"\\UNINSTALL.exe");
         EXPECT_EQ(removed.left, 0);
@@ -311,6 +311,7 @@ TEST_F(ScratchFolder, EveryFormOfANameReachesTheSameFile) {
     EXPECT_EQ(PlainRelativeName(L"./a//b/./c.txt"), L"a\\b\\c.txt");
     EXPECT_EQ(PlainRelativeName(L"\\a\\"), L"a");
     EXPECT_EQ(PlainRelativeName(L"."), L"");
+    EXPECT_EQ(PlainRelativeName(L"a. \\b.txt.."), L"a\\b.txt");
 }
 
 TEST_F(ScratchFolder, SameFileMeansTheSameFileInAnyForm) {
