@@ -1,7 +1,9 @@
 // The entry name rule, over names of UTF-16LE code units, held to its promises: a name it accepts,
 // joined to the install folder and reduced the way Windows reduces a path, stays inside the folder
 // and names no device; the packer never accepts a name the rule refuses; the rule answers the same
-// for wide and UTF-16 text and judges a name the same one folder further down.
+// for wide and UTF-16 text and judges a name the same one folder further down; an accepted name's
+// plain form is accepted, keeps nothing Windows drops, and has the name's key, which folding again
+// does not change.
 #include <cstdint>
 #include <set>
 #include <string>
@@ -88,6 +90,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (safe) FUZZ_CHECK(StaysInside(name), "an accepted name stays inside the folder");
     if (!name.empty() && pack::WindowsNameProblem(name).empty())
         FUZZ_CHECK(safe, "the packer accepts nothing the installer refuses");
+
+    // A name's one form and key: what the staging, the pool and the uninstaller go by.
+    if (safe) {
+        const std::u16string plain = PlainEntryName(name);
+        FUZZ_CHECK(IsSafeEntryName(std::wstring(plain.begin(), plain.end())),
+                   "the plain form of an accepted name is accepted");
+        FUZZ_CHECK(PlainEntryName(plain) == plain, "the plain form is its own plain form");
+        FUZZ_CHECK(plain.empty() ||
+                       (plain.front() != u'\\' && plain.back() != u'.' && plain.back() != u' ' &&
+                        plain.find(u'/') == plain.npos && plain.find(u"\\\\") == plain.npos &&
+                        plain.find(u".\\") == plain.npos && plain.find(u" \\") == plain.npos),
+                   "no separator, dot or space Windows would drop is left");
+        const std::u16string key = EntryNameKey(name);
+        FUZZ_CHECK(key == EntryNameKey(plain) && key == EntryNameKey(key),
+                   "a name, its plain form and its key have one key");
+        const std::wstring wide(name.begin(), name.end());
+        FUZZ_CHECK(EntryNameKey(wide) == std::wstring(key.begin(), key.end()),
+                   "the same key for wide text");
+    }
 
     // The rule goes by components: one folder further down, the same answer.
     if (!name.empty() && !IsSeparator(name[0]) && name.size() + 4 <= kMaxEntryNameLength)
