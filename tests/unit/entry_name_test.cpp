@@ -147,15 +147,17 @@ TEST(EntryName, NamesWindowsReducesAlikeAreOneKey) {
 }
 
 #ifdef _WIN32
-// Every unit the key folds is folded to what the system itself makes its upper case (the packer
-// runs the rest of this file natively).
-TEST(EntryName, KeysFoldLetterCaseAsTheSystemDoes) {
+// Every unit the key folds is folded to a unit the file system's own comparison takes for the same
+// letter (the packer runs the rest of this file natively).
+TEST(EntryName, KeysFoldLetterCaseAsTheFileSystemDoes) {
     int folded = 0;
     for (wchar_t c = 1; c < 0xD800; ++c) {
         if (c == L'.' || c == L' ' || IsPathSeparator(c)) continue;
         const std::wstring key = EntryNameKey(std::wstring(1, c));
         if (key == std::wstring(1, c)) continue;
         ++folded;
+        EXPECT_EQ(CompareStringOrdinal(&c, 1, key.data(), 1, TRUE), CSTR_EQUAL)
+            << "U+" << std::hex << int(c);
         wchar_t upper = c;
         CharUpperBuffW(&upper, 1);
         EXPECT_EQ(int(key[0]), int(upper)) << "U+" << std::hex << int(c);
