@@ -20,17 +20,16 @@ enum class CommitKind : wchar_t {
 
 struct CommitStep {
     CommitKind kind = CommitKind::NewFile;
-    std::wstring name;  // below the install folder and below the staging folder alike
-    uint32_t setAside =
-        0;  // ChangedFile, RetiredFile: the old file's number in the set-aside folder
-    std::wstring oldName;  // ChangedFile, RetiredFile: the old file's own name, as spelled on disk
+    std::wstring name;      // below the install folder and below the staging folder alike
+    uint32_t setAside = 0;  // the old file's number in the set-aside folder (SetsAside)
+    std::wstring oldName;   // the old file's own name, spelled as it was on disk (SetsAside)
 };
+using CommitPlan = std::vector<CommitStep>;
 
 // Whether the step sets an old file aside, to be deleted once every step is done.
 inline bool SetsAside(const CommitStep& step) {
     return step.kind == CommitKind::ChangedFile || step.kind == CommitKind::RetiredFile;
 }
-using CommitPlan = std::vector<CommitStep>;
 
 // Where the steps take things from and to. An empty name stands for the staging folder itself,
 // which becomes the install folder on a fresh installation.
