@@ -231,6 +231,53 @@ TEST(FillIn, PutsValuesWhereTheLanguageWantsThem) {
     EXPECT_EQ(FillIn(L"{0}", {L"{0}"}), L"{0}") << "values are not filled in again";
 }
 
+TEST(RemovalCopy, GoesInTheSystemsOwnTemporaryFolder) {
+    constexpr DWORD kNone = INVALID_FILE_ATTRIBUTES, kFolder = FILE_ATTRIBUTE_DIRECTORY,
+                    kLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT,
+                    kFile = FILE_ATTRIBUTE_ARCHIVE;
+    const struct {
+        const wchar_t* windows;
+        DWORD systemTemp, temp;
+        const wchar_t* parent;
+    } cases[] = {
+        {L"C:\\Windows", kFolder, kFolder, L"C:\\Windows\\SystemTemp"},
+        {L"C:\\Windows\\", kFolder | FILE_ATTRIBUTE_HIDDEN, kNone, L"C:\\Windows\\SystemTemp"},
+        {L"C:\\Windows", kNone, kFolder, L"C:\\Windows\\Temp"},
+        {L"C:\\Windows", kLink, kFolder, L"C:\\Windows\\Temp"},
+        {L"C:\\Windows", kFile, kFolder, L"C:\\Windows\\Temp"},
+        {L"D:\\WINNT", kNone, kFolder | FILE_ATTRIBUTE_COMPRESSED, L"D:\\WINNT\\Temp"},
+        {L"C:\\Windows", kNone, kLink, L""},
+        {L"C:\\Windows", kLink, kFile, L""},
+        {L"C:\\Windows", kNone, kNone, L""},
+        {L"", kFolder, kFolder, L""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CopyParentFolder(c.windows, c.systemTemp, c.temp), c.parent)
+            << c.windows << " " << c.systemTemp << " " << c.temp;
+}
+
+TEST(RemovalCopy, AnItemIsWhereItWasMeantOnlyWhenItsResolvedPathSaysSo) {
+    const struct {
+        const wchar_t* finalPath;
+        const wchar_t* intended;
+        bool same;
+    } cases[] = {
+        {L"\\\\?\\C:\\Windows\\Temp\\uninstall-1", L"C:\\Windows\\Temp\\uninstall-1", true},
+        {L"\\\\?\\C:\\WINDOWS\\temp\\Uninstall-1\\", L"c:\\windows\\Temp\\uninstall-1", true},
+        {L"\\\\?\\UNC\\server\\share\\t\\u", L"\\\\server\\share\\t\\u", true},
+        {L"\\\\?\\C:\\Users\\u\\AppData\\Local\\Temp\\uninstall-1",
+         L"C:\\Windows\\Temp\\uninstall-1", false},
+        {L"\\\\?\\C:\\Windows\\Temp\\uninstall-1\\x", L"C:\\Windows\\Temp\\uninstall-1", false},
+        {L"\\\\?\\D:\\Windows\\Temp\\uninstall-1", L"C:\\Windows\\Temp\\uninstall-1", false},
+        {L"C:\\Windows\\Temp\\uninstall-1", L"C:\\Windows\\Temp\\uninstall-1", false},
+        {L"", L"C:\\Windows\\Temp", false},
+        {L"\\\\?\\C:\\Windows\\Temp", L"", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsFinalPathOf(c.finalPath, c.intended), c.same)
+            << c.finalPath << " " << c.intended;
+}
+
 // A scratch folder under the prefix's temporary folder, removed afterwards.
 class ScratchFolder : public testing::Test {
 protected:
@@ -528,6 +575,61 @@ TEST_F(ScratchFolder, TheCopyClosesNoHandleItDidNotInheritAsAProcess) {
                              (root / "copy.exe").wstring(), ProductWithKey(L"NoSuchKey")),
               0);
     EXPECT_FALSE(fs::exists(program));
+}
+
+std::wstring WindowsFolderForTest() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    GetSystemWindowsDirectoryW(folder, MAX_PATH + 1);
+    return folder;
+}
+
+// The copy lies in the system's temporary folder, holds this program's bytes, and while it is held
+// neither it nor its folder can be renamed, written or deleted by anyone else; never started, both
+// go through the handles it holds. Where the Windows folder has a SystemTemp, the copy goes there.
+TEST_F(ScratchFolder, TheCopyIsPlacedHeldAndDeletedThroughItsHandles) {
+    const fs::path program = install / "uninstall.exe";
+    Write(program, "the uninstaller's bytes");
+    const fs::path windows = WindowsFolderForTest();
+    for (const fs::path& parent : {windows / "Temp", windows / "SystemTemp"}) {
+        std::wstring path, folder;
+        {
+            const CRemovalCopy copy(program.wstring());
+            ASSERT_FALSE(copy.Path().empty()) << copy.Problem();
+            EXPECT_TRUE(copy.Problem().empty()) << copy.Problem();
+            path = copy.Path();
+            folder = fs::path(path).parent_path().wstring();
+            EXPECT_TRUE(SamePath(fs::path(folder).parent_path().wstring(), parent.wstring()))
+                << path;
+            EXPECT_EQ(fs::path(path).filename().wstring(), L"uninstall.exe");
+            // Readable by whoever lets it stay held: a process is started from it that way.
+            const CFileHandle reader(CreateFileW(path.c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr));
+            char bytes[64] = {};
+            DWORD read = 0;
+            EXPECT_TRUE(reader && ReadFile(reader, bytes, sizeof bytes, &read, nullptr));
+            EXPECT_EQ(std::string(bytes, read), "the uninstaller's bytes");
+            const std::wstring moved = folder + L"-moved";
+            EXPECT_FALSE(MoveFileExW(folder.c_str(), moved.c_str(), 0)) << "its folder is renamed";
+            EXPECT_FALSE(fs::exists(moved));
+            EXPECT_FALSE(MoveFileExW(path.c_str(), (path + L".old").c_str(), 0)) << "renamed";
+            EXPECT_FALSE(DeleteFileW(path.c_str())) << "deleted by path";
+            EXPECT_EQ(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr),
+                      INVALID_HANDLE_VALUE)
+                << "opened for writing";
+        }
+        EXPECT_FALSE(fs::exists(path)) << path;
+        EXPECT_FALSE(fs::exists(folder)) << folder;
+        // The next round: the system's own temporary folder exists, as on current Windows.
+        fs::create_directories(windows / "SystemTemp");
+    }
+    fs::remove(windows / "SystemTemp");
+
+    const CRemovalCopy missing((install / "missing.exe").wstring());
+    EXPECT_TRUE(missing.Path().empty());
+    EXPECT_NE(missing.Problem().find(L"missing.exe cannot be read"), std::wstring::npos)
+        << missing.Problem();
 }
 
 // Whether `path` is marked for deletion at the next restart.
