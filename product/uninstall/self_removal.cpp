@@ -155,6 +155,11 @@ std::wstring CopyParentFolder(const std::wstring& windows, DWORD systemTemp, DWO
     return std::wstring();
 }
 
+bool RunsFile(HANDLE process, HANDLE file) {
+    const std::wstring image = ProcessImagePath(process);
+    return !image.empty() && CFileIdentity(image) == CFileIdentity(file);
+}
+
 bool IsFinalPathOf(const std::wstring& finalPath, const std::wstring& intended) {
     if (finalPath.compare(0, 4, L"\\\\?\\") != 0) return false;
     const auto resolved = NormalInstallFolder(finalPath);
@@ -271,8 +276,23 @@ bool CRemovalCopy::Start(const CInstallationGuard& guard) {
         handedDown ? reinterpret_cast<uintptr_t>(guardHandles[0].Get()) : 0, m_program);
     if (arguments.empty()) return Fail(L"no command line for it");
     std::wstring commandLine = L"\"" + m_path + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
+    // It inherits these handles only, whatever else of this process is inheritable.
+    std::vector<HANDLE> inherited{self.Get()};
+    for (const CKernelHandle& handle : guardHandles) inherited.push_back(handle.Get());
+    SIZE_T listSize = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+    std::vector<unsigned char> listMemory(listSize);
+    const auto memory = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listMemory.data());
+    CAttributeList list;
+    if (listSize == 0 || !InitializeProcThreadAttributeList(memory, 1, 0, &listSize))
+        return Fail(L"no list of the handles it inherits", GetLastError());
+    list.Reset(memory);
+    if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited.data(),
+                                   inherited.size() * sizeof(HANDLE), nullptr, nullptr))
+        return Fail(L"no list of the handles it inherits", GetLastError());
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.lpAttributeList = list;
     PROCESS_INFORMATION process{};
     // Its working folder is the system's: its own folder, held here without delete sharing, could
     // not be opened as one.
@@ -280,17 +300,17 @@ bool CRemovalCopy::Start(const CInstallationGuard& guard) {
     const UINT systemLength = GetSystemDirectoryW(system, MAX_PATH + 1);
     if (systemLength == 0 || systemLength > MAX_PATH) return Fail(L"no system folder");
     if (!CreateProcessW(m_path.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                        CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, system, &startup, &process))
+                        CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                        system, &startup.StartupInfo, &process))
         return Fail(L"it cannot be started", GetLastError());
     const CKernelHandle copyThread(process.hThread);
     const CKernelHandle copyProcess(process.hProcess);
     // Nothing of it has run yet: it goes on only when it runs the very file placed.
-    const std::wstring image = ProcessImagePath(copyProcess);
-    if (image.empty() || !(CFileIdentity(image) == CFileIdentity(m_copyHandle.Get())) ||
-        ResumeThread(copyThread) == DWORD(-1)) {
+    if (!RunsFile(copyProcess, m_copyHandle) || ResumeThread(copyThread) == DWORD(-1)) {
         TerminateProcess(copyProcess, kRefused);
         WaitForSingleObject(copyProcess, kEndWait);
-        return Fail(L"the program started was not the copy placed (" + image + L"): it was ended");
+        return Fail(L"the program started was not the copy placed (" +
+                    ProcessImagePath(copyProcess) + L"): it was ended");
     }
     m_started = true;
     // Nothing waits for the copy: its handles are only closed.

@@ -27,6 +27,10 @@ std::wstring CopyParentFolder(const std::wstring& windows, DWORD systemTemp, DWO
 // "\\?\UNC\..."), is the path `intended`, letter case aside.
 bool IsFinalPathOf(const std::wstring& finalPath, const std::wstring& intended);
 
+// Whether `process` runs the very file open as `file` (volume and file index, not its path's
+// text); false for anything that is not a process handle.
+bool RunsFile(HANDLE process, HANDLE file);
+
 class CRemovalCopy {
 public:
     // Places the copy of `program` (this process's own file); a copy never started is deleted again

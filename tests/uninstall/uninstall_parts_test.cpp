@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <filesystem>
 #include <fstream>
@@ -630,6 +631,85 @@ TEST_F(ScratchFolder, TheCopyIsPlacedHeldAndDeletedThroughItsHandles) {
     EXPECT_TRUE(missing.Path().empty());
     EXPECT_NE(missing.Problem().find(L"missing.exe cannot be read"), std::wstring::npos)
         << missing.Problem();
+}
+
+// What decides whether the process made is the copy placed: the file it runs, not its path's text.
+TEST_F(ScratchFolder, AProcessRunsTheFileHeldOnlyWhenItIsThatVeryFile) {
+    const fs::path program = install / "uninstall.exe", twin = root / "twin.exe";
+    const CKernelHandle standIn = StartStandIn(program);
+    ASSERT_TRUE(standIn) << "run with --sleeper=PATH";
+    fs::copy_file(program, twin);
+    const auto open = [](const fs::path& path) {
+        return CFileHandle(CreateFileW(path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       0, nullptr));
+    };
+    const CFileHandle same = open(program), other = open(twin);
+    const CFileHandle sameByAnotherForm = open(L"\\\\?\\" + program.wstring());
+    ASSERT_TRUE(same && other && sameByAnotherForm);
+    EXPECT_TRUE(RunsFile(standIn, same));
+    EXPECT_TRUE(RunsFile(standIn, sameByAnotherForm));
+    EXPECT_FALSE(RunsFile(standIn, other)) << "the same bytes, another file";
+    EXPECT_FALSE(RunsFile(GetCurrentProcess(), same)) << "another process";
+    const CKernelHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    EXPECT_FALSE(RunsFile(event, same)) << "not a process";
+    TerminateProcess(standIn, 0);
+    WaitForSingleObject(standIn, 5000);
+}
+
+// The running process whose image is the file `program`, opened to look into; empty when none.
+CKernelHandle ProcessRunning(const std::wstring& program) {
+    const CFileHandle file(CreateFileW(program.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       0, nullptr));
+    const CFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = file && snapshot && Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        CKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_DUP_HANDLE |
+                                              PROCESS_TERMINATE | SYNCHRONIZE,
+                                          FALSE, entry.th32ProcessID));
+        if (process && RunsFile(process, file)) return process;
+    }
+    return CKernelHandle();
+}
+
+// Whether `process` holds a handle numbered as `handle` is in this process.
+bool HoldsHandle(HANDLE process, HANDLE handle) {
+    CKernelHandle copy;
+    return DuplicateHandle(process, handle, GetCurrentProcess(), copy.Put(), 0, FALSE,
+                           DUPLICATE_SAME_ACCESS);
+}
+
+// The copy inherits the handles it is handed and nothing else this process could hand down; a
+// process started the usual way, inheriting, shows that a handle it inherited can be seen.
+TEST_F(ScratchFolder, TheCopyInheritsOnlyWhatItIsHandedDown) {
+    const std::wstring sleeper = testing_support::ArgumentValue(L"--sleeper=");
+    ASSERT_FALSE(sleeper.empty()) << "run with --sleeper=PATH";
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    const CKernelHandle event(CreateEventW(&inheritable, TRUE, FALSE, nullptr));
+    const fs::path plain = root / "plain.exe", program = install / "uninstall.exe";
+    fs::copy_file(sleeper, plain);
+    fs::copy_file(sleeper, program);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    std::wstring commandLine = L"\"" + plain.wstring() + L"\"";
+    ASSERT_TRUE(CreateProcessW(plain.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                               nullptr, &startup, &started));
+    const CKernelHandle plainThread(started.hThread), plainProcess(started.hProcess);
+    EXPECT_TRUE(HoldsHandle(plainProcess, event)) << "a process that inherits everything";
+    TerminateProcess(plainProcess, 0);
+
+    CRemovalCopy copy(program.wstring());
+    ASSERT_TRUE(copy.Start(CInstallationGuard())) << copy.Problem();
+    const CKernelHandle copyProcess = ProcessRunning(copy.Path());
+    ASSERT_TRUE(copyProcess) << "the copy runs from " << copy.Path();
+    EXPECT_FALSE(HoldsHandle(copyProcess, event)) << "an inheritable handle not handed down";
+    TerminateProcess(copyProcess, 0);
+    WaitForSingleObject(copyProcess, 5000);
 }
 
 // Whether `path` is marked for deletion at the next restart.
