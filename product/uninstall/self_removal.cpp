@@ -148,11 +148,13 @@ bool RunsFrom(HANDLE process, const std::wstring& program) {
 
 }  // namespace
 
-std::wstring CopyParentFolder(const std::wstring& windows, DWORD systemTemp, DWORD temp) {
-    if (windows.empty()) return std::wstring();
-    if (IsPlainFolder(systemTemp)) return JoinPath(windows, L"SystemTemp");
-    if (IsPlainFolder(temp)) return JoinPath(windows, L"Temp");
-    return std::wstring();
+std::vector<std::wstring> CopyParentFolders(const std::wstring& windows, DWORD systemTemp,
+                                            DWORD temp) {
+    std::vector<std::wstring> parents;
+    if (windows.empty()) return parents;
+    if (IsPlainFolder(systemTemp)) parents.push_back(JoinPath(windows, L"SystemTemp"));
+    if (IsPlainFolder(temp)) parents.push_back(JoinPath(windows, L"Temp"));
+    return parents;
 }
 
 bool RunsFile(HANDLE process, HANDLE file) {
@@ -175,18 +177,34 @@ CRemovalCopy::CRemovalCopy(const std::wstring& program) : m_program(program) {
     }
 }
 
+// Keeps the last error for the caller.
 bool CRemovalCopy::Fail(const std::wstring& problem, DWORD error) {
+    const DWORD last = GetLastError();
     m_problem = problem;
     if (error != ERROR_SUCCESS) m_problem += L" (error " + std::to_wstring(error) + L")";
+    SetLastError(last);
     return false;
 }
 
 bool CRemovalCopy::Place(const std::wstring& program) {
     const std::wstring windows = WindowsFolder();
-    const std::wstring parent =
-        CopyParentFolder(windows, GetFileAttributesW(JoinPath(windows, L"SystemTemp").c_str()),
-                         GetFileAttributesW(JoinPath(windows, L"Temp").c_str()));
-    if (parent.empty()) return Fail(L"no temporary folder of the system's below " + windows);
+    const std::vector<std::wstring> parents =
+        CopyParentFolders(windows, GetFileAttributesW(JoinPath(windows, L"SystemTemp").c_str()),
+                          GetFileAttributesW(JoinPath(windows, L"Temp").c_str()));
+    if (parents.empty()) return Fail(L"no temporary folder of the system's below " + windows);
+    // A SystemTemp that only the system itself may write leaves Temp.
+    for (const std::wstring& parent : parents)
+        if (MakeFolder(parent) || GetLastError() != ERROR_ACCESS_DENIED) break;
+    if (!m_folderHandle) return false;
+
+    const CFileHandle source(CreateFileW(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!source) return Fail(program + L" cannot be read", GetLastError());
+    return WriteCopy(source);
+}
+
+// Makes and holds the copy's folder in `parent`; false with the last error set when it cannot.
+bool CRemovalCopy::MakeFolder(const std::wstring& parent) {
     const CFileHandle parentHandle = OpenFolder(
         parent, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     if (!parentHandle) return Fail(parent + L" cannot be opened", GetLastError());
@@ -212,12 +230,13 @@ bool CRemovalCopy::Place(const std::wstring& program) {
     if (!m_folderHandle) return Fail(folder + L" cannot be held", GetLastError());
     m_folder = folder;
     const std::wstring folderProblem = FolderProblem(m_folderHandle, folder);
-    if (!folderProblem.empty()) return Fail(folderProblem);
-
-    const CFileHandle source(CreateFileW(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!source) return Fail(program + L" cannot be read", GetLastError());
-    return WriteCopy(source);
+    if (!folderProblem.empty()) {
+        DeleteHeld(m_folderHandle, m_folder);
+        SetLastError(ERROR_CANT_ACCESS_FILE);
+        return Fail(folderProblem);
+    }
+    m_problem.clear();
+    return true;
 }
 
 bool CRemovalCopy::WriteCopy(HANDLE source) {

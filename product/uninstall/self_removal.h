@@ -14,14 +14,16 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/unique_handle.h"
 #include "staging/installation_guard.h"
 
-// The folder below the Windows folder `windows` that the copy's folder goes in, given the
-// attributes found at its "SystemTemp" and "Temp" (INVALID_FILE_ATTRIBUTES where nothing is):
-// SystemTemp when that is a plain folder, else Temp when that is one; empty when neither is.
-std::wstring CopyParentFolder(const std::wstring& windows, DWORD systemTemp, DWORD temp);
+// The folders below the Windows folder `windows` that the copy's folder may go in, in the order
+// tried, given the attributes found at its "SystemTemp" and "Temp" (INVALID_FILE_ATTRIBUTES where
+// nothing is): each of those that is a plain folder, SystemTemp first.
+std::vector<std::wstring> CopyParentFolders(const std::wstring& windows, DWORD systemTemp,
+                                            DWORD temp);
 
 // Whether `finalPath`, as the system resolves an open item's path ("\\?\C:\..." or
 // "\\?\UNC\..."), is the path `intended`, letter case aside.
@@ -52,6 +54,7 @@ public:
 
 private:
     bool Place(const std::wstring& program);
+    bool MakeFolder(const std::wstring& parent);
     bool WriteCopy(HANDLE source);
     bool InPlace() const;
     bool Fail(const std::wstring& problem, DWORD error = ERROR_SUCCESS);

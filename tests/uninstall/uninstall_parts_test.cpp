@@ -239,21 +239,22 @@ TEST(RemovalCopy, GoesInTheSystemsOwnTemporaryFolder) {
     const struct {
         const wchar_t* windows;
         DWORD systemTemp, temp;
-        const wchar_t* parent;
+        Names parents;
     } cases[] = {
-        {L"C:\\Windows", kFolder, kFolder, L"C:\\Windows\\SystemTemp"},
-        {L"C:\\Windows\\", kFolder | FILE_ATTRIBUTE_HIDDEN, kNone, L"C:\\Windows\\SystemTemp"},
-        {L"C:\\Windows", kNone, kFolder, L"C:\\Windows\\Temp"},
-        {L"C:\\Windows", kLink, kFolder, L"C:\\Windows\\Temp"},
-        {L"C:\\Windows", kFile, kFolder, L"C:\\Windows\\Temp"},
-        {L"D:\\WINNT", kNone, kFolder | FILE_ATTRIBUTE_COMPRESSED, L"D:\\WINNT\\Temp"},
-        {L"C:\\Windows", kNone, kLink, L""},
-        {L"C:\\Windows", kLink, kFile, L""},
-        {L"C:\\Windows", kNone, kNone, L""},
-        {L"", kFolder, kFolder, L""},
+        {L"C:\\Windows", kFolder, kFolder, {L"C:\\Windows\\SystemTemp", L"C:\\Windows\\Temp"}},
+        {L"C:\\Windows\\", kFolder | FILE_ATTRIBUTE_HIDDEN, kNone, {L"C:\\Windows\\SystemTemp"}},
+        {L"C:\\Windows", kNone, kFolder, {L"C:\\Windows\\Temp"}},
+        {L"C:\\Windows", kLink, kFolder, {L"C:\\Windows\\Temp"}},
+        {L"C:\\Windows", kFile, kFolder, {L"C:\\Windows\\Temp"}},
+        {L"D:\\WINNT", kNone, kFolder | FILE_ATTRIBUTE_COMPRESSED, {L"D:\\WINNT\\Temp"}},
+        {L"C:\\Windows", kFolder, kLink, {L"C:\\Windows\\SystemTemp"}},
+        {L"C:\\Windows", kNone, kLink, {}},
+        {L"C:\\Windows", kLink, kFile, {}},
+        {L"C:\\Windows", kNone, kNone, {}},
+        {L"", kFolder, kFolder, {}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(CopyParentFolder(c.windows, c.systemTemp, c.temp), c.parent)
+        EXPECT_EQ(CopyParentFolders(c.windows, c.systemTemp, c.temp), c.parents)
             << c.windows << " " << c.systemTemp << " " << c.temp;
 }
 
