@@ -17,19 +17,25 @@ CFileIdentity::CFileIdentity(const std::wstring& path) {
     const CFileHandle file(CreateFileW(
         path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (file) *this = CFileIdentity(file.Get());
+}
+
+CFileIdentity::CFileIdentity(HANDLE file) {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!file || !GetFileInformationByHandle(file, &info)) return;
+    if (!GetFileInformationByHandle(file, &info)) return;
     m_known = true;
     m_volume = info.dwVolumeSerialNumber;
     m_indexHigh = info.nFileIndexHigh;
     m_indexLow = info.nFileIndexLow;
 }
 
+bool CFileIdentity::operator==(const CFileIdentity& other) const {
+    return m_known && other.m_known && other.m_volume == m_volume &&
+           other.m_indexHigh == m_indexHigh && other.m_indexLow == m_indexLow;
+}
+
 bool CFileIdentity::IsFileAt(const std::wstring& path) const {
-    if (!m_known) return false;
-    const CFileIdentity other(path);
-    return other.m_known && other.m_volume == m_volume && other.m_indexHigh == m_indexHigh &&
-           other.m_indexLow == m_indexLow;
+    return m_known && *this == CFileIdentity(path);
 }
 
 bool SameFile(const std::wstring& a, const std::wstring& b) {

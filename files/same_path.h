@@ -1,6 +1,8 @@
 #pragma once
 // When two paths are the same: as text (paths the system gave, already absolute) and as files.
 
+#include <windows.h>
+
 #include <string>
 
 #include "files/paths.h"
@@ -19,9 +21,12 @@ bool SameVolume(const std::wstring& a, const std::wstring& b);
 class CFileIdentity {
 public:
     explicit CFileIdentity(const std::wstring& path);
+    // The identity of the file or folder an open handle holds.
+    explicit CFileIdentity(HANDLE file);
     // False when the file could not be opened: it is then the same as nothing.
     bool Known() const { return m_known; }
     bool IsFileAt(const std::wstring& path) const;
+    bool operator==(const CFileIdentity& other) const;
     unsigned long Volume() const { return m_volume; }
 
 private:

@@ -94,6 +94,12 @@ struct BoundaryDescriptorTraits : NullIsInvalid<HANDLE> {
     static void Close(HANDLE boundary) { ::DeleteBoundaryDescriptor(boundary); }
 };
 
+// The list lives in memory its owner keeps; DeleteProcThreadAttributeList only releases what
+// UpdateProcThreadAttribute put in it.
+struct AttributeListTraits : NullIsInvalid<LPPROC_THREAD_ATTRIBUTE_LIST> {
+    static void Close(LPPROC_THREAD_ATTRIBUTE_LIST list) { ::DeleteProcThreadAttributeList(list); }
+};
+
 template <class T>
 struct LocalMemoryTraits : NullIsInvalid<T> {
     static void Close(T memory) { ::LocalFree(memory); }
@@ -110,6 +116,8 @@ using CFindHandle = CUniqueHandle<platform::FindHandleTraits>;
 using CRegistryKey = CUniqueHandle<platform::RegistryKeyTraits>;
 using CPrivateNamespace = CUniqueHandle<platform::PrivateNamespaceTraits>;
 using CBoundaryDescriptor = CUniqueHandle<platform::BoundaryDescriptorTraits>;
+// An initialised process and thread attribute list.
+using CAttributeList = CUniqueHandle<platform::AttributeListTraits>;
 // A DLL loaded at run time.
 using CModule = CUniqueHandle<platform::ModuleTraits>;
 // Memory a system function allocated with LocalAlloc for its caller.

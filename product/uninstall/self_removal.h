@@ -1,22 +1,42 @@
 #pragma once
 // A running program cannot delete its own file on Windows. The uninstaller therefore places a copy
-// of itself in a new folder of its own (an unguessable name, only administrators allowed in, so
-// that no less privileged process can make the folder first or change the copy), and starts it once
-// it has nothing left to ask. The copy waits for the uninstaller to end, deletes it and its folder
-// if that is empty then, and leaves itself and its folder to be deleted at the next restart. It
-// holds the installation guard the whole time, handed down by the uninstaller, so that no
-// installation of the product starts in the folder it is still removing.
+// of itself in a new folder of its own and starts it once it has nothing left to ask. The folder
+// lies in the system's own temporary folder below the Windows folder, which no standard user may
+// rename or write, has an unguessable name and admits only the system and administrators; the
+// uninstaller holds it and the copy open so that neither can be renamed, replaced or written, and
+// starts the copy only when the process made is seen to run that very file. The copy waits for the
+// uninstaller to end, deletes it and its folder if that is empty then, and leaves itself and its
+// folder to be deleted at the next restart. It holds the installation guard the whole time, handed
+// down by the uninstaller, so that no installation of the product starts in the folder it is still
+// removing.
+
+#include <windows.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/unique_handle.h"
 #include "staging/installation_guard.h"
 
+// The folders below the Windows folder `windows` that the copy's folder may go in, in the order
+// tried, given the attributes found at its "SystemTemp" and "Temp" (INVALID_FILE_ATTRIBUTES where
+// nothing is): each of those that is a plain folder, SystemTemp first.
+std::vector<std::wstring> CopyParentFolders(const std::wstring& windows, DWORD systemTemp,
+                                            DWORD temp);
+
+// Whether `finalPath`, as the system resolves an open item's path ("\\?\C:\..." or
+// "\\?\UNC\..."), is the path `intended`, letter case aside.
+bool IsFinalPathOf(const std::wstring& finalPath, const std::wstring& intended);
+
+// Whether `process` runs the very file open as `file` (volume and file index, not its path's
+// text); false for anything that is not a process handle.
+bool RunsFile(HANDLE process, HANDLE file);
+
 class CRemovalCopy {
 public:
     // Places the copy of `program` (this process's own file); a copy never started is deleted again
-    // with its folder.
+    // with its folder, through the handles it was placed with.
     explicit CRemovalCopy(const std::wstring& program);
     ~CRemovalCopy();
     CRemovalCopy(const CRemovalCopy&) = delete;
@@ -24,15 +44,27 @@ public:
 
     // The copy's file; empty when it could not be placed.
     const std::wstring& Path() const { return m_path; }
+    // Why it could not be placed or started, for the log; empty otherwise.
+    const std::wstring& Problem() const { return m_problem; }
 
     // Starts the copy, handing it this process to wait for and `guard` to hold; false when it
-    // could not be started.
+    // could not be started, or when the process made did not run the copy placed (it is ended
+    // before it runs).
     bool Start(const CInstallationGuard& guard);
 
 private:
+    bool Place(const std::wstring& program);
+    bool MakeFolder(const std::wstring& parent);
+    bool WriteCopy(HANDLE source);
+    bool InPlace() const;
+    bool Fail(const std::wstring& problem, DWORD error = ERROR_SUCCESS);
+
     std::wstring m_program;
     std::wstring m_folder;
     std::wstring m_path;
+    std::wstring m_problem;
+    CFileHandle m_folderHandle;  // held without delete sharing: the folder cannot be renamed
+    CFileHandle m_copyHandle;    // held without write or delete sharing
     bool m_started = false;
 };
 

@@ -168,6 +168,6 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
     if (!copy) return Exit(log, code);
     const bool started = copy->Start(guard);
     log.Line(std::wstring(L"the copy that removes ") + kUninstallerName + L" once this ends: " +
-             (started ? L"started, " + copy->Path() : std::wstring(L"not started")));
+             (started ? L"started, " + copy->Path() : L"not started: " + copy->Problem()));
     return Exit(log, started ? code : code | kFilesLeft);
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <filesystem>
 #include <fstream>
@@ -229,6 +230,54 @@ TEST(FillIn, PutsValuesWhereTheLanguageWantsThem) {
     EXPECT_EQ(FillIn(L"{1} / {0} / {1}", {L"a", L"b"}), L"b / a / b");
     EXPECT_EQ(FillIn(L"{2} {x} {0", {L"a"}), L"{2} {x} {0");
     EXPECT_EQ(FillIn(L"{0}", {L"{0}"}), L"{0}") << "values are not filled in again";
+}
+
+TEST(RemovalCopy, GoesInTheSystemsOwnTemporaryFolder) {
+    constexpr DWORD kNone = INVALID_FILE_ATTRIBUTES, kFolder = FILE_ATTRIBUTE_DIRECTORY,
+                    kLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT,
+                    kFile = FILE_ATTRIBUTE_ARCHIVE;
+    const struct {
+        const wchar_t* windows;
+        DWORD systemTemp, temp;
+        Names parents;
+    } cases[] = {
+        {L"C:\\Windows", kFolder, kFolder, {L"C:\\Windows\\SystemTemp", L"C:\\Windows\\Temp"}},
+        {L"C:\\Windows\\", kFolder | FILE_ATTRIBUTE_HIDDEN, kNone, {L"C:\\Windows\\SystemTemp"}},
+        {L"C:\\Windows", kNone, kFolder, {L"C:\\Windows\\Temp"}},
+        {L"C:\\Windows", kLink, kFolder, {L"C:\\Windows\\Temp"}},
+        {L"C:\\Windows", kFile, kFolder, {L"C:\\Windows\\Temp"}},
+        {L"D:\\WINNT", kNone, kFolder | FILE_ATTRIBUTE_COMPRESSED, {L"D:\\WINNT\\Temp"}},
+        {L"C:\\Windows", kFolder, kLink, {L"C:\\Windows\\SystemTemp"}},
+        {L"C:\\Windows", kNone, kLink, {}},
+        {L"C:\\Windows", kLink, kFile, {}},
+        {L"C:\\Windows", kNone, kNone, {}},
+        {L"", kFolder, kFolder, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CopyParentFolders(c.windows, c.systemTemp, c.temp), c.parents)
+            << c.windows << " " << c.systemTemp << " " << c.temp;
+}
+
+TEST(RemovalCopy, AnItemIsWhereItWasMeantOnlyWhenItsResolvedPathSaysSo) {
+    const struct {
+        const wchar_t* finalPath;
+        const wchar_t* intended;
+        bool same;
+    } cases[] = {
+        {L"\\\\?\\C:\\Windows\\Temp\\uninstall-1", L"C:\\Windows\\Temp\\uninstall-1", true},
+        {L"\\\\?\\C:\\WINDOWS\\temp\\Uninstall-1\\", L"c:\\windows\\Temp\\uninstall-1", true},
+        {L"\\\\?\\UNC\\server\\share\\t\\u", L"\\\\server\\share\\t\\u", true},
+        {L"\\\\?\\C:\\Users\\u\\AppData\\Local\\Temp\\uninstall-1",
+         L"C:\\Windows\\Temp\\uninstall-1", false},
+        {L"\\\\?\\C:\\Windows\\Temp\\uninstall-1\\x", L"C:\\Windows\\Temp\\uninstall-1", false},
+        {L"\\\\?\\D:\\Windows\\Temp\\uninstall-1", L"C:\\Windows\\Temp\\uninstall-1", false},
+        {L"C:\\Windows\\Temp\\uninstall-1", L"C:\\Windows\\Temp\\uninstall-1", false},
+        {L"", L"C:\\Windows\\Temp", false},
+        {L"\\\\?\\C:\\Windows\\Temp", L"", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsFinalPathOf(c.finalPath, c.intended), c.same)
+            << c.finalPath << " " << c.intended;
 }
 
 // A scratch folder under the prefix's temporary folder, removed afterwards.
@@ -529,6 +578,140 @@ TEST_F(ScratchFolder, TheCopyClosesNoHandleItDidNotInheritAsAProcess) {
                              (root / "copy.exe").wstring(), ProductWithKey(L"NoSuchKey")),
               0);
     EXPECT_FALSE(fs::exists(program));
+}
+
+std::wstring WindowsFolderForTest() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    GetSystemWindowsDirectoryW(folder, MAX_PATH + 1);
+    return folder;
+}
+
+// The copy lies in the system's temporary folder, holds this program's bytes, and while it is held
+// neither it nor its folder can be renamed, written or deleted by anyone else; never started, both
+// go through the handles it holds. Where the Windows folder has a SystemTemp, the copy goes there.
+TEST_F(ScratchFolder, TheCopyIsPlacedHeldAndDeletedThroughItsHandles) {
+    const fs::path program = install / "uninstall.exe";
+    Write(program, "the uninstaller's bytes");
+    const fs::path windows = WindowsFolderForTest();
+    for (const fs::path& parent : {windows / "Temp", windows / "SystemTemp"}) {
+        std::wstring path, folder;
+        {
+            const CRemovalCopy copy(program.wstring());
+            ASSERT_FALSE(copy.Path().empty()) << copy.Problem();
+            EXPECT_TRUE(copy.Problem().empty()) << copy.Problem();
+            path = copy.Path();
+            folder = fs::path(path).parent_path().wstring();
+            EXPECT_TRUE(SamePath(fs::path(folder).parent_path().wstring(), parent.wstring()))
+                << path;
+            EXPECT_EQ(fs::path(path).filename().wstring(), L"uninstall.exe");
+            // Readable by whoever lets it stay held: a process is started from it that way.
+            const CFileHandle reader(CreateFileW(path.c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr));
+            char bytes[64] = {};
+            DWORD read = 0;
+            EXPECT_TRUE(reader && ReadFile(reader, bytes, sizeof bytes, &read, nullptr));
+            EXPECT_EQ(std::string(bytes, read), "the uninstaller's bytes");
+            const std::wstring moved = folder + L"-moved";
+            EXPECT_FALSE(MoveFileExW(folder.c_str(), moved.c_str(), 0)) << "its folder is renamed";
+            EXPECT_FALSE(fs::exists(moved));
+            EXPECT_FALSE(MoveFileExW(path.c_str(), (path + L".old").c_str(), 0)) << "renamed";
+            EXPECT_FALSE(DeleteFileW(path.c_str())) << "deleted by path";
+            EXPECT_EQ(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr),
+                      INVALID_HANDLE_VALUE)
+                << "opened for writing";
+        }
+        EXPECT_FALSE(fs::exists(path)) << path;
+        EXPECT_FALSE(fs::exists(folder)) << folder;
+        // The next round: the system's own temporary folder exists, as on current Windows.
+        fs::create_directories(windows / "SystemTemp");
+    }
+    fs::remove(windows / "SystemTemp");
+
+    const CRemovalCopy missing((install / "missing.exe").wstring());
+    EXPECT_TRUE(missing.Path().empty());
+    EXPECT_NE(missing.Problem().find(L"missing.exe cannot be read"), std::wstring::npos)
+        << missing.Problem();
+}
+
+// What decides whether the process made is the copy placed: the file it runs, not its path's text.
+TEST_F(ScratchFolder, AProcessRunsTheFileHeldOnlyWhenItIsThatVeryFile) {
+    const fs::path program = install / "uninstall.exe", twin = root / "twin.exe";
+    const CKernelHandle standIn = StartStandIn(program);
+    ASSERT_TRUE(standIn) << "run with --sleeper=PATH";
+    fs::copy_file(program, twin);
+    const auto open = [](const fs::path& path) {
+        return CFileHandle(CreateFileW(path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       0, nullptr));
+    };
+    const CFileHandle same = open(program), other = open(twin);
+    const CFileHandle sameByAnotherForm = open(L"\\\\?\\" + program.wstring());
+    ASSERT_TRUE(same && other && sameByAnotherForm);
+    EXPECT_TRUE(RunsFile(standIn, same));
+    EXPECT_TRUE(RunsFile(standIn, sameByAnotherForm));
+    EXPECT_FALSE(RunsFile(standIn, other)) << "the same bytes, another file";
+    EXPECT_FALSE(RunsFile(GetCurrentProcess(), same)) << "another process";
+    const CKernelHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    EXPECT_FALSE(RunsFile(event, same)) << "not a process";
+    TerminateProcess(standIn, 0);
+    WaitForSingleObject(standIn, 5000);
+}
+
+// The running process whose image is the file `program`, opened to look into; empty when none.
+CKernelHandle ProcessRunning(const std::wstring& program) {
+    const CFileHandle file(CreateFileW(program.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       0, nullptr));
+    const CFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = file && snapshot && Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        CKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_DUP_HANDLE |
+                                              PROCESS_TERMINATE | SYNCHRONIZE,
+                                          FALSE, entry.th32ProcessID));
+        if (process && RunsFile(process, file)) return process;
+    }
+    return CKernelHandle();
+}
+
+// Whether `process` holds a handle numbered as `handle` is in this process.
+bool HoldsHandle(HANDLE process, HANDLE handle) {
+    CKernelHandle copy;
+    return DuplicateHandle(process, handle, GetCurrentProcess(), copy.Put(), 0, FALSE,
+                           DUPLICATE_SAME_ACCESS);
+}
+
+// The copy inherits the handles it is handed and nothing else this process could hand down; a
+// process started the usual way, inheriting, shows that a handle it inherited can be seen.
+TEST_F(ScratchFolder, TheCopyInheritsOnlyWhatItIsHandedDown) {
+    const std::wstring sleeper = testing_support::ArgumentValue(L"--sleeper=");
+    ASSERT_FALSE(sleeper.empty()) << "run with --sleeper=PATH";
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    const CKernelHandle event(CreateEventW(&inheritable, TRUE, FALSE, nullptr));
+    const fs::path plain = root / "plain.exe", program = install / "uninstall.exe";
+    fs::copy_file(sleeper, plain);
+    fs::copy_file(sleeper, program);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    std::wstring commandLine = L"\"" + plain.wstring() + L"\"";
+    ASSERT_TRUE(CreateProcessW(plain.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                               nullptr, &startup, &started));
+    const CKernelHandle plainThread(started.hThread), plainProcess(started.hProcess);
+    EXPECT_TRUE(HoldsHandle(plainProcess, event)) << "a process that inherits everything";
+    TerminateProcess(plainProcess, 0);
+
+    CRemovalCopy copy(program.wstring());
+    ASSERT_TRUE(copy.Start(CInstallationGuard())) << copy.Problem();
+    const CKernelHandle copyProcess = ProcessRunning(copy.Path());
+    ASSERT_TRUE(copyProcess) << "the copy runs from " << copy.Path();
+    EXPECT_FALSE(HoldsHandle(copyProcess, event)) << "an inheritable handle not handed down";
+    TerminateProcess(copyProcess, 0);
+    WaitForSingleObject(copyProcess, 5000);
 }
 
 // Whether `path` is marked for deletion at the next restart.

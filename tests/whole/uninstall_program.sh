@@ -3,7 +3,7 @@
 # installs from the command line under Wine, the product starts, and uninstall.exe /S removes what
 # was installed and registered, leaving what it did not install.
 #   uninstall_program.sh SCENARIO   (SETUP, DRIVER, UNINSTALLER, VIVEVADIZ, VERSION_READER,
-#                                    PLANTED_DLL and WINE_TEMPLATE from the environment)
+#                                    PLANTED_DLL, RECORDER and WINE_TEMPLATE from the environment)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -355,7 +355,11 @@ scenario_reinstall_at_once() {
         "retried, the installation succeeds and is whole (got $code)"
 }
 
-copy_folders() { find "$user_dir" -maxdepth 3 -type d -name 'uninstall-*'; }
+# The folders the uninstaller placed its copy in: the system's own temporary folder.
+copy_folders() {
+    find "$drive_c/windows/SystemTemp" "$drive_c/windows/temp" -maxdepth 1 -type d \
+        -name 'uninstall-*' 2>/dev/null
+}
 
 # Run as a user would, the confirmation answered from the test. While it asks, a listed subfolder
 # and a listed file are swapped for links to a folder outside holding files of the same names:
@@ -390,10 +394,95 @@ scenario_interactive_run() {
     check "[ ! -e '$dir/translations' ] && [ ! -e '$dir/vivevadiz.exe' ] && ! has_key" \
         "everything else installed and registered is gone"
     local name
-    name=$(basename "$(find "$user_dir" -maxdepth 3 -type d -name 'uninstall-*')")
-    check "[[ '$name' =~ ^uninstall-[0-9a-f]{32}\$ ]]" "the copy ran from a new folder of its own ($name)"
+    name=$(basename "$(copy_folders)")
+    check "[[ '$name' =~ ^uninstall-[0-9a-f]{32}\$ ]]" "the copy ran from a new folder of its own in the system's temporary folder ($name)"
+    check "[ -z \"\$(find '$user_dir' -name 'uninstall-*')\" ]" "none lies in the user's temporary folder"
     check "wine reg query 'HKLM\\System\\CurrentControlSet\\Control\\Session Manager' /v PendingFileRenameOperations 2>/dev/null | grep -qi '$name\\\\uninstall.exe.*$name\\\\0'" \
         "the copy and then its folder are to be deleted at the next restart"
+}
+
+# Every file below drive C but the install folder $1 and the product's shortcuts, which the
+# uninstaller deletes.
+files_outside() {  # unix dir
+    find "$drive_c" -path "$1" -prune -o -type f ! -name "$link_name" -print | sort
+}
+
+# The stand-in's marker, left wherever it ran.
+markers_of_stand_in() { find "$drive_c" -name 'launched.t*' -printf '%p '; }
+
+# A process that could rename the folder the copy lies in puts its own uninstall.exe (a stand-in
+# that leaves a marker when it runs) in a folder of the same name. The uninstaller starts the copy
+# it placed or none at all: the stand-in never runs; nothing outside the install folder is deleted,
+# the stand-in included; what was done is logged and matches the exit code and the install folder.
+# Wine lets a Unix rename through a folder held without delete sharing, which Windows would refuse
+# at every level of that path; this test is the fault Windows is guarded against twice.
+check_swap_outcome() {  # dir, log, rc, files outside before, what
+    local dir=$1 log=$2 code=$3 before=$4 what=$5 gone
+    check "[ -z \"\$(markers_of_stand_in)\" ]" "$what: the planted uninstall.exe never ran ($(markers_of_stand_in))"
+    check "cmp -s '$RECORDER' '$planted/uninstall.exe'" "$what: the planted uninstall.exe is left as it was"
+    gone=$(comm -23 <(echo "$before") <(files_outside "$dir") | tr '\n' ' ')
+    check "[ -z '$gone' ]" "$what: nothing outside the install folder was deleted ($gone)"
+    if log_has "$log" 'the copy that removes uninstall\.exe once this ends: started, .*'; then
+        check "[ $code -eq 0 ] && wait_gone '$dir' 20" \
+            "$what: the copy it placed was started and removed the uninstaller and its folder (exit $code)"
+    else
+        check "log_has '$log' 'the copy that removes uninstall\.exe once this ends: not started: .*'" \
+            "$what: the log says the copy was not started ($(log_texts "$log" | grep -a 'the copy that'))"
+        sleep 2
+        check "[ $code -eq 1 ] && [ -f '$dir/uninstall.exe' ] && ! has_key" \
+            "$what: it exits with 1, leaving only uninstall.exe (exit $code)"
+    fi
+}
+
+# The folder the copy lies in, as it appears, renamed away and replaced by a folder of the same
+# name holding the stand-in; sets planted.
+swap_copy_folder() {  # folder
+    planted=$1
+    mv "$planted" "$planted.away" && mkdir "$planted" && cp "$RECORDER" "$planted/uninstall.exe"
+}
+
+scenario_copy_folder_swapped() {
+    open_sandbox en
+    local dir="$drive_c/Demo Swap" log="$drive_c/swap.log" text pid before copy
+    install_and_start 'C:\Demo Swap'
+    wine "$dir/uninstall.exe" '/LOG=C:\swap.log' >/dev/null 2>&1 &
+    pid=$!
+    drive dialog-text uninstall.exe 60000 >/dev/null && drive answer uninstall.exe 6 || fail "it asks, and is answered Yes"
+    text=$(drive dialog-text uninstall.exe 60000)
+    check "[[ \"\$text\" == *'removed'* ]]" "it shows its last message (got '$text')"
+    copy=$(copy_folders)
+    check "[ -f '$copy/uninstall.exe' ]" "the copy waits in its folder ($copy)"
+    swap_copy_folder "$copy" || fail "the copy's folder is swapped"
+    before=$(files_outside "$dir")
+    drive answer uninstall.exe 1 || fail "the last message is answered"
+    end_within "$pid" 60 "uninstall.exe, its last message answered"
+    rc=$?
+    check "log_has '$log' 'the copy that removes uninstall\.exe once this ends: not started: its folder or file is no longer where it was placed'" \
+        "the uninstaller sees the swap before it starts anything"
+    check_swap_outcome "$dir" "$log" "$rc" "$before" "swapped while the last message shows"
+    check "[ -f '$copy.away/uninstall.exe' ]" "the copy placed, no longer where it was, is left (only Wine lets it move)"
+}
+
+# Unattended, the swap is made the moment the copy's folder appears: before the copy is started, or
+# while it starts, or once it runs; whichever it meets, only the copy placed can run.
+scenario_copy_folder_swapped_silent() {
+    open_sandbox en
+    local dir="$drive_c/Demo Swap" log="$drive_c/swap.log" pid before copy=""
+    install_and_start 'C:\Demo Swap'
+    before=$(files_outside "$dir")
+    wine "$dir/uninstall.exe" /S '/LOG=C:\swap.log' >/dev/null 2>&1 &
+    pid=$!
+    local deadline=$((SECONDS + 60))
+    while [ $SECONDS -lt $deadline ]; do
+        set -- "$drive_c"/windows/temp/uninstall-*
+        [ -d "$1" ] && copy=$1 && break
+    done
+    check "[ -n '$copy' ]" "the copy's folder appears ($copy)"
+    swap_copy_folder "$copy" || fail "the copy's folder is swapped"
+    end_within "$pid" 60 "uninstall.exe /S"
+    rc=$?
+    echo "what the uninstaller met: $(log_texts "$log" | grep -a 'the copy that')"
+    check_swap_outcome "$dir" "$log" "$rc" "$before" "swapped as soon as it appears"
 }
 
 # DLLs named like those our programs load, or the system loads for them, planted where each program
