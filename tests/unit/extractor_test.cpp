@@ -240,6 +240,24 @@ TEST_F(ExtractArchiveTest, TheLogNamesEachEntryAndWhyTheRunFailed) {
          },
          {"a.dll", blocked},
          "entry " + blocked + ": "},
+        {"a name cut short",
+         [] {
+             ArchiveBuilder b = ThreeEntries();
+             const Bytes whole = b.Build();
+             return Bytes(whole.begin(), whole.begin() + b.EntryEnds()[1] + 6);
+         },
+         [](const std::wstring&) {},
+         {"a.dll", blocked},
+         "entry 3: the archive ends early"},
+        {"a name of length 0",
+         [] {
+             ArchiveBuilder b = ThreeEntries();
+             b.AddRaw(RawEntry{u"", 1, ZlibCompress("x")});
+             return b.Build();
+         },
+         [](const std::wstring&) {},
+         {"a.dll", blocked, "vivevadiz.exe"},
+         "entry 4: an entry name of length 0"},
         {"a header cut short",
          [] {
              const Bytes whole = ThreeEntries().Build();
