@@ -69,6 +69,16 @@ std::wstring Widen(archive::EntryError error) {
     return std::wstring(text.begin(), text.end());
 }
 
+// What the final step set aside and could not delete: each item, and what becomes of it.
+void LogDiscard(CRunLog& log, const CStagedInstall& staging) {
+    for (const ItemLeft& item : staging.DeletedAtRestart())
+        log.Line(L"set aside and held, deleted at the next restart: " + item.path);
+    const ItemLeft& left = staging.DiscardLeft();
+    if (!left.path.empty())
+        log.Step(L"set-aside files, left for the next run to delete",
+                 HRESULT_FROM_WIN32(left.error), left.path);
+}
+
 }  // namespace
 
 std::shared_ptr<std::thread> CExtractor::StartWorkerThread(CExtractor& extractor) {
@@ -286,6 +296,9 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
         return FailWithSystemError(
             L"the final step: a file could not be put in place, so "
             L"everything was undone");
-    if (m_log) m_log->Line(L"final step: done");
+    if (m_log) {
+        m_log->Line(L"final step: done");
+        LogDiscard(*m_log, staging);
+    }
     return ExtractResult::Done;
 }

@@ -3,6 +3,7 @@
 #include <aclapi.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -244,6 +245,62 @@ TEST(StagedInstall, FileHeldByAnotherProgramFailsBeforeAnythingChanges) {
     }
     CloseHandle(held);
     EXPECT_EQ(TreeListing(v1.folder), before);
+}
+
+// An old file another program keeps open, able to be moved but not deleted, as a loaded DLL is.
+TEST(StagedInstall, SetAsideFileHeldPastTheRetriesIsLeftToTheRestartWithoutAJournal) {
+    Installed v1;
+    std::wstring staged;
+    {
+        CStagedInstall staging(v1.folder, kKey);
+        StageVersion2(staging);
+        const CFileHandle held(CreateFileW((v1.folder + L"\\app.exe").c_str(),
+                                           GENERIC_READ | DELETE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        ASSERT_TRUE(staging.Commit());
+        staged = staging.Layout().staging;
+        std::vector<std::wstring> left;
+        for (const ItemLeft& item : staging.DeletedAtRestart()) left.push_back(item.path);
+        ASSERT_EQ(left.size(), 4u);
+        EXPECT_EQ(left[0].rfind(staged + L"\\~setup~old\\", 0), 0u) << "the held file first";
+        EXPECT_EQ(left[1], staged + L"\\~setup~old");
+        EXPECT_EQ(left[2], staged + L"\\~setup~plan");
+        EXPECT_EQ(left[3], staged) << "each folder after what it holds";
+        EXPECT_TRUE(staging.DiscardLeft().path.empty());
+        EXPECT_FALSE(Journal()) << "nothing stops the next run";
+        EXPECT_EQ(FileContent(v1.folder + L"\\app.exe"), "version 2");
+    }
+    // The folder waits for the restart; the next installation stages under another name.
+    EXPECT_NE(GetFileAttributesW(staged.c_str()), INVALID_FILE_ATTRIBUTES);
+    CStagedInstall next(v1.folder, kKey);
+    ASSERT_TRUE(next.Begin());
+    EXPECT_NE(next.Layout().staging, staged);
+}
+
+TEST(StagedInstall, AStagingNameThatExistsIsNeverTaken) {
+    const std::wstring parent = MakeSandboxFolder() + L"\\";
+    CreateDirectoryW((parent + L"~setup~0000000000000000").c_str(), nullptr);
+    Write(parent + L"~setup~1111111111111111", "a file");
+    int asked = 0;
+    const auto names = [&asked] {
+        const wchar_t* given[] = {L"~setup~0000000000000000", L"~setup~1111111111111111",
+                                  L"~setup~2222222222222222"};
+        return std::wstring(given[std::min(asked++, 2)]);
+    };
+    EXPECT_EQ(UnusedStagingPath(parent, names), parent + L"~setup~2222222222222222");
+    EXPECT_EQ(asked, 3);
+    asked = 0;
+    EXPECT_EQ(UnusedStagingPath(parent, [] { return std::wstring(L"~setup~0000000000000000"); }),
+              L"")
+        << "every name taken";
+    EXPECT_EQ(UnusedStagingPath(parent + L"missing\\", names),
+              parent + L"missing\\~setup~0000000000000000")
+        << "a parent a fresh installation has yet to make";
+    const std::wstring made = NewStagingName();
+    EXPECT_EQ(made.size(), 23u);
+    EXPECT_EQ(made.rfind(L"~setup~", 0), 0u);
 }
 
 TEST(StagedInstall, RefusesWhatCannotBeReplaced) {

@@ -701,6 +701,59 @@ scenario_update_killed_during_discard() {
     wait_setup
 }
 
+# The same three old files held past the deletion's retries, the update unattended: it exits 0,
+# has Windows delete each of them (and the folders that hold them) at the next restart, names them
+# in its log and clears its journal, so that the next runs are not stopped; their staging folder
+# stays until the restart, and nothing after it takes its name.
+scenario_update_held_past_discard() {
+    open_sandbox en 96
+    install_v1 'C:\Product' "$drive_c/Product"
+    local i staged="" log="$drive_c/update.log"
+    wine "$SETUP_V2" /S /LOG=C:\\update.log /D=C:\\Product >/dev/null 2>&1 &
+    setup_pid=$!
+    # Once a later folder is staged, data\d1's old files have been compared already.
+    for ((i = 0; i < 3000; i++)); do
+        staged=$(staging_dir)
+        if [ -n "$staged" ] && [ -d "$staged/data/d3" ]; then
+            kill -STOP "$setup_pid"
+            break
+        fi
+        sleep 0.01
+    done
+    staging=$staged
+    check "[ -n '$staging' ] && [ \"\$(journal_phase)\" = 1 ]" "the update is stopped while it stages"
+    hold --movable 'C:\Product\data\d1\f1.txt' 'C:\Product\data\d1\f2.txt' 'C:\Product\data\d1\f3.txt'
+    kill -CONT "$setup_pid"
+    end_within "$setup_pid" 120 "setup.exe /S with held set-aside files"
+    local code=$?
+    check "[ $code -eq 0 ]" "the update completes: exit 0 (got $code)"
+    check_is_v2 "an update whose old files stay held"
+    check "! wine reg query 'HKLM\\Software\\VivevaDiz\\InstallInProgress' >/dev/null 2>&1" \
+        "no journal is left"
+    local name pending
+    name=$(basename "$staging")
+    check "[ \$(log_texts '$log' | grep -Ec '^set aside and held, deleted at the next restart: .*~setup~old.[0-9]+\$') -eq 3 ]" \
+        "the log names each held file"
+    check "log_has '$log' 'set aside and held, deleted at the next restart: C:\\\\Product\\\\$name' && log_has '$log' 'outcome: succeeded'" \
+        "and the staging folder, last; the outcome is a success"
+    pending=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+        /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')
+    check "[ \$(grep -o '~setup~old.[0-9]*' <<<\"\$pending\" | wc -l) -ge 3 ] && grep -qF '$name' <<<\"\$pending\"" \
+        "Windows is to delete them at the next restart"
+    check "[ -d '$staging/~setup~old' ]" "the staging folder stays until then"
+
+    # The holder still holds them: the next update and the removal run as if nothing were there.
+    run_unattended "\"$(windows_path "$SETUP_V2")\" /S /LOG=C:\\next.log /D=C:\\Product"
+    check "[ $rc -eq 0 ] && log_has '$drive_c/next.log' 'outcome: succeeded'" "the next setup.exe /S: exit 0 (got $rc)"
+    check "[ -d '$staging' ] && [ \$(find '$product_dir' -maxdepth 1 -name '~setup~*' | wc -l) -eq 1 ]" \
+        "its own staging folder is gone, the held one stays"
+    run_unattended "\"C:\\Product\\uninstall.exe\" /S /LOG=C:\\remove.log" uninstall.exe
+    check "[ $rc -eq 0 ] && ! has_uninstall_key" "then uninstall.exe /S: exit 0 (got $rc)"
+    check "[ -z \"\$(find '$product_dir' -path '$staging' -prune -o -type f -print)\" ]" \
+        "it removes every installed file; only what waits for the restart stays"
+    end_holder
+}
+
 scenario_update_drive_full() {
     open_sandbox en 96
     mount_small_drive size=64m,nr_inodes=4000 || skip "cannot mount a RAM-backed drive (needs root)"
