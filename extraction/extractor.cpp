@@ -173,7 +173,8 @@ void CExtractor::Run() {
         result = ExtractPayload();
     } catch (...) {
         // Out of memory, or a delegate that threw: the run has failed, the thread carries on.
-        result = Fail(L"out of memory, or an unexpected fault");
+        result = ExtractResult::Failed;
+        FailQuietly(L"out of memory, or an unexpected fault");
     }
     ReportOutcome(result);
 }
@@ -184,16 +185,31 @@ void CExtractor::ReportOutcome(ExtractResult result) {
         switch (result) {
             case ExtractResult::Done:
                 m_delegate->OnExtractDone(*this);
-                break;
+                return;
             case ExtractResult::Failed:
                 m_delegate->OnExtractFailed(*this);
-                break;
+                return;
             case ExtractResult::Cancelled:
                 m_delegate->OnExtractCancelled(*this);
-                break;
+                return;
         }
     } catch (...) {
-        // The one outcome has been reported; nothing may leave the worker thread.
+    }
+    if (result == ExtractResult::Failed) return;
+    // A step after the files (registration, a shortcut) ran out of memory or faulted: whoever
+    // waits for the outcome must still learn of one, and it is a failure.
+    FailQuietly(L"the steps after the final step: out of memory, or an unexpected fault");
+    try {
+        m_delegate->OnExtractFailed(*this);
+    } catch (...) {
+    }
+}
+
+void CExtractor::FailQuietly(const std::wstring& reason) {
+    try {
+        Fail(reason);
+    } catch (...) {
+        // Without memory even for the log's line: the outcome still goes out.
     }
 }
 

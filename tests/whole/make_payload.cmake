@@ -2,7 +2,8 @@
 # (as vivevadiz.exe), the demo uninstaller, and many small files in nested folders, so that an
 # installation lasts long enough to be interrupted. With VERSION 2 it is the next version of that
 # product: the files of the first ten folders change, a folder and a top folder with subfolders
-# come new, a file comes new at the top, and everything else is the same byte for byte.
+# come new, a file comes new at the top, and everything else is the same byte for byte. With LARGE
+# it also has large.bin, of 2 MiB, larger than the writers' pool copies.
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT})
 file(COPY_FILE ${RECORDER} ${OUT}/vivevadiz.exe)
@@ -24,4 +25,8 @@ if(VERSION EQUAL 2)
         file(WRITE ${OUT}/data/d41/f${file}.txt "41.${file}\n${body}")
         file(WRITE ${OUT}/plugins/p${file}/plugin.dll "plugin ${file}\n${body}")
     endforeach()
+endif()
+if(LARGE)
+    string(REPEAT "large file of the payload with injected faults\n" 43691 large)
+    file(WRITE ${OUT}/large.bin "${large}")
 endif()

@@ -1034,6 +1034,44 @@ scenario_silent_failure() {
 }
 
 # What is not understood: exit 5 and nothing done; no window under /S, a message box without it.
+# A test build of setup.exe whose registration runs out of memory, as does the creation of the file
+# SETUP_FAULT_FILE names: a small one, created on the writers' pool, or the large one, which the
+# pool leaves to the caller. Every run ends with 2 and exits, unattended or with its window.
+scenario_injected_faults() {
+    open_sandbox en 96
+    local faults log="$drive_c/faults.log" fault expected folder
+    faults=$(dirname "$SETUP")/faults/setup.exe
+    local -A reasons=(
+        [registration]='the steps after the final step: out of memory, or an unexpected fault'
+        ['data\d5\f30.txt']='entry data\\d5\\f30\.txt: C:\\Faults\\data\\d5\\f30\.txt cannot be written or replaced: .+'
+        [large.bin]='out of memory, or an unexpected fault'
+    )
+    for fault in registration 'data\d5\f30.txt' large.bin; do
+        rm -f "$log"
+        if [ $fault = registration ]; then unset SETUP_FAULT_FILE; else export SETUP_FAULT_FILE=$fault; fi
+        run_unattended "\"$(windows_path "$faults")\" /S /LOG=C:\\faults.log /D=C:\\Faults"
+        check "[ $rc -eq 2 ] && no_window_seen" "/S, $fault failing: exit 2, no window (got $rc)"
+        check "log_matches '$log' 'failed: ${reasons[$fault]}' && log_has '$log' 'exit code 2'" \
+            "/S, $fault failing: the log says why"
+        check "! wine reg query 'HKLM\\Software\\VivevaDiz\\InstallInProgress' >/dev/null 2>&1" \
+            "/S, $fault failing: no journal is left"
+        if [ $fault = registration ]; then
+            check "[ -f '$drive_c/Faults/data/d40/f60.txt' ] && log_has '$log' 'final step: done'" \
+                "the files were in place before registration failed"
+            rm -rf "$drive_c/Faults"
+        else
+            check "[ ! -e '$drive_c/Faults' ]" "/S, $fault failing: nothing is left of the installation"
+        fi
+        folder="C:\\Window ${fault//\\/-}"
+        start_installer "$faults" "$folder" go
+        drive wait-visible $CONTACT 60000 || fail "with its window, $fault failing: the failure page"
+        drive click $CLOSE
+        drive wait-gone 10000 || fail "with its window, $fault failing: the failure page closes"
+        wait_setup 2
+    done
+    unset SETUP_FAULT_FILE
+}
+
 scenario_usage_errors() {
     open_sandbox en 96
     local setup line
