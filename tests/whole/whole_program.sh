@@ -975,6 +975,29 @@ scenario_silent_install() {
     check "log_has '$log' 'desktop shortcut: not made (/NODESKTOP)'" "the log says why there is no desktop shortcut"
 }
 
+# Standard output a pipe whose reader never reads, already full: the trace is dropped, and the
+# installation completes and exits all the same.
+scenario_silent_stdout_never_read() {
+    open_sandbox en 96
+    local pipe="$WINE_SANDBOX/never-read" keeper code log="$drive_c/piped.log"
+    mkfifo "$pipe"
+    # Holds both ends open and reads nothing; then 64 KiB fill the pipe.
+    sleep 600 <>"$pipe" &
+    keeper=$!
+    head -c 65536 /dev/zero >"$pipe"
+    wine "$SETUP" /S /LOG=C:\\piped.log /D=C:\\Piped >"$pipe" 2>/dev/null &
+    setup_pid=$!
+    end_within "$setup_pid" 120 "setup.exe /S with standard output nobody reads"
+    code=$?
+    kill "$keeper" 2>/dev/null
+    wait "$keeper" 2>/dev/null
+    check "[ $code -eq 0 ]" "setup.exe /S with standard output nobody reads: exit 0 (got $code)"
+    check "[ -f '$drive_c/Piped/data/d40/f60.txt' ] && [ -f '$drive_c/Piped/vivevadiz.exe' ] && has_uninstall_key" \
+        "the installation is complete and registered"
+    check "log_has '$log' 'entry data\\\\d40\\\\f60.txt' && log_has '$log' 'outcome: succeeded'" \
+        "the log is the record: every entry and the outcome"
+}
+
 # setup.exe (a copy) whose payload entry $3 has a damaged check sum, written to $4.
 corrupt_setup() {  # setup payload.dat entry-name out
     python3 - "$@" <<'PY'
