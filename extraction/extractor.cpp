@@ -16,6 +16,7 @@
 #include "platform/resource_bytes.h"
 #include "staging/folder_check.h"
 #include "staging/free_space.h"
+#include "staging/recovery.h"
 #include "staging/staged_install.h"
 #include "system/process_killer.h"
 
@@ -71,8 +72,7 @@ std::wstring Widen(archive::EntryError error) {
 
 // What the final step set aside and could not delete: each item, and what becomes of it.
 void LogDiscard(CRunLog& log, const CStagedInstall& staging) {
-    for (const ItemLeft& item : staging.DeletedAtRestart())
-        log.Line(L"set aside and held, deleted at the next restart: " + item.path);
+    LogDeletedAtRestart(log, staging.DeletedAtRestart());
     const ItemLeft& left = staging.DiscardLeft();
     if (!left.path.empty())
         log.Step(L"set-aside files, left for the next run to delete",

@@ -349,6 +349,34 @@ TEST(Recovery, KilledWhileStagingLeavesTheOldVersion) {
 // A journal names paths only an administrator could have written, but one this installer could
 // not have written is not acted on at all. Each folder it names is there, with a file in it, so
 // that acting on it would show.
+TEST(Recovery, KilledWhileDeletingAnOldFileStillHeldLeavesItToTheRestart) {
+    Installed v1;
+    const std::wstring staging = v1.folder + L"\\" + NewStagingName();
+    ASSERT_TRUE(CreateDirectoryW(staging.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((staging + L"\\~setup~old").c_str(), nullptr));
+    Write(staging + L"\\~setup~old\\0", "old app");
+    const CFileHandle held(CreateFileW((staging + L"\\~setup~old\\0").c_str(),
+                                       GENERIC_READ | DELETE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(StartInstallJournal(
+        kKey, InstallJournal{v1.folder, staging, L"", false, InstallPhase::Discarding}));
+    const std::wstring logFile = MakeSandboxFolder() + L"\\run.log";
+    {
+        CRunLog log;
+        ASSERT_TRUE(log.Open(logFile));
+        EXPECT_TRUE(RecoverInterruptedInstallation(kKey, L"no-such-product.exe", log).complete);
+    }
+    EXPECT_FALSE(Journal());
+    const std::string logged = FileContent(logFile);
+    for (const std::wstring& item : {staging + L"\\~setup~old\\0", staging}) {
+        const std::string line = "set aside and held, deleted at the next restart: " +
+                                 std::string(item.begin(), item.end());
+        EXPECT_NE(logged.find(line), std::string::npos) << line;
+    }
+}
+
 TEST(Recovery, ImplausibleJournalIsDeletedUnused) {
     Installed v1;
     for (const std::wstring& staged : {v1.root + L"\\~setup~x", v1.folder + L"\\~setup~x"}) {
