@@ -148,7 +148,8 @@ std::unique_ptr<CDecodeAhead::Job> CDecodeAhead::ReadHead() {
     m_readEnded = m_read >= m_entryCount;
     AheadEntry& entry = job->entry;
     std::u16string raw;
-    entry.nameRead = archive::ReadName(m_source, raw) == archive::EntryError::None;
+    entry.error = archive::ReadName(m_source, raw);
+    entry.nameRead = entry.error == archive::EntryError::None;
     if (entry.nameRead) {
         entry.name.assign(raw.begin(), raw.end());
         entry.safe = IsSafeEntryName(entry.name);

@@ -16,6 +16,7 @@
 #include "platform/resource_bytes.h"
 #include "staging/folder_check.h"
 #include "staging/free_space.h"
+#include "staging/recovery.h"
 #include "staging/staged_install.h"
 #include "system/process_killer.h"
 
@@ -67,6 +68,15 @@ std::wstring WithSystemReason(const std::wstring& reason, DWORD error) {
 std::wstring Widen(archive::EntryError error) {
     const std::string text = archive::Describe(error);
     return std::wstring(text.begin(), text.end());
+}
+
+// What the final step set aside and could not delete: each item, and what becomes of it.
+void LogDiscard(CRunLog& log, const CStagedInstall& staging) {
+    LogDeletedAtRestart(log, staging.DeletedAtRestart());
+    const ItemLeft& left = staging.DiscardLeft();
+    if (!left.path.empty())
+        log.Step(L"set-aside files, left for the next run to delete",
+                 HRESULT_FROM_WIN32(left.error), left.path);
 }
 
 }  // namespace
@@ -163,7 +173,8 @@ void CExtractor::Run() {
         result = ExtractPayload();
     } catch (...) {
         // Out of memory, or a delegate that threw: the run has failed, the thread carries on.
-        result = Fail(L"out of memory, or an unexpected fault");
+        result = ExtractResult::Failed;
+        FailQuietly(L"out of memory, or an unexpected fault");
     }
     ReportOutcome(result);
 }
@@ -174,16 +185,31 @@ void CExtractor::ReportOutcome(ExtractResult result) {
         switch (result) {
             case ExtractResult::Done:
                 m_delegate->OnExtractDone(*this);
-                break;
+                return;
             case ExtractResult::Failed:
                 m_delegate->OnExtractFailed(*this);
-                break;
+                return;
             case ExtractResult::Cancelled:
                 m_delegate->OnExtractCancelled(*this);
-                break;
+                return;
         }
     } catch (...) {
-        // The one outcome has been reported; nothing may leave the worker thread.
+    }
+    if (result == ExtractResult::Failed) return;
+    // A step after the files (registration, a shortcut) ran out of memory or faulted: whoever
+    // waits for the outcome must still learn of one, and it is a failure.
+    FailQuietly(L"the steps after the final step: out of memory, or an unexpected fault");
+    try {
+        m_delegate->OnExtractFailed(*this);
+    } catch (...) {
+    }
+}
+
+void CExtractor::FailQuietly(const std::wstring& reason) {
+    try {
+        Fail(reason);
+    } catch (...) {
+        // Without memory even for the log's line: the outcome still goes out.
     }
 }
 
@@ -287,6 +313,9 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
         return FailWithSystemError(
             L"the final step: a file could not be put in place, so "
             L"everything was undone");
-    if (m_log) m_log->Line(L"final step: done");
+    if (m_log) {
+        m_log->Line(L"final step: done");
+        LogDiscard(*m_log, staging);
+    }
     return ExtractResult::Done;
 }

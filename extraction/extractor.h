@@ -95,6 +95,8 @@ private:
     void ReportOutcome(ExtractResult result);
     // Logs why the run fails and gives Failed.
     ExtractResult Fail(const std::wstring& reason);
+    // Fail where nothing may throw, its result left to the caller.
+    void FailQuietly(const std::wstring& reason);
     // The same with the system's text for the last error, when there is one.
     ExtractResult FailWithSystemError(const std::wstring& reason);
     // Logs that the entry could not be staged, with the system's reason, and gives Failed.

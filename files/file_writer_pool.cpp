@@ -84,28 +84,38 @@ bool CFileWriterPool::Write(const std::wstring& target, const void* data, int32_
         m_stats.peakFiles = std::max(m_stats.peakFiles.load(), m_pending);
         m_stats.peakHeld = std::max(m_stats.peakHeld.load(), m_held);
     }
-    if (copy) {
-        job->bytes.reset(new (std::nothrow) unsigned char[count ? size_t(count) : 1]);
-        if (job->bytes) std::memcpy(job->bytes.get(), data, size_t(count));
-    }
-    if (!job->bytes) {
-        // Too large to copy, or no memory for the copy: written here, closed on the pool.
-        job->file = WriteOpenFile(target, data, count);
-        if (!job->file) {
-            const DWORD error = GetLastError();
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                Done(*job, true, ERROR_SUCCESS);  // the caller reports it
-            }
-            SetLastError(error);
-            return false;
+    // Counted now, so every way on from here ends the job, or Finish and the teardown would wait
+    // for it for ever.
+    try {
+        if (copy) {
+            job->bytes.reset(new (std::nothrow) unsigned char[count ? size_t(count) : 1]);
+            if (job->bytes) std::memcpy(job->bytes.get(), data, size_t(count));
         }
+        if (!job->bytes) {
+            // Too large to copy, or no memory for the copy: written here, closed on the pool.
+            job->file = WriteOpenFile(target, data, count);
+            if (!job->file) {
+                const DWORD error = GetLastError();
+                {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    Done(*job, true, ERROR_SUCCESS);  // the caller reports it
+                }
+                SetLastError(error);
+                return false;
+            }
+        }
+        Enqueue(std::move(job));
+    } catch (...) {
+        if (job) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            Done(*job, false, ERROR_NOT_ENOUGH_MEMORY);
+        }
+        throw;
     }
-    Enqueue(std::move(job));
     return true;
 }
 
-void CFileWriterPool::Enqueue(std::unique_ptr<Job> job) {
+void CFileWriterPool::Enqueue(std::unique_ptr<Job>&& job) {
     bool wake;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -174,11 +184,17 @@ void CFileWriterPool::PoolThread() {
         lock.unlock();
         bool written = true;
         DWORD error = ERROR_SUCCESS;
-        if (job->file) {
-            CloseEntryFile(std::move(job->file));
-        } else if (!skip) {
-            written = WriteFileBytes(job->target, job->bytes.get(), job->count);
-            if (!written) error = GetLastError();
+        try {
+            if (job->file) {
+                CloseEntryFile(std::move(job->file));
+            } else if (!skip) {
+                written = WriteFileBytes(job->target, job->bytes.get(), job->count);
+                if (!written) error = GetLastError();
+            }
+        } catch (...) {
+            // Out of memory: this file fails, the thread and its count go on.
+            written = false;
+            error = ERROR_NOT_ENOUGH_MEMORY;
         }
         job->bytes.reset();
         lock.lock();

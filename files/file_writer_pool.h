@@ -79,7 +79,8 @@ private:
     struct Job;
 
     bool HasRoom(const Job& job) const;
-    void Enqueue(std::unique_ptr<Job> job);
+    // Leaves `job` with the caller when it throws.
+    void Enqueue(std::unique_ptr<Job>&& job);
     void Done(Job& job, bool written, DWORD error);
     void PoolThread();
 

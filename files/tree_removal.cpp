@@ -10,7 +10,8 @@ namespace {
 
 class CTreeRemoval {
 public:
-    CTreeRemoval(const std::wstring& parent, ItemLeft* left) : m_removal(parent), m_left(left) {}
+    CTreeRemoval(const std::wstring& parent, ItemLeft* left, std::vector<ItemLeft>* all = nullptr)
+        : m_removal(parent), m_left(left), m_all(all) {}
 
     bool Complete() const { return m_complete; }
 
@@ -42,11 +43,13 @@ private:
     void Leave(const std::wstring& relative) {
         const DWORD error = GetLastError();
         if (m_complete && m_left) *m_left = ItemLeft{m_removal.PathOf(relative), error};
+        if (m_all) m_all->push_back(ItemLeft{m_removal.PathOf(relative), error});
         m_complete = false;
     }
 
     CRemovalFolder m_removal;
     ItemLeft* m_left;
+    std::vector<ItemLeft>* m_all;
     bool m_complete = true;
 };
 
@@ -60,6 +63,19 @@ bool RemoveTree(const std::wstring& path, const std::wstring& last, ItemLeft* le
     CTreeRemoval removal(parent, left);
     removal.Remove(target.substr(parent.size()), true, last);
     return removal.Complete();
+}
+
+std::vector<ItemLeft> RemoveTreeLeaving(const std::wstring& path, const std::wstring& last) {
+    std::vector<ItemLeft> left;
+    const std::wstring target = WithoutTrailingSeparators(path);
+    const std::wstring parent = ParentFolder(target);
+    if (parent.empty() || parent.size() == target.size()) {
+        left.push_back(ItemLeft{target, ERROR_BAD_PATHNAME});
+        return left;
+    }
+    CTreeRemoval removal(parent, nullptr, &left);
+    removal.Remove(target.substr(parent.size()), true, last);
+    return left;
 }
 
 void RemoveEmptyFoldersUpTo(const std::wstring& folder, const std::wstring& top) {

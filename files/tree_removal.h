@@ -5,6 +5,7 @@
 // while the removal runs, is removed as a link or left, never followed.
 
 #include <string>
+#include <vector>
 
 // The first item that had to be left, and the system's reason.
 struct ItemLeft {
@@ -17,6 +18,10 @@ struct ItemLeft {
 // anything else is. True when nothing is left at `path`, also when nothing was there; otherwise
 // `left`, when given, names the first item left.
 bool RemoveTree(const std::wstring& path, const std::wstring& last = L"", ItemLeft* left = nullptr);
+
+// RemoveTree, naming every item left in the order met: what a folder holds before the folder, and
+// `path` itself last. Empty when nothing is left. `last` is not tried while anything else stays.
+std::vector<ItemLeft> RemoveTreeLeaving(const std::wstring& path, const std::wstring& last = L"");
 
 // Removes `folder` and each folder above it up to and including `top` (a folder above it, or
 // itself), each only while it is empty: the folders a run made above its install folder.

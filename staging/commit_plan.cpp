@@ -201,6 +201,15 @@ int RemoveRetiredFolders(const CommitPlan& plan, const StagingLayout& layout) {
     return RemoveEmptyFolders(layout.installFolder, FoldersOfEntries(retired));
 }
 
+std::vector<ItemLeft> RemoveStagingFolderLeaving(const StagingLayout& layout) {
+    std::vector<ItemLeft> left = RemoveTreeLeaving(layout.staging, kPlanFile);
+    // The plan is not tried while anything else stays: it is left, in the folder that is last.
+    const std::wstring plan = JoinPath(layout.staging, kPlanFile);
+    if (!left.empty() && GetFileAttributesW(plan.c_str()) != INVALID_FILE_ATTRIBUTES)
+        left.insert(left.end() - 1, ItemLeft{plan, ERROR_SUCCESS});
+    return left;
+}
+
 std::string FormatCommitPlan(const CommitPlan& plan) {
     std::string text;
     for (const CommitStep& step : plan) {

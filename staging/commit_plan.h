@@ -92,6 +92,9 @@ std::optional<CommitPlan> ReadCommitPlanFile(const StagingLayout& layout);
 // aside is left, so is the plan that tells whose it is. False, with `left` naming the first item
 // left, when something stays.
 bool RemoveStagingFolder(const StagingLayout& layout, ItemLeft* left = nullptr);
+// The same, naming every item left, each folder after what it holds and the plan just before the
+// staging folder itself, which comes last. Empty when nothing is left.
+std::vector<ItemLeft> RemoveStagingFolderLeaving(const StagingLayout& layout);
 
 // Once the set-aside files are deleted: removes the folders of the plan's retired files that are
 // empty now, deepest first, each only where its name says (files/removal.h). Returns how many

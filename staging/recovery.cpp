@@ -6,6 +6,7 @@
 
 #include "files/disk_flush.h"
 #include "files/paths.h"
+#include "files/restart_deletion.h"
 #include "log/run_log.h"
 #include "staging/commit_plan.h"
 #include "staging/install_journal.h"
@@ -20,7 +21,8 @@ std::optional<CommitPlan> PlanOf(const InstallJournal& journal, const StagingLay
 
 // Brings the installation back to the old version or on to the new one; false, with `left`
 // naming what stays, when it cannot.
-bool Recover(const std::wstring& productKey, const InstallJournal& journal, ItemLeft& left) {
+bool Recover(const std::wstring& productKey, const InstallJournal& journal, ItemLeft& left,
+             CRunLog& log) {
     const StagingLayout layout{journal.installFolder, journal.staging};
     if (journal.phase == InstallPhase::Committing) {
         const auto plan = PlanOf(journal, layout);
@@ -38,12 +40,18 @@ bool Recover(const std::wstring& productKey, const InstallJournal& journal, Item
             return false;
         }
     }
-    // The plan goes with the staging folder, and it names the folders retired files lay in.
-    const auto finished = journal.phase == InstallPhase::Discarding && !journal.fresh
-                              ? ReadCommitPlanFile(layout)
-                              : std::nullopt;
-    if (!RemoveStagingFolder(layout, &left)) return false;
-    if (finished) RemoveRetiredFolders(*finished, layout);
+    if (journal.phase == InstallPhase::Discarding) {
+        // The plan goes with the staging folder, and it names the folders retired files lay in.
+        const auto finished = journal.fresh ? std::nullopt : ReadCommitPlanFile(layout);
+        // The new version is complete: what another program still holds of the old one goes at
+        // the next restart, as the killed run's own deletion would have had it go.
+        const std::vector<ItemLeft> held = RemoveStagingFolderLeaving(layout);
+        if (!held.empty() && !DeleteAtRestart(held, &left)) return false;
+        LogDeletedAtRestart(log, held);
+        if (finished) RemoveRetiredFolders(*finished, layout);
+    } else if (!RemoveStagingFolder(layout, &left)) {
+        return false;
+    }
     if (journal.phase != InstallPhase::Discarding)
         RemoveEmptyFoldersUpTo(ParentFolder(WithoutTrailingSeparators(journal.installFolder)),
                                journal.createdFrom);
@@ -53,6 +61,11 @@ bool Recover(const std::wstring& productKey, const InstallJournal& journal, Item
 }
 
 }  // namespace
+
+void LogDeletedAtRestart(CRunLog& log, const std::vector<ItemLeft>& items) {
+    for (const ItemLeft& item : items)
+        log.Line(L"set aside and held, deleted at the next restart: " + item.path);
+}
 
 std::wstring RecoveryResult::Reason() const {
     return L"an interrupted installation could not be finished or undone: " + left.path + L": " +
@@ -81,7 +94,7 @@ RecoveryResult RecoverInterruptedInstallation(const std::wstring& productKey,
         return result;
     }
     LogEndedProcesses(log, processName, EndProcessesNamed(processName));
-    result.complete = Recover(productKey, journal, result.left);
+    result.complete = Recover(productKey, journal, result.left, log);
     const std::wstring what = journal.phase == InstallPhase::Discarding ? L"completed" : L"undone";
     log.Step(L"interrupted installation of " + journal.installFolder,
              result.complete ? S_OK : HRESULT_FROM_WIN32(result.left.error),

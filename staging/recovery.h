@@ -6,11 +6,13 @@
 //                                the install folder): the old version stays
 //   killed during the final moves  every move done is undone from the plan kept in the staging
 //                                folder, then the staging folder goes: the old version
-//   killed while deleting the old  the deletion is finished: the new version, complete
+//   killed while deleting the old  the deletion is finished: the new version, complete; what
+//                                another program still holds is deleted at the next restart
 // The journal names the folders; one this installer could not have written is deleted unused.
 // A run that cannot finish or undo it does nothing else: the journal stays for the next run.
 
 #include <string>
+#include <vector>
 
 #include "files/tree_removal.h"
 
@@ -22,6 +24,9 @@ struct RecoveryResult {
     // What stays and why, for the log.
     std::wstring Reason() const;
 };
+
+// One line for each item left for the next restart to delete, in the order scheduled.
+void LogDeletedAtRestart(CRunLog& log, const std::vector<ItemLeft>& items);
 
 // Finishes or undoes the installation the product's journal names. The product's running copies
 // (image name `processName`), which may hold its files, are ended first, and only when there is

@@ -10,14 +10,13 @@
 #include "files/disk_flush.h"
 #include "files/install_folder.h"
 #include "files/removal.h"
+#include "files/restart_deletion.h"
 #include "files/tree_removal.h"
 #include "log/run_log.h"
 #include "platform/random_bytes.h"
 #include "platform/unique_handle.h"
 #include "system/entry_list.h"
 #include "system/installed_files.h"
-
-namespace {
 
 std::wstring NewStagingName() {
     unsigned char bytes[8] = {};
@@ -32,6 +31,19 @@ std::wstring NewStagingName() {
     }
     return name;
 }
+
+std::wstring UnusedStagingPath(const std::wstring& parent,
+                               const std::function<std::wstring()>& newName) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const std::wstring path = parent + newName();
+        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return path;
+    }
+    return std::wstring();
+}
+
+namespace {
 
 bool IsFolder(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -123,7 +135,10 @@ bool CStagedInstall::Begin() {
     const std::wstring parent =
         m_fresh ? ParentFolder(WithoutTrailingSeparators(m_layout.installFolder)) : folder;
     if (parent.empty()) return false;
-    m_layout.staging = parent + NewStagingName();
+    // A staging folder left for a restart to empty keeps its name until then: never taken again,
+    // or the restart would delete this installation's files.
+    m_layout.staging = UnusedStagingPath(parent);
+    if (m_layout.staging.empty()) return RefuseWith(ERROR_ALREADY_EXISTS);
     if (m_fresh) m_createdFrom = HighestMissingFolder(parent);
 
     // Journaled before anything is made, so that a kill at any later point leaves the journal.
@@ -344,7 +359,12 @@ bool CStagedInstall::WritePhase(InstallPhase phase) {
 }
 
 bool CStagedInstall::DiscardStaging() {
-    if (!RemoveStagingFolder(m_layout)) return false;
+    std::vector<ItemLeft> left = RemoveStagingFolderLeaving(m_layout);
+    // Held past the retries (an old DLL that Explorer or a service has loaded): deleted at the next
+    // restart instead, so that no journal stops every run until the holder ends. Its folders
+    // stay until then, so Begin never takes their names.
+    if (!left.empty() && !DeleteAtRestart(left, &m_discardLeft)) return false;
+    m_deletedAtRestart = std::move(left);
     // The journal goes once the deletions are on the disk, or a power loss could leave a staging
     // folder that nothing names.
     if (!m_fresh) FlushVolumeOf(m_layout.installFolder);

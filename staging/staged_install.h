@@ -11,6 +11,7 @@
 // later run what to finish or undo after a kill.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -55,6 +56,13 @@ public:
     // Where the staging says what it decided that no failure reports: the old version's files it
     // retires or leaves.
     void LogTo(CRunLog* log) { m_log = log; }
+
+    // After Commit: what the final step set aside and could not delete, another program holding
+    // it, each scheduled for deletion at the next restart; the journal is gone all the same.
+    const std::vector<ItemLeft>& DeletedAtRestart() const { return m_deletedAtRestart; }
+    // After Commit: what could be neither deleted nor scheduled, left in the journal for the next
+    // run; an empty path when nothing was.
+    const ItemLeft& DiscardLeft() const { return m_discardLeft; }
 
     const CommitPlan& Plan() const { return m_plan; }
     const StagingLayout& Layout() const { return m_layout; }
@@ -112,4 +120,13 @@ private:
     std::unordered_set<std::wstring> m_plannedFolders;  // new folders, each moved in as a whole
     std::unordered_set<std::wstring> m_payloadFiles;    // every file of the payload, staged or not
     std::vector<unsigned char> m_compareBuffer;
+    std::vector<ItemLeft> m_deletedAtRestart;
+    ItemLeft m_discardLeft;
 };
+
+// "~setup~" and 16 random hexadecimal digits.
+std::wstring NewStagingName();
+// `parent` (ending in a backslash) and the first of up to eight names from `newName` that nothing
+// there has; empty when each was taken.
+std::wstring UnusedStagingPath(const std::wstring& parent,
+                               const std::function<std::wstring()>& newName = NewStagingName);

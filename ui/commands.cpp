@@ -98,6 +98,13 @@ LRESULT CMainWindow::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
     choices.desktopShortcut = m_shortcutCheck.IsChecked();
     choices.launch = m_launchCheck.IsChecked();
     choices.installFolder = m_extractor.InstallFolder();
-    RunFinishStep(m_product, choices, m_log);
+    try {
+        RunFinishStep(m_product, choices, m_log);
+    } catch (...) {
+        // Nothing may leave the window procedure; the run still ends, as a failure.
+        m_log.Failure(L"the finish step: out of memory, or an unexpected fault");
+        m_outcome->store(InstallOutcome::Failed);
+        PostQuitMessage(0);
+    }
     return 0;
 }

@@ -28,10 +28,13 @@ void CMainWindow::OnExtractFailed(CExtractor&) {
     ::SendMessageW(m_workerTarget, WM_APP_SHOW_RESULT, PageFailed, FALSE);
 }
 
+// The success page, and with it Finish, comes once registration has ended: the product must not
+// start before its Uninstall entry exists, nor a moved product's old shortcuts go after the new
+// desktop shortcut is made.
 void CMainWindow::OnExtractDone(CExtractor& extractor) {
+    RegisterProduct(m_product, extractor.InstallFolder(), m_installedBytes, m_log);
     m_outcome->store(InstallOutcome::Succeeded);
     ::SendMessageW(m_workerTarget, WM_APP_SHOW_RESULT, PageSucceeded, TRUE);
-    RegisterProduct(m_product, extractor.InstallFolder(), m_installedBytes, m_log);
 }
 
 void CMainWindow::OnExtractCancelled(CExtractor&) {

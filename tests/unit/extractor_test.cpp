@@ -8,6 +8,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -240,6 +241,24 @@ TEST_F(ExtractArchiveTest, TheLogNamesEachEntryAndWhyTheRunFailed) {
          },
          {"a.dll", blocked},
          "entry " + blocked + ": "},
+        {"a name cut short",
+         [] {
+             ArchiveBuilder b = ThreeEntries();
+             const Bytes whole = b.Build();
+             return Bytes(whole.begin(), whole.begin() + b.EntryEnds()[1] + 6);
+         },
+         [](const std::wstring&) {},
+         {"a.dll", blocked},
+         "entry 3: the archive ends early"},
+        {"a name of length 0",
+         [] {
+             ArchiveBuilder b = ThreeEntries();
+             b.AddRaw(RawEntry{u"", 1, ZlibCompress("x")});
+             return b.Build();
+         },
+         [](const std::wstring&) {},
+         {"a.dll", blocked, "vivevadiz.exe"},
+         "entry 4: an entry name of length 0"},
         {"a header cut short",
          [] {
              const Bytes whole = ThreeEntries().Build();
@@ -664,6 +683,43 @@ TEST(ExtractorTrace, OneLinePerNameInUtf8WrittenWhenFlushedOrDue) {
         n = std::fread(text, 1, sizeof text - 1, out);
         EXPECT_EQ(std::string(text, n), "stuck.txt\n");
     }
+    std::fclose(out);
+}
+
+// A reader that never reads: once the pipe is full, the trace's writes block, and the run must not.
+TEST(ExtractorTrace, APipeNobodyReadsHoldsUpNeitherTheLinesNorTheEnd) {
+    HANDLE read = nullptr, write = nullptr;
+    ASSERT_TRUE(CreatePipe(&read, &write, nullptr, 4096));
+    CKernelHandle reader(read);
+    const int fd = _open_osfhandle(intptr_t(write), _O_WRONLY | _O_BINARY);
+    ASSERT_GE(fd, 0);
+    std::FILE* out = _fdopen(fd, "wb");
+    ASSERT_NE(out, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    size_t dropped = 0;
+    {
+        CTraceBuffer trace(out, std::chrono::milliseconds(10), std::chrono::milliseconds(300));
+        const std::wstring name = L"data\\" + std::wstring(200, L'n');
+        for (int i = 0; i < 20000; ++i) {
+            trace.AddLine(name + std::to_wstring(i));
+            if (i % 1000 == 0) trace.Flush();
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5))
+            << "the lines never waited for the pipe";
+        dropped = trace.Dropped();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8))
+        << "the end waited for the pipe no longer than its bound";
+    EXPECT_GT(dropped, 0u) << "4 MB did not fit into a pipe nobody reads";
+    // Whatever reached the pipe is whole lines, in order.
+    std::string got(65536, '\0');
+    DWORD n = 0, available = 0;
+    if (PeekNamedPipe(reader, nullptr, 0, nullptr, &available, nullptr) && available)
+        ReadFile(reader, &got[0], std::min<DWORD>(available, DWORD(got.size())), &n, nullptr);
+    got.resize(n);
+    EXPECT_EQ(got.rfind("data\\" + std::string(200, 'n') + "0\n", 0), 0u);
+    // Closed once the reader has gone, so that no write of the writer can still block on it.
+    reader.Reset();
     std::fclose(out);
 }
 

@@ -14,9 +14,13 @@
 #include "platform/com_ptr.h"
 #include "res/dpi.h"
 #include "res/strings.h"
+#include "files/tree_removal.h"
+#include "system/start_menu.h"
+#include "system/uninstall_entry.h"
 #include "tests/support/gdiplus_test.h"
 #include "tests/support/message_pump.h"
 #include "tests/support/pixel_canvas.h"
+#include "tests/support/recording_delegate.h"
 #include "tests/support/run_environment.h"
 #include "ui/layout.h"
 #include "ui/pages.h"
@@ -399,6 +403,80 @@ TEST_F(MainWindow, ReportAfterTheWindowIsGoneFailsAtOnce) {
     worker.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_FALSE(m_window->IsInstalled());
+}
+
+// Notes, as the worker's result reaches the window, whether the product's Uninstall entry names
+// the folder then.
+class RegisteredWhenShown {
+public:
+    RegisteredWhenShown(HWND window, std::wstring key, std::wstring folder)
+        : m_window(window), m_key(std::move(key)), m_folder(std::move(folder)) {
+        s_active = this;
+        m_original = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+    }
+    ~RegisteredWhenShown() {
+        ::SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_original));
+        s_active = nullptr;
+    }
+    int results = 0;
+    int registered = 0;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        RegisteredWhenShown& self = *s_active;
+        if (msg == WM_APP_SHOW_RESULT) {
+            ++self.results;
+            const RegisteredInstallation entry = ReadRegisteredInstallation(self.m_key);
+            if (entry.found && entry.installLocation == self.m_folder) ++self.registered;
+        }
+        return ::CallWindowProcW(self.m_original, hwnd, msg, wParam, lParam);
+    }
+    static inline RegisteredWhenShown* s_active = nullptr;
+    HWND m_window;
+    std::wstring m_key;
+    std::wstring m_folder;
+    WNDPROC m_original = nullptr;
+};
+
+class FinishAfterRegistration : public testing_support::GdiplusTest {};
+
+TEST_F(FinishAfterRegistration, TheSuccessPageComesOnceTheUninstallEntryIsWritten) {
+    ProductIdentity product = ReadProductIdentity();
+    product.uninstallKey = L"MainWindowFinishTest";
+    product.startMenuFolder = L"Main Window Finish Test";
+    const std::wstring folder = testing_support::MakeSandboxFolder();
+    {
+        CMainWindow window(product);
+        ASSERT_NE(window.CreateCentred(), nullptr);
+        PumpMessages();
+        window.ShowPage(PageUpdating);
+        CExtractor worker(L"");
+        worker.SetInstallFolder(folder);
+        {
+            RegisteredWhenShown probe(window.m_hWnd, product.uninstallKey, folder);
+            std::thread registering([&] { window.OnExtractDone(worker); });
+            for (int i = 0; i < 500 && window.Page() != PageSucceeded; ++i) {
+                PumpMessages();
+                ::Sleep(10);
+            }
+            registering.join();
+            EXPECT_EQ(window.Page(), PageSucceeded);
+            EXPECT_EQ(probe.results, 1);
+            EXPECT_EQ(probe.registered, 1) << "Finish is shown before the product is registered";
+        }
+        EXPECT_TRUE(window.IsInstalled());
+        // Neither the desktop shortcut nor the product's start as the window goes.
+        for (ControlRole role : {ControlRole::ShortcutCheck, ControlRole::LaunchCheck}) {
+            CCheckBox* box = CCheckBox::FromHandle(window.ControlHandle(role));
+            ASSERT_NE(box, nullptr);
+            if (box->IsChecked()) box->Toggle();
+        }
+        window.DestroyWindow();
+        PumpMessages();
+    }
+    EXPECT_TRUE(DeleteUninstallEntry(product));
+    RemoveTree(StartMenuFolderPath(product));
 }
 
 TEST_F(MainWindow, TabWalksThePageInReadingOrderAndShowsTheFocusCueOnlyAfterAKey) {

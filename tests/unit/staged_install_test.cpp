@@ -3,6 +3,7 @@
 #include <aclapi.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -337,6 +338,62 @@ TEST(StagedInstall, FileHeldByAnotherProgramFailsBeforeAnythingChanges) {
     EXPECT_EQ(TreeListing(v1.folder), before);
 }
 
+// An old file another program keeps open, able to be moved but not deleted, as a loaded DLL is.
+TEST(StagedInstall, SetAsideFileHeldPastTheRetriesIsLeftToTheRestartWithoutAJournal) {
+    Installed v1;
+    std::wstring staged;
+    {
+        CStagedInstall staging(v1.folder, kKey);
+        StageVersion2(staging);
+        const CFileHandle held(CreateFileW((v1.folder + L"\\app.exe").c_str(),
+                                           GENERIC_READ | DELETE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        ASSERT_TRUE(staging.Commit());
+        staged = staging.Layout().staging;
+        std::vector<std::wstring> left;
+        for (const ItemLeft& item : staging.DeletedAtRestart()) left.push_back(item.path);
+        ASSERT_EQ(left.size(), 4u);
+        EXPECT_EQ(left[0].rfind(staged + L"\\~setup~old\\", 0), 0u) << "the held file first";
+        EXPECT_EQ(left[1], staged + L"\\~setup~old");
+        EXPECT_EQ(left[2], staged + L"\\~setup~plan");
+        EXPECT_EQ(left[3], staged) << "each folder after what it holds";
+        EXPECT_TRUE(staging.DiscardLeft().path.empty());
+        EXPECT_FALSE(Journal()) << "nothing stops the next run";
+        EXPECT_EQ(FileContent(v1.folder + L"\\app.exe"), "version 2");
+    }
+    // The folder waits for the restart; the next installation stages under another name.
+    EXPECT_NE(GetFileAttributesW(staged.c_str()), INVALID_FILE_ATTRIBUTES);
+    CStagedInstall next(v1.folder, kKey);
+    ASSERT_TRUE(next.Begin());
+    EXPECT_NE(next.Layout().staging, staged);
+}
+
+TEST(StagedInstall, AStagingNameThatExistsIsNeverTaken) {
+    const std::wstring parent = MakeSandboxFolder() + L"\\";
+    CreateDirectoryW((parent + L"~setup~0000000000000000").c_str(), nullptr);
+    Write(parent + L"~setup~1111111111111111", "a file");
+    int asked = 0;
+    const auto names = [&asked] {
+        const wchar_t* given[] = {L"~setup~0000000000000000", L"~setup~1111111111111111",
+                                  L"~setup~2222222222222222"};
+        return std::wstring(given[std::min(asked++, 2)]);
+    };
+    EXPECT_EQ(UnusedStagingPath(parent, names), parent + L"~setup~2222222222222222");
+    EXPECT_EQ(asked, 3);
+    asked = 0;
+    EXPECT_EQ(UnusedStagingPath(parent, [] { return std::wstring(L"~setup~0000000000000000"); }),
+              L"")
+        << "every name taken";
+    EXPECT_EQ(UnusedStagingPath(parent + L"missing\\", names),
+              parent + L"missing\\~setup~0000000000000000")
+        << "a parent a fresh installation has yet to make";
+    const std::wstring made = NewStagingName();
+    EXPECT_EQ(made.size(), 23u);
+    EXPECT_EQ(made.rfind(L"~setup~", 0), 0u);
+}
+
 TEST(StagedInstall, RefusesWhatCannotBeReplaced) {
     Installed v1;
     CreateDirectoryW((v1.folder + L"\\folder.txt").c_str(), nullptr);
@@ -383,6 +440,34 @@ TEST(Recovery, KilledWhileStagingLeavesTheOldVersion) {
 // A journal names paths only an administrator could have written, but one this installer could
 // not have written is not acted on at all. Each folder it names is there, with a file in it, so
 // that acting on it would show.
+TEST(Recovery, KilledWhileDeletingAnOldFileStillHeldLeavesItToTheRestart) {
+    Installed v1;
+    const std::wstring staging = v1.folder + L"\\" + NewStagingName();
+    ASSERT_TRUE(CreateDirectoryW(staging.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((staging + L"\\~setup~old").c_str(), nullptr));
+    Write(staging + L"\\~setup~old\\0", "old app");
+    const CFileHandle held(CreateFileW((staging + L"\\~setup~old\\0").c_str(),
+                                       GENERIC_READ | DELETE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(StartInstallJournal(
+        kKey, InstallJournal{v1.folder, staging, L"", false, InstallPhase::Discarding}));
+    const std::wstring logFile = MakeSandboxFolder() + L"\\run.log";
+    {
+        CRunLog log;
+        ASSERT_TRUE(log.Open(logFile));
+        EXPECT_TRUE(RecoverInterruptedInstallation(kKey, L"no-such-product.exe", log).complete);
+    }
+    EXPECT_FALSE(Journal());
+    const std::string logged = FileContent(logFile);
+    for (const std::wstring& item : {staging + L"\\~setup~old\\0", staging}) {
+        const std::string line = "set aside and held, deleted at the next restart: " +
+                                 std::string(item.begin(), item.end());
+        EXPECT_NE(logged.find(line), std::string::npos) << line;
+    }
+}
+
 TEST(Recovery, ImplausibleJournalIsDeletedUnused) {
     Installed v1;
     for (const std::wstring& staged : {v1.root + L"\\~setup~x", v1.folder + L"\\~setup~x"}) {

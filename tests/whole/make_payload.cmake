@@ -3,7 +3,8 @@
 # installation lasts long enough to be interrupted. With VERSION 2 it is the next version of that
 # product: the files of the first ten folders change, a folder and a top folder with subfolders
 # come new, a file comes new at the top, version 1's file at the top and folder with a subfolder
-# are gone, and everything else is the same byte for byte.
+# are gone, and everything else is the same byte for byte. With LARGE it also has large.bin, of
+# 2 MiB, larger than the writers' pool copies.
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT})
 file(COPY_FILE ${RECORDER} ${OUT}/vivevadiz.exe)
@@ -30,4 +31,8 @@ if(NOT VERSION EQUAL 2)
     file(WRITE ${OUT}/legacy.dll "a library version 2 no longer has\n${body}")
     file(WRITE ${OUT}/old/o1.txt "dropped 1\n${body}")
     file(WRITE ${OUT}/old/deep/o2.txt "dropped 2\n${body}")
+endif()
+if(LARGE)
+    string(REPEAT "large file of the payload with injected faults\n" 43691 large)
+    file(WRITE ${OUT}/large.bin "${large}")
 endif()

@@ -755,6 +755,59 @@ scenario_update_killed_during_discard() {
     wait_setup
 }
 
+# The same three old files held past the deletion's retries, the update unattended: it exits 0,
+# has Windows delete each of them (and the folders that hold them) at the next restart, names them
+# in its log and clears its journal, so that the next runs are not stopped; their staging folder
+# stays until the restart, and nothing after it takes its name.
+scenario_update_held_past_discard() {
+    open_sandbox en 96
+    install_v1 'C:\Product' "$drive_c/Product"
+    local i staged="" log="$drive_c/update.log"
+    wine "$SETUP_V2" /S /LOG=C:\\update.log /D=C:\\Product >/dev/null 2>&1 &
+    setup_pid=$!
+    # Once a later folder is staged, data\d1's old files have been compared already.
+    for ((i = 0; i < 3000; i++)); do
+        staged=$(staging_dir)
+        if [ -n "$staged" ] && [ -d "$staged/data/d3" ]; then
+            kill -STOP "$setup_pid"
+            break
+        fi
+        sleep 0.01
+    done
+    staging=$staged
+    check "[ -n '$staging' ] && [ \"\$(journal_phase)\" = 1 ]" "the update is stopped while it stages"
+    hold --movable 'C:\Product\data\d1\f1.txt' 'C:\Product\data\d1\f2.txt' 'C:\Product\data\d1\f3.txt'
+    kill -CONT "$setup_pid"
+    end_within "$setup_pid" 120 "setup.exe /S with held set-aside files"
+    local code=$?
+    check "[ $code -eq 0 ]" "the update completes: exit 0 (got $code)"
+    check_is_v2 "an update whose old files stay held"
+    check "! wine reg query 'HKLM\\Software\\VivevaDiz\\InstallInProgress' >/dev/null 2>&1" \
+        "no journal is left"
+    local name pending
+    name=$(basename "$staging")
+    check "[ \$(log_texts '$log' | grep -Ec '^set aside and held, deleted at the next restart: .*~setup~old.[0-9]+\$') -eq 3 ]" \
+        "the log names each held file"
+    check "log_has '$log' 'set aside and held, deleted at the next restart: C:\\\\Product\\\\$name' && log_has '$log' 'outcome: succeeded'" \
+        "and the staging folder, last; the outcome is a success"
+    pending=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+        /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')
+    check "[ \$(grep -o '~setup~old.[0-9]*' <<<\"\$pending\" | wc -l) -ge 3 ] && grep -qF '$name' <<<\"\$pending\"" \
+        "Windows is to delete them at the next restart"
+    check "[ -d '$staging/~setup~old' ]" "the staging folder stays until then"
+
+    # The holder still holds them: the next update and the removal run as if nothing were there.
+    run_unattended "\"$(windows_path "$SETUP_V2")\" /S /LOG=C:\\next.log /D=C:\\Product"
+    check "[ $rc -eq 0 ] && log_has '$drive_c/next.log' 'outcome: succeeded'" "the next setup.exe /S: exit 0 (got $rc)"
+    check "[ -d '$staging' ] && [ \$(find '$product_dir' -maxdepth 1 -name '~setup~*' | wc -l) -eq 1 ]" \
+        "its own staging folder is gone, the held one stays"
+    run_unattended "\"C:\\Product\\uninstall.exe\" /S /LOG=C:\\remove.log" uninstall.exe
+    check "[ $rc -eq 0 ] && ! has_uninstall_key" "then uninstall.exe /S: exit 0 (got $rc)"
+    check "[ -z \"\$(find '$product_dir' -path '$staging' -prune -o -type f -print)\" ]" \
+        "it removes every installed file; only what waits for the restart stays"
+    end_holder
+}
+
 scenario_update_drive_full() {
     open_sandbox en 96
     mount_small_drive size=64m,nr_inodes=4000 || skip "cannot mount a RAM-backed drive (needs root)"
@@ -976,6 +1029,29 @@ scenario_silent_install() {
     check "log_has '$log' 'desktop shortcut: not made (/NODESKTOP)'" "the log says why there is no desktop shortcut"
 }
 
+# Standard output a pipe whose reader never reads, already full: the trace is dropped, and the
+# installation completes and exits all the same.
+scenario_silent_stdout_never_read() {
+    open_sandbox en 96
+    local pipe="$WINE_SANDBOX/never-read" keeper code log="$drive_c/piped.log"
+    mkfifo "$pipe"
+    # Holds both ends open and reads nothing; then 64 KiB fill the pipe.
+    sleep 600 <>"$pipe" &
+    keeper=$!
+    head -c 65536 /dev/zero >"$pipe"
+    wine "$SETUP" /S /LOG=C:\\piped.log /D=C:\\Piped >"$pipe" 2>/dev/null &
+    setup_pid=$!
+    end_within "$setup_pid" 120 "setup.exe /S with standard output nobody reads"
+    code=$?
+    kill "$keeper" 2>/dev/null
+    wait "$keeper" 2>/dev/null
+    check "[ $code -eq 0 ]" "setup.exe /S with standard output nobody reads: exit 0 (got $code)"
+    check "[ -f '$drive_c/Piped/data/d40/f60.txt' ] && [ -f '$drive_c/Piped/vivevadiz.exe' ] && has_uninstall_key" \
+        "the installation is complete and registered"
+    check "log_has '$log' 'entry data\\\\d40\\\\f60.txt' && log_has '$log' 'outcome: succeeded'" \
+        "the log is the record: every entry and the outcome"
+}
+
 # setup.exe (a copy) whose payload entry $3 has a damaged check sum, written to $4.
 corrupt_setup() {  # setup payload.dat entry-name out
     python3 - "$@" <<'PY'
@@ -1035,6 +1111,44 @@ scenario_silent_failure() {
 }
 
 # What is not understood: exit 5 and nothing done; no window under /S, a message box without it.
+# A test build of setup.exe whose registration runs out of memory, as does the creation of the file
+# SETUP_FAULT_FILE names: a small one, created on the writers' pool, or the large one, which the
+# pool leaves to the caller. Every run ends with 2 and exits, unattended or with its window.
+scenario_injected_faults() {
+    open_sandbox en 96
+    local faults log="$drive_c/faults.log" fault expected folder
+    faults=$(dirname "$SETUP")/faults/setup.exe
+    local -A reasons=(
+        [registration]='the steps after the final step: out of memory, or an unexpected fault'
+        ['data\d5\f30.txt']='entry data\\d5\\f30\.txt: C:\\Faults\\data\\d5\\f30\.txt cannot be written or replaced: .+'
+        [large.bin]='out of memory, or an unexpected fault'
+    )
+    for fault in registration 'data\d5\f30.txt' large.bin; do
+        rm -f "$log"
+        if [ $fault = registration ]; then unset SETUP_FAULT_FILE; else export SETUP_FAULT_FILE=$fault; fi
+        run_unattended "\"$(windows_path "$faults")\" /S /LOG=C:\\faults.log /D=C:\\Faults"
+        check "[ $rc -eq 2 ] && no_window_seen" "/S, $fault failing: exit 2, no window (got $rc)"
+        check "log_matches '$log' 'failed: ${reasons[$fault]}' && log_has '$log' 'exit code 2'" \
+            "/S, $fault failing: the log says why"
+        check "! wine reg query 'HKLM\\Software\\VivevaDiz\\InstallInProgress' >/dev/null 2>&1" \
+            "/S, $fault failing: no journal is left"
+        if [ $fault = registration ]; then
+            check "[ -f '$drive_c/Faults/data/d40/f60.txt' ] && log_has '$log' 'final step: done'" \
+                "the files were in place before registration failed"
+            rm -rf "$drive_c/Faults"
+        else
+            check "[ ! -e '$drive_c/Faults' ]" "/S, $fault failing: nothing is left of the installation"
+        fi
+        folder="C:\\Window ${fault//\\/-}"
+        start_installer "$faults" "$folder" go
+        drive wait-visible $CONTACT 60000 || fail "with its window, $fault failing: the failure page"
+        drive click $CLOSE
+        drive wait-gone 10000 || fail "with its window, $fault failing: the failure page closes"
+        wait_setup 2
+    done
+    unset SETUP_FAULT_FILE
+}
+
 scenario_usage_errors() {
     open_sandbox en 96
     local setup line
