@@ -22,18 +22,6 @@ CFileHandle OpenForDeletion(const std::wstring& path) {
         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
-// "\\?\C:\...", every link on the way resolved; empty when the system cannot say.
-std::wstring FinalPathOf(HANDLE item) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetFinalPathNameByHandleW(item, &path[0], DWORD(path.size()), FILE_NAME_NORMALIZED);
-        if (length == 0 || length > 65536) return std::wstring();
-        if (length < path.size()) return path.substr(0, length);
-        path.resize(length);  // the size needed, its terminating null included
-    }
-}
-
 std::wstring ResolveFolder(const std::wstring& folder) {
     const CFileHandle handle(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -77,6 +65,17 @@ bool IsBusy(DWORD error) {
 }
 
 }  // namespace
+
+std::wstring FinalPathOf(HANDLE item) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetFinalPathNameByHandleW(item, &path[0], DWORD(path.size()), FILE_NAME_NORMALIZED);
+        if (length == 0 || length > 65536) return std::wstring();
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(length);  // the size needed, its terminating null included
+    }
+}
 
 std::wstring PlainRelativeName(const std::wstring& relative) {
     std::wstring plain;

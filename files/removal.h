@@ -47,6 +47,9 @@ private:
     std::wstring m_finalPath;  // empty when the folder could not be resolved: nothing is deleted
 };
 
+// "\\?\C:\..." for an open item, every link on the way resolved; empty when the system cannot say.
+std::wstring FinalPathOf(HANDLE item);
+
 // A relative name as Windows reads it below a folder: slashes as backslashes, without "." levels
 // or empty ones. Links and ".." are not resolved; names holding ".." are refused before this.
 std::wstring PlainRelativeName(const std::wstring& relative);
