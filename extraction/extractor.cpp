@@ -168,8 +168,6 @@ void CExtractor::Run() {
     ExtractResult result = ExtractResult::Failed;
     try {
         if (m_log) m_log->Line(L"install folder " + m_installFolder);
-        const EndedProcesses ended = EndProcessesNamed(m_processName);
-        if (m_log) LogEndedProcesses(*m_log, m_processName, ended);
         result = ExtractPayload();
     } catch (...) {
         // Out of memory, or a delegate that threw: the run has failed, the thread carries on.
@@ -221,11 +219,39 @@ ExtractResult CExtractor::ExtractPayload() {
             FindInstallFolderProblem(m_installFolder, m_productKey, *names);
         if (!problem.empty()) return Fail(problem);
     }
+    if (const ComPtr<IStream> header{CreateReadOnlyMemoryStream(payload.data, payload.size)})
+        if (!HasRoomForArchive(header)) return Fail(NoRoomReason());
+    // Every refusal that needs no ended process comes before this: the user's running product is
+    // left alone when the run would not go ahead anyway.
+    const EndedProcesses ended = EndProcessesNamed(m_processName);
+    if (m_log) LogEndedProcesses(*m_log, m_processName, ended);
     // The locked resource is part of the mapped program and stays valid while it runs, so the
     // stream reads it in place instead of holding a second copy of the whole archive.
     const ComPtr<IStream> stream(CreateReadOnlyMemoryStream(payload.data, payload.size));
     if (!stream) return Fail(L"the payload cannot be read");
     return ExtractArchive(stream);
+}
+
+bool CExtractor::HasRoomFor(const archive::Header& header) {
+    m_spaceChecked = true;
+    const uint64_t totalBytes = uint64_t(uint32_t(header.totalSize));
+    const bool room = ::HasRoomFor(m_installFolder, totalBytes, uint64_t(header.entryCount));
+    if (m_log)
+        m_log->Step(L"space check", room ? S_OK : HRESULT_FROM_WIN32(ERROR_DISK_FULL),
+                    std::to_wstring(totalBytes) + L" bytes in " +
+                        std::to_wstring(header.entryCount) + L" files");
+    return room;
+}
+
+bool CExtractor::HasRoomForArchive(IStream* stream) {
+    StreamSource source(stream);
+    archive::Header header;
+    // A header that cannot be read is the extraction's to report.
+    return !archive::ReadHeader(source, header) || header.entryCount <= 0 || HasRoomFor(header);
+}
+
+std::wstring CExtractor::NoRoomReason() const {
+    return L"the space check: the drive of " + m_installFolder + L" is too full";
 }
 
 ExtractResult CExtractor::ExtractArchive(IStream* stream) {
@@ -242,14 +268,9 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
         return Fail(L"the archive's header is cut short or damaged");
     if (m_delegate) m_delegate->OnExtractBegin(*this, header.entryCount, header.totalSize);
     if (header.entryCount == 0) return ExtractResult::Done;
-    // Checked before the first write, so that a drive too small changes nothing at all.
-    const uint64_t totalBytes = uint64_t(uint32_t(header.totalSize));
-    const bool room = HasRoomFor(m_installFolder, totalBytes, uint64_t(header.entryCount));
-    if (m_log)
-        m_log->Step(L"space check", room ? S_OK : HRESULT_FROM_WIN32(ERROR_DISK_FULL),
-                    std::to_wstring(totalBytes) + L" bytes in " +
-                        std::to_wstring(header.entryCount) + L" files");
-    if (!room) return Fail(L"the space check: the drive of " + m_installFolder + L" is too full");
+    // Checked before the first write, so that a drive too small changes nothing at all; a run of
+    // the whole payload has checked it before ending the product.
+    if (!m_spaceChecked && !HasRoomFor(header)) return Fail(NoRoomReason());
 
     // Every way out of this function before the commit undoes what was staged.
     CStagedInstall staging(m_installFolder, m_productKey);

@@ -1,7 +1,7 @@
 #pragma once
-// The extraction worker: on a thread of its own it ends running copies of the product, then
-// unpacks the payload archive (resource DAT 148 of this program) below the install folder,
-// reporting every step to its delegate.
+// The extraction worker: on a thread of its own it checks the install folder and its drive, ends
+// running copies of the product, then unpacks the payload archive (resource DAT 148 of this
+// program) below the install folder, reporting every step to its delegate.
 
 #include <windows.h>
 #include <objidl.h>
@@ -17,6 +17,9 @@
 
 class CExtractor;
 class CRunLog;
+namespace archive {
+struct Header;
+}
 
 enum class ExtractResult { Done = 0, Failed = 1, Cancelled = 2 };
 
@@ -92,6 +95,10 @@ public:
 private:
     ExtractResult ExtractPayload();
     ExtractResult ExtractEntries(IStream* stream);
+    // The space check, logged.
+    bool HasRoomFor(const archive::Header& header);
+    bool HasRoomForArchive(IStream* stream);
+    std::wstring NoRoomReason() const;
     void ReportOutcome(ExtractResult result);
     // Logs why the run fails and gives Failed.
     ExtractResult Fail(const std::wstring& reason);
@@ -114,5 +121,6 @@ private:
     CRunLog* m_log = nullptr;
     bool m_running = false;
     std::atomic<bool> m_cancel{false};
+    bool m_spaceChecked = false;
     std::shared_ptr<std::thread> m_thread;
 };

@@ -105,6 +105,17 @@ std::wstring VolumeRoot(const std::wstring& folder) {
     return JoinPath(folder.substr(0, end), L"");
 }
 
+std::wstring HighestMissingFolder(const std::wstring& folder,
+                                  const std::function<bool(const std::wstring&)>& exists) {
+    const std::wstring root = VolumeRoot(folder);
+    for (size_t at = root.size(); at < folder.size(); ++at) {
+        at = std::min(folder.find(L'\\', at), folder.size());
+        const std::wstring level = folder.substr(0, at);
+        if (!exists(level)) return level;
+    }
+    return std::wstring();
+}
+
 FolderRelation RelateFolders(const std::wstring& a, const std::wstring& b) {
     const std::wstring& shorter = a.size() <= b.size() ? a : b;
     const std::wstring& longer = a.size() <= b.size() ? b : a;

@@ -21,6 +21,12 @@ std::optional<std::wstring> NormalInstallFolder(std::wstring_view text);
 // The root of a normal folder: "C:\" or "\\server\share\".
 std::wstring VolumeRoot(const std::wstring& folder);
 
+// The highest level of the normal folder `folder` that `exists` says is not there, which a fresh
+// installation makes with everything below it; empty when it is there. Never the drive or share
+// root, nor anything above a share's: a root is not a run's to make or remove.
+std::wstring HighestMissingFolder(const std::wstring& folder,
+                                  const std::function<bool(const std::wstring&)>& exists);
+
 enum class FolderRelation { Same, Nested, Apart };
 // How two normal folders' texts stand to each other, letter case aside: the same, one inside the
 // other, or apart.

@@ -5,6 +5,9 @@ export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Linux desktop entries, no Mono or Gecko download prompts.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+# Wine derives a folder's access list from its Unix mode: under a umask that leaves folders
+# world-writable, every folder would read as one that every user may change.
+umask 022
 
 # Re-runs the calling script on an X display of its own, so that no other test's windows, pointer
 # or focus reach its windows. Call as: wine_own_display "$0" "$@". Returns when already on one.

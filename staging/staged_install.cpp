@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <sddl.h>
-#include <shlobj.h>
 
 #include <cstring>
 
@@ -13,6 +12,7 @@
 #include "files/restart_deletion.h"
 #include "files/tree_removal.h"
 #include "log/run_log.h"
+#include "staging/folder_check.h"
 #include "platform/random_bytes.h"
 #include "platform/unique_handle.h"
 #include "system/entry_list.h"
@@ -49,14 +49,8 @@ bool IsFolder(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The highest folder of `folder` (ending in a backslash) that does not exist; empty when it does.
-std::wstring HighestMissingFolder(const std::wstring& folder) {
-    std::wstring missing;
-    for (std::wstring level = folder;
-         !level.empty() && !IsFolder(GetFileAttributesW(level.c_str()));
-         level = ParentFolder(level.substr(0, level.size() - 1)))
-        missing = level;
-    return WithoutTrailingSeparators(missing);
+bool IsFolderAt(const std::wstring& path) {
+    return IsFolder(GetFileAttributesW(path.c_str()));
 }
 
 bool SameBytes(HANDLE file, const void* data, int32_t count, std::vector<unsigned char>& buffer) {
@@ -139,7 +133,11 @@ bool CStagedInstall::Begin() {
     // or the restart would delete this installation's files.
     m_layout.staging = UnusedStagingPath(parent);
     if (m_layout.staging.empty()) return RefuseWith(ERROR_ALREADY_EXISTS);
-    if (m_fresh) m_createdFrom = HighestMissingFolder(parent);
+    if (m_fresh)
+        m_createdFrom = HighestMissingFolder(WithoutTrailingSeparators(parent), IsFolderAt);
+    // Asked before anything is journaled: a drive or share that cannot be reached or written
+    // leaves nothing to undo.
+    if (!CanWriteVolume(VolumeRoot(m_layout.installFolder))) return false;
 
     // Journaled before anything is made, so that a kill at any later point leaves the journal.
     if (!m_productKey.empty()) {
@@ -149,13 +147,24 @@ bool CStagedInstall::Begin() {
         m_journaled = true;
     }
     m_state = State::Staging;
-    if (!m_createdFrom.empty() &&
-        SHCreateDirectoryExW(nullptr, parent.c_str(), access.Attributes()) != ERROR_SUCCESS)
-        return false;
+    if (!m_createdFrom.empty() && !MakeMissingFolders(parent, access.Attributes())) return false;
     if (!CreateDirectoryW(m_layout.staging.c_str(), access.Attributes())) return false;
+    m_stagingMade = true;
     m_stagedFolders.Remember(JoinPath(m_layout.staging, L""), CKnownFolders::Origin::Created);
     if (m_fresh) m_plan.push_back(CommitStep{CommitKind::NewFolder, L"", 0, L""});
     return true;
+}
+
+bool CStagedInstall::MakeMissingFolders(const std::wstring& parent, SECURITY_ATTRIBUTES* access) {
+    const std::wstring last = WithoutTrailingSeparators(parent);
+    for (size_t end = m_createdFrom.size();;
+         end = std::min(last.find(L'\\', end + 1), last.size())) {
+        // One level at a time, each with the list: one that is there already was made by someone
+        // else meanwhile, and is not the run's to act through.
+        if (!CreateDirectoryW(last.substr(0, end).c_str(), access)) return false;
+        if (m_madeFrom.empty()) m_madeFrom = m_createdFrom;
+        if (end == last.size()) return true;
+    }
 }
 
 bool CStagedInstall::Stage(const std::wstring& name, const void* data, int32_t count) {
@@ -342,13 +351,14 @@ void CStagedInstall::Rollback() {
         LeaveToNextRun();
         return;
     }
-    // What cannot be deleted stays in the journal, for the next run to try again.
-    if (!RemoveStagingFolder(m_layout)) {
+    // What cannot be deleted stays in the journal, for the next run to try again; a folder the
+    // run never made is gone already, whatever the system says of its path.
+    if (m_stagingMade && !RemoveStagingFolder(m_layout)) {
         LeaveToNextRun();
         return;
     }
     RemoveEmptyFoldersUpTo(ParentFolder(WithoutTrailingSeparators(m_layout.installFolder)),
-                           m_createdFrom);
+                           m_madeFrom);
     if (m_journaled) DeleteInstallJournal(m_productKey);
 }
 

@@ -10,6 +10,8 @@
 // cannot make, undoes everything. The installation's journal (staging/install_journal.h) tells a
 // later run what to finish or undo after a kill.
 
+#include <windows.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -89,6 +91,9 @@ private:
                                const void* data, int32_t count);
     // `folder` is relative and ends in a backslash.
     FolderCheck CheckFolder(const std::wstring& folder);
+    // Makes each level from m_createdFrom down to `parent` with `access`, failing at one that is
+    // there already.
+    bool MakeMissingFolders(const std::wstring& parent, SECURITY_ATTRIBUTES* access);
     bool WriteStaged(const std::wstring& entry, const std::wstring& name, const void* data,
                      int32_t count);
     // Plans, first, the moves that set aside each file the installed version's list names and this
@@ -109,7 +114,9 @@ private:
     bool m_fresh = false;
     bool m_journaled = false;
     InstallPhase m_phase = InstallPhase::Staging;
-    std::wstring m_createdFrom;
+    std::wstring m_createdFrom;  // what the journal names: the highest level to be made
+    std::wstring m_madeFrom;     // the highest level this run has made
+    bool m_stagingMade = false;
     CKnownFolders m_stagedFolders;
     CFileWriterPool* m_writer = nullptr;
     CommitPlan m_plan;

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "files/folder_trust.h"
 #include "files/paths.h"
 #include "log/run_log.h"
 #include "platform/unique_handle.h"
@@ -78,6 +79,11 @@ int RemoveShortcuts(const ProductIdentity& product, const RegisteredInstallation
 
 void RemovePreviousInstallation(const std::wstring& folder, CRunLog& log) {
     const std::wstring what = L"previous folder " + folder + L": ";
+    // Its removal would act by path through a level a standard user could swap meanwhile.
+    if (const std::wstring level = FindChangeableLevel(folder); !level.empty()) {
+        log.Line(what + L"nothing removed, an elevated run does not act through " + level);
+        return;
+    }
     std::vector<std::wstring> names;
     if (!ReadEntryList(folder, names)) {
         log.Line(what + L"no readable " + kEntryListName + L", nothing removed");

@@ -9,6 +9,7 @@
 #include "files/paths.h"
 #include "files/removal.h"
 #include "files/same_path.h"
+#include "files/folder_trust.h"
 #include "log/run_log.h"
 #include "platform/unique_handle.h"
 #include "product/resources/product_string_ids.h"
@@ -118,6 +119,10 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
                   ? L" (the Uninstall entry names another folder, " + entry.installLocation +
                         L": this folder's own files are removed, nothing registered)"
                   : L" (no Uninstall entry)"));
+    // The removal checks each item's real path on its own handle, so a level that could be swapped
+    // leads nowhere: it goes ahead, and the log says what it went through.
+    if (const std::wstring level = FindChangeableLevel(folder); !level.empty())
+        log.Line(L"removed only through handles checked to lie in the folder: " + level);
     UninstallReport report;
     report.registered = entry.found;
     // Without the list nothing is known to be the product's: everything stays, registered, so that

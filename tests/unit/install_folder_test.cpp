@@ -2,8 +2,13 @@
 
 #include <windows.h>
 
+#include <sddl.h>
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "files/folder_trust.h"
+#include "platform/unique_handle.h"
 #include "staging/folder_check.h"
 #include "tests/support/archive_builder.h"
 
@@ -141,6 +146,152 @@ TEST(InstallFolder, PayloadNamesAreReadWithoutDecoding) {
               (std::vector<std::wstring>{L"a.txt", L"sub\\b.txt", L"empty"}));
     EXPECT_FALSE(ReadPayloadNames(bytes.data(), bytes.size() - 1)) << "cut short";
     EXPECT_FALSE(ReadPayloadNames(nullptr, 0));
+}
+
+// A fresh installation makes every level below the root that is missing, and never the root: on a
+// share that means nothing above the share's own folders.
+TEST(InstallFolder, HighestMissingFolderStopsAtTheDriveOrShareRoot) {
+    struct Case {
+        const wchar_t* folder;
+        std::set<std::wstring> there;
+        const wchar_t* missing;
+    };
+    for (const auto& c : {
+             Case{L"C:\\Tools\\Marlin\\App", {L"C:\\Tools"}, L"C:\\Tools\\Marlin"},
+             Case{L"C:\\Tools\\Marlin\\App", {}, L"C:\\Tools"},
+             Case{L"C:\\Tools", {L"C:\\Tools"}, L""},
+             Case{L"C:\\", {}, L""},
+             Case{L"\\\\nosuchserver\\share\\App", {}, L"\\\\nosuchserver\\share\\App"},
+             Case{L"\\\\srv\\share\\A\\B", {L"\\\\srv\\share\\A"}, L"\\\\srv\\share\\A\\B"},
+             Case{L"\\\\srv\\share", {}, L""},
+         }) {
+        std::vector<std::wstring> asked;
+        const auto exists = [&](const std::wstring& level) {
+            asked.push_back(level);
+            return c.there.count(level) != 0;
+        };
+        EXPECT_EQ(HighestMissingFolder(c.folder, exists), c.missing) << c.folder;
+        for (const std::wstring& level : asked)
+            EXPECT_GT(level.size(), VolumeRoot(c.folder).size()) << "the root is never asked";
+    }
+}
+
+// SYSTEM, the administrators, TrustedInstaller, and the user the rule is told to trust.
+constexpr wchar_t kTrustedInstaller[] =
+    L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+constexpr wchar_t kAdminsOnly[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+// A drive's root: users add folders and own what they add; everyone else reads.
+constexpr wchar_t kDriveRoot[] =
+    L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
+    L"D:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICIIO;GA;;;CO)(A;OICI;0x1200a9;;;BU)(A;CI;LC;;;AU)"
+    L"(A;OICIIO;SDGXGWGR;;;AU)";
+
+CLocalMemory<PSECURITY_DESCRIPTOR> Descriptor(const std::wstring& sddl) {
+    CLocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+    EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                     descriptor.Put(), nullptr))
+        << std::string(sddl.begin(), sddl.end());
+    return descriptor;
+}
+
+// Whether a standard user may change what a folder leads to, decided on its owner and access list
+// and its parent's; `changeable` is what the reason must say, or empty when it is not.
+TEST(FolderTrust, DecidesOnOwnerAndAccessListsAlone) {
+    const std::wstring user = L"S-1-5-21-1-2-3-1001";
+    struct Case {
+        const wchar_t* what;
+        std::wstring folder;
+        std::wstring parent;
+        bool trustUser;
+        std::wstring changeable;
+    };
+    for (const auto& c : {
+             Case{L"administrators only", kAdminsOnly, kAdminsOnly, false, L""},
+             Case{L"administrators only, below a drive's root", kAdminsOnly, kDriveRoot, false,
+                  L""},
+             Case{L"owned by TrustedInstaller",
+                  std::wstring(L"O:") + kTrustedInstaller + L"D:P(A;;FA;;;SY)(A;;0x1200a9;;;BU)",
+                  kDriveRoot, false, L""},
+             Case{L"users may modify", L"O:BAD:(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)", kDriveRoot,
+                  false, L"S-1-5-32-545 may delete it"},
+             Case{L"made at a drive's root, inheriting",
+                  L"O:BAD:(A;OICIID;FA;;;BA)"
+                  L"(A;OICIID;SDGXGWGR;;;AU)",
+                  kDriveRoot, false, L"S-1-5-11 may delete it"},
+             Case{L"owned by a user", L"O:" + user + L"D:P(A;OICI;FA;;;BA)", kDriveRoot, false,
+                  L"owned by " + user},
+             Case{L"owned by the user the run trusts",
+                  L"O:" + user + L"D:P(A;OICI;FA;;;BA)(A;;FA;;;" + user + L")", kDriveRoot, true,
+                  L""},
+             Case{L"the same, untrusted", L"O:BAD:P(A;;FA;;;" + user + L")", kAdminsOnly, false,
+                  user + L" may delete, change the access list of, take the ownership of"},
+             Case{L"users may add folders only (a drive's root itself)", kDriveRoot, kAdminsOnly,
+                  false, L""},
+             Case{L"users may change its access list", L"O:BAD:(A;;FA;;;BA)(A;;WD;;;BU)",
+                  kAdminsOnly, false, L"S-1-5-32-545 may change the access list of it"},
+             Case{L"users may take it over", L"O:BAD:(A;;FA;;;BA)(A;;WO;;;BU)", kAdminsOnly, false,
+                  L"S-1-5-32-545 may take the ownership of it"},
+             Case{L"generic all", L"O:BAD:(A;;GA;;;WD)", kAdminsOnly, false, L"S-1-1-0 may delete"},
+             Case{L"generic write alone renames nothing", L"O:BAD:(A;;GW;;;WD)", kAdminsOnly, false,
+                  L""},
+             Case{L"full control for users, inherited only", L"O:BAD:(A;OICIIO;FA;;;BU)",
+                  kAdminsOnly, false, L""},
+             Case{L"full control for the creator, as given", L"O:BAD:(A;;FA;;;CO)", kAdminsOnly,
+                  false, L""},
+             Case{L"a parent that lets users delete what it holds", kAdminsOnly,
+                  L"O:BAD:(A;;FA;;;BA)(A;;0x1200e9;;;BU)", false,
+                  L"in the folder above, S-1-5-32-545 may delete what is in it"},
+             Case{L"no access list", L"O:BA", kAdminsOnly, false, L"no access list"},
+             Case{L"no access list on the parent", kAdminsOnly, L"O:BA", false,
+                  L"in the folder above, it has no access list"},
+             Case{L"Wine's view of a 0777 folder",
+                  L"O:" + user + L"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;" + user +
+                      L")(A;OICI;0x1301ff;;;WD)",
+                  kAdminsOnly, true, L"S-1-1-0 may delete"},
+             Case{L"Wine's view of a 0755 folder",
+                  L"O:" + user + L"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;" + user +
+                      L")(A;OICI;0x1200a9;;;WD)",
+                  L"O:" + user + L"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;" + user +
+                      L")(A;OICI;0x1200a9;;;WD)",
+                  true, L""},
+         }) {
+        const auto folder = Descriptor(c.folder), parent = Descriptor(c.parent);
+        CLocalMemory<PSID> trusted;
+        if (c.trustUser) {
+            ASSERT_TRUE(ConvertStringSidToSidW(user.c_str(), trusted.Put()));
+        }
+        const std::wstring reason = FindChangeableReason(folder.Get(), parent.Get(), trusted.Get());
+        if (c.changeable.empty())
+            EXPECT_EQ(reason, L"") << c.what;
+        else
+            EXPECT_NE(reason.find(c.changeable), std::wstring::npos)
+                << std::string(c.what, c.what + wcslen(c.what)) << ": "
+                << std::string(reason.begin(), reason.end());
+    }
+}
+
+// The run's own user is a standard user's when a process of it may run without administrator
+// rights: a split token whose limited half does not hold the Administrators group (Wine's does).
+TEST(FolderTrust, OwnUserCountsAsStandardOnlyWithAWeakerSide) {
+    EXPECT_FALSE(OwnUserHasStandardSide(TokenElevationTypeDefault, false));
+    EXPECT_TRUE(OwnUserHasStandardSide(TokenElevationTypeFull, false));
+    EXPECT_TRUE(OwnUserHasStandardSide(TokenElevationTypeLimited, false));
+    EXPECT_FALSE(OwnUserHasStandardSide(TokenElevationTypeFull, true));
+}
+
+// On the file system: the sandbox's folders pass (the run's own user is trusted where its limited
+// side holds the Administrators group, as Wine's does), and levels that do not exist yet are the
+// run's to make. A world-writable folder and a link are whole-program cases.
+TEST(FolderTrust, FindsTheFirstChangeableLevelOnTheDisk) {
+    wchar_t temp[MAX_PATH];
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    const auto base = NormalInstallFolder(temp);
+    ASSERT_TRUE(base);
+    const std::wstring root = *base + L"\\folder trust " + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+    EXPECT_EQ(FindChangeableLevel(root), L"");
+    EXPECT_EQ(FindChangeableLevel(root + L"\\not yet\\made"), L"");
+    RemoveDirectoryW(root.c_str());
 }
 
 }  // namespace

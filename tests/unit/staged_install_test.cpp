@@ -230,10 +230,11 @@ TEST(StagedInstall, UpdateRetiresWhatTheNewVersionDropped) {
 }
 
 // The staging folder, and with it the install folder it becomes, lets no one but the administrators
-// and the system write, whatever the folder above allows; so does the folder made above it.
+// and the system write, whatever the folder above allows; so does every folder made above it, each
+// level on its own (under Wine a level made without the list reads back with a grant to Everyone).
 TEST(StagedInstall, FreshInstallationAppearsInOneMoveAndNothingBeforeIt) {
     const std::wstring root = MakeSandboxFolder();
-    const std::wstring folder = root + L"\\Maker\\Product\\";
+    const std::wstring folder = root + L"\\Maker\\Tools\\Sub\\Product\\";
     const CRefusingMover counter({});
     {
         CStagedInstall staging(folder, kKey, counter);
@@ -244,14 +245,25 @@ TEST(StagedInstall, FreshInstallationAppearsInOneMoveAndNothingBeforeIt) {
         const auto journal = Journal();
         ASSERT_TRUE(journal);
         EXPECT_EQ(journal->createdFrom, root + L"\\Maker");
-        EXPECT_EQ(OthersAllowed(root + L"\\Maker"), 0);
+        for (const wchar_t* level : {L"\\Maker", L"\\Maker\\Tools", L"\\Maker\\Tools\\Sub"})
+            EXPECT_EQ(OthersAllowed(root + level), 0) << std::string(level, level + wcslen(level));
         ASSERT_TRUE(staging.Commit());
         EXPECT_EQ(counter.Count(), 1);
         EXPECT_FALSE(Journal()) << "the journal goes with the final step";
     }
     EXPECT_EQ(FileContent(folder + L"sub\\b.txt"), "b");
-    EXPECT_EQ(TreeListing(root + L"\\Maker").size(), 4u);  // Product, a.txt, sub, b.txt
+    EXPECT_EQ(TreeListing(root + L"\\Maker").size(), 6u);  // Tools, Sub, Product, a.txt, sub, b.txt
     EXPECT_EQ(OthersAllowed(folder), 0);
+}
+
+// A share that cannot be reached: nothing is journaled, nothing is made, nothing is left to undo.
+TEST(StagedInstall, UnreachableShareLeavesNoJournal) {
+    {
+        CStagedInstall staging(L"\\\\nosuchserver\\share\\App", kKey);
+        EXPECT_FALSE(staging.Begin());
+        EXPECT_FALSE(Journal());
+    }
+    EXPECT_FALSE(Journal());
 }
 
 // Whichever move of the final step is refused, every move before it is undone: the old version is

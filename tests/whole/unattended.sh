@@ -337,3 +337,105 @@ scenario_update_across_volumes() {
     check_no_leftovers
     rm -rf "$other"
 }
+
+# A sub-folder that is a link to another folder of the same drive (a Unix link, which Wine shows
+# as a reparse point): the update would write there and delete what it set aside, outside the
+# install folder, so it is refused before its first write, the link named in the log.
+scenario_update_link_same_volume() {
+    open_sandbox en 96
+    local setup v2 dir="$drive_c/Linked" log="$drive_c/link.log" other="$drive_c/Elsewhere"
+    setup=$(windows_path "$SETUP") v2=$(windows_path "$SETUP_V2")
+    run_unattended "\"$setup\" /S /D=C:\\Linked"
+    mkdir -p "$other"
+    mv "$dir/data/d1" "$other/" && ln -s "$other/d1" "$dir/data/d1"
+    local before others
+    before=$(tree_state "$dir") others=$(tree_state "$other")
+    run_unattended "\"$v2\" /S /LOG=C:\\link.log /D=C:\\Linked"
+    check "[ $rc -eq 2 ]" "the update fails (exit $rc)"
+    check "log_has '$log' 'failed: C:.Linked.data.d1 is a link inside C:.Linked; an update never follows one, wherever it leads'" \
+        "the log names the link and why"
+    check "! log_has '$log' 'entry .*' && ! log_has '$log' 'end processes.*' && [ \"\$(tree_state '$dir')\" = \"\$before\" ]" \
+        "before its first write, and before ending the product: nothing changed"
+    check "[ \"\$(tree_state '$other')\" = \"\$others\" ] && grep -q '^1.1\$' '$other/d1/f1.txt'" \
+        "the folder the link leads to is unchanged"
+    check_no_leftovers
+}
+
+# A folder that every user may change (under Wine a world-writable one) above the install folder:
+# an elevated run could be steered through it, so an installation there is refused before its
+# first write, a product there is not moved away from by path, and its uninstaller says what it
+# acts through.
+scenario_changeable_parent() {
+    open_sandbox en 96
+    local setup v2 log="$drive_c/trust.log"
+    setup=$(windows_path "$SETUP") v2=$(windows_path "$SETUP_V2")
+    mkdir -p "$drive_c/Shared"
+    chmod 777 "$drive_c/Shared"
+    run_unattended "\"$setup\" /S /LOG=C:\\trust.log /D=C:\\Shared\\App"
+    check "[ $rc -eq 2 ] && [ ! -e '$drive_c/Shared/App' ] && ! has_uninstall_key && [ -z \"\$(journal_phase)\" ]" \
+        "an installation below it is refused with nothing written (exit $rc)"
+    check "log_has '$log' 'failed: C:.Shared.App: an elevated installation does not act through C:.Shared may be changed by a standard user: S-1-1-0 may delete.* it'" \
+        "the log names the folder and why"
+    check "! log_has '$log' 'end processes.*'" "before anything is ended"
+
+    chmod 755 "$drive_c/Shared"
+    run_unattended "\"$setup\" /S /D=C:\\Shared\\App"
+    check "[ $rc -eq 0 ]" "once only administrators may change it, it installs (exit $rc)"
+    cp "$drive_c/Shared/App/uninstall.lst" "$WINE_SANDBOX/v1.lst"
+    chmod 777 "$drive_c/Shared"
+    : >"$log"
+    run_unattended "\"$v2\" /S /LOG=C:\\trust.log /D=C:\\Moved"
+    check "[ $rc -eq 0 ] && all_listed_in '$drive_c/Moved' '$drive_c/Moved/uninstall.lst'" \
+        "the product moves to another folder (exit $rc)"
+    check "all_listed_in '$drive_c/Shared/App' '$WINE_SANDBOX/v1.lst'" \
+        "the old folder below the changeable one is left whole"
+    check "log_has '$log' 'previous folder C:.Shared.App: nothing removed, an elevated run does not act through C:.Shared may be changed by a standard user: .*'" \
+        "the log says why"
+    run_unattended "\"C:\\Shared\\App\\uninstall.exe\" /S /LOG=C:\\left.log" uninstall.exe
+    check "[ $rc -eq 0 ] && log_has '$drive_c/left.log' 'removed only through handles checked to lie in the folder: C:.Shared may be changed by a standard user: .*'" \
+        "the old folder's uninstaller removes its own files through checked handles and says so (exit $rc)"
+    check "all_listed_in '$drive_c/Moved' '$drive_c/Moved/uninstall.lst'" "the moved product stays"
+    chmod 755 "$drive_c/Shared"
+}
+
+# A share that cannot be reached (Wine answers as for a missing path): nothing is journaled and
+# nothing made, and a folder of the current drive named like the share's is never taken for it.
+scenario_unreachable_share() {
+    open_sandbox en 96
+    local setup log="$drive_c/share.log"
+    setup=$(windows_path "$SETUP")
+    mkdir -p "$drive_c/nosuchserver/share"
+    run_unattended "\"$setup\" /S /LOG=C:\\share.log /D=\\\\nosuchserver\\share\\App"
+    check "[ $rc -eq 2 ] && [ -z \"\$(journal_phase)\" ] && ! has_uninstall_key" \
+        "exit 2 (got $rc), no journal, nothing registered"
+    check "[ -d '$drive_c/nosuchserver/share' ] && [ ! -e '$drive_c/nosuchserver/share/App' ]" \
+        "C:\\nosuchserver\\share survives, with nothing in it"
+    check "log_has '$log' 'failed: .*nosuchserver.share.*' && ! log_has '$log' 'end processes.*'" \
+        "the log says why, before anything is ended"
+    run_unattended "\"$setup\" /S"
+    check "[ $rc -eq 0 ] && has_uninstall_key" "then setup.exe /S installs (exit $rc)"
+}
+
+# A /D= refused for nesting or depth while the product runs: the product is never ended for a run
+# that would not go ahead; an update that does go ahead still ends it.
+scenario_refusal_keeps_product() {
+    open_sandbox en 96
+    local setup dir="$drive_c/Running" deep
+    setup=$(windows_path "$SETUP")
+    run_unattended "\"$setup\" /S /D=C:\\Running"
+    cp "$SLEEPER" "$dir/vivevadiz.exe"
+    wine 'C:\Running\vivevadiz.exe' 'C:\Running\uninstall.lst' >"$WINE_SANDBOX/product.txt" 2>/dev/null &
+    local product=$!
+    wait_for_line holding "$WINE_SANDBOX/product.txt" 30 || fail "the product runs"
+    run_unattended "\"$setup\" /S /D=C:\\Running\\Inner"
+    check "[ $rc -eq 2 ] && [ \"\$(drive count-processes vivevadiz.exe)\" = 1 ]" \
+        "a folder inside the installed one is refused (exit $rc), the product still runs"
+    deep=$(printf 'd%.0s' {1..240})
+    run_unattended "\"$setup\" /S /D=C:\\$deep"
+    check "[ $rc -eq 2 ] && [ \"\$(drive count-processes vivevadiz.exe)\" = 1 ]" \
+        "a folder too deep is refused (exit $rc), the product still runs"
+    run_unattended "\"$setup\" /S /D=C:\\Running"
+    check "[ $rc -eq 0 ] && [ \"\$(drive count-processes vivevadiz.exe)\" = 0 ]" \
+        "the update in place still ends it (exit $rc)"
+    end_within "$product" 30 "the product"
+}

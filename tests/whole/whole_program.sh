@@ -1006,8 +1006,8 @@ scenario_silent_install() {
         "product VivevaDiz: Marlin Data Recovery \(IOS\) 2\.0\.0, Orrin Net Tech Co\., Ltd\."
         "install folder chosen: C:\\\\Program Files\\\\Silent Test \(given on the command line\)"
         "install folder C:\\\\Program Files\\\\Silent Test"
-        "end processes vivevadiz\.exe: done \(0 ended\)"
         "space check: done \($bytes bytes in $files files\)"
+        "end processes vivevadiz\.exe: done \(0 ended\)"
         "final step: done"
         "Start-menu shortcut: done \(C:\\\\users\\\\.*\\\\Marlin Data Recovery\\\\Marlin Data Recovery \(iOS\)\.lnk\)"
         "Uninstall entry: done \(HKLM\\\\Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\VivevaDiz\)"
@@ -1097,7 +1097,7 @@ scenario_silent_failure() {
     check_log_steps "$log" "a damaged payload" \
         "installer 2\.0\.0, command line: .*" "product VivevaDiz: .*" \
         "install folder chosen: C:\\\\Corrupt \(given on the command line\)" "install folder C:\\\\Corrupt" \
-        "end processes vivevadiz\.exe: done \(0 ended\)" "space check: done \(.*\)" "failed: $reason" \
+        "space check: done \(.*\)" "end processes vivevadiz\.exe: done \(0 ended\)" "failed: $reason" \
         "outcome: failed: $reason" \
         "exit code 2"
 
@@ -1207,8 +1207,8 @@ scenario_interactive_switches() {
     check "wait_for_file '$dir/launched.txt' 20" "the launch box still starts the product"
     check_log_steps "$log" "an interactive run" "installer 2\.0\.0, command line: .*" "product VivevaDiz: .*" \
         "install folder offered: C:\\\\Picked Folder \(given on the command line\)" \
-        "install folder C:\\\\Picked Folder" "end processes vivevadiz\.exe: done \(0 ended\)" \
-        "space check: done \(.*\)" "final step: done" \
+        "install folder C:\\\\Picked Folder" "space check: done \(.*\)" \
+        "end processes vivevadiz\.exe: done \(0 ended\)" "final step: done" \
         "Start-menu shortcut: done \(.*\)" "Uninstall entry: done \(.*\)" \
         "desktop shortcut: not made \(box cleared\)" \
         "product start: done \(C:\\\\Picked Folder\\\\vivevadiz\.exe\)" "outcome: succeeded" "exit code 0"
