@@ -59,10 +59,11 @@ std::wstring MeantPath(const std::wstring& path) {
 }
 
 template <class Checked>
-Checked Refused(DWORD error, std::wstring why) {
+Checked Refused(DWORD error, std::wstring why, bool misplaced = false) {
     Checked refused;
     refused.error = error;
     refused.why = std::move(why);
+    refused.misplaced = misplaced;
     return refused;
 }
 
@@ -146,7 +147,7 @@ CheckedFolder OpenCheckedFolder(const std::wstring& path) {
                                       meant + L" cannot be opened");
     }
     std::wstring why = Mismatch(handle, meant, true);
-    if (!why.empty()) return Refused<CheckedFolder>(ERROR_ACCESS_DENIED, std::move(why));
+    if (!why.empty()) return Refused<CheckedFolder>(ERROR_ACCESS_DENIED, std::move(why), true);
     CheckedFolder folder;
     folder.handle = std::move(handle);
     folder.path = meant;
@@ -156,7 +157,7 @@ CheckedFolder OpenCheckedFolder(const std::wstring& path) {
 CheckedFolder MakeCheckedFolder(const CheckedFolder& parent, const std::wstring& relative) {
     if (!parent)
         return Refused<CheckedFolder>(parent.error ? parent.error : ERROR_INVALID_HANDLE,
-                                      parent.why);
+                                      parent.why, parent.misplaced);
     CheckedFolder level;
     const CheckedFolder* above = &parent;
     size_t begin = 0;
@@ -178,7 +179,7 @@ CheckedFolder MakeCheckedFolder(const CheckedFolder& parent, const std::wstring&
                                           meant + L" cannot be made or opened");
         CFileHandle handle(opened);
         std::wstring why = Mismatch(handle, meant, true);
-        if (!why.empty()) return Refused<CheckedFolder>(ERROR_ACCESS_DENIED, std::move(why));
+        if (!why.empty()) return Refused<CheckedFolder>(ERROR_ACCESS_DENIED, std::move(why), true);
         CheckedFolder next;
         next.handle = std::move(handle);
         next.path = meant;
@@ -192,7 +193,8 @@ CheckedFolder MakeCheckedFolder(const CheckedFolder& parent, const std::wstring&
 CheckedFile OpenCheckedFile(const CheckedFolder& folder, const std::wstring& name,
                             ACCESS_MASK access, DWORD share) {
     if (!folder)
-        return Refused<CheckedFile>(folder.error ? folder.error : ERROR_INVALID_HANDLE, folder.why);
+        return Refused<CheckedFile>(folder.error ? folder.error : ERROR_INVALID_HANDLE, folder.why,
+                                    folder.misplaced);
     const std::wstring meant = Joined(folder.path, name);
     if (!IsOneLevelName(name))
         return Refused<CheckedFile>(ERROR_INVALID_NAME, meant + L" is not a file's name");
@@ -203,7 +205,7 @@ CheckedFile OpenCheckedFile(const CheckedFolder& folder, const std::wstring& nam
         return Refused<CheckedFile>(RtlNtStatusToDosError(status), meant + L" cannot be opened");
     CFileHandle handle(opened);
     std::wstring why = Mismatch(handle, meant, false);
-    if (!why.empty()) return Refused<CheckedFile>(ERROR_ACCESS_DENIED, std::move(why));
+    if (!why.empty()) return Refused<CheckedFile>(ERROR_ACCESS_DENIED, std::move(why), true);
     CheckedFile file;
     file.handle = std::move(handle);
     return file;
@@ -214,19 +216,33 @@ CheckedFile OpenCheckedFile(const std::wstring& path, ACCESS_MASK access, DWORD 
     const size_t cut = meant.find_last_of(L'\\');
     if (meant.empty()) return Refused<CheckedFile>(ERROR_PATH_NOT_FOUND, L"no file named");
     if (cut == std::wstring::npos || cut + 1 == meant.size())
-        return Refused<CheckedFile>(ERROR_ACCESS_DENIED, meant + L" is a folder");
+        return Refused<CheckedFile>(ERROR_ACCESS_DENIED, meant + L" is a folder", true);
     return OpenCheckedFile(OpenCheckedFolder(meant.substr(0, cut + 1)), meant.substr(cut + 1),
                            access, share);
 }
 
-CheckedFile WriteCheckedFile(const std::wstring& path, const void* bytes, size_t size) {
-    CheckedFile file = OpenCheckedFile(path, GENERIC_WRITE, 0);
+namespace {
+
+CheckedFile WrittenAfresh(CheckedFile file, const void* bytes, size_t size,
+                          const std::wstring& meant) {
     if (!file) return file;
     FILE_END_OF_FILE_INFO empty{};
     DWORD written = 0;
     if (!SetFileInformationByHandle(file.handle, FileEndOfFileInfo, &empty, sizeof empty) ||
         !WriteFile(file.handle, bytes, DWORD(size), &written, nullptr) || written != size)
-        return Refused<CheckedFile>(GetLastError(),
-                                    ComparablePath(MeantPath(path)) + L" cannot be written");
+        return Refused<CheckedFile>(GetLastError(), meant + L" cannot be written");
     return file;
+}
+
+}  // namespace
+
+CheckedFile WriteCheckedFile(const std::wstring& path, const void* bytes, size_t size) {
+    return WrittenAfresh(OpenCheckedFile(path, GENERIC_WRITE, 0), bytes, size,
+                         ComparablePath(MeantPath(path)));
+}
+
+CheckedFile WriteCheckedFile(const CheckedFolder& folder, const std::wstring& name,
+                             const void* bytes, size_t size) {
+    return WrittenAfresh(OpenCheckedFile(folder, name, GENERIC_WRITE, 0), bytes, size,
+                         Joined(folder.path, name));
 }

@@ -18,6 +18,7 @@ struct CheckedFolder {
     std::wstring path;
     DWORD error = ERROR_SUCCESS;  // why there is no handle
     std::wstring why;
+    bool misplaced = false;  // something stands at the path that is not what was meant there
     explicit operator bool() const { return bool(handle); }
 };
 
@@ -25,6 +26,7 @@ struct CheckedFile {
     CFileHandle handle;
     DWORD error = ERROR_SUCCESS;
     std::wstring why;
+    bool misplaced = false;
     explicit operator bool() const { return bool(handle); }
 };
 
@@ -48,6 +50,8 @@ CheckedFile OpenCheckedFile(const std::wstring& path, ACCESS_MASK access, DWORD 
 // Writes `bytes` as the whole content of `path` through a checked handle: the file is emptied
 // only once it is proved to be the one meant.
 CheckedFile WriteCheckedFile(const std::wstring& path, const void* bytes, size_t size);
+CheckedFile WriteCheckedFile(const CheckedFolder& folder, const std::wstring& name,
+                             const void* bytes, size_t size);
 
 // A path as final paths are compared: "\\?\" and "\\?\UNC\" forms as their plain ones, without
 // a separator at the end. Letter case is compared apart.

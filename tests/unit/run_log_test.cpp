@@ -23,19 +23,6 @@ std::wstring FreshLogPath(const wchar_t* name) {
     return path;
 }
 
-// `folder` by way of Wine's Z: drive, which shows the Unix root; empty outside Wine.
-std::wstring OtherPathTo(const std::wstring& folder) {
-    using UnixName = char*(CDECL*)(const wchar_t*);
-    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    char* name = unixName ? unixName(folder.c_str()) : nullptr;
-    if (!name) return std::wstring();
-    std::wstring path = L"Z:";
-    for (const char* c = name; *c; ++c) path += *c == '/' ? L'\\' : wchar_t(*c);
-    HeapFree(GetProcessHeap(), 0, name);
-    return path;
-}
-
 // The log as another program reads it while the run still writes it.
 std::string ReadLog(const std::wstring& path) {
     const CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
