@@ -88,7 +88,12 @@ NTSTATUS OpenRelative(HANDLE folder, const std::wstring& name, ACCESS_MASK acces
 std::wstring Mismatch(HANDLE item, const std::wstring& meant, bool folder) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(item, &info)) return meant + L": its kind cannot be read";
-    const wchar_t* kind = WrongKind(info.dwFileAttributes, info.nNumberOfLinks, folder);
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        !GetFileInformationByHandleEx(item, FileAttributeTagInfo, &tag, sizeof tag))
+        tag.ReparseTag = IO_REPARSE_TAG_SYMLINK;  // unknown: taken as the worst it could be
+    const wchar_t* kind =
+        WrongKind(info.dwFileAttributes, tag.ReparseTag, info.nNumberOfLinks, folder);
     if (kind) return meant + kind;
     const std::wstring final = FinalPathOf(item);
     if (!IsFinalPathOf(final, meant))
@@ -117,8 +122,12 @@ bool IsFinalPathOf(const std::wstring& finalPath, const std::wstring& meant) {
     return SameText(ComparablePath(finalPath), ComparablePath(meant));
 }
 
-const wchar_t* WrongKind(DWORD attributes, DWORD links, bool folder) {
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return L" is a link or other reparse point";
+const wchar_t* WrongKind(DWORD attributes, DWORD reparseTag, DWORD links, bool folder) {
+    // A folder kept by a cloud or other storage filter (a desktop synchronised to the cloud)
+    // leads nowhere else; one whose tag stands for another name does.
+    const bool reparse = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+    if (reparse && (!folder || IsReparseTagNameSurrogate(reparseTag)))
+        return L" is a link or other reparse point";
     const bool isFolder = attributes & FILE_ATTRIBUTE_DIRECTORY;
     if (isFolder && !folder) return L" is a folder";
     if (!isFolder && folder) return L" is not a folder";

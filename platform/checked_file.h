@@ -58,9 +58,11 @@ CheckedFile WriteCheckedFile(const CheckedFolder& folder, const std::wstring& na
 std::wstring ComparablePath(const std::wstring& path);
 // Whether a handle's final path is the path meant, both taken as ComparablePath, letter case aside.
 bool IsFinalPathOf(const std::wstring& finalPath, const std::wstring& meant);
-// Why an item of `attributes` with `links` names is not a plain folder (`folder`) or a plain file
-// with one name, as " is a ..."; null when it is one.
-const wchar_t* WrongKind(DWORD attributes, DWORD links, bool folder);
+// Why an item of `attributes` (and `reparseTag`, when it is a reparse point) with `links` names is
+// not a plain folder (`folder`) or a plain file with one name, as " is a ..."; null when it is
+// one. A folder may be a reparse point that stands for no other name (a cloud provider's); a
+// file may be none.
+const wchar_t* WrongKind(DWORD attributes, DWORD reparseTag, DWORD links, bool folder);
 // Whether `name` is one level a file can be created at: not empty, not "." or "..", and no
 // separator or stream (":").
 bool IsOneLevelName(const std::wstring& name);

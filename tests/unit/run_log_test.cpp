@@ -190,28 +190,34 @@ TEST(RunLog, RefusesWhatIsNotAPlainFileItCanCreate) {
     // What a handle opened at the log's path may be. Windows opens a link itself (a symbolic
     // link, a junction, any reparse point) instead of its target here; Wine follows links, so only
     // the rule can be run.
+    constexpr DWORD kLink = FILE_ATTRIBUTE_REPARSE_POINT;
+    constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY;
     const struct {
         DWORD attributes;
+        DWORD tag;
         DWORD links;
         bool folder;
         const wchar_t* wrong;
     } handles[] = {
-        {FILE_ATTRIBUTE_NORMAL, 1, false, nullptr},
-        {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN, 1, false, nullptr},
-        {FILE_ATTRIBUTE_NORMAL, 2, false, L" is a file with a second name"},
-        {FILE_ATTRIBUTE_DIRECTORY, 1, false, L" is a folder"},
-        {FILE_ATTRIBUTE_REPARSE_POINT, 1, false, L" is a link or other reparse point"},
-        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY, 1, false,
+        {FILE_ATTRIBUTE_NORMAL, 0, 1, false, nullptr},
+        {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN, 0, 1, false, nullptr},
+        {FILE_ATTRIBUTE_NORMAL, 0, 2, false, L" is a file with a second name"},
+        {kFolder, 0, 1, false, L" is a folder"},
+        {kLink, IO_REPARSE_TAG_SYMLINK, 1, false, L" is a link or other reparse point"},
+        {kLink, IO_REPARSE_TAG_CLOUD, 1, false, L" is a link or other reparse point"},
+        {kLink | kFolder, IO_REPARSE_TAG_MOUNT_POINT, 1, false,
          L" is a link or other reparse point"},
-        {FILE_ATTRIBUTE_DIRECTORY, 1, true, nullptr},
-        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY, 1, true,
+        {kFolder, 0, 1, true, nullptr},
+        {kLink | kFolder, IO_REPARSE_TAG_MOUNT_POINT, 1, true,
          L" is a link or other reparse point"},
-        {FILE_ATTRIBUTE_NORMAL, 1, true, L" is not a folder"},
+        {kLink | kFolder, IO_REPARSE_TAG_SYMLINK, 1, true, L" is a link or other reparse point"},
+        {kLink | kFolder, IO_REPARSE_TAG_CLOUD, 1, true, nullptr},
+        {FILE_ATTRIBUTE_NORMAL, 0, 1, true, L" is not a folder"},
     };
     for (const auto& h : handles) {
-        const wchar_t* wrong = WrongKind(h.attributes, h.links, h.folder);
+        const wchar_t* wrong = WrongKind(h.attributes, h.tag, h.links, h.folder);
         EXPECT_EQ(std::wstring(wrong ? wrong : L""), std::wstring(h.wrong ? h.wrong : L""))
-            << h.attributes << " " << h.links << " " << h.folder;
+            << h.attributes << " " << h.tag << " " << h.links << " " << h.folder;
     }
 
     // Final paths as the system gives them, against the path meant.
