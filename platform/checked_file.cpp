@@ -136,7 +136,9 @@ const wchar_t* WrongKind(DWORD attributes, DWORD reparseTag, DWORD links, bool f
 }
 
 bool IsOneLevelName(const std::wstring& name) {
-    if (name.empty() || name == L"." || name == L"..") return false;
+    // Longer than any file system holds, it could not be passed in one counted string either.
+    constexpr size_t kLongestName = 255;
+    if (name.empty() || name.size() > kLongestName || name == L"." || name == L"..") return false;
     return std::none_of(name.begin(), name.end(),
                         [](wchar_t c) { return IsSeparator(c) || c == L':' || c == L'\0'; });
 }

@@ -63,6 +63,6 @@ bool IsFinalPathOf(const std::wstring& finalPath, const std::wstring& meant);
 // one. A folder may be a reparse point that stands for no other name (a cloud provider's); a
 // file may be none.
 const wchar_t* WrongKind(DWORD attributes, DWORD reparseTag, DWORD links, bool folder);
-// Whether `name` is one level a file can be created at: not empty, not "." or "..", and no
-// separator or stream (":").
+// Whether `name` is one level a file can be created at: not empty, not "." or "..", at most 255
+// characters, and no separator or stream (":").
 bool IsOneLevelName(const std::wstring& name);

@@ -164,6 +164,7 @@ TEST(RunLog, RefusesWhatIsNotAPlainFileItCanCreate) {
         {second, ERROR_ACCESS_DENIED, "is a file with a second name"},
         {JoinPath(folder, L"no such folder\\x.log"), ERROR_PATH_NOT_FOUND, "cannot be opened"},
         {JoinPath(folder, L"x.log:stream"), ERROR_INVALID_NAME, "is not a file's name"},
+        {JoinPath(folder, std::wstring(256, L'n')), ERROR_INVALID_NAME, "is not a file's name"},
         {L"", ERROR_PATH_NOT_FOUND, "no file named"},
         {JoinPath(throughLink, L"x.log"), ERROR_ACCESS_DENIED, "is reached through a link"},
     };
