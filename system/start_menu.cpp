@@ -1,7 +1,6 @@
 #include "system/start_menu.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include "files/paths.h"
 #include "platform/checked_file.h"

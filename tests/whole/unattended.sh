@@ -408,9 +408,21 @@ LINES
         cp "$own_menu" "$other/Desktop/"
         echo mine >"$other/Desktop/Mine.lnk"
     }
+    record_other_shortcuts() {  # desktop value
+        wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VivevaDiz' /v StartMenuShortcut /d "$other_win\\Start Menu\\Programs\\Marlin Data Recovery\\Marlin Data Recovery (iOS).lnk" /f >/dev/null 2>&1
+        wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VivevaDiz' /v DesktopShortcut /d "$1" /f >/dev/null 2>&1
+    }
+    # An update in place from this account (after one from another) makes its own and removes
+    # the other account's.
     plant_other_shortcuts
-    wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VivevaDiz' /v StartMenuShortcut /d "$other_win\\Start Menu\\Programs\\Marlin Data Recovery\\Marlin Data Recovery (iOS).lnk" /f >/dev/null 2>&1
-    wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VivevaDiz' /v DesktopShortcut /d 'C:\victim.txt' /f >/dev/null 2>&1
+    record_other_shortcuts "$other_win\\Desktop\\Marlin Data Recovery (iOS).lnk"
+    run_unattended "\"$setup\" /S /D=C:\\Writes"
+    check "[ $rc -eq 0 ] && [ ! -e \"$other_menu\" ] && [ ! -e \"$other/Desktop/Marlin Data Recovery (iOS).lnk\" ] && [ -f \"$other/Desktop/Mine.lnk\" ] && [ -f \"$own_menu\" ] && [ -f \"$own_desktop\" ]" \
+        "an update in place removes the shortcuts recorded in another account's folders and makes its own (exit $rc)"
+    check "[ \"\$(reg_value DesktopShortcut)\" = 'C:\\users\\$(basename "$user_dir")\\Desktop\\Marlin Data Recovery (iOS).lnk' ]" \
+        "and records its own"
+    plant_other_shortcuts
+    record_other_shortcuts 'C:\victim.txt'
     run_unattended "\"$v2\" /S /NODESKTOP /LOG=C:\\writes.log /D=C:\\Writes Two"
     check "[ $rc -eq 0 ] && [ ! -e \"$other_menu\" ] && [ -f \"$own_menu\" ]" \
         "a move removes the other account's recorded Start-menu shortcut and its folder, and makes this one's (exit $rc)"
@@ -422,8 +434,7 @@ LINES
 
     # The uninstaller, from this account, removes the other account's recorded shortcuts only.
     plant_other_shortcuts
-    wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VivevaDiz' /v StartMenuShortcut /d "$other_win\\Start Menu\\Programs\\Marlin Data Recovery\\Marlin Data Recovery (iOS).lnk" /f >/dev/null 2>&1
-    wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VivevaDiz' /v DesktopShortcut /d "$other_win\\Desktop\\Marlin Data Recovery (iOS).lnk" /f >/dev/null 2>&1
+    record_other_shortcuts "$other_win\\Desktop\\Marlin Data Recovery (iOS).lnk"
     run_unattended "\"C:\\Writes Two\\uninstall.exe\" /S" uninstall.exe
     check "[ $rc -eq 0 ] && [ ! -e \"$other_menu\" ] && [ ! -e \"$other/Desktop/Marlin Data Recovery (iOS).lnk\" ] && [ -f \"$other/Desktop/Mine.lnk\" ]" \
         "the uninstaller removes the shortcuts recorded in another account's folders, and nothing else there (exit $rc)"
