@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/checked_file.h"
 #include "platform/utf8.h"
 
 namespace {
@@ -20,20 +21,15 @@ std::string Stamped(const std::wstring& text) {
 CRunLog::~CRunLog() = default;
 
 bool CRunLog::Open(const std::wstring& path) {
-    // Another run may append to the same file at the same time: every write goes to its end. A
-    // folder opens too (backup semantics), so that the check below refuses it like a link.
-    CFileHandle file(CreateFileW(
-        path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-        nullptr, OPEN_ALWAYS,
-        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-        nullptr));
-    if (!file) return false;
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file, &info)) return false;
-    if (!IsPlainLogFile(info.dwFileAttributes, info.nNumberOfLinks)) {
-        SetLastError(ERROR_ACCESS_DENIED);
+    // Another run may append to the same file at the same time: every write goes to its end.
+    CheckedFile checked =
+        OpenCheckedFile(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (!checked) {
+        m_refusal = checked.why;
+        SetLastError(checked.error);
         return false;
     }
+    CFileHandle file = std::move(checked.handle);
     const HANDLE target = file;
     auto output = std::make_unique<CHeldOutput>(
         [target](const std::string& batch) {
@@ -74,10 +70,6 @@ void CRunLog::Failure(const std::wstring& what) {
 std::wstring CRunLog::FailureReason() const {
     const std::lock_guard<std::mutex> hold(m_lock);
     return m_failure;
-}
-
-bool IsPlainLogFile(DWORD attributes, DWORD links) {
-    return !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) && links <= 1;
 }
 
 CRunLog& NoRunLog() {

@@ -25,11 +25,12 @@ public:
     CRunLog& operator=(const CRunLog&) = delete;
 
     // Opens `path` to append to it, creating it when missing. False, with the reason in
-    // GetLastError, when it cannot be opened, or when it is a folder, a link or a file with a
-    // second name (one placed there to make this program write elsewhere): ERROR_ACCESS_DENIED
-    // then.
+    // GetLastError and WhyNotOpened, when it cannot be opened, or when it is a folder, a link, a
+    // file with a second name, or lies in a folder reached through a link (one placed there to
+    // make this program write elsewhere): ERROR_ACCESS_DENIED then.
     bool Open(const std::wstring& path);
     bool IsOpen() const { return bool(m_file); }
+    const std::wstring& WhyNotOpened() const { return m_refusal; }
 
     // One line, written through at once with the entries held before it.
     void Line(const std::wstring& text);
@@ -50,11 +51,8 @@ private:
     // Made by Open; destroyed before the file it writes to.
     std::unique_ptr<CHeldOutput> m_output;
     std::wstring m_failure;
+    std::wstring m_refusal;
 };
-
-// Whether a file the log was opened at is one it may write to: a plain file with one name, not a
-// folder and not a link or other reparse point.
-bool IsPlainLogFile(DWORD attributes, DWORD links);
 
 // A log that is never opened, for callers that keep none.
 CRunLog& NoRunLog();

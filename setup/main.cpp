@@ -121,7 +121,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     CRunLog log;
     if (!request.logFile.empty() && !log.Open(request.logFile)) {
         return RefuseCommandLine(product, request, log,
-                                 L"/LOG=" + request.logFile + L": " +
+                                 L"/LOG=" + request.logFile + L": " + log.WhyNotOpened() + L": " +
                                      SystemErrorText(HRESULT_FROM_WIN32(GetLastError())));
     }
     log.Line(L"installer " + product.version + L", command line: " + GetCommandLineW());

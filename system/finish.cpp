@@ -4,9 +4,12 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "files/same_path.h"
+#include "system/installed_files.h"
 #include "system/product_paths.h"
 #include "system/shell_folders.h"
 #include "system/shortcut.h"
+#include "system/uninstall_entry.h"
 
 namespace {
 
@@ -23,15 +26,24 @@ void LaunchProduct(const ProductIdentity& product, const std::wstring& installFo
 void MakeDesktopShortcut(const ProductIdentity& product, const std::wstring& installFolder,
                          CRunLog& log) {
     std::wstring desktop;
-    if (!GetShellFolder(CSIDL_DESKTOP, desktop)) {
+    if (!GetShellFolder(ShortcutFoldersOfThisAccount().desktop, desktop)) {
         log.Step(L"desktop shortcut", HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND),
                  L"no desktop folder");
         return;
     }
-    const std::wstring shortcut = ProductShortcutPath(product, desktop);
-    log.Step(L"desktop shortcut",
-             CreateShortcut(ProductExePath(product, installFolder), shortcut, product.shortcutName),
-             shortcut);
+    MadeShortcut made;
+    made.path = ProductShortcutPath(product, desktop);
+    made.result = CreateShortcut(ProductExePath(product, installFolder), made.path,
+                                 product.shortcutName, &made.why);
+    LogShortcut(log, L"desktop shortcut", made);
+    if (FAILED(made.result)) return;
+    const RegisteredInstallation before = ReadRegisteredInstallation(product.uninstallKey);
+    RecordShortcut(product, kDesktopShortcutValue, made.path);
+    // One made on another desktop before (another account's) is not left behind.
+    if (!before.desktopShortcut.empty() && !SamePath(before.desktopShortcut, made.path) &&
+        RemoveDesktopShortcut(product, before) != 0)
+        log.Line(L"the earlier desktop shortcut " + before.desktopShortcut +
+                 L" could not be removed");
 }
 
 void RunFinishStep(const ProductIdentity& product, const FinishChoices& choices, CRunLog& log) {

@@ -4,8 +4,10 @@
 #include <shlobj.h>
 
 #include "files/folder_trust.h"
+#include "files/install_folder.h"
 #include "files/paths.h"
 #include "log/run_log.h"
+#include "platform/checked_file.h"
 #include "platform/unique_handle.h"
 #include "system/entry_list.h"
 #include "system/product_paths.h"
@@ -25,6 +27,15 @@ bool IsRemovedLast(const std::wstring& name) {
 // A name from the registry if it is a plain name, else the product's own.
 std::wstring PlainOr(const std::wstring& name, const std::wstring& fallback) {
     return IsPlainName(name) ? name : fallback;
+}
+
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+bool IsMissing(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 bool Exists(const std::wstring& path) {
@@ -62,19 +73,64 @@ InstalledFilesRemoval RemoveInstalledFiles(const std::wstring& folder,
     return removal;
 }
 
-int RemoveShortcuts(const ProductIdentity& product, const RegisteredInstallation& entry) {
-    const std::wstring linkName = PlainOr(entry.shortcutName, product.shortcutName) + L".lnk";
-    int left = 0;
-    std::wstring programs, desktop;
-    if (GetShellFolder(CSIDL_PROGRAMS, programs)) {
-        const CRemovalFolder removal(programs);
-        const std::wstring folder = PlainOr(entry.startMenuFolder, product.startMenuFolder);
-        if (!removal.RemoveFile(JoinPath(folder, linkName))) ++left;
-        if (!removal.RemoveFolderIfEmpty(folder)) ++left;
+std::optional<ShortcutPlace> RecordedShortcutPlace(const std::wstring& recorded,
+                                                   const std::wstring& linkName) {
+    const size_t cut = recorded.find_last_of(L'\\');
+    if (cut == std::wstring::npos) return std::nullopt;
+    const std::wstring name = recorded.substr(cut + 1);
+    const auto folder = NormalInstallFolder(std::wstring_view(recorded).substr(0, cut + 1));
+    if (!folder || !SameName(name, linkName) || !IsPlainName(name)) return std::nullopt;
+    // Held to the one form: a recorded path that needs normalising was not written by the
+    // installer.
+    if (!SameName(JoinPath(*folder, name), recorded)) return std::nullopt;
+    return ShortcutPlace{*folder, name};
+}
+
+int RemoveRecordedShortcut(const std::wstring& recorded, const std::wstring& linkName,
+                           const std::wstring& folderName) {
+    const auto place = RecordedShortcutPlace(recorded, linkName);
+    if (!place) return 1;
+    const std::wstring above = ParentFolder(place->folder);
+    {
+        // Held while its shortcut goes: it cannot be renamed away, and it is the folder named,
+        // not one reached through a link.
+        const CheckedFolder folder = OpenCheckedFolder(place->folder);
+        if (!folder) return IsMissing(folder.error) ? 0 : 1;
+        if (!CRemovalFolder(place->folder).RemoveFile(place->name)) return 1;
     }
-    if (GetShellFolder(CSIDL_DESKTOP, desktop) && !CRemovalFolder(desktop).RemoveFile(linkName))
-        ++left;
+    const std::wstring level = place->folder.substr(above.size());
+    if (folderName.empty() || above.empty() || !SameName(level, folderName)) return 0;
+    const CheckedFolder parent = OpenCheckedFolder(above);
+    if (!parent) return IsMissing(parent.error) ? 0 : 1;
+    return CRemovalFolder(above).RemoveFolderIfEmpty(level) ? 0 : 1;
+}
+
+int RemoveStartMenuShortcut(const ProductIdentity& product, const RegisteredInstallation& entry) {
+    const std::wstring linkName = PlainOr(entry.shortcutName, product.shortcutName) + L".lnk";
+    const std::wstring folder = PlainOr(entry.startMenuFolder, product.startMenuFolder);
+    if (!entry.startMenuShortcut.empty())
+        return RemoveRecordedShortcut(entry.startMenuShortcut, linkName, folder);
+    std::wstring programs;
+    if (!GetShellFolder(CSIDL_PROGRAMS, programs)) return 0;
+    const CRemovalFolder removal(programs);
+    int left = 0;
+    if (!removal.RemoveFile(JoinPath(folder, linkName))) ++left;
+    if (!removal.RemoveFolderIfEmpty(folder)) ++left;
     return left;
+}
+
+int RemoveDesktopShortcut(const ProductIdentity& product, const RegisteredInstallation& entry) {
+    const std::wstring linkName = PlainOr(entry.shortcutName, product.shortcutName) + L".lnk";
+    if (!entry.desktopShortcut.empty())
+        return RemoveRecordedShortcut(entry.desktopShortcut, linkName, L"");
+    std::wstring desktop;
+    return GetShellFolder(CSIDL_DESKTOP, desktop) && !CRemovalFolder(desktop).RemoveFile(linkName)
+               ? 1
+               : 0;
+}
+
+int RemoveShortcuts(const ProductIdentity& product, const RegisteredInstallation& entry) {
+    return RemoveStartMenuShortcut(product, entry) + RemoveDesktopShortcut(product, entry);
 }
 
 void RemovePreviousInstallation(const std::wstring& folder, CRunLog& log) {

@@ -4,6 +4,7 @@
 // to another folder): only listed files, then the folders they lay in that became empty, nothing
 // reached through a link (files/removal.h).
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,32 @@ InstalledFilesRemoval RemoveInstalledFiles(const std::wstring& folder,
                                            const std::wstring& keep);
 
 // Deletes the installation's Start-menu shortcut, the Start-menu folder if that is then empty, and
-// its desktop shortcut, named as `entry` says (the product's own names where it names none that is
-// a plain name). Returns how many are still there.
+// its desktop shortcut: those whose whole paths `entry` records, from whichever account this runs
+// as, else (an entry of an earlier version) those of the current user's folders named as `entry`
+// says (the product's own names where it names none that is a plain name). Returns how many are
+// still there, a recorded path that is refused counted among them.
 int RemoveShortcuts(const ProductIdentity& product, const RegisteredInstallation& entry);
+
+// The Start-menu part of RemoveShortcuts alone, and its desktop part.
+int RemoveStartMenuShortcut(const ProductIdentity& product, const RegisteredInstallation& entry);
+int RemoveDesktopShortcut(const ProductIdentity& product, const RegisteredInstallation& entry);
+
+struct ShortcutPlace {
+    std::wstring folder;
+    std::wstring name;
+};
+
+// Where a recorded shortcut path lies, when it is one the installer could have recorded: a whole
+// path in the one form (files/install_folder.h) whose name is `linkName`, letter case aside.
+// Recorded paths are data: anything else is refused, and nothing is deleted for it.
+std::optional<ShortcutPlace> RecordedShortcutPlace(const std::wstring& recorded,
+                                                   const std::wstring& linkName);
+
+// Deletes the shortcut `recorded` is accepted as by RecordedShortcutPlace, in a folder held open
+// and proved not to be reached through a link; then that folder when it is empty and its name is
+// `folderName` (the Start-menu folder; empty for none). Returns how many are still there: 0 or 1.
+int RemoveRecordedShortcut(const std::wstring& recorded, const std::wstring& linkName,
+                           const std::wstring& folderName);
 
 // Once the product has been installed and registered in another folder: removes what it had placed
 // in `folder`, and the folder if that is then empty. Its uninstaller and list go last, and only

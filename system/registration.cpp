@@ -32,12 +32,24 @@ void RegisterProduct(const ProductIdentity& product, const std::wstring& install
     // in), go; this run makes its own.
     if (!movedFrom.empty() && RemoveShortcuts(product, before) != 0)
         log.Line(L"a shortcut of the installation in " + movedFrom + L" could not be removed");
-    const HRESULT shortcut = AddStartMenuShortcut(product, installFolder);
-    log.Step(L"Start-menu shortcut", shortcut,
-             ProductShortcutPath(product, StartMenuFolderPath(product)));
+    const MadeShortcut shortcut = AddStartMenuShortcut(product, installFolder);
+    LogShortcut(log, L"Start-menu shortcut", shortcut);
     const bool written = WriteUninstallEntry(product, installFolder, installedBytes);
     log.Step(L"Uninstall entry", written ? S_OK : HRESULT_FROM_WIN32(GetLastError()),
              L"HKLM\\" + UninstallKeyPath(product));
+    if (written) {
+        if (SUCCEEDED(shortcut.result)) {
+            RecordShortcut(product, kStartMenuShortcutValue, shortcut.path);
+            // One made elsewhere before (another account's Start menu) is not left behind.
+            if (movedFrom.empty() && !before.startMenuShortcut.empty() &&
+                !SamePath(before.startMenuShortcut, shortcut.path) &&
+                RemoveStartMenuShortcut(product, before) != 0)
+                log.Line(L"the earlier Start-menu shortcut " + before.startMenuShortcut +
+                         L" could not be removed");
+        }
+        // A move removed the desktop shortcut it recorded; the finish step records its own.
+        if (!movedFrom.empty()) RecordShortcut(product, kDesktopShortcutValue, L"");
+    }
     if (!written || movedFrom.empty()) return;
     log.Line(L"the product moved here from " + movedFrom);
     RemovePreviousInstallation(movedFrom, log);

@@ -124,7 +124,24 @@ RegisteredInstallation ReadRegisteredInstallation(const std::wstring& uninstallK
     registered.installLocation = ReadText(key, L"InstallLocation");
     registered.startMenuFolder = ReadText(key, L"StartMenuFolder");
     registered.shortcutName = ReadText(key, L"ShortcutName");
+    registered.startMenuShortcut = ReadText(key, kStartMenuShortcutValue);
+    registered.desktopShortcut = ReadText(key, kDesktopShortcutValue);
     return registered;
+}
+
+bool RecordShortcut(const ProductIdentity& product, const wchar_t* name, const std::wstring& path) {
+    if (!IsUninstallKeyName(product.uninstallKey)) return false;
+    CRegistryKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(product).c_str(), 0, KEY_SET_VALUE,
+                      key.Put()) != ERROR_SUCCESS)
+        return false;
+    if (path.empty()) {
+        const LSTATUS deleted = RegDeleteValueW(key, name);
+        return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
+    }
+    const DWORD bytes = static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t));
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                          bytes) == ERROR_SUCCESS;
 }
 
 bool DeleteUninstallEntry(const ProductIdentity& product) {

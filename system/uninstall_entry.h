@@ -59,7 +59,20 @@ struct RegisteredInstallation {
     std::wstring installLocation;
     std::wstring startMenuFolder;
     std::wstring shortcutName;
+    // Where the installation made its shortcuts, whole paths; empty in entries of earlier
+    // versions, which made them in the current user's folders.
+    std::wstring startMenuShortcut;
+    std::wstring desktopShortcut;
 };
+
+// The values that record where an installation made its shortcuts, so that a move or the
+// uninstaller removes those from whichever account it runs as.
+constexpr wchar_t kStartMenuShortcutValue[] = L"StartMenuShortcut";
+constexpr wchar_t kDesktopShortcutValue[] = L"DesktopShortcut";
+
+// Sets the entry's value `name` to `path`, or deletes it when `path` is empty; false when the key
+// name is refused or the entry cannot be opened or written.
+bool RecordShortcut(const ProductIdentity& product, const wchar_t* name, const std::wstring& path);
 
 // Not found when the key name is refused by IsUninstallKeyName.
 RegisteredInstallation ReadRegisteredInstallation(const std::wstring& uninstallKey);

@@ -86,6 +86,19 @@ inline std::wstring MakeSandboxFolder(const std::wstring& name) {
     return folder;
 }
 
+// `path` by way of Wine's Z: drive, which shows the Unix root; empty outside Wine.
+inline std::wstring OtherPathTo(const std::wstring& path) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    if (!name) return std::wstring();
+    std::wstring other = L"Z:";
+    for (const char* c = name; *c; ++c) other += *c == '/' ? L'\\' : wchar_t(*c);
+    HeapFree(GetProcessHeap(), 0, name);
+    return other;
+}
+
 // `text` as UTF-8, as a run's log holds it.
 inline std::string ToUtf8(const std::wstring& text) {
     std::string bytes(text.size() * 3, '\0');

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
+
 #include <map>
 #include <thread>
 
 #include "platform/com_init.h"
+#include "system/installed_files.h"
 #include "system/shell_folders.h"
 #include "system/start_menu.h"
 #include "system/uninstall_entry.h"
@@ -196,8 +199,10 @@ TEST(UninstallEntry, WritesEveryValueForTheFolderAsGiven) {
         DeleteKey();
         RegisterOnWorker(c.folder);
         const auto values = ReadKey();
-        EXPECT_EQ(values.size(), 13u);
+        EXPECT_EQ(values.size(), 14u);
         ExpectText(values, L"InstallLocation", c.folder);
+        ExpectText(values, L"StartMenuShortcut",
+                   JoinPath(StartMenuFolderPath(TestProduct()), ShortcutName() + L".lnk"));
         ExpectText(values, L"DisplayName", L"Registration Test (Display)");
         ExpectText(values, L"DisplayIcon", c.exe);
         ExpectText(values, L"DisplayVersion", L"9.8.7");
@@ -230,7 +235,7 @@ TEST(UninstallEntry, InstallingAgainOverwritesItsValuesAndKeepsOtherValues) {
 
     RegisterOnWorker(L"C:\\New Place");
     const auto values = ReadKey();
-    EXPECT_EQ(values.size(), 14u);
+    EXPECT_EQ(values.size(), 15u);
     ExpectText(values, L"InstallLocation", L"C:\\New Place");
     ExpectText(values, L"DisplayVersion", L"9.8.7");
     ExpectText(values, L"UninstallString", L"\"C:\\New Place\\uninstall.exe\"");
@@ -317,3 +322,127 @@ TEST(StartMenu, AFileInTheFolderPlaceStillLetsTheRegistryBeWritten) {
 }
 
 }  // namespace
+
+namespace {
+
+// A SID of `type` (the machine's own domain for account types that need one).
+std::vector<BYTE> WellKnown(WELL_KNOWN_SID_TYPE type) {
+    std::vector<BYTE> sid(SECURITY_MAX_SID_SIZE);
+    DWORD size = DWORD(sid.size());
+    EXPECT_TRUE(CreateWellKnownSid(type, nullptr, sid.data(), &size)) << type;
+    return sid;
+}
+
+std::vector<BYTE> FromText(const wchar_t* text) {
+    PSID sid = nullptr;
+    EXPECT_TRUE(ConvertStringSidToSidW(text, &sid)) << text;
+    const CLocalMemory<PSID> owned(sid);
+    return std::vector<BYTE>(static_cast<BYTE*>(sid), static_cast<BYTE*>(sid) + GetLengthSid(sid));
+}
+
+}  // namespace
+
+// The system account, as which device-management tools install, puts its shortcuts where every
+// user sees them; any other account, a service's or an administrator's, keeps its own.
+TEST(ShortcutFolders, AllUsersOnlyForTheSystemAccount) {
+    const struct {
+        const char* what;
+        std::vector<BYTE> sid;
+        bool allUsers;
+    } accounts[] = {
+        {"LocalSystem", WellKnown(WinLocalSystemSid), true},
+        {"LocalSystem as text", FromText(L"S-1-5-18"), true},
+        {"LocalService", WellKnown(WinLocalServiceSid), false},
+        {"NetworkService", WellKnown(WinNetworkServiceSid), false},
+        {"a user", FromText(L"S-1-5-21-1004336348-1177238915-682003330-1001"), false},
+        {"an administrator", FromText(L"S-1-5-21-1004336348-1177238915-682003330-500"), false},
+        {"the Administrators group", WellKnown(WinBuiltinAdministratorsSid), false},
+        {"an empty buffer", std::vector<BYTE>(SECURITY_MAX_SID_SIZE, 0), false},
+    };
+    for (const auto& a : accounts) {
+        const ShortcutFolderIds ids = ShortcutFoldersFor(const_cast<BYTE*>(a.sid.data()));
+        EXPECT_EQ(ids.programs, a.allUsers ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS) << a.what;
+        EXPECT_EQ(ids.desktop, a.allUsers ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOP)
+            << a.what;
+    }
+    EXPECT_EQ(ShortcutFoldersFor(nullptr).programs, CSIDL_PROGRAMS);
+    // Wine runs the tests as a user.
+    EXPECT_EQ(ShortcutFoldersOfThisAccount().programs, CSIDL_PROGRAMS);
+}
+
+// A recorded path is data: only a shortcut of the entry's name at a whole path in the one form.
+TEST(RecordedShortcuts, OnlyTheEntrysShortcutAtAWholePath) {
+    const std::wstring link = L"Marlin.lnk";
+    const struct {
+        const wchar_t* recorded;
+        const wchar_t* folder;  // null: refused
+    } cases[] = {
+        {L"C:\\Users\\a\\Desktop\\Marlin.lnk", L"C:\\Users\\a\\Desktop"},
+        {L"C:\\Users\\a\\Desktop\\marlin.LNK", L"C:\\Users\\a\\Desktop"},
+        {L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Marlin\\Marlin.lnk",
+         L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Marlin"},
+        {L"\\\\nas\\profiles\\a\\Desktop\\Marlin.lnk", L"\\\\nas\\profiles\\a\\Desktop"},
+        {L"C:\\Marlin.lnk", L"C:\\"},
+        {L"C:\\Windows\\System32\\kernel32.dll", nullptr},
+        {L"C:\\Users\\a\\Desktop\\Other.lnk", nullptr},
+        {L"C:\\Users\\a\\Desktop\\Marlin.lnk:stream", nullptr},
+        {L"Desktop\\Marlin.lnk", nullptr},
+        {L"Marlin.lnk", nullptr},
+        {L"\\Users\\a\\Marlin.lnk", nullptr},
+        {L"C:\\Users\\a\\..\\b\\Marlin.lnk", nullptr},
+        {L"C:\\Users\\a\\\\Marlin.lnk", nullptr},
+        {L"C:/Users/a/Marlin.lnk", nullptr},
+        {L"\\\\?\\C:\\Users\\a\\Marlin.lnk", nullptr},
+        {L"C:\\Users\\CON\\Marlin.lnk", nullptr},
+        {L"", nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto place = RecordedShortcutPlace(c.recorded, link);
+        ASSERT_EQ(place.has_value(), c.folder != nullptr) << ToUtf8(c.recorded);
+        if (!place) continue;
+        EXPECT_EQ(place->folder, c.folder) << ToUtf8(c.recorded);
+        EXPECT_TRUE(CompareStringOrdinal(place->name.c_str(), -1, link.c_str(), -1, TRUE) ==
+                    CSTR_EQUAL);
+    }
+}
+
+// A move and the uninstaller remove the shortcuts where the entry recorded them, in whatever
+// account's folders they lie, and the emptied Start-menu folder; nothing but those.
+TEST(RecordedShortcuts, RemovedWhereRecordedFromAnyAccount) {
+    const CComInit com;
+    const std::wstring profile = MakeSandboxFolder(L"other-profile");
+    const std::wstring menu = JoinPath(profile, L"Programs\\Registration Test Folder");
+    const std::wstring desktop = JoinPath(profile, L"Desktop");
+    SHCreateDirectoryExW(nullptr, menu.c_str(), nullptr);
+    SHCreateDirectoryExW(nullptr, desktop.c_str(), nullptr);
+    const std::wstring menuLink = JoinPath(menu, ShortcutName() + L".lnk");
+    const std::wstring desktopLink = JoinPath(desktop, ShortcutName() + L".lnk");
+    const std::wstring neighbour = JoinPath(desktop, L"Neighbour.lnk");
+    for (const std::wstring& file : {menuLink, desktopLink, neighbour}) WriteBytes(file, "link");
+
+    RegisteredInstallation entry;
+    entry.found = true;
+    entry.startMenuFolder = TestProduct().startMenuFolder;
+    entry.shortcutName = ShortcutName();
+    entry.startMenuShortcut = menuLink;
+    entry.desktopShortcut = desktopLink;
+    EXPECT_EQ(RemoveShortcuts(TestProduct(), entry), 0);
+    EXPECT_FALSE(FileExists(menuLink));
+    EXPECT_EQ(GetFileAttributesW(menu.c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the emptied Start-menu folder goes";
+    EXPECT_FALSE(FileExists(desktopLink));
+    EXPECT_TRUE(FileExists(neighbour));
+    EXPECT_NE(GetFileAttributesW(desktop.c_str()), INVALID_FILE_ATTRIBUTES);
+    // Gone already: nothing is left to count.
+    EXPECT_EQ(RemoveShortcuts(TestProduct(), entry), 0);
+
+    // A recorded path that names another file, or that is reached by another path than its own,
+    // is left with what it names, and counts as a shortcut left.
+    WriteBytes(desktopLink, "link");
+    entry.startMenuShortcut = neighbour;
+    entry.desktopShortcut = OtherPathTo(desktopLink);
+    ASSERT_FALSE(entry.desktopShortcut.empty());
+    EXPECT_EQ(RemoveShortcuts(TestProduct(), entry), 2);
+    EXPECT_TRUE(FileExists(neighbour));
+    EXPECT_TRUE(FileExists(desktopLink));
+}

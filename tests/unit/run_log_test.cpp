@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/checked_file.h"
 #include "platform/unique_handle.h"
 #include "tests/support/shell_sandbox.h"
 
@@ -149,14 +150,23 @@ TEST(RunLog, RefusesWhatIsNotAPlainFileItCanCreate) {
     const std::wstring second = FreshLogPath(L"second-name.log");
     WriteBytes(original, "someone else's file");
     ASSERT_TRUE(CreateHardLinkW(second.c_str(), original.c_str(), nullptr));
+    // The folder reached by another path than its own, as through a junction on the way: under
+    // Wine, Z: leads to the Unix root, and through it into the C: drive's folders.
+    const std::wstring throughLink = OtherPathTo(folder);
+    ASSERT_FALSE(throughLink.empty()) << "runs under Wine";
     const struct {
         std::wstring path;
         DWORD error;
+        const char* why;
     } cases[] = {
-        {folder, ERROR_ACCESS_DENIED},
-        {second, ERROR_ACCESS_DENIED},
-        {JoinPath(folder, L"no such folder\\x.log"), ERROR_PATH_NOT_FOUND},
-        {L"", ERROR_PATH_NOT_FOUND},
+        {folder, ERROR_ACCESS_DENIED, "is a folder"},
+        {folder + L"\\", ERROR_ACCESS_DENIED, "is a folder"},
+        {second, ERROR_ACCESS_DENIED, "is a file with a second name"},
+        {JoinPath(folder, L"no such folder\\x.log"), ERROR_PATH_NOT_FOUND, "cannot be opened"},
+        {JoinPath(folder, L"x.log:stream"), ERROR_INVALID_NAME, "is not a file's name"},
+        {JoinPath(folder, std::wstring(256, L'n')), ERROR_INVALID_NAME, "is not a file's name"},
+        {L"", ERROR_PATH_NOT_FOUND, "no file named"},
+        {JoinPath(throughLink, L"x.log"), ERROR_ACCESS_DENIED, "is reached through a link"},
     };
     for (const auto& c : cases) {
         CRunLog log;
@@ -164,27 +174,75 @@ TEST(RunLog, RefusesWhatIsNotAPlainFileItCanCreate) {
         EXPECT_FALSE(log.Open(c.path)) << c.path;
         EXPECT_FALSE(log.IsOpen());
         EXPECT_EQ(GetLastError(), c.error) << c.path;
+        EXPECT_NE(ToUtf8(log.WhyNotOpened()).find(c.why), std::string::npos)
+            << c.path << ": " << ToUtf8(log.WhyNotOpened());
         log.Line(L"goes nowhere");
     }
     EXPECT_EQ(ReadBytes(original), "someone else's file");
+    EXPECT_FALSE(FileExists(JoinPath(folder, L"x.log")));
+
+    // A path with "." and ".." levels and slashes names the same file: taken.
+    {
+        CRunLog log;
+        EXPECT_TRUE(log.Open(JoinPath(folder, L"no such folder\\..\\./plain.log")))
+            << ToUtf8(log.WhyNotOpened());
+    }
 
     // What a handle opened at the log's path may be. Windows opens a link itself (a symbolic
     // link, a junction, any reparse point) instead of its target here; Wine follows links, so only
     // the rule can be run.
+    constexpr DWORD kLink = FILE_ATTRIBUTE_REPARSE_POINT;
+    constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY;
     const struct {
         DWORD attributes;
+        DWORD tag;
         DWORD links;
-        bool plain;
+        bool folder;
+        const wchar_t* wrong;
     } handles[] = {
-        {FILE_ATTRIBUTE_NORMAL, 1, true},
-        {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN, 1, true},
-        {FILE_ATTRIBUTE_NORMAL, 2, false},
-        {FILE_ATTRIBUTE_DIRECTORY, 1, false},
-        {FILE_ATTRIBUTE_REPARSE_POINT, 1, false},
-        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY, 1, false},
+        {FILE_ATTRIBUTE_NORMAL, 0, 1, false, nullptr},
+        {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN, 0, 1, false, nullptr},
+        {FILE_ATTRIBUTE_NORMAL, 0, 2, false, L" is a file with a second name"},
+        {kFolder, 0, 1, false, L" is a folder"},
+        {kLink, IO_REPARSE_TAG_SYMLINK, 1, false, L" is a link or other reparse point"},
+        {kLink, IO_REPARSE_TAG_CLOUD, 1, false, L" is a link or other reparse point"},
+        {kLink | kFolder, IO_REPARSE_TAG_MOUNT_POINT, 1, false,
+         L" is a link or other reparse point"},
+        {kFolder, 0, 1, true, nullptr},
+        {kLink | kFolder, IO_REPARSE_TAG_MOUNT_POINT, 1, true,
+         L" is a link or other reparse point"},
+        {kLink | kFolder, IO_REPARSE_TAG_SYMLINK, 1, true, L" is a link or other reparse point"},
+        {kLink | kFolder, IO_REPARSE_TAG_CLOUD, 1, true, nullptr},
+        {FILE_ATTRIBUTE_NORMAL, 0, 1, true, L" is not a folder"},
     };
-    for (const auto& h : handles)
-        EXPECT_EQ(IsPlainLogFile(h.attributes, h.links), h.plain) << h.attributes << " " << h.links;
+    for (const auto& h : handles) {
+        const wchar_t* wrong = WrongKind(h.attributes, h.tag, h.links, h.folder);
+        EXPECT_EQ(std::wstring(wrong ? wrong : L""), std::wstring(h.wrong ? h.wrong : L""))
+            << h.attributes << " " << h.tag << " " << h.links << " " << h.folder;
+    }
+
+    // Final paths as the system gives them, against the path meant.
+    const struct {
+        const wchar_t* final;
+        const wchar_t* meant;
+        bool same;
+    } paths[] = {
+        {L"\\\\?\\C:\\Logs\\run.log", L"C:\\Logs\\run.log", true},
+        {L"\\\\?\\C:\\Logs\\run.log", L"c:\\logs\\RUN.LOG", true},
+        {L"\\\\?\\C:\\", L"C:\\", true},
+        {L"\\\\?\\C:\\Logs\\", L"C:\\Logs", true},
+        {L"\\\\?\\UNC\\nas\\share\\run.log", L"\\\\nas\\share\\run.log", true},
+        {L"\\\\?\\UNC\\nas\\share\\run.log", L"\\\\?\\UNC\\nas\\share\\run.log", true},
+        {L"\\\\?\\C:\\Windows\\System32\\run.log", L"C:\\Logs\\run.log", false},
+        {L"\\\\?\\D:\\Logs\\run.log", L"C:\\Logs\\run.log", false},
+        {L"\\\\?\\C:\\Logs\\run.log2", L"C:\\Logs\\run.log", false},
+        {L"\\\\?\\C:\\", L"C:", false},
+        {L"", L"C:\\Logs\\run.log", false},
+        {L"\\\\?\\C:\\Logs\\run.log", L"", false},
+    };
+    for (const auto& p : paths)
+        EXPECT_EQ(IsFinalPathOf(p.final, p.meant), p.same)
+            << ToUtf8(p.final) << " " << ToUtf8(p.meant);
 }
 
 TEST(RunLog, NeverOpenedTakesEverythingAndWritesNothing) {

@@ -46,6 +46,34 @@ TEST(CreateShortcut, ReportsFailureAndWritesNothing) {
         const std::wstring missing = JoinPath(folder, L"missing\\link.lnk");
         EXPECT_TRUE(FAILED(CreateShortcut(target, missing, L"d")));
         EXPECT_FALSE(FileExists(missing));
+
+        // A folder reached by another path than its own (as through a link), a second name of
+        // another file and a folder at the shortcut's name: refused, with what stood there,
+        // and nothing written.
+        const std::wstring other = JoinPath(folder, L"other.txt");
+        const std::wstring second = JoinPath(folder, L"second.lnk");
+        WriteBytes(other, "someone else's");
+        DeleteFileW(second.c_str());
+        ASSERT_TRUE(CreateHardLinkW(second.c_str(), other.c_str(), nullptr));
+        const std::wstring throughLink = OtherPathTo(folder);
+        ASSERT_FALSE(throughLink.empty()) << "runs under Wine";
+        const struct {
+            std::wstring link;
+            const char* why;
+        } refused[] = {
+            {JoinPath(throughLink, L"through.lnk"), "is reached through a link"},
+            {second, "is a file with a second name"},
+            {MakeSandboxFolder(L"shortcut-failures\\a folder.lnk"), "is a folder"},
+        };
+        for (const auto& r : refused) {
+            std::wstring why;
+            EXPECT_EQ(CreateShortcut(target, r.link, L"d", &why),
+                      HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED))
+                << ToUtf8(r.link);
+            EXPECT_NE(ToUtf8(why).find(r.why), std::string::npos) << ToUtf8(why);
+        }
+        EXPECT_FALSE(FileExists(JoinPath(folder, L"through.lnk")));
+        EXPECT_EQ(ReadBytes(other), "someone else's");
     }
     // A thread that never initialised COM gets the error back instead of a crash.
     const std::wstring link = JoinPath(folder, L"no-com.lnk");

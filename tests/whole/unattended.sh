@@ -439,3 +439,106 @@ scenario_refusal_keeps_product() {
         "the update in place still ends it (exit $rc)"
     end_within "$product" 30 "the product"
 }
+
+# Elevated writes land where they were meant. /LOG= below a folder that is a link (a Unix link,
+# which Wine opens through, its final path the target's), at a link, at a file with a second name
+# or at a folder is a usage error with nothing written through it, for setup.exe (5) and the
+# uninstaller (64). A Start-menu folder and a desktop that are links get no shortcut, with a log
+# line saying why. A move and an uninstall remove the shortcuts the entry records, in another
+# account's folders, and nothing a recorded path names that is not the product's shortcut.
+scenario_elevated_writes() {
+    open_sandbox en 96
+    local setup v2 elsewhere="$drive_c/elsewhere" victim="$drive_c/victim.txt" log="$drive_c/writes.log"
+    setup=$(windows_path "$SETUP") v2=$(windows_path "$SETUP_V2")
+    mkdir -p "$elsewhere" "$drive_c/reallogs"
+    echo "an administrator's file" >"$victim"
+    ln -s "$elsewhere" "$drive_c/linkedlogs"
+    ln -s "$victim" "$drive_c/reallogs/link.log"
+    ln "$victim" "$drive_c/reallogs/second.log"
+    local line
+    while IFS= read -r line; do
+        run_unattended "\"$setup\" /S /LOG=$line /D=C:\\Writes"
+        check "[ $rc -eq 5 ] && no_window_seen" "/LOG=$line: exit 5 (got $rc), no window"
+    done <<'LINES'
+C:\linkedlogs\run.log
+C:\linkedlogs\..\linkedlogs\run.log
+C:\reallogs\link.log
+C:\reallogs\second.log
+C:\reallogs
+LINES
+    check "[ -z \"\$(ls -A '$elsewhere')\" ] && [ \"\$(cat '$victim')\" = \"an administrator's file\" ]" \
+        "nothing is written through the link, at the link's target or through the second name"
+    check "[ ! -e '$drive_c/Writes' ] && ! has_uninstall_key" "nothing was installed"
+
+    # The current user's Start-menu folder and desktop made links to elsewhere.
+    local programs="$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+    mkdir -p "$programs" "$elsewhere/menu" "$elsewhere/desktop"
+    rm -rf "$(start_menu_folder)" "$user_dir/Desktop"
+    ln -s "$elsewhere/menu" "$(start_menu_folder)"
+    ln -s "$elsewhere/desktop" "$user_dir/Desktop"
+    run_unattended "\"$setup\" /S /LOG=C:\\writes.log /D=C:\\Writes"
+    check "[ $rc -eq 0 ] && [ -f '$drive_c/Writes/vivevadiz.exe' ]" "a Start menu and desktop that are links do not fail the installation (exit $rc)"
+    check "[ -z \"\$(ls -A '$elsewhere/menu')\" ] && [ -z \"\$(ls -A '$elsewhere/desktop')\" ]" \
+        "no shortcut is written where the links lead"
+    check "log_has '$log' 'Start-menu shortcut: skipped (C:.users.*.Marlin Data Recovery is reached through a link (it leads to C:.elsewhere.menu))'" \
+        "the log says why there is no Start-menu shortcut"
+    check "log_has '$log' 'desktop shortcut: skipped (C:.users.*.Desktop is reached through a link (it leads to C:.elsewhere.desktop))'" \
+        "the log says why there is no desktop shortcut"
+    check "[ -z \"\$(reg_value StartMenuShortcut)\" ] && [ -z \"\$(reg_value DesktopShortcut)\" ]" \
+        "the entry records no shortcut"
+    rm -f "$(start_menu_folder)" "$user_dir/Desktop"
+    mkdir -p "$user_dir/Desktop"
+
+    # The uninstaller's /LOG= below the link.
+    run_unattended "\"C:\\Writes\\uninstall.exe\" /S /LOG=C:\\linkedlogs\\u.log" uninstall.exe
+    check "[ $rc -eq 64 ] && [ -z \"\$(ls -A '$elsewhere/menu')\" ] && [ ! -e '$elsewhere/u.log' ] && [ -f '$drive_c/Writes/vivevadiz.exe' ]" \
+        "uninstall.exe /LOG= below a link: refused with 64, nothing written or removed (got $rc)"
+
+    # Another account's shortcuts, as the entry records them: a move removes those and records
+    # this run's own; a recorded path that is not the product's shortcut is left alone.
+    run_unattended "\"$setup\" /S /D=C:\\Writes"
+    local own_menu="$(start_menu_folder)/Marlin Data Recovery (iOS).lnk" own_desktop
+    own_desktop=$(desktop_link en)
+    check "[ $rc -eq 0 ] && [ -f \"$own_menu\" ] && [ -f \"$own_desktop\" ]" "an installation makes both shortcuts (exit $rc)"
+    check "[ \"\$(reg_value StartMenuShortcut)\" = 'C:\\users\\$(basename "$user_dir")\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Marlin Data Recovery\\Marlin Data Recovery (iOS).lnk' ] && [ \"\$(reg_value DesktopShortcut)\" = 'C:\\users\\$(basename "$user_dir")\\Desktop\\Marlin Data Recovery (iOS).lnk' ]" \
+        "the entry records where they were made"
+    local other="$drive_c/users/other" other_win='C:\users\other'
+    local other_menu="$other/Start Menu/Programs/Marlin Data Recovery"
+    plant_other_shortcuts() {
+        mkdir -p "$other_menu" "$other/Desktop"
+        cp "$own_menu" "$other_menu/"
+        cp "$own_menu" "$other/Desktop/"
+        echo mine >"$other/Desktop/Mine.lnk"
+    }
+    record_other_shortcuts() {  # desktop value
+        wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VivevaDiz' /v StartMenuShortcut /d "$other_win\\Start Menu\\Programs\\Marlin Data Recovery\\Marlin Data Recovery (iOS).lnk" /f >/dev/null 2>&1
+        wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VivevaDiz' /v DesktopShortcut /d "$1" /f >/dev/null 2>&1
+    }
+    # An update in place from this account (after one from another) makes its own and removes
+    # the other account's.
+    plant_other_shortcuts
+    record_other_shortcuts "$other_win\\Desktop\\Marlin Data Recovery (iOS).lnk"
+    run_unattended "\"$setup\" /S /D=C:\\Writes"
+    check "[ $rc -eq 0 ] && [ ! -e \"$other_menu\" ] && [ ! -e \"$other/Desktop/Marlin Data Recovery (iOS).lnk\" ] && [ -f \"$other/Desktop/Mine.lnk\" ] && [ -f \"$own_menu\" ] && [ -f \"$own_desktop\" ]" \
+        "an update in place removes the shortcuts recorded in another account's folders and makes its own (exit $rc)"
+    check "[ \"\$(reg_value DesktopShortcut)\" = 'C:\\users\\$(basename "$user_dir")\\Desktop\\Marlin Data Recovery (iOS).lnk' ]" \
+        "and records its own"
+    plant_other_shortcuts
+    record_other_shortcuts 'C:\victim.txt'
+    run_unattended "\"$v2\" /S /NODESKTOP /LOG=C:\\writes.log /D=C:\\Writes Two"
+    check "[ $rc -eq 0 ] && [ ! -e \"$other_menu\" ] && [ -f \"$own_menu\" ]" \
+        "a move removes the other account's recorded Start-menu shortcut and its folder, and makes this one's (exit $rc)"
+    check "[ \"\$(cat '$victim')\" = \"an administrator's file\" ] && [ -f \"$other/Desktop/Marlin Data Recovery (iOS).lnk\" ] && [ -f \"$own_desktop\" ]" \
+        "a recorded path that is not the product's shortcut is left, and no shortcut it does not record is removed"
+    check "log_has '$log' 'a shortcut of the installation in C:.Writes could not be removed'" "the log says a shortcut was left"
+    check "[ \"\$(reg_value StartMenuShortcut)\" = 'C:\\users\\$(basename "$user_dir")\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Marlin Data Recovery\\Marlin Data Recovery (iOS).lnk' ] && [ -z \"\$(reg_value DesktopShortcut)\" ]" \
+        "the entry records this run's Start-menu shortcut, and no desktop one"
+
+    # The uninstaller, from this account, removes the other account's recorded shortcuts only.
+    plant_other_shortcuts
+    record_other_shortcuts "$other_win\\Desktop\\Marlin Data Recovery (iOS).lnk"
+    run_unattended "\"C:\\Writes Two\\uninstall.exe\" /S" uninstall.exe
+    check "[ $rc -eq 0 ] && [ ! -e \"$other_menu\" ] && [ ! -e \"$other/Desktop/Marlin Data Recovery (iOS).lnk\" ] && [ -f \"$other/Desktop/Mine.lnk\" ]" \
+        "the uninstaller removes the shortcuts recorded in another account's folders, and nothing else there (exit $rc)"
+    check "[ -f \"$own_menu\" ] && ! has_uninstall_key" "a shortcut the entry does not record stays; the entry is gone"
+}
