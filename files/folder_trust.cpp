@@ -9,6 +9,7 @@
 #include "files/install_folder.h"
 #include "files/paths.h"
 #include "files/removal.h"
+#include "platform/checked_file.h"
 #include "files/same_path.h"
 #include "log/run_log.h"
 #include "platform/unique_handle.h"

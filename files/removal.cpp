@@ -5,6 +5,7 @@
 #include "archive/entry_name.h"
 #include "files/paths.h"
 #include "files/same_path.h"
+#include "platform/checked_file.h"
 #include "platform/unique_handle.h"
 
 namespace {
@@ -65,17 +66,6 @@ bool IsBusy(DWORD error) {
 }
 
 }  // namespace
-
-std::wstring FinalPathOf(HANDLE item) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetFinalPathNameByHandleW(item, &path[0], DWORD(path.size()), FILE_NAME_NORMALIZED);
-        if (length == 0 || length > 65536) return std::wstring();
-        if (length < path.size()) return path.substr(0, length);
-        path.resize(length);  // the size needed, its terminating null included
-    }
-}
 
 std::wstring PlainRelativeName(const std::wstring& relative) {
     return PlainEntryName(relative);

@@ -51,10 +51,6 @@ private:
     std::wstring m_finalPath;  // empty when the folder could not be resolved: nothing is deleted
 };
 
-// The item's path with every link on the way resolved ("\\?\C:\..."); empty when the system
-// cannot say.
-std::wstring FinalPathOf(HANDLE item);
-
 // A relative name as Windows reads it below a folder (PlainEntryName). Links and ".." are not
 // resolved; names holding ".." are refused before this.
 std::wstring PlainRelativeName(const std::wstring& relative);

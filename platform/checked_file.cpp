@@ -26,8 +26,8 @@ std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
     return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L'\\' + name;
 }
 
-// "\\?\C:\...", every link on the way resolved and short names expanded; empty when the system
-// cannot say.
+}  // namespace
+
 std::wstring FinalPathOf(HANDLE item) {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -39,6 +39,7 @@ std::wstring FinalPathOf(HANDLE item) {
     }
 }
 
+namespace {
 // The whole path meant, as the system reads it (relative parts, slashes and the dots that end a
 // level resolved) and with its short names expanded where they exist.
 std::wstring MeantPath(const std::wstring& path) {

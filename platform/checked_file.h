@@ -53,6 +53,10 @@ CheckedFile WriteCheckedFile(const std::wstring& path, const void* bytes, size_t
 CheckedFile WriteCheckedFile(const CheckedFolder& folder, const std::wstring& name,
                              const void* bytes, size_t size);
 
+// "\\?\C:\..." for an open item, every link on the way resolved and short names expanded;
+// empty when the system cannot say.
+std::wstring FinalPathOf(HANDLE item);
+
 // A path as final paths are compared: "\\?\" and "\\?\UNC\" forms as their plain ones, without
 // a separator at the end. Letter case is compared apart.
 std::wstring ComparablePath(const std::wstring& path);

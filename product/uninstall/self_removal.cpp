@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "files/install_folder.h"
+#include "files/folder_trust.h"
 #include "files/paths.h"
 #include "files/removal.h"
 #include "files/same_path.h"
+#include "platform/checked_file.h"
 #include "platform/process_image.h"
 #include "platform/program_path.h"
 #include "platform/random_bytes.h"
@@ -71,10 +73,11 @@ std::wstring FolderProblem(HANDLE folder, const std::wstring& intended) {
     return std::wstring();
 }
 
-// The checks on the temporary folder the copy's folder goes in; the shared rule of which folders a
-// standard user could change (FindChangeableLevel) is to be asked here as well.
+// The temporary folder the copy's folder goes in: where its path says, and no level of it one that
+// a standard user could rename, replace or take over.
 std::wstring ParentProblem(HANDLE parent, const std::wstring& intended) {
-    return FolderProblem(parent, intended);
+    if (std::wstring problem = FolderProblem(parent, intended); !problem.empty()) return problem;
+    return FindChangeableLevel(intended);
 }
 
 // Its protected DACL admits SYSTEM and administrators only: no owner entry, nothing inherited.
@@ -160,13 +163,6 @@ std::vector<std::wstring> CopyParentFolders(const std::wstring& windows, DWORD s
 bool RunsFile(HANDLE process, HANDLE file) {
     const std::wstring image = ProcessImagePath(process);
     return !image.empty() && CFileIdentity(image) == CFileIdentity(file);
-}
-
-bool IsFinalPathOf(const std::wstring& finalPath, const std::wstring& intended) {
-    if (finalPath.compare(0, 4, L"\\\\?\\") != 0) return false;
-    const auto resolved = NormalInstallFolder(finalPath);
-    const auto wanted = NormalInstallFolder(intended);
-    return resolved && wanted && SamePath(*resolved, *wanted);
 }
 
 CRemovalCopy::CRemovalCopy(const std::wstring& program) : m_program(program) {

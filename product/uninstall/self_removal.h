@@ -25,10 +25,6 @@
 std::vector<std::wstring> CopyParentFolders(const std::wstring& windows, DWORD systemTemp,
                                             DWORD temp);
 
-// Whether `finalPath`, as the system resolves an open item's path ("\\?\C:\..." or
-// "\\?\UNC\..."), is the path `intended`, letter case aside.
-bool IsFinalPathOf(const std::wstring& finalPath, const std::wstring& intended);
-
 // Whether `process` runs the very file open as `file` (volume and file index, not its path's
 // text); false for anything that is not a process handle.
 bool RunsFile(HANDLE process, HANDLE file);

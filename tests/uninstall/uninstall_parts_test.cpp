@@ -258,28 +258,6 @@ TEST(RemovalCopy, GoesInTheSystemsOwnTemporaryFolder) {
             << c.windows << " " << c.systemTemp << " " << c.temp;
 }
 
-TEST(RemovalCopy, AnItemIsWhereItWasMeantOnlyWhenItsResolvedPathSaysSo) {
-    const struct {
-        const wchar_t* finalPath;
-        const wchar_t* intended;
-        bool same;
-    } cases[] = {
-        {L"\\\\?\\C:\\Windows\\Temp\\uninstall-1", L"C:\\Windows\\Temp\\uninstall-1", true},
-        {L"\\\\?\\C:\\WINDOWS\\temp\\Uninstall-1\\", L"c:\\windows\\Temp\\uninstall-1", true},
-        {L"\\\\?\\UNC\\server\\share\\t\\u", L"\\\\server\\share\\t\\u", true},
-        {L"\\\\?\\C:\\Users\\u\\AppData\\Local\\Temp\\uninstall-1",
-         L"C:\\Windows\\Temp\\uninstall-1", false},
-        {L"\\\\?\\C:\\Windows\\Temp\\uninstall-1\\x", L"C:\\Windows\\Temp\\uninstall-1", false},
-        {L"\\\\?\\D:\\Windows\\Temp\\uninstall-1", L"C:\\Windows\\Temp\\uninstall-1", false},
-        {L"C:\\Windows\\Temp\\uninstall-1", L"C:\\Windows\\Temp\\uninstall-1", false},
-        {L"", L"C:\\Windows\\Temp", false},
-        {L"\\\\?\\C:\\Windows\\Temp", L"", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(IsFinalPathOf(c.finalPath, c.intended), c.same)
-            << c.finalPath << " " << c.intended;
-}
-
 // A scratch folder under the prefix's temporary folder, removed afterwards.
 class ScratchFolder : public testing::Test {
 protected:

@@ -236,6 +236,7 @@ TEST(RunLog, RefusesWhatIsNotAPlainFileItCanCreate) {
         {L"\\\\?\\C:\\Windows\\System32\\run.log", L"C:\\Logs\\run.log", false},
         {L"\\\\?\\D:\\Logs\\run.log", L"C:\\Logs\\run.log", false},
         {L"\\\\?\\C:\\Logs\\run.log2", L"C:\\Logs\\run.log", false},
+        {L"\\\\?\\C:\\Logs\\run.log\\x", L"C:\\Logs\\run.log", false},
         {L"\\\\?\\C:\\", L"C:", false},
         {L"", L"C:\\Logs\\run.log", false},
         {L"\\\\?\\C:\\Logs\\run.log", L"", false},
