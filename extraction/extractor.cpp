@@ -334,6 +334,7 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
         return FailWithSystemError(
             L"the final step: a file could not be put in place, so "
             L"everything was undone");
+    if (staging.Fresh()) m_madeAbove = staging.MadeFrom();
     if (m_log) {
         m_log->Line(L"final step: done");
         LogDiscard(*m_log, staging);

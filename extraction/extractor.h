@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -73,6 +74,9 @@ public:
     void SetLog(CRunLog* log);
 
     const std::wstring& InstallFolder() const { return m_installFolder; }
+    // After a run that is done: for a fresh installation the highest folder it made above the
+    // install folder (empty when none), for an update nothing.
+    const std::optional<std::wstring>& MadeAbove() const { return m_madeAbove; }
     // True once the owner has asked the run to stop; a long delegate call may look at it.
     bool CancelRequested() const { return m_cancel.load(std::memory_order_relaxed); }
     // What the decoding of the run did so far.
@@ -116,6 +120,7 @@ private:
     WriteOptions m_write;
     WriteStats m_writeStats;
     std::wstring m_installFolder;
+    std::optional<std::wstring> m_madeAbove;
     std::wstring m_productKey;
     CExtractorDelegate* m_delegate = nullptr;
     CRunLog* m_log = nullptr;

@@ -158,6 +158,24 @@ std::wstring Unreadable(const std::wstring& path) {
     return path + L" cannot be checked: " + SystemErrorText(HRESULT_FROM_WIN32(GetLastError()));
 }
 
+// Whether `levelFinal`, the real path of the level `path` opened, lies directly in its parent's
+// real path under the level's own name, long or short ("PROGRA~1"): a link shows another place.
+bool IsLevelOf(const std::wstring& levelFinal, const std::wstring& parentFinal,
+               const std::wstring& path) {
+    const std::wstring above = ParentFolder(levelFinal);
+    if (levelFinal.empty() || above.empty() || !SamePath(above, parentFinal)) return false;
+    const std::wstring name = levelFinal.substr(above.size());
+    const auto lastOf = [](const std::wstring& text) {
+        return text.substr(ParentFolder(text).size());
+    };
+    if (SamePath(name, lastOf(path))) return true;
+    std::wstring longPath(path.size() + MAX_PATH, L'\0');
+    const DWORD length = GetLongPathNameW(path.c_str(), &longPath[0], DWORD(longPath.size()));
+    if (length == 0 || length >= longPath.size()) return false;
+    longPath.resize(length);
+    return SamePath(name, lastOf(longPath));
+}
+
 }  // namespace
 
 std::wstring FindChangeableReason(PSECURITY_DESCRIPTOR folder, PSECURITY_DESCRIPTOR parent,
@@ -184,8 +202,8 @@ std::wstring FindChangeableLevel(const std::wstring& folder) {
     const std::wstring root = VolumeRoot(*normal);
     OpenedLevel parent;
     if (!OpenLevel(root, parent)) return Unreadable(root);
-    const std::wstring rootFinal = FinalPathOf(parent.handle);
-    if (rootFinal.empty()) return Unreadable(root);
+    std::wstring parentFinal = FinalPathOf(parent.handle);
+    if (parentFinal.empty()) return Unreadable(root);
     for (size_t end = root.size(); end < normal->size();) {
         end = std::min(normal->find(L'\\', end + 1), normal->size());
         const std::wstring path = normal->substr(0, end);
@@ -198,8 +216,9 @@ std::wstring FindChangeableLevel(const std::wstring& folder) {
         }
         // Asked of the handle both ways: a system that opens through a link anyway shows it in
         // the final path.
+        const std::wstring levelFinal = FinalPathOf(level.handle);
         if ((level.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-            !SamePath(FinalPathOf(level.handle), JoinPath(rootFinal, path.substr(root.size()))))
+            !IsLevelOf(levelFinal, parentFinal, path))
             return path + L" is a link (a junction, a symbolic link or a mounted folder)";
         // A file in the way fails the installation where it stands; nothing below it exists.
         if (!(level.attributes & FILE_ATTRIBUTE_DIRECTORY)) return std::wstring();
@@ -207,6 +226,7 @@ std::wstring FindChangeableLevel(const std::wstring& folder) {
             FindChangeableReason(level.descriptor.Get(), parent.descriptor.Get(), trustedUser);
         if (!reason.empty()) return path + L" may be changed by a standard user: " + reason;
         parent = std::move(level);
+        parentFinal = levelFinal;
     }
     return std::wstring();
 }

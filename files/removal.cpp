@@ -74,6 +74,9 @@ std::wstring PlainRelativeName(const std::wstring& relative) {
 CRemovalFolder::CRemovalFolder(const std::wstring& folder)
     : m_folder(folder), m_finalPath(ResolveFolder(folder)) {}
 
+CRemovalFolder::CRemovalFolder(const std::wstring& folder, HANDLE held)
+    : m_folder(folder), m_finalPath(FinalPathOf(held)) {}
+
 bool CRemovalFolder::IsWhereNamed(HANDLE item, const std::wstring& relative) const {
     if (m_finalPath.empty() || relative.empty()) return false;
     return SamePath(FinalPathOf(item), JoinPath(m_finalPath, relative));

@@ -16,6 +16,9 @@ class CRemovalFolder {
 public:
     // Resolves `folder`'s real path now, so that swapping it later does not move what is deleted.
     explicit CRemovalFolder(const std::wstring& folder);
+    // The same with the real path of `held`, an open handle of `folder` already checked: a folder
+    // above it swapped meanwhile then leads the deletion nowhere.
+    CRemovalFolder(const std::wstring& folder, HANDLE held);
 
     // Deletes the file `relative` (below the folder); true when no such file is left there. A
     // folder in the file's place is not the uninstaller's to delete and counts as gone; an item

@@ -31,7 +31,7 @@ public:
     void OnExtractDone(CExtractor& extractor) override {
         const CComInit com;
         const std::wstring& folder = extractor.InstallFolder();
-        RegisterProduct(m_product, folder, m_installedBytes, m_log);
+        RegisterProduct(m_product, folder, m_installedBytes, m_log, extractor.MadeAbove());
         if (m_choices.desktopShortcut)
             MakeDesktopShortcut(m_product, folder, m_log);
         else

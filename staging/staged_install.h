@@ -67,6 +67,10 @@ public:
     const ItemLeft& DiscardLeft() const { return m_discardLeft; }
 
     const CommitPlan& Plan() const { return m_plan; }
+    // A fresh installation (not an update of a folder that was there), and the highest folder it
+    // made above its install folder (empty when none).
+    bool Fresh() const { return m_fresh; }
+    const std::wstring& MadeFrom() const { return m_madeFrom; }
     const StagingLayout& Layout() const { return m_layout; }
 
 private:

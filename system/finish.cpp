@@ -38,7 +38,7 @@ void MakeDesktopShortcut(const ProductIdentity& product, const std::wstring& ins
     LogShortcut(log, L"desktop shortcut", made);
     if (FAILED(made.result)) return;
     const RegisteredInstallation before = ReadRegisteredInstallation(product.uninstallKey);
-    RecordShortcut(product, kDesktopShortcutValue, made.path);
+    RecordEntryText(product, kDesktopShortcutValue, made.path);
     // One made on another desktop before (another account's) is not left behind.
     if (!before.desktopShortcut.empty() && !SamePath(before.desktopShortcut, made.path) &&
         RemoveDesktopShortcut(product, before) != 0)

@@ -6,6 +6,7 @@
 #include "files/folder_trust.h"
 #include "files/install_folder.h"
 #include "files/paths.h"
+#include "files/tree_removal.h"
 #include "log/run_log.h"
 #include "platform/checked_file.h"
 #include "platform/unique_handle.h"
@@ -96,13 +97,13 @@ int RemoveRecordedShortcut(const std::wstring& recorded, const std::wstring& lin
         // not one reached through a link.
         const CheckedFolder folder = OpenCheckedFolder(place->folder);
         if (!folder) return IsMissing(folder.error) ? 0 : 1;
-        if (!CRemovalFolder(place->folder).RemoveFile(place->name)) return 1;
+        if (!CRemovalFolder(place->folder, folder.handle).RemoveFile(place->name)) return 1;
     }
     const std::wstring level = place->folder.substr(above.size());
     if (folderName.empty() || above.empty() || !SameName(level, folderName)) return 0;
     const CheckedFolder parent = OpenCheckedFolder(above);
     if (!parent) return IsMissing(parent.error) ? 0 : 1;
-    return CRemovalFolder(above).RemoveFolderIfEmpty(level) ? 0 : 1;
+    return CRemovalFolder(above, parent.handle).RemoveFolderIfEmpty(level) ? 0 : 1;
 }
 
 int RemoveStartMenuShortcut(const ProductIdentity& product, const RegisteredInstallation& entry) {
@@ -133,7 +134,8 @@ int RemoveShortcuts(const ProductIdentity& product, const RegisteredInstallation
     return RemoveStartMenuShortcut(product, entry) + RemoveDesktopShortcut(product, entry);
 }
 
-void RemovePreviousInstallation(const std::wstring& folder, CRunLog& log) {
+void RemovePreviousInstallation(const std::wstring& folder, const std::wstring& madeAbove,
+                                CRunLog& log) {
     const std::wstring what = L"previous folder " + folder + L": ";
     // Its removal would act by path through a level a standard user could swap meanwhile.
     if (const std::wstring level = FindChangeableLevel(folder); !level.empty()) {
@@ -159,6 +161,7 @@ void RemovePreviousInstallation(const std::wstring& folder, CRunLog& log) {
     const std::wstring above = ParentFolder(folder);
     if (!above.empty() && above.size() < folder.size())
         CRemovalFolder(above).RemoveFolderIfEmpty(folder.substr(above.size()));
+    if (!Exists(folder)) RemoveEmptyFoldersUpTo(WithoutTrailingSeparators(above), madeAbove);
     log.Line(what + L"every listed file removed" +
              (Exists(folder) ? L"; the folder stays, holding other files" : L", and the folder"));
 }

@@ -60,5 +60,7 @@ int RemoveRecordedShortcut(const std::wstring& recorded, const std::wstring& lin
 // in `folder`, and the folder if that is then empty. Its uninstaller and list go last, and only
 // when every other listed file has gone, so that whatever cannot be removed now (a file held open)
 // can still be removed by that uninstaller. Each file left goes to the log; nothing here fails the
-// installation.
-void RemovePreviousInstallation(const std::wstring& folder, CRunLog& log);
+// installation. `madeAbove` (empty for none) is the highest folder above `folder` that its
+// installation made: the folders up to it go too, each while it is empty.
+void RemovePreviousInstallation(const std::wstring& folder, const std::wstring& madeAbove,
+                                CRunLog& log);

@@ -24,7 +24,8 @@ std::wstring MovedFrom(const RegisteredInstallation& before, const std::wstring&
 }  // namespace
 
 void RegisterProduct(const ProductIdentity& product, const std::wstring& installFolder,
-                     uint64_t installedBytes, CRunLog& log) {
+                     uint64_t installedBytes, CRunLog& log,
+                     const std::optional<std::wstring>& madeAbove) {
     const CComInit com;
     const RegisteredInstallation before = ReadRegisteredInstallation(product.uninstallKey);
     const std::wstring movedFrom = MovedFrom(before, installFolder);
@@ -39,7 +40,7 @@ void RegisterProduct(const ProductIdentity& product, const std::wstring& install
              L"HKLM\\" + UninstallKeyPath(product));
     if (written) {
         if (SUCCEEDED(shortcut.result)) {
-            RecordShortcut(product, kStartMenuShortcutValue, shortcut.path);
+            RecordEntryText(product, kStartMenuShortcutValue, shortcut.path);
             // One made elsewhere before (another account's Start menu) is not left behind.
             if (movedFrom.empty() && !before.startMenuShortcut.empty() &&
                 !SamePath(before.startMenuShortcut, shortcut.path) &&
@@ -47,10 +48,11 @@ void RegisterProduct(const ProductIdentity& product, const std::wstring& install
                 log.Line(L"the earlier Start-menu shortcut " + before.startMenuShortcut +
                          L" could not be removed");
         }
+        if (madeAbove) RecordEntryText(product, kHighestFolderMadeValue, *madeAbove);
         // A move removed the desktop shortcut it recorded; the finish step records its own.
-        if (!movedFrom.empty()) RecordShortcut(product, kDesktopShortcutValue, L"");
+        if (!movedFrom.empty()) RecordEntryText(product, kDesktopShortcutValue, L"");
     }
     if (!written || movedFrom.empty()) return;
     log.Line(L"the product moved here from " + movedFrom);
-    RemovePreviousInstallation(movedFrom, log);
+    RemovePreviousInstallation(movedFrom, FolderMadeAbove(before, movedFrom), log);
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "files/install_folder.h"
 #include "platform/unique_handle.h"
 #include "system/product_paths.h"
 
@@ -126,10 +127,22 @@ RegisteredInstallation ReadRegisteredInstallation(const std::wstring& uninstallK
     registered.shortcutName = ReadText(key, L"ShortcutName");
     registered.startMenuShortcut = ReadText(key, kStartMenuShortcutValue);
     registered.desktopShortcut = ReadText(key, kDesktopShortcutValue);
+    registered.highestFolderMade = ReadText(key, kHighestFolderMadeValue);
     return registered;
 }
 
-bool RecordShortcut(const ProductIdentity& product, const wchar_t* name, const std::wstring& path) {
+std::wstring FolderMadeAbove(const RegisteredInstallation& registered,
+                             const std::wstring& installFolder) {
+    const auto top = NormalInstallFolder(registered.highestFolderMade);
+    const auto folder = NormalInstallFolder(installFolder);
+    if (!top || !folder || top->size() >= folder->size() ||
+        RelateFolders(*top, *folder) != FolderRelation::Nested)
+        return std::wstring();
+    return *top;
+}
+
+bool RecordEntryText(const ProductIdentity& product, const wchar_t* name,
+                     const std::wstring& path) {
     if (!IsUninstallKeyName(product.uninstallKey)) return false;
     CRegistryKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(product).c_str(), 0, KEY_SET_VALUE,

@@ -63,16 +63,25 @@ struct RegisteredInstallation {
     // versions, which made them in the current user's folders.
     std::wstring startMenuShortcut;
     std::wstring desktopShortcut;
+    std::wstring highestFolderMade;
 };
+
+// `registered`'s HighestFolderMade when it is a folder the rule accepts that holds `installFolder`
+// (and is not it): what may go, once empty, after the install folder; empty otherwise.
+std::wstring FolderMadeAbove(const RegisteredInstallation& registered,
+                             const std::wstring& installFolder);
 
 // The values that record where an installation made its shortcuts, so that a move or the
 // uninstaller removes those from whichever account it runs as.
 constexpr wchar_t kStartMenuShortcutValue[] = L"StartMenuShortcut";
 constexpr wchar_t kDesktopShortcutValue[] = L"DesktopShortcut";
+// The highest folder above the install folder that the installation made, so that removing the
+// product removes it too once it is empty; none when the install folder's parent was there.
+constexpr wchar_t kHighestFolderMadeValue[] = L"HighestFolderMade";
 
 // Sets the entry's value `name` to `path`, or deletes it when `path` is empty; false when the key
 // name is refused or the entry cannot be opened or written.
-bool RecordShortcut(const ProductIdentity& product, const wchar_t* name, const std::wstring& path);
+bool RecordEntryText(const ProductIdentity& product, const wchar_t* name, const std::wstring& path);
 
 // Not found when the key name is refused by IsUninstallKeyName.
 RegisteredInstallation ReadRegisteredInstallation(const std::wstring& uninstallKey);

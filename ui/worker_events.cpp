@@ -32,7 +32,8 @@ void CMainWindow::OnExtractFailed(CExtractor&) {
 // start before its Uninstall entry exists, nor a moved product's old shortcuts go after the new
 // desktop shortcut is made.
 void CMainWindow::OnExtractDone(CExtractor& extractor) {
-    RegisterProduct(m_product, extractor.InstallFolder(), m_installedBytes, m_log);
+    RegisterProduct(m_product, extractor.InstallFolder(), m_installedBytes, m_log,
+                    extractor.MadeAbove());
     m_outcome->store(InstallOutcome::Succeeded);
     ::SendMessageW(m_workerTarget, WM_APP_SHOW_RESULT, PageSucceeded, TRUE);
 }

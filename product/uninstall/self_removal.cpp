@@ -10,6 +10,7 @@
 #include "files/install_folder.h"
 #include "files/folder_trust.h"
 #include "files/paths.h"
+#include "files/tree_removal.h"
 #include "files/removal.h"
 #include "files/same_path.h"
 #include "platform/checked_file.h"
@@ -143,6 +144,16 @@ void DeleteHeld(CFileHandle& item, const std::wstring& path) {
     item.Reset();
 }
 
+// The folders above a removed install folder `folder` up to `madeAbove`, when that holds it.
+void RemoveFoldersMadeAbove(const std::wstring& folder, const std::wstring& madeAbove) {
+    const auto top = NormalInstallFolder(madeAbove);
+    const auto removed = NormalInstallFolder(folder);
+    if (!top || !removed || top->size() >= removed->size() ||
+        RelateFolders(*top, *removed) != FolderRelation::Nested)
+        return;
+    RemoveEmptyFoldersUpTo(WithoutTrailingSeparators(ParentFolder(*removed)), *top);
+}
+
 // Whether `process` runs the file `program`; false for anything that is not a process handle.
 bool RunsFrom(HANDLE process, const std::wstring& program) {
     const std::wstring image = ProcessImagePath(process);
@@ -273,7 +284,7 @@ CRemovalCopy::~CRemovalCopy() {
     DeleteHeld(m_folderHandle, m_folder);
 }
 
-bool CRemovalCopy::Start(const CInstallationGuard& guard) {
+bool CRemovalCopy::Start(const CInstallationGuard& guard, const std::wstring& madeAbove) {
     if (m_path.empty()) return false;
     if (!InPlace()) return Fail(L"its folder or file is no longer where it was placed");
     // The copy waits on an inherited handle of this process, so it cannot mistake another process
@@ -288,7 +299,7 @@ bool CRemovalCopy::Start(const CInstallationGuard& guard) {
     const bool handedDown = guard.HandDown(guardHandles);
     const std::wstring arguments = FinishArguments(
         reinterpret_cast<uintptr_t>(self.Get()),
-        handedDown ? reinterpret_cast<uintptr_t>(guardHandles[0].Get()) : 0, m_program);
+        handedDown ? reinterpret_cast<uintptr_t>(guardHandles[0].Get()) : 0, m_program, madeAbove);
     if (arguments.empty()) return Fail(L"no command line for it");
     std::wstring commandLine = L"\"" + m_path + L"\" " + arguments;
     // It inherits these handles only, whatever else of this process is inheritable.
@@ -340,7 +351,7 @@ CKernelHandle InheritedProcess(uintptr_t value) {
 }
 
 int FinishRemoval(CKernelHandle original, CInstallationGuard guard, const std::wstring& productKey,
-                  const std::wstring& program, unsigned long wait) {
+                  const std::wstring& program, const std::wstring& madeAbove, unsigned long wait) {
     const std::wstring folder = WithoutTrailingSeparators(ParentFolder(program));
     const std::wstring name = program.substr(folder.size() + (folder.empty() ? 0 : 1));
     // Never its own file: a process handle to itself would pass the check below.
@@ -361,7 +372,8 @@ int FinishRemoval(CKernelHandle original, CInstallationGuard guard, const std::w
     if (!guard.Held()) guard = CInstallationGuard(productKey);
     if (!guard.Held()) return kFilesLeft;
     if (ended && removal.RemoveFile(relative)) {
-        if (!folderName.empty()) removal.RemoveFolderIfEmpty(folderName);
+        if (!folderName.empty() && removal.RemoveFolderIfEmpty(folderName))
+            RemoveFoldersMadeAbove(folder, madeAbove);
         return 0;
     }
     // Marked only while the path still leads to that same file.

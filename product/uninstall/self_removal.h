@@ -46,7 +46,9 @@ public:
     // Starts the copy, handing it this process to wait for and `guard` to hold; false when it
     // could not be started, or when the process made did not run the copy placed (it is ended
     // before it runs).
-    bool Start(const CInstallationGuard& guard);
+    // `madeAbove`: the highest folder the installation made above its install folder, for the
+    // copy to remove once empty (empty for none).
+    bool Start(const CInstallationGuard& guard, const std::wstring& madeAbove = L"");
 
 private:
     bool Place(const std::wstring& program);
@@ -76,9 +78,11 @@ CKernelHandle InheritedProcess(uintptr_t value);
 // All of it under the installation guard: `guard` when it is held (handed down), else the guard of
 // `productKey` taken once `original` has ended; when that is held by an installation, nothing is
 // deleted or marked, since the folder is the installation's again.
+// Once the install folder is gone, so are the folders above it up to `madeAbove` (when that holds
+// it), each while it is empty.
 // Returns 0 when `program` is gone, kFilesLeft when it is not, kRefused when it did nothing.
 int FinishRemoval(CKernelHandle original, CInstallationGuard guard, const std::wstring& productKey,
-                  const std::wstring& program, unsigned long wait);
+                  const std::wstring& program, const std::wstring& madeAbove, unsigned long wait);
 
 // Marks the copy's own file `self`, then its folder, for deletion at the next restart.
 void RemoveAtRestart(const std::wstring& self);

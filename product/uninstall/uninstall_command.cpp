@@ -71,24 +71,35 @@ UninstallCommand ParseUninstallCommand(const std::vector<std::wstring>& args) {
         else
             understood = false;
     }
+    // The copy's folder above comes last, in a form no program path has.
+    std::vector<std::wstring> finish = args;
+    std::wstring above;
+    if (!finish.empty() && finish.back().compare(0, 7, L"/above=") == 0) {
+        above = finish.back().substr(7);
+        finish.pop_back();
+    }
     if (understood) {
         command.mode = UninstallCommand::Mode::Uninstall;
-    } else if ((args.size() == 3 || args.size() == 4) && args[0] == L"/finish" &&
-               ParseHandle(args[1], command.waitHandle) &&
-               (args.size() == 3 || ParseHandle(args[2], command.guardHandle)) &&
-               IsFullProgramPath(args.back())) {
+    } else if ((finish.size() == 3 || finish.size() == 4) && finish[0] == L"/finish" &&
+               ParseHandle(finish[1], command.waitHandle) &&
+               (finish.size() == 3 || ParseHandle(finish[2], command.guardHandle)) &&
+               IsFullProgramPath(finish.back()) && (above.empty() || IsFullProgramPath(above))) {
         command.mode = UninstallCommand::Mode::Finish;
         command.silent = true;
-        command.program = args.back();
+        command.program = finish.back();
+        command.madeAbove = above;
     }
     return command;
 }
 
 std::wstring FinishArguments(uintptr_t waitHandle, uintptr_t guardHandle,
-                             const std::wstring& program) {
-    // A backslash before the closing quote would escape it; a program's path never ends in one.
+                             const std::wstring& program, const std::wstring& madeAbove) {
+    // A backslash before the closing quote would escape it; a program's path never ends in one,
+    // nor does a folder above an install folder (it is never a drive's root).
     if (waitHandle == 0 || !IsFullProgramPath(program) || program.back() == L'\\') return {};
+    if (!madeAbove.empty() && (!IsFullProgramPath(madeAbove) || madeAbove.back() == L'\\'))
+        return {};
     return L"/finish " + std::to_wstring(waitHandle) +
            (guardHandle ? L" " + std::to_wstring(guardHandle) : std::wstring()) + L" \"" + program +
-           L"\"";
+           L"\"" + (madeAbove.empty() ? std::wstring() : L" \"/above=" + madeAbove + L"\"");
 }

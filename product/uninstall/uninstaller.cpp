@@ -66,9 +66,9 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
     if (command.mode == UninstallCommand::Mode::Finish) {
         CKernelHandle original = InheritedProcess(command.waitHandle);
         if (!original) return kRefused;
-        const int code =
-            FinishRemoval(std::move(original), CInstallationGuard::Inherited(command.guardHandle),
-                          product.uninstallKey, command.program, kWaitForOriginal);
+        const int code = FinishRemoval(
+            std::move(original), CInstallationGuard::Inherited(command.guardHandle),
+            product.uninstallKey, command.program, command.madeAbove, kWaitForOriginal);
         if (code != kRefused) RemoveAtRestart(program);
         return code;
     }
@@ -171,7 +171,8 @@ int RunUninstaller(const UninstallCommand& command, const std::wstring& program,
     Tell(command, product, complete ? IDS_UNINSTALL_DONE : IDS_UNINSTALL_PARTLY,
          complete ? MB_ICONINFORMATION : MB_ICONWARNING);
     if (!copy) return Exit(log, code);
-    const bool started = copy->Start(guard);
+    // The folders its installation made above the install folder go after it, each while empty.
+    const bool started = copy->Start(guard, ownEntry ? FolderMadeAbove(entry, folder) : L"");
     log.Line(std::wstring(L"the copy that removes ") + kUninstallerName + L" once this ends: " +
              (started ? L"started, " + copy->Path() : L"not started: " + copy->Problem()));
     return Exit(log, started ? code : code | kFilesLeft);

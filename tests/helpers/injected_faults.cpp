@@ -31,7 +31,8 @@ const std::wstring& FaultyFile() {
 
 }  // namespace
 
-void RegisterProduct(const ProductIdentity&, const std::wstring&, uint64_t, CRunLog&) {
+void RegisterProduct(const ProductIdentity&, const std::wstring&, uint64_t, CRunLog&,
+                     const std::optional<std::wstring>&) {
     throw std::bad_alloc();
 }
 

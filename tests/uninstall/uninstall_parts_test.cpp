@@ -194,7 +194,9 @@ TEST(UninstallCommandLine, TheCopyReadsBackWhatTheUninstallerWrote) {
           L"\\\\?\\C:\\Program Files\\Marlin\\uninstall.exe",
           L"\\\\?\\UNC\\server\\share\\Marlin\\uninstall.exe",
           L"D:\\\x9a6c\x6797 \\uninstall.exe"}) {
-        const std::wstring arguments = FinishArguments(4660, 88, program);
+        const std::wstring above =
+            std::wstring(program).substr(0, wcsrchr(program, L'\\') - program);
+        const std::wstring arguments = FinishArguments(4660, 88, program, above);
         ASSERT_FALSE(arguments.empty()) << program;
         const std::wstring commandLine = L"\"C:\\Temp\\uninstall-1\\uninstall.exe\" " + arguments;
         int argc = 0;
@@ -207,8 +209,12 @@ TEST(UninstallCommandLine, TheCopyReadsBackWhatTheUninstallerWrote) {
         EXPECT_EQ(command.waitHandle, 4660u);
         EXPECT_EQ(command.guardHandle, 88u);
         EXPECT_EQ(command.program, program);
+        EXPECT_EQ(command.madeAbove, above);
     }
     EXPECT_EQ(FinishArguments(4660, 0, L"C:\\u.exe"), L"/finish 4660 \"C:\\u.exe\"");
+    // A drive's root is never made by an installation, nor a relative folder named.
+    EXPECT_EQ(FinishArguments(4660, 0, L"C:\\P\\u.exe", L"C:\\"), L"");
+    EXPECT_EQ(FinishArguments(4660, 0, L"C:\\P\\u.exe", L"P"), L"");
     // A path the copy would refuse is never written: the copy is then not started at all.
     for (const wchar_t* program : {L"uninstall.exe", L"C:uninstall.exe", L"\\P\\uninstall.exe",
                                    L"C:\\P\\", L"C:\\a\"b\\uninstall.exe"})
@@ -708,27 +714,28 @@ TEST_F(ScratchFolder, TheCopyDeletesOnlyTheUninstallerItWaitsFor) {
     const CKernelHandle uninstaller = StartStandIn(program), notUninstaller = StartStandIn(plain);
     ASSERT_TRUE(uninstaller && notUninstaller) << "run with --sleeper=PATH";
     Write(other, "another uninstaller");
-    EXPECT_EQ(FinishRemoval(Waitable(uninstaller), CInstallationGuard(), kKey, other.wstring(), 0),
-              kRefused);
     EXPECT_EQ(
-        FinishRemoval(Waitable(notUninstaller), CInstallationGuard(), kKey, plain.wstring(), 0),
+        FinishRemoval(Waitable(uninstaller), CInstallationGuard(), kKey, other.wstring(), L"", 0),
         kRefused);
+    EXPECT_EQ(FinishRemoval(Waitable(notUninstaller), CInstallationGuard(), kKey, plain.wstring(),
+                            L"", 0),
+              kRefused);
     TerminateProcess(notUninstaller, 0);
     EXPECT_EQ(FinishRemoval(CKernelHandle(CreateEventW(nullptr, 1, 1, nullptr)),
-                            CInstallationGuard(), kKey, program.wstring(), 0),
+                            CInstallationGuard(), kKey, program.wstring(), L"", 0),
               kRefused);
     EXPECT_TRUE(fs::exists(other) && fs::exists(plain));
 
-    EXPECT_EQ(
-        FinishRemoval(Waitable(uninstaller), CInstallationGuard(), kKey, program.wstring(), 200),
-        kFilesLeft);
+    EXPECT_EQ(FinishRemoval(Waitable(uninstaller), CInstallationGuard(), kKey, program.wstring(),
+                            L"", 200),
+              kFilesLeft);
     EXPECT_TRUE(fs::exists(program)) << "not deleted while it runs";
     EXPECT_TRUE(MarkedForRestart(program)) << "but marked for restart";
 
     TerminateProcess(uninstaller, 0);
-    EXPECT_EQ(
-        FinishRemoval(Waitable(uninstaller), CInstallationGuard(), kKey, program.wstring(), 5000),
-        0);
+    EXPECT_EQ(FinishRemoval(Waitable(uninstaller), CInstallationGuard(), kKey, program.wstring(),
+                            L"", 5000),
+              0);
     EXPECT_FALSE(fs::exists(install)) << "the uninstaller and its emptied folder are gone";
     EXPECT_TRUE(fs::exists(other));
 }
@@ -745,7 +752,7 @@ TEST_F(ScratchFolder, TheCopyActsOnlyUnderTheInstallationGuard) {
     TerminateProcess(standIn, 0);
     const CInstallationGuard installation(L"CopyGuardTestHeld");
     EXPECT_EQ(FinishRemoval(Waitable(standIn), CInstallationGuard(), L"CopyGuardTestHeld",
-                            program.wstring(), 5000),
+                            program.wstring(), L"", 5000),
               kFilesLeft);
     EXPECT_TRUE(fs::exists(program) && !MarkedForRestart(program));
 
@@ -753,9 +760,38 @@ TEST_F(ScratchFolder, TheCopyActsOnlyUnderTheInstallationGuard) {
     ASSERT_TRUE(installation.HandDown(handles));
     EXPECT_EQ(FinishRemoval(Waitable(standIn),
                             CInstallationGuard::Inherited(uintptr_t(handles[0].Detach())),
-                            L"CopyGuardTestHeld", program.wstring(), 5000),
+                            L"CopyGuardTestHeld", program.wstring(), L"", 5000),
               0);
     EXPECT_FALSE(fs::exists(program));
+}
+
+// The folders an installation made above its install folder go after it, each while empty, and
+// only when the folder named holds the install folder.
+TEST_F(ScratchFolder, TheCopyRemovesTheFoldersMadeAboveOnlyUpToTheOneNamed) {
+    const struct {
+        const char* madeAbove;  // below root
+        bool madeGone, levelGone;
+    } cases[] = {
+        {"Made", true, true},
+        {"Made\\Level", false, true},
+        {"Elsewhere", false, false},
+        {"Made\\Level\\App", false, false},
+    };
+    for (const auto& c : cases) {
+        const fs::path program = root / "Made" / "Level" / "App" / "uninstall.exe";
+        fs::create_directories(root / "Elsewhere");
+        const CKernelHandle standIn = StartStandIn(program);
+        ASSERT_TRUE(standIn) << "run with --sleeper=PATH";
+        TerminateProcess(standIn, 0);
+        EXPECT_EQ(FinishRemoval(Waitable(standIn), CInstallationGuard(), kKey, program.wstring(),
+                                (root / c.madeAbove).wstring(), 5000),
+                  0);
+        EXPECT_FALSE(fs::exists(program.parent_path())) << c.madeAbove;
+        EXPECT_EQ(!fs::exists(root / "Made" / "Level"), c.levelGone) << c.madeAbove;
+        EXPECT_EQ(!fs::exists(root / "Made"), c.madeGone) << c.madeAbove;
+        EXPECT_TRUE(fs::exists(root / "Elsewhere")) << c.madeAbove;
+        fs::remove_all(root / "Made");
+    }
 }
 
 }  // namespace

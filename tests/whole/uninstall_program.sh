@@ -180,14 +180,20 @@ scenario_keeps_other_data() {
     check "! has_key" "the Uninstall entry is gone"
 }
 
-# Nothing left behind: the install folder itself goes.
+# Nothing left behind: the install folder itself goes, and so do the folders the installation made
+# above it; a folder that was there before stays.
 scenario_removes_the_folder() {
     open_sandbox en
-    local dir="$drive_c/Demo Clean"
-    install_and_start 'C:\Demo Clean'
+    local dir="$drive_c/Demo Clean/Made/App"
+    mkdir -p "$drive_c/Demo Clean"
+    install_and_start 'C:\Demo Clean\Made\App'
+    check "wine reg query '$KEY' /v HighestFolderMade 2>/dev/null | grep -q 'C:.Demo Clean.Made'" \
+        "the entry records the highest folder the installation made"
     uninstall_silently "$dir/uninstall.exe"
     check "[ $rc -eq 0 ]" "uninstall.exe /S exits with 0 (exit $rc)"
-    check "wait_gone '$dir' 20" "the emptied install folder is removed once the uninstaller ends"
+    check "wait_gone '$drive_c/Demo Clean/Made' 20" \
+        "the emptied install folder and the folder made above it are removed once the uninstaller ends"
+    check "[ -d '$drive_c/Demo Clean' ]" "the folder that was there before stays"
     check "wine reg query 'HKLM\\System\\CurrentControlSet\\Control\\Session Manager' /v PendingFileRenameOperations 2>/dev/null | grep -qi 'uninstall-'" \
         "the temporary copy is to be deleted at the next restart"
 }
