@@ -780,6 +780,7 @@ TEST_F(ScratchFolder, TheCopyRemovesTheFoldersMadeAboveOnlyUpToTheOneNamed) {
     for (const auto& c : cases) {
         const fs::path program = root / "Made" / "Level" / "App" / "uninstall.exe";
         fs::create_directories(root / "Elsewhere");
+        fs::create_directories(program.parent_path());
         const CKernelHandle standIn = StartStandIn(program);
         ASSERT_TRUE(standIn) << "run with --sleeper=PATH";
         TerminateProcess(standIn, 0);
