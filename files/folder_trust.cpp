@@ -9,9 +9,9 @@
 #include "files/install_folder.h"
 #include "files/paths.h"
 #include "files/removal.h"
-#include "platform/checked_file.h"
 #include "files/same_path.h"
 #include "log/run_log.h"
+#include "platform/checked_file.h"
 #include "platform/unique_handle.h"
 
 namespace {

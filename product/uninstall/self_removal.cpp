@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "files/install_folder.h"
 #include "files/folder_trust.h"
+#include "files/install_folder.h"
 #include "files/paths.h"
-#include "files/tree_removal.h"
 #include "files/removal.h"
+#include "files/tree_removal.h"
 #include "files/same_path.h"
 #include "platform/checked_file.h"
 #include "platform/process_image.h"
