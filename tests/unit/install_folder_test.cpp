@@ -279,19 +279,4 @@ TEST(FolderTrust, OwnUserCountsAsStandardOnlyWithAWeakerSide) {
     EXPECT_FALSE(OwnUserHasStandardSide(TokenElevationTypeFull, true));
 }
 
-// On the file system: the sandbox's folders pass (the run's own user is trusted where its limited
-// side holds the Administrators group, as Wine's does), and levels that do not exist yet are the
-// run's to make. A world-writable folder and a link are whole-program cases.
-TEST(FolderTrust, FindsTheFirstChangeableLevelOnTheDisk) {
-    wchar_t temp[MAX_PATH];
-    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
-    const auto base = NormalInstallFolder(temp);
-    ASSERT_TRUE(base);
-    const std::wstring root = *base + L"\\folder trust " + std::to_wstring(GetCurrentProcessId());
-    ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
-    EXPECT_EQ(FindChangeableLevel(root), L"");
-    EXPECT_EQ(FindChangeableLevel(root + L"\\not yet\\made"), L"");
-    RemoveDirectoryW(root.c_str());
-}
-
 }  // namespace

@@ -256,16 +256,6 @@ TEST(StagedInstall, FreshInstallationAppearsInOneMoveAndNothingBeforeIt) {
     EXPECT_EQ(OthersAllowed(folder), 0);
 }
 
-// A share that cannot be reached: nothing is journaled, nothing is made, nothing is left to undo.
-TEST(StagedInstall, UnreachableShareLeavesNoJournal) {
-    {
-        CStagedInstall staging(L"\\\\nosuchserver\\share\\App", kKey);
-        EXPECT_FALSE(staging.Begin());
-        EXPECT_FALSE(Journal());
-    }
-    EXPECT_FALSE(Journal());
-}
-
 // Whichever move of the final step is refused, every move before it is undone: the old version is
 // back byte for byte, names spelled as they were, and nothing of the new one or of the staging is
 // left.
