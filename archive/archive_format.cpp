@@ -47,14 +47,49 @@ const char* Describe(EntryError error) {
             return "a block that is not a valid zlib stream";
         case EntryError::SizeMismatch:
             return "a block that decodes to another size";
+        case EntryError::DirectoryDamaged:
+            return "a directory that is cut short or fails its check";
+        case EntryError::UnknownCodec:
+            return "a block of a codec this reader does not know";
+        case EntryError::BadBlock:
+            return "a block whose sizes break the format's rules";
+        case EntryError::BlockOutside:
+            return "a block that reaches past the end of the archive";
+        case EntryError::ChecksumMismatch:
+            return "a block whose decoded bytes fail their check";
+        case EntryError::BadReference:
+            return "an entry naming a content that is neither the one before nor the next";
+        case EntryError::ContentOutside:
+            return "a content that reaches outside its blocks";
+        case EntryError::ContentOrder:
+            return "a content that goes back to an earlier block";
+        case EntryError::UnnamedContent:
+            return "a content no entry names";
+        case EntryError::EntryTableLength:
+            return "an entry table of another length than its entries";
+        case EntryError::TotalMismatch:
+            return "a header whose total is not the sum of its entries";
     }
     return "unknown";
 }
 
 bool ReadHeader(ByteSource& source, Header& header) {
-    unsigned char bytes[8];
-    if (!ReadExactly(source, bytes, sizeof bytes)) return false;
-    header.entryCount = static_cast<int32_t>(LittleEndian32(bytes));
+    unsigned char bytes[28];
+    if (!ReadExactly(source, bytes, 8)) return false;
+    const uint32_t first = LittleEndian32(bytes);
+    header = Header{};
+    if (first & 0x80000000u) {
+        if (first != 0x80000002u || !ReadExactly(source, bytes + 8, 20)) return false;
+        header.format = 2;
+        header.entryCount = static_cast<int32_t>(LittleEndian32(bytes + 4));
+        header.totalSize = static_cast<int32_t>(LittleEndian32(bytes + 8));
+        header.contentCount = LittleEndian32(bytes + 12);
+        header.blockCount = LittleEndian32(bytes + 16);
+        header.directorySize = LittleEndian32(bytes + 20);
+        header.directoryCheck = LittleEndian32(bytes + 24);
+        return header.entryCount >= 0 && header.totalSize >= 0;
+    }
+    header.entryCount = static_cast<int32_t>(first);
     header.totalSize = static_cast<int32_t>(LittleEndian32(bytes + 4));
     return header.entryCount >= 0;
 }

@@ -30,6 +30,12 @@ protected:
 struct Header {
     int32_t entryCount = 0;
     int32_t totalSize = 0;
+    // 1 or 2; the fields below are format 2's.
+    int format = 1;
+    uint32_t contentCount = 0;
+    uint32_t blockCount = 0;
+    uint32_t directorySize = 0;
+    uint32_t directoryCheck = 0;
 };
 
 enum class EntryError {
@@ -42,12 +48,26 @@ enum class EntryError {
     OutOfMemory,
     DecodeFailed,
     SizeMismatch,
+    // Format 2's.
+    DirectoryDamaged,
+    UnknownCodec,
+    BadBlock,
+    BlockOutside,
+    ChecksumMismatch,
+    BadReference,
+    ContentOutside,
+    ContentOrder,
+    UnnamedContent,
+    EntryTableLength,
+    TotalMismatch,
 };
 
 const char* Describe(EntryError error);
 
-// Reads the 8-byte header; false when fewer than 8 bytes arrive or the entry count is negative,
-// which no packer writes: the archive is corrupt.
+// Reads the header of either format: format 1's 8 bytes, or format 2's 28 when the first word has
+// its top bit set. False when it is cut short, the entry count or the total is negative (format 1
+// reads a negative count as corrupt, so no format-2 archive is taken for one), or the first word
+// names a format this reader does not know.
 bool ReadHeader(ByteSource& source, Header& header);
 
 // Reads one entry name: its length (not 0, at most kMaxEntryNameLength) and that many UTF-16LE
