@@ -475,11 +475,26 @@ skip() { echo "SKIPPED: $*"; wine_sandbox_close; exit 77; }
 # Every program of the prefix has ended, within a minute.
 all_ended() { timeout 60 wineserver -w || fail "the prefix's programs still ran after 60 s"; }
 
+# The archive's first word, as hex: format 1's entry count, or format 2's 80000002.
+archive_word() { od -An -tx4 -N4 "$1" | tr -d ' '; }
+
 scenario_update_broken_entry() {
     open_sandbox en 96
+    check "[ \$(( 0x\$(archive_word '$PAYLOAD_DAT') >> 31 )) -eq 0 ] && [ \"\$(archive_word '${V2_BROKEN_ENTRY%.entry}')\" = 80000002 ]" \
+        "version 1 is packed as format 1, version 2 as format 2"
     install_v1 'C:\Product' "$drive_c/Product"
     expect_failure "a corrupt entry near the end" "$SETUP_V2_BROKEN" 'C:\Product' go
     check_still_v1 "a corrupt entry near the end"
+
+    # Unattended, the log names the entry the damaged block fails at (the first of its contents)
+    # and why.
+    local broken="$drive_c/broken.log" first
+    first=$(cat "$V2_BROKEN_ENTRY")
+    run_unattended "\"$(windows_path "$SETUP_V2_BROKEN")\" /S /LOG=C:\\broken.log /D=C:\\Product"
+    check "[ $rc -eq 2 ]" "a damaged solid block: exit 2 (got $rc)"
+    check_still_v1 "a damaged solid block"
+    check "log_matches '$broken' 'failed: entry $(re "$first"): a block (whose decoded bytes fail their check|that is not a valid .+)'" \
+        "the log names the entry the damaged block fails at ($first) and the reason"
 
     expect_failure "a fresh installation with a corrupt entry" "$SETUP_V2_BROKEN" 'C:\Fresh\Product' go
     check "[ ! -e '$drive_c/Fresh' ]" "a failed fresh installation leaves no folder, nor the one above it"
