@@ -6,6 +6,7 @@
 #include <libdeflate.h>
 #include <zstd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -196,10 +197,13 @@ public:
         unsigned char words[archive::kFormat2HeaderSize];
         archive::PutFormat2Header(h, words);
         if (header.word) PutWord(words, *header.word);
-        Bytes out(words, words + sizeof words);
-        out.insert(out.end(), directory.begin(), directory.end());
-        for (const auto& b : blocks) out.insert(out.end(), b.stored.begin(), b.stored.end());
-        out.insert(out.end(), trailing.begin(), trailing.end());
+        size_t size = sizeof words + directory.size() + trailing.size();
+        for (const auto& b : blocks) size += b.stored.size();
+        Bytes out(size);
+        unsigned char* at = std::copy(words, words + sizeof words, out.data());
+        at = std::copy(directory.begin(), directory.end(), at);
+        for (const auto& b : blocks) at = std::copy(b.stored.begin(), b.stored.end(), at);
+        std::copy(trailing.begin(), trailing.end(), at);
         return out;
     }
 
