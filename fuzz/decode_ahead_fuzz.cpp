@@ -90,7 +90,10 @@ BlockRun ReadBlocksAlone(const uint8_t* data, size_t size) {
     BlockRun run;
     archive::ArchiveReader reader(data, size);
     run.headerRead = reader.ReadHeader();
-    if (!run.headerRead) return run;
+    if (!run.headerRead) {
+        run.error = reader.HeaderError();
+        return run;
+    }
     for (int32_t i = 0; i < reader.GetHeader().entryCount; ++i) {
         archive::ReadEntry entry;
         run.error = reader.Next(entry);
@@ -103,24 +106,41 @@ BlockRun ReadBlocksAlone(const uint8_t* data, size_t size) {
     return run;
 }
 
+// As the worker takes them: the last entry carries the checks of the whole (with its bytes), an
+// unsafe name is handed over unsafe.
 BlockRun ReadBlocksOnPool(const uint8_t* data, size_t size, const DecodeOptions& options) {
     BlockRun run;
-    archive::ArchiveReader reader(data, size);
-    run.headerRead = reader.ReadHeader();
-    if (!run.headerRead) return run;
+    fuzz::InPlaceSource source(data, size);
+    archive::Header header;
+    run.headerRead = archive::ReadHeader(source, header);
+    if (!run.headerRead) {
+        run.error = archive::EntryError::ShortRead;
+        return run;
+    }
     const std::atomic<bool> cancel{false};
     DecodeStats stats;
     {
-        CBlockDecodeAhead ahead(reader, options, cancel, stats);
-        for (int32_t i = 0; i < reader.GetHeader().entryCount; ++i) {
+        CBlockDecodeAhead ahead(source, header, options, cancel, stats);
+        for (int32_t i = 0; i < header.entryCount; ++i) {
             const AheadEntry& entry = ahead.Next();
-            run.error = entry.error;
-            if (run.error != archive::EntryError::None) return run;
             fuzz::AllocationWatch::Pause pause;
+            run.error = entry.error;
+            // The pool opens the directory itself: its faults arrive with the first entry.
+            if (i == 0 && run.error == archive::EntryError::DirectoryDamaged) {
+                run.headerRead = false;
+                break;
+            }
+            if (run.error == archive::EntryError::None && !entry.safe)
+                run.error = archive::EntryError::UnsafeName;
+            const bool endCheck = run.error == archive::EntryError::UnnamedContent ||
+                                  run.error == archive::EntryError::EntryTableLength ||
+                                  run.error == archive::EntryError::TotalMismatch;
+            if (run.error != archive::EntryError::None &&
+                !(i + 1 == header.entryCount && endCheck && entry.nameRead && entry.safe))
+                break;
             run.names.emplace_back(entry.name.begin(), entry.name.end());
             run.bytes.emplace_back(reinterpret_cast<const char*>(entry.data), size_t(entry.size));
         }
-        run.error = ahead.Finish();
     }
     FUZZ_CHECK(stats.peakHeld <= stats.budget, "the bytes held stay within the budget");
     return run;
@@ -134,6 +154,8 @@ void CompareBlockRuns(const uint8_t* data, size_t size, const DecodeOptions (&ru
                 archive::kMaxBlockSize,
                 archive::MaxBlockDecodedSize(archive::Codec::Zstd, uint32_t(size)))) +
         16 * size + (2 << 20);
+    // With no entry the worker asks the pool for nothing, so there is nothing to compare.
+    if (size < 8 || fuzz::LittleEndian32(data + 4) == 0) return;
     const BlockRun alone = ReadBlocksAlone(data, size);
     for (const DecodeOptions& options : runs) {
         fuzz::AllocationWatch watch;
