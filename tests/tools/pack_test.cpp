@@ -71,7 +71,7 @@ TEST(Pack, RoundTripThroughTheInstallersReader) {
     for (const auto& [name, data] : files) in.Write(onDisk.at(name), data);
 
     std::vector<pack::SourceFile> collected;
-    ASSERT_FALSE(pack::CollectFiles(in.path(), "vivevadiz.exe", collected));
+    ASSERT_FALSE(pack::CollectFiles(in.path(), "vivevadiz.exe", collected, {}, pack::Format::One));
     const fs::path archivePath = out.path() / "payload.dat";
     std::vector<uint64_t> progress;
     ASSERT_FALSE(pack::WriteArchive(collected, archivePath,
@@ -161,7 +161,8 @@ TEST(Pack, ManifestListsEveryEntryIncludingItselfAndKeepsTheMainProgramLast) {
     in.Write("translations/zh_CN.lang", "汉字");
     in.Write("中文.txt", "x");
     std::vector<pack::SourceFile> collected;
-    ASSERT_FALSE(pack::CollectFiles(in.path(), "vivevadiz.exe", collected, "uninstall.lst"));
+    ASSERT_FALSE(pack::CollectFiles(in.path(), "vivevadiz.exe", collected, "uninstall.lst",
+                                    pack::Format::One));
     ASSERT_FALSE(pack::WriteArchive(collected, out.path() / "p.dat", {}));
 
     const auto entries = ReadEntries(out.path() / "p.dat");
@@ -216,7 +217,7 @@ TEST(Pack, ListFailsAtTheFirstFault) {
     in.Write("a.txt", "alpha");
     in.Write("b.txt", "bravo");
     std::vector<pack::SourceFile> collected;
-    ASSERT_FALSE(pack::CollectFiles(in.path(), "", collected));
+    ASSERT_FALSE(pack::CollectFiles(in.path(), "", collected, {}, pack::Format::One));
     const fs::path archivePath = out.path() / "p.dat";
     ASSERT_FALSE(pack::WriteArchive(collected, archivePath, {}));
     fs::resize_file(archivePath, fs::file_size(archivePath) - 1);

@@ -13,6 +13,8 @@
 #include "archive/archive_format.h"
 #include "archive/entry_name.h"
 #include "platform/utf8.h"
+#include "tools/pack/entry_order.h"
+#include "tools/pack/identical_files.h"
 #include "tools/pack/windows_name.h"
 
 namespace fs = std::filesystem;
@@ -157,16 +159,19 @@ void FillManifest(std::vector<SourceFile>& files) {
 }  // namespace
 
 Failure CollectFiles(const fs::path& folder, const std::string& last,
-                     std::vector<SourceFile>& files, const std::string& manifest) {
+                     std::vector<SourceFile>& files, const std::string& manifest, Format format) {
     files.clear();
     if (Failure failure = ListFolder(folder, files)) return failure;
     if (!manifest.empty())
         if (Failure failure = AddManifest(manifest, last, files)) return failure;
-    std::sort(files.begin(), files.end(),
-              [](const SourceFile& a, const SourceFile& b) { return a.name < b.name; });
+    std::sort(files.begin(), files.end(), [format](const SourceFile& a, const SourceFile& b) {
+        return format == Format::One ? a.name < b.name : TypeOrderLess(a.name, b.name);
+    });
     if (Failure failure = RefuseKeyCollisions(files)) return failure;
     if (!last.empty())
         if (Failure failure = MoveToEnd(last, folder, files)) return failure;
+    if (format == Format::Two)
+        if (Failure failure = GroupIdenticalFiles(files, !last.empty())) return failure;
     FillManifest(files);
 
     const uint64_t total = TotalSize(files);
