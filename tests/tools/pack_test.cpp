@@ -4,12 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <fstream>
 #include <random>
 #include <sstream>
 
 #include "archive/archive_format.h"
 #include "platform/utf8.h"
+#include "tools/pack/block_codec.h"
+#include "tools/pack/block_plan.h"
+#include "tools/pack/block_writer.h"
+#include "tools/pack/entry_order.h"
 #include "tests/support/archive_builder.h"
 
 namespace fs = std::filesystem;
@@ -340,6 +345,119 @@ TEST(Pack, RefusesWhatTheArchiveOrWindowsCannotHold) {
         EXPECT_NE(failure.message.find(c.messagePart), std::string::npos)
             << c.what << ": " << failure.message;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PackOrder, GroupsByTypeWithNamesWithoutOneFirst) {
+    std::vector<std::u16string> names = {u"b.dll",    u"a.TXT",       u"README", u"sub\\c.Dll",
+                                         u"a.dll",    u"dir.x\\make", u"z.txt",  u".profile",
+                                         u"中文.txt", u"lib\\x.DLL",  u"a.b.exe"};
+    std::sort(names.begin(), names.end(), pack::TypeOrderLess);
+    const std::vector<std::u16string> expected = {
+        u"README",  u"dir.x\\make", u"a.dll", u"b.dll", u"lib\\x.DLL", u"sub\\c.Dll",
+        u"a.b.exe", u".profile",    u"a.TXT", u"z.txt", u"中文.txt"};
+    EXPECT_EQ(names, expected);
+}
+
+TEST(PackOrder, IdenticalFilesFollowTheFirstAndThePinnedLastStaysLast) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> bytes;  // files in collected order; "#" never shares
+        bool lastPinned;
+        std::vector<size_t> order;
+        std::vector<size_t> first;
+    };
+    const std::vector<Case> cases = {
+        {"all different", {"a", "b", "c"}, true, {0, 1, 2}, {0, 1, 2}},
+        {"a later copy moves up", {"a", "b", "a", "c"}, false, {0, 2, 1, 3}, {0, 1, 0, 3}},
+        {"three copies", {"x", "y", "x", "x"}, false, {0, 2, 3, 1}, {0, 1, 0, 0}},
+        {"the last's group goes to the end", {"m", "b", "m"}, true, {1, 0, 2}, {0, 1, 0}},
+        {"unpinned, the last moves up", {"m", "b", "m"}, false, {0, 2, 1}, {0, 1, 0}},
+        {"same key, other bytes", {"ab", "ba", "ab"}, false, {0, 2, 1}, {0, 1, 0}},
+        {"empty files share", {"", "q", ""}, false, {0, 2, 1}, {0, 1, 0}},
+        {"made entries share nothing", {"#", "#", "a"}, true, {0, 1, 2}, {0, 1, 2}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::optional<pack::ContentKey>> keys;
+        // Every key collides on size alone, so only the byte comparison tells files apart.
+        for (const auto& b : c.bytes)
+            keys.push_back(b == "#" ? std::nullopt
+                                    : std::optional<pack::ContentKey>({b.size(), 0}));
+        const auto first = pack::FirstIdentical(
+            keys, [&](size_t a, size_t b) { return c.bytes[a] == c.bytes[b]; });
+        EXPECT_EQ(first, c.first) << c.what;
+        EXPECT_EQ(pack::RepeatOrder(first, c.lastPinned), c.order) << c.what;
+    }
+}
+
+TEST(PackPlan, SmallContentsShareBlocksAndLargeOnesAreCut) {
+    struct Case {
+        const char* what;
+        std::vector<uint32_t> sizes;
+        uint32_t blockSize;
+        std::vector<uint32_t> blockSizes;
+        std::vector<std::array<uint32_t, 4>> contents;  // first block, count, offset, size
+    };
+    const std::vector<Case> cases = {
+        {"solid", {3, 4, 2}, 10, {9}, {{0, 1, 0, 3}, {0, 1, 3, 4}, {0, 1, 7, 2}}},
+        {"never cut across two", {6, 5}, 10, {6, 5}, {{0, 1, 0, 6}, {1, 1, 0, 5}}},
+        {"fills exactly", {6, 4, 1}, 10, {10, 1}, {{0, 1, 0, 6}, {0, 1, 6, 4}, {1, 1, 0, 1}}},
+        {"empty takes no block", {0, 2, 0}, 10, {2}, {{0, 0, 0, 0}, {0, 1, 0, 2}, {0, 0, 0, 0}}},
+        {"exactly a block", {10, 1}, 10, {10, 1}, {{0, 1, 0, 10}, {1, 1, 0, 1}}},
+        {"cut, and its last block its own",
+         {2, 25, 1},
+         10,
+         {2, 10, 10, 5, 1},
+         {{0, 1, 0, 2}, {1, 3, 0, 25}, {4, 1, 0, 1}}},
+        {"two full blocks", {20}, 10, {10, 10}, {{0, 2, 0, 20}}},
+        {"nothing", {}, 10, {}, {}},
+    };
+    for (const auto& c : cases) {
+        const pack::BlockPlan plan = pack::PlanBlocks(c.sizes, c.blockSize);
+        std::vector<uint32_t> blockSizes;
+        for (const auto& block : plan.blocks) {
+            blockSizes.push_back(block.decodedSize);
+            uint32_t sum = 0;
+            for (const auto& piece : block.pieces) sum += piece.size;
+            EXPECT_EQ(sum, block.decodedSize) << c.what;
+        }
+        EXPECT_EQ(blockSizes, c.blockSizes) << c.what;
+        std::vector<std::array<uint32_t, 4>> contents;
+        for (const auto& r : plan.contents)
+            contents.push_back({r.firstBlock, r.blockCount, r.offset, r.size});
+        EXPECT_EQ(contents, c.contents) << c.what;
+    }
+}
+
+TEST(PackCodec, KeepsTheSmallestUnlessAFasterOneIsWithinOnePercent) {
+    using archive::Codec;
+    struct Case {
+        uint32_t decoded;
+        size_t deflate, zstd;
+        Codec expected;
+    };
+    const std::vector<Case> cases = {
+        {6400, 3000, 2000, Codec::Zstd},
+        {6400, 2000, 3000, Codec::Deflate},
+        {6400, 2020, 2000, Codec::Deflate},  // within 1 %
+        {6400, 2021, 2000, Codec::Zstd},     // beyond it
+        {6400, 6301, 6301, Codec::Stored},   // saves less than 1/64
+        {6400, 6300, 0, Codec::Deflate},     // saves exactly 1/64
+        {6400, 0, 0, Codec::Stored},         // neither fitted
+        {6400, 0, 6300, Codec::Zstd},
+        {6400, 7000, 7000, Codec::Stored},
+        {1, 0, 0, Codec::Stored},
+        {100000, 10, 500, Codec::Zstd},  // deflate cannot decode 10 bytes to 100,000
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(pack::ChooseCodec(c.decoded, c.deflate, c.zstd), c.expected)
+            << c.decoded << " " << c.deflate << " " << c.zstd;
+    EXPECT_EQ(pack::ZstdWindowLog(1), 10);
+    EXPECT_EQ(pack::ZstdWindowLog((1u << 20) + 1), 21);
+    EXPECT_EQ(pack::ZstdWindowLog(64u << 20), 26);
 }
 
 }  // namespace
