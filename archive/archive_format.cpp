@@ -2,6 +2,8 @@
 
 #include <libdeflate.h>
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "archive/entry_name.h"
@@ -26,6 +28,22 @@ bool Read32(ByteSource& source, uint32_t& value) {
 }
 
 }  // namespace
+
+size_t MemorySource::Read(void* buffer, size_t count) {
+    count = std::min(count, m_left);
+    if (count) std::memcpy(buffer, m_at, count);
+    m_at += count;
+    m_left -= count;
+    return count;
+}
+
+const unsigned char* MemorySource::ReadInPlace(size_t count) {
+    if (count > m_left) return nullptr;
+    const unsigned char* bytes = m_at;
+    m_at += count;
+    m_left -= count;
+    return bytes;
+}
 
 const char* Describe(EntryError error) {
     switch (error) {
@@ -69,6 +87,8 @@ const char* Describe(EntryError error) {
             return "an entry table of another length than its entries";
         case EntryError::TotalMismatch:
             return "a header whose total is not the sum of its entries";
+        case EntryError::UnsafeName:
+            return "a name that leads out of the folder or names a device";
     }
     return "unknown";
 }

@@ -27,6 +27,20 @@ protected:
     ~ByteSource() = default;
 };
 
+// Bytes in memory that outlive it, lent in place.
+class MemorySource final : public ByteSource {
+public:
+    MemorySource(const void* data, size_t size)
+        : m_at(static_cast<const unsigned char*>(data)), m_left(data ? size : 0) {}
+    size_t Read(void* buffer, size_t count) override;
+    uint64_t Remaining() const override { return m_left; }
+    const unsigned char* ReadInPlace(size_t count) override;
+
+private:
+    const unsigned char* m_at;
+    size_t m_left;
+};
+
 struct Header {
     int32_t entryCount = 0;
     int32_t totalSize = 0;
@@ -60,6 +74,7 @@ enum class EntryError {
     UnnamedContent,
     EntryTableLength,
     TotalMismatch,
+    UnsafeName,
 };
 
 const char* Describe(EntryError error);

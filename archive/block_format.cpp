@@ -50,8 +50,7 @@ void PutFormat2Header(const Header& header, unsigned char out[kFormat2HeaderSize
 
 EntryError BlockDirectory::Open(const Header& header, const unsigned char* rest, size_t restSize) {
     m_header = header;
-    if (header.format != 2 || header.directorySize > restSize)
-        return EntryError::DirectoryDamaged;
+    if (header.format != 2 || header.directorySize > restSize) return EntryError::DirectoryDamaged;
     const uint64_t tables = uint64_t(header.blockCount) * kBlockRecordSize +
                             uint64_t(header.contentCount) * kContentRecordSize;
     const uint64_t least = tables + uint64_t(header.entryCount) * kEntryRecordFixedSize;
@@ -162,9 +161,6 @@ EntryError EntryCursor::Next(EntryRecord& entry) {
     if (length > kMaxEntryNameLength) return EntryError::NameTooLong;
     if (uint64_t(length) * 2 > size_t(m_end - m_at) - kEntryRecordFixedSize)
         return EntryError::EntryTableLength;
-    const bool repeat = m_read > 0 && content == m_introduced - 1;
-    if (!repeat && (content != m_introduced || content >= m_directory.ContentCount()))
-        return EntryError::BadReference;
     std::u16string name;
     try {
         name.resize(length);
@@ -172,12 +168,15 @@ EntryError EntryCursor::Next(EntryRecord& entry) {
         return EntryError::OutOfMemory;
     }
     const unsigned char* units = m_at + kEntryRecordFixedSize;
-    for (uint32_t i = 0; i < length; ++i)
-        name[i] = char16_t(units[2 * i] | units[2 * i + 1] << 8);
+    for (uint32_t i = 0; i < length; ++i) name[i] = char16_t(units[2 * i] | units[2 * i + 1] << 8);
+    entry.name.swap(name);
+    // The name is the entry's even when its reference is not: a failure can say whose it is.
+    const bool repeat = m_read > 0 && content == m_introduced - 1;
+    if (!repeat && (content != m_introduced || content >= m_directory.ContentCount()))
+        return EntryError::BadReference;
     m_at = units + size_t(length) * 2;
     ++m_read;
     if (!repeat) ++m_introduced;
-    entry.name.swap(name);
     entry.content = content;
     entry.repeat = repeat;
     return EntryError::None;

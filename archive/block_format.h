@@ -106,7 +106,9 @@ private:
 class EntryCursor {
 public:
     explicit EntryCursor(const BlockDirectory& directory);
+    // The next entry; its name is filled once read, also when its reference then fails.
     EntryError Next(EntryRecord& entry);
+    uint32_t Read() const { return m_read; }
     // After the last entry: every content named, the table used exactly, the total right.
     // `namedSizes` is the sum of the sizes of the contents the entries named, once per entry.
     EntryError Finish(uint64_t namedSizes) const;

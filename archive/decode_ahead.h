@@ -52,20 +52,27 @@ struct AheadEntry {
     int32_t size = 0;
 };
 
-class CDecodeAhead {
+// The entries of a run in archive order, whichever the archive's format: what the writer takes.
+class AheadEntries {
+public:
+    virtual ~AheadEntries() = default;
+    // The next entry, once decoded; it stays valid until the next call. Not to be called again
+    // after an entry that is not good, nor more than the header's entry count times.
+    virtual const AheadEntry& Next() = 0;
+};
+
+class CDecodeAhead final : public AheadEntries {
 public:
     // Reads `entryCount` entries from `source` (positioned after the header) as the caller asks
     // for them. The pool stops taking work once `cancel` is set.
     CDecodeAhead(archive::ByteSource& source, int32_t entryCount, const DecodeOptions& options,
                  const std::atomic<bool>& cancel, DecodeStats& stats);
     // Stops the pool and joins every thread of it.
-    ~CDecodeAhead();
+    ~CDecodeAhead() override;
     CDecodeAhead(const CDecodeAhead&) = delete;
     CDecodeAhead& operator=(const CDecodeAhead&) = delete;
 
-    // The next entry, once decoded; it stays valid until the next call. Not to be called again
-    // after an entry that is not good, nor more than `entryCount` times.
-    const AheadEntry& Next();
+    const AheadEntry& Next() override;
 
 private:
     struct Slot;

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "archive/archive_format.h"
+#include "archive/block_decode_ahead.h"
 #include "archive/decode_ahead.h"
 #include "archive/memory_stream.h"
 #include "extraction/progress_fraction.h"
@@ -287,7 +288,12 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     // Entries are read and decoded ahead on other threads; everything seen from outside (trace,
     // log, reports, the staging's plan) still happens here, one entry after the other in archive
     // order.
-    CDecodeAhead ahead(source, header.entryCount, m_decode, m_cancel, m_stats);
+    std::unique_ptr<AheadEntries> ahead;
+    if (header.format == 2)
+        ahead = std::make_unique<CBlockDecodeAhead>(source, header, m_decode, m_cancel, m_stats);
+    else
+        ahead =
+            std::make_unique<CDecodeAhead>(source, header.entryCount, m_decode, m_cancel, m_stats);
     // The first failure in archive order is the one reported, and a file handed to the writer
     // before this entry may have failed meanwhile.
     const auto fail = [&](const WriteFailure& here) {
@@ -310,7 +316,7 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
                             std::to_wstring(dropped) + L" files handed over not written");
             return ExtractResult::Cancelled;
         }
-        const AheadEntry& entry = ahead.Next();
+        const AheadEntry& entry = ahead->Next();
         if (!entry.nameRead)
             return failWith(L"entry " + std::to_wstring(index + 1) + L": " + Widen(entry.error));
         trace.AddLine(entry.name);

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "archive/archive_format.h"
+#include "archive/archive_reader.h"
 #include "files/folder_trust.h"
 #include "files/install_folder.h"
 #include "files/paths.h"
@@ -15,34 +15,6 @@
 #include "system/uninstall_entry.h"
 
 namespace {
-
-class CMemorySource final : public archive::ByteSource {
-public:
-    CMemorySource(const void* data, size_t size)
-        : m_at(static_cast<const unsigned char*>(data)), m_left(data ? size : 0) {}
-    size_t Read(void* buffer, size_t count) override {
-        count = std::min(count, m_left);
-        std::memcpy(buffer, m_at, count);
-        Skip(count);
-        return count;
-    }
-    uint64_t Remaining() const override { return m_left; }
-    const unsigned char* ReadInPlace(size_t count) override {
-        if (count > m_left) return nullptr;
-        const unsigned char* bytes = m_at;
-        Skip(count);
-        return bytes;
-    }
-
-private:
-    void Skip(size_t count) {
-        m_at += count;
-        m_left -= count;
-    }
-
-    const unsigned char* m_at;
-    size_t m_left;
-};
 
 bool IsLink(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
@@ -66,21 +38,12 @@ std::wstring LinkedFolder(const std::wstring& folder, const std::vector<std::wst
 }  // namespace
 
 std::optional<std::vector<std::wstring>> ReadPayloadNames(const void* archive, size_t size) {
-    CMemorySource source(archive, size);
-    archive::Header header;
-    if (!archive::ReadHeader(source, header)) return std::nullopt;
-    std::vector<std::wstring> names;
-    names.reserve(size_t(header.entryCount));
-    for (int32_t index = 0; index < header.entryCount; ++index) {
-        std::u16string name;
-        archive::EntrySizes sizes;
-        if (archive::ReadName(source, name) != archive::EntryError::None ||
-            archive::ReadSizes(source, sizes) != archive::EntryError::None ||
-            !source.ReadInPlace(sizes.compressed))
-            return std::nullopt;
-        names.emplace_back(name.begin(), name.end());
-    }
-    return names;
+    const auto names = archive::ReadEntryNames(static_cast<const unsigned char*>(archive), size);
+    if (!names) return std::nullopt;
+    std::vector<std::wstring> wide;
+    wide.reserve(names->size());
+    for (const std::u16string& name : *names) wide.emplace_back(name.begin(), name.end());
+    return wide;
 }
 
 std::wstring FindInstallFolderProblem(const std::wstring& folder, const std::wstring& productKey,

@@ -10,8 +10,9 @@
 #include <sstream>
 
 #include "archive/archive_format.h"
+#include "archive/archive_reader.h"
 #include "platform/utf8.h"
-#include "tools/pack/block_codec.h"
+#include "tools/pack/block_compressor.h"
 #include "tools/pack/block_plan.h"
 #include "tools/pack/block_writer.h"
 #include "tools/pack/entry_order.h"
@@ -458,6 +459,176 @@ TEST(PackCodec, KeepsTheSmallestUnlessAFasterOneIsWithinOnePercent) {
     EXPECT_EQ(pack::ZstdWindowLog(1), 10);
     EXPECT_EQ(pack::ZstdWindowLog((1u << 20) + 1), 21);
     EXPECT_EQ(pack::ZstdWindowLog(64u << 20), 26);
+}
+
+}  // namespace
+
+namespace {
+
+std::string TextBytes(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    const char* words[] = {"device ", "backup ", "record\r\n", "photo ", "0x0000 ", "汉字 "};
+    std::string s;
+    while (s.size() < n) s += words[rng() % 6];
+    s.resize(n);
+    return s;
+}
+
+struct PackedTree {
+    std::map<std::string, std::string> files;  // as on disk, '/'-separated
+};
+
+PackedTree RoundTripTree() {
+    const std::string shared = TextBytes(5000, 3);
+    const std::string program = RandomBytes(300000, 4) + TextBytes(300000, 5);
+    return {{
+        {"vivevadiz.exe", program},
+        {"uninstall.exe", program},                  // the same bytes as the pinned last entry
+        {"big.bin", TextBytes((5u << 19) + 17, 6)},  // cut into blocks, a last shorter one
+        {"exact.dat", TextBytes(1u << 20, 7)},       // exactly one block
+        {"noise.raw", RandomBytes((1u << 20) + 10, 8)},
+        {"empty.cfg", ""},
+        {"sub/empty.cfg", ""},
+        {"a.dll", shared},
+        {"copy/a.dll", shared},
+        {"中文/数据.dll", shared},
+        {"中文/子目录/数据.txt", "汉字内容"},
+        {"README", "no type"},
+    }};
+}
+
+std::u16string ArchiveNameOf(const std::string& onDisk) {
+    std::u16string name = *Utf8ToUtf16(onDisk);
+    std::replace(name.begin(), name.end(), u'/', u'\\');
+    return name;
+}
+
+TEST(Pack, BothFormatsRoundTripThroughTheSharedReader) {
+    const PackedTree tree = RoundTripTree();
+    TempFolder in, out;
+    for (const auto& [name, data] : tree.files) in.Write(name, data);
+
+    for (const pack::Format format : {pack::Format::One, pack::Format::Two}) {
+        SCOPED_TRACE(int(format));
+        std::vector<pack::SourceFile> collected;
+        ASSERT_FALSE(
+            pack::CollectFiles(in.path(), "vivevadiz.exe", collected, "uninstall.lst", format));
+        const fs::path archivePath = out.path() / "p.dat";
+        pack::BlockOptions options;
+        options.blockSize = 1u << 20;
+        options.levels = pack::kFastLevels;
+        options.threads = 1;
+        std::vector<uint64_t> progress;
+        const pack::Progress record = [&](uint64_t done, uint64_t) { progress.push_back(done); };
+        ASSERT_FALSE(format == pack::Format::One
+                         ? pack::WriteArchive(collected, archivePath, record)
+                         : pack::WriteBlockArchive(collected, archivePath, options, record));
+        EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+        EXPECT_FALSE(fs::exists(out.path() / "p.dat.partial"));
+        const Bytes bytes = ReadFile(archivePath);
+
+        if (format == pack::Format::Two) {
+            // Blocks are compressed apart, so the thread count changes nothing in the output.
+            options.threads = 3;
+            ASSERT_FALSE(pack::WriteBlockArchive(collected, out.path() / "again.dat", options, {}));
+            EXPECT_EQ(ReadFile(out.path() / "again.dat"), bytes);
+        }
+
+        archive::ArchiveReader reader(bytes.data(), bytes.size());
+        ASSERT_TRUE(reader.ReadHeader());
+        EXPECT_EQ(reader.GetHeader().format, int(format));
+        std::vector<std::u16string> names;
+        std::map<std::u16string, uint32_t> contentOf;
+        std::string manifest;
+        uint64_t total = 0;
+        for (int32_t i = 0; i < reader.GetHeader().entryCount; ++i) {
+            archive::ReadEntry entry;
+            ASSERT_EQ(reader.Next(entry), archive::EntryError::None) << i;
+            names.push_back(entry.name);
+            contentOf[entry.name] = entry.content;
+            const std::string data(reinterpret_cast<const char*>(entry.data), size_t(entry.size));
+            total += data.size();
+            if (entry.name == u"uninstall.lst") {
+                manifest = data;
+                continue;
+            }
+            const auto source = std::find_if(tree.files.begin(), tree.files.end(), [&](auto& f) {
+                return ArchiveNameOf(f.first) == entry.name;
+            });
+            ASSERT_NE(source, tree.files.end()) << Utf16ToUtf8(entry.name);
+            EXPECT_EQ(data, source->second) << Utf16ToUtf8(entry.name);
+        }
+        ASSERT_EQ(reader.Finish(), archive::EntryError::None);
+        EXPECT_EQ(reader.TrailingBytes(), 0u);
+        EXPECT_EQ(uint64_t(reader.GetHeader().totalSize), total);
+        ASSERT_EQ(names.size(), tree.files.size() + 1);
+        EXPECT_EQ(names.back(), u"vivevadiz.exe");
+        std::string expectedManifest;
+        for (const auto& name : names) expectedManifest += Utf16ToUtf8(name) + "\r\n";
+        EXPECT_EQ(manifest, expectedManifest);
+
+        if (format == pack::Format::Two) {
+            const std::vector<std::u16string> order = {u"README",
+                                                       u"big.bin",
+                                                       u"empty.cfg",
+                                                       u"sub\\empty.cfg",
+                                                       u"exact.dat",
+                                                       u"a.dll",
+                                                       u"copy\\a.dll",
+                                                       u"中文\\数据.dll",
+                                                       u"uninstall.lst",
+                                                       u"noise.raw",
+                                                       u"中文\\子目录\\数据.txt",
+                                                       u"uninstall.exe",
+                                                       u"vivevadiz.exe"};
+            EXPECT_EQ(names, order);
+            EXPECT_EQ(contentOf[u"copy\\a.dll"], contentOf[u"a.dll"]);
+            EXPECT_EQ(contentOf[u"sub\\empty.cfg"], contentOf[u"empty.cfg"]);
+            EXPECT_EQ(contentOf[u"vivevadiz.exe"], contentOf[u"uninstall.exe"]);
+            EXPECT_EQ(reader.GetHeader().contentCount, 9u);
+
+            // The random file's blocks come out stored; the text is compressed.
+            archive::BlockDirectory directory;
+            ASSERT_EQ(directory.Open(reader.GetHeader(), bytes.data() + 28, bytes.size() - 28),
+                      archive::EntryError::None);
+            auto codecsOf = [&](const std::u16string& name) {
+                const archive::ContentRecord c = directory.RawContent(contentOf[name]);
+                std::vector<archive::Codec> codecs;
+                for (uint32_t b = c.firstBlock; b < c.firstBlock + c.blockCount; ++b) {
+                    archive::BlockRecord block;
+                    EXPECT_EQ(directory.Block(b, block), archive::EntryError::None);
+                    codecs.push_back(block.codec);
+                }
+                return codecs;
+            };
+            using archive::Codec;
+            EXPECT_EQ(codecsOf(u"noise.raw"), std::vector<Codec>(2, Codec::Stored));
+            EXPECT_EQ(codecsOf(u"big.bin").size(), 3u);
+            EXPECT_EQ(codecsOf(u"exact.dat").size(), 1u);
+            for (const auto& name : {u"big.bin", u"exact.dat"})
+                for (const Codec codec : codecsOf(name)) EXPECT_NE(codec, Codec::Stored);
+        }
+
+        std::ostringstream listing;
+        ASSERT_FALSE(pack::ListArchive(archivePath, listing));
+        EXPECT_NE(listing.str().find("format " + std::to_string(int(format)) + ": 13 entries"),
+                  std::string::npos)
+            << listing.str();
+        EXPECT_EQ(listing.str().find("warning"), std::string::npos) << listing.str();
+        if (format == pack::Format::Two) {
+            EXPECT_NE(listing.str().find("copy\\a.dll = a.dll\n"), std::string::npos);
+            EXPECT_NE(listing.str().find("vivevadiz.exe = uninstall.exe\n"), std::string::npos);
+            EXPECT_NE(listing.str().find("9 distinct contents"), std::string::npos);
+        }
+
+        // Every file read back out, named with forward slashes as on disk.
+        for (const auto& [name, data] : tree.files) {
+            const fs::path extracted = out.path() / "extracted";
+            ASSERT_FALSE(pack::ExtractEntry(archivePath, name, extracted)) << name;
+            const Bytes back = ReadFile(extracted);
+            EXPECT_EQ(std::string(back.begin(), back.end()), data) << name;
+        }
+    }
 }
 
 }  // namespace

@@ -20,6 +20,14 @@ void Put32(std::vector<unsigned char>& out, uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8) out.push_back((unsigned char)(value >> shift));
 }
 
+// A block's record, once its bytes are in the file.
+struct WrittenBlock {
+    archive::Codec codec;
+    uint32_t storedSize;
+    uint32_t decodedSize;
+    uint32_t check;
+};
+
 // Reads the planned pieces of each content in order, checking that a file still holds what it
 // held when it was collected.
 class ContentReader {
@@ -55,14 +63,14 @@ private:
 };
 
 std::vector<unsigned char> Directory(const BlockPlan& plan,
-                                     const std::vector<CompressedBlock>& blocks,
+                                     const std::vector<WrittenBlock>& blocks,
                                      const std::vector<SourceFile>& files,
                                      const std::vector<uint32_t>& contentOf) {
     std::vector<unsigned char> out;
-    for (const CompressedBlock& block : blocks) {
+    for (const WrittenBlock& block : blocks) {
         out.push_back(uint8_t(block.codec));
         out.insert(out.end(), 3, 0);
-        Put32(out, uint32_t(block.stored.size()));
+        Put32(out, block.storedSize);
         Put32(out, block.decodedSize);
         Put32(out, block.check);
     }
@@ -147,7 +155,7 @@ Failure WriteBlockArchive(const std::vector<SourceFile>& files, const fs::path& 
     CompressionPool pool(options.threads, options.levels);
     // Enough blocks ahead to keep every thread busy while the oldest is written.
     const size_t ahead = 2 * size_t(pool.Threads());
-    std::vector<CompressedBlock> written;
+    std::vector<WrittenBlock> written;
     uint64_t done = 0, archiveBytes = placeholder.size();
     auto writeNext = [&]() -> Failure {
         CompressedBlock block = pool.TakeNext();
@@ -157,9 +165,8 @@ Failure WriteBlockArchive(const std::vector<SourceFile>& files, const fs::path& 
         archiveBytes += block.stored.size();
         done += block.decodedSize;
         if (progress) progress(done, total);
-        block.stored.clear();
-        block.stored.shrink_to_fit();
-        written.push_back(std::move(block));
+        written.push_back({block.codec, uint32_t(block.stored.size()), block.decodedSize,
+                           block.check});
         return {};
     };
     for (const PlannedBlock& planned : plan.blocks) {
@@ -198,7 +205,7 @@ Failure WriteBlockArchive(const std::vector<SourceFile>& files, const fs::path& 
 
     if (summary) {
         summary->contents = header.contentCount;
-        for (const CompressedBlock& block : written) ++summary->blocks[size_t(block.codec)];
+        for (const WrittenBlock& block : written) ++summary->blocks[size_t(block.codec)];
         summary->archiveBytes = archiveBytes;
     }
     return {};

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "tools/pack/block_codec.h"
+#include "tools/pack/block_compressor.h"
 #include "tools/pack/packer.h"
 
 namespace pack {

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "tools/pack/block_codec.h"
+#include "tools/pack/block_compressor.h"
 
 namespace pack {
 

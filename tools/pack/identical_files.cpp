@@ -49,8 +49,8 @@ Failure GroupIdenticalFiles(std::vector<SourceFile>& files, bool lastPinned) {
             return Failure{"cannot read " + file.path.string() + " (or it changed while packing)"};
         keys[i] = ContentKey{file.size, file.crc};
     }
-    const std::vector<size_t> first = FirstIdentical(
-        keys, [&](size_t a, size_t b) { return SameBytes(files[a], files[b]); });
+    const std::vector<size_t> first =
+        FirstIdentical(keys, [&](size_t a, size_t b) { return SameBytes(files[a], files[b]); });
     std::vector<SourceFile> ordered;
     ordered.reserve(files.size());
     for (size_t i : RepeatOrder(first, lastPinned)) {

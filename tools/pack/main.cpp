@@ -53,8 +53,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 // 1 to 64, written as plain digits.
 bool ParseBlockSize(const std::string& text, uint32_t& bytes) {
     if (text.empty()) return true;
-    if (text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
+    if (text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos) return false;
     const int mebibytes = std::stoi(text);
     if (mebibytes < 1 || mebibytes > 64) return false;
     bytes = uint32_t(mebibytes) << 20;

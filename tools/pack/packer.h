@@ -16,8 +16,8 @@ struct SourceFile {
     std::u16string name;         // in the archive: relative, backslash-separated
     uint64_t size = 0;
     std::optional<std::string> contents;  // made by the packer itself; `path` is then unused
-    bool repeat = false;  // the same bytes as the entry before it, stored once
-    uint32_t crc = 0;     // CRC-32 of the bytes when collected, for format 2
+    bool repeat = false;                  // the same bytes as the entry before it, stored once
+    uint32_t crc = 0;                     // CRC-32 of the bytes when collected, for format 2
 };
 
 enum class Format { One = 1, Two = 2 };
@@ -52,11 +52,13 @@ using Progress = std::function<void(uint64_t done, uint64_t total)>;
 Failure WriteArchive(const std::vector<SourceFile>& files, const std::filesystem::path& output,
                      const Progress& progress);
 
-// Reads an archive with the installer's checks, its name rule included, printing each entry and a
+// Reads an archive of either format with the installer's checks, its name rule included, printing
+// each entry (size, stored bytes, name, and for a repeat the entry whose bytes it shares) and a
 // summary to `out`. Fails at the first fault.
 Failure ListArchive(const std::filesystem::path& archive, std::ostream& out);
-// The same over `size` bytes of an open stream.
+// The same over `size` bytes of an open stream, or over bytes in memory.
 Failure ListArchive(std::istream& archive, uint64_t size, std::ostream& out);
+Failure ListArchive(const std::vector<unsigned char>& archive, std::ostream& out);
 
 // Writes the decoded bytes of the entry `name` (as --list prints it; '/' may stand for '\\') to
 // `output`, after reading the whole archive with the installer's checks.

@@ -1,4 +1,4 @@
-#include "tools/pack/block_codec.h"
+#include "tools/pack/block_compressor.h"
 
 #include <libdeflate.h>
 #include <zstd.h>
