@@ -39,9 +39,9 @@ if(ZSTD_WITH_COMPRESSOR)
 endif()
 add_library(libzstd_static STATIC ${zstd_sources})
 set_target_properties(libzstd_static PROPERTIES C_STANDARD 99 C_EXTENSIONS ON)
-# No legacy frame formats, no threads. The Huffman decoder's assembly is left out everywhere: the
-# headers already leave it out of the MinGW build, and the fuzz build then checks the same C path
-# the installer runs, instrumented.
+# No legacy frame formats, no threads, no tracing hooks. The Huffman decoder's assembly is left out
+# everywhere: the headers already leave it out of the MinGW build, and the fuzz build then checks
+# the same C path the installer runs, instrumented.
 target_compile_definitions(libzstd_static PRIVATE ZSTD_LEGACY_SUPPORT=0 ZSTD_DISABLE_ASM
                                                   ZSTD_TRACE=0)
 target_include_directories(libzstd_static SYSTEM PUBLIC ${zstd_lib})

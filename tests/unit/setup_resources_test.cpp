@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/archive_format.h"
+#include "archive/archive_reader.h"
 #include "res/strings.h"
 #include "tests/support/archive_builder.h"
 #include "tests/support/run_environment.h"
@@ -58,20 +59,20 @@ TEST_F(SetupResources, PayloadIsACompleteArchiveEndingWithTheProduct) {
     ASSERT_GT(bytes.size(), 8u);
     ASSERT_NE(FindResourceW(m_module, MAKEINTRESOURCEW(148), L"DAT"), nullptr);
 
-    testing_support::MemorySource source(bytes);
-    archive::Header header;
-    ASSERT_TRUE(archive::ReadHeader(source, header));
+    archive::ArchiveReader reader(bytes.data(), bytes.size());
+    ASSERT_TRUE(reader.ReadHeader());
+    const archive::Header& header = reader.GetHeader();
+    EXPECT_EQ(header.format, 2) << "the shipped payload is packed in format 2";
     ASSERT_GT(header.entryCount, 0);
-    archive::EntryDecoder decoder;
     std::vector<std::u16string> names;
     int64_t sum = 0;
     for (int32_t i = 0; i < header.entryCount; ++i) {
-        std::u16string name;
-        ASSERT_EQ(archive::ReadName(source, name), archive::EntryError::None);
-        ASSERT_EQ(decoder.ReadData(source), archive::EntryError::None) << i;
-        sum += decoder.Size();
-        names.push_back(name);
+        archive::ReadEntry entry;
+        ASSERT_EQ(reader.Next(entry), archive::EntryError::None) << i;
+        sum += entry.size;
+        names.push_back(entry.name);
     }
+    EXPECT_EQ(reader.Finish(), archive::EntryError::None);
     EXPECT_EQ(sum, header.totalSize);
     EXPECT_EQ(names.back(), u"vivevadiz.exe");
     EXPECT_NE(std::find(names.begin(), names.end(), u"uninstall.exe"), names.end());

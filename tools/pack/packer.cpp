@@ -7,12 +7,17 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <new>
 #include <ostream>
 #include <system_error>
 
 #include "archive/archive_format.h"
+#include "archive/archive_reader.h"
+#include "archive/block_format.h"
 #include "archive/entry_name.h"
 #include "platform/utf8.h"
+#include "tools/pack/entry_order.h"
+#include "tools/pack/identical_files.h"
 #include "tools/pack/windows_name.h"
 
 namespace fs = std::filesystem;
@@ -46,22 +51,6 @@ bool ReadWhole(const fs::path& path, uint64_t size, std::vector<unsigned char>& 
     return in && in.read(reinterpret_cast<char*>(data.data()), std::streamsize(size)) &&
            in.peek() == std::char_traits<char>::eof();
 }
-
-class FileSource : public archive::ByteSource {
-public:
-    explicit FileSource(std::istream& in, uint64_t size) : m_in(in), m_left(size) {}
-    size_t Read(void* buffer, size_t count) override {
-        m_in.read(static_cast<char*>(buffer), std::streamsize(count));
-        const auto got = size_t(m_in.gcount());
-        m_left -= std::min<uint64_t>(m_left, got);
-        return got;
-    }
-    uint64_t Remaining() const override { return m_left; }
-
-private:
-    std::istream& m_in;
-    uint64_t m_left;
-};
 
 // The archive name of a file below `folder`: its relative path, backslash-separated.
 Failure ArchiveName(const fs::path& path, const fs::path& folder, std::u16string& name) {
@@ -157,16 +146,19 @@ void FillManifest(std::vector<SourceFile>& files) {
 }  // namespace
 
 Failure CollectFiles(const fs::path& folder, const std::string& last,
-                     std::vector<SourceFile>& files, const std::string& manifest) {
+                     std::vector<SourceFile>& files, const std::string& manifest, Format format) {
     files.clear();
     if (Failure failure = ListFolder(folder, files)) return failure;
     if (!manifest.empty())
         if (Failure failure = AddManifest(manifest, last, files)) return failure;
-    std::sort(files.begin(), files.end(),
-              [](const SourceFile& a, const SourceFile& b) { return a.name < b.name; });
+    std::sort(files.begin(), files.end(), [format](const SourceFile& a, const SourceFile& b) {
+        return format == Format::One ? a.name < b.name : TypeOrderLess(a.name, b.name);
+    });
     if (Failure failure = RefuseKeyCollisions(files)) return failure;
     if (!last.empty())
         if (Failure failure = MoveToEnd(last, folder, files)) return failure;
+    if (format == Format::Two)
+        if (Failure failure = GroupIdenticalFiles(files, !last.empty())) return failure;
     FillManifest(files);
 
     const uint64_t total = TotalSize(files);
@@ -256,74 +248,124 @@ namespace {
 
 struct ArchiveSummary {
     archive::Header header;
+    uint32_t blocks[3] = {};  // format 2's, by codec
     int64_t decodedSize = 0;
-    uint64_t trailing = 0;  // bytes after the last entry
+    uint64_t archiveSize = 0;
+    uint64_t trailing = 0;  // bytes after the last entry or block
 };
 
-using EntryVisitor = std::function<void(const std::u16string& name, const archive::EntryDecoder&)>;
+using EntryVisitor = std::function<void(const archive::ReadEntry& entry)>;
 
-// Reads `size` bytes of an archive with the installer's checks, its name rule included, handing
-// every decoded entry to `visit` in order. Fails at the first fault.
-Failure ReadArchive(std::istream& in, uint64_t size, const EntryVisitor& visit,
-                    ArchiveSummary& summary) {
-    FileSource source(in, size);
-    archive::Header& header = summary.header;
-    if (!archive::ReadHeader(source, header))
-        return Fail(size < 8 ? "the archive is shorter than its 8-byte header"
-                             : "the archive's header counts a negative number of entries");
-
-    archive::EntryDecoder decoder;
-    for (int32_t index = 0; index < header.entryCount; ++index) {
-        std::u16string name;
-        archive::EntryError error = archive::ReadName(source, name);
-        // The installer refuses such a name before it decodes the entry, and so does the listing.
-        const EntryNameFault fault =
-            error == archive::EntryError::None ? FindEntryNameFault(name) : EntryNameFault::None;
-        if (error == archive::EntryError::None && fault == EntryNameFault::None)
-            error = decoder.ReadData(source);
-        if (error != archive::EntryError::None || fault != EntryNameFault::None)
-            return Fail(
-                "entry " + std::to_string(index + 1) + " of " + std::to_string(header.entryCount) +
-                (name.empty() ? "" : " (" + Utf16ToUtf8(name) + ")") + ": " +
-                (fault != EntryNameFault::None ? Describe(fault) : archive::Describe(error)));
-        summary.decodedSize += decoder.Size();
-        visit(name, decoder);
-    }
-    summary.trailing = source.Remaining();
+Failure ReadWholeFile(const fs::path& path, std::vector<unsigned char>& bytes) {
+    std::error_code ec;
+    const uint64_t size = fs::file_size(path, ec);
+    if (ec || !ReadWhole(path, size, bytes)) return Fail("cannot read " + path.string());
     return {};
 }
 
-Failure OpenArchive(const fs::path& path, std::ifstream& in, uint64_t& size) {
-    std::error_code ec;
-    size = fs::file_size(path, ec);
-    in.open(path, std::ios::binary);
-    if (ec || !in) return Fail("cannot read " + path.string());
+std::string HeaderProblem(const archive::ArchiveReader& reader,
+                          const std::vector<unsigned char>& bytes) {
+    if (reader.HeaderError() != archive::EntryError::ShortRead)
+        return std::string("the archive's directory: ") + archive::Describe(reader.HeaderError());
+    if (bytes.size() < 8) return "the archive is shorter than its 8-byte header";
+    const uint32_t word = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
+                          uint32_t(bytes[3]) << 24;
+    if (word == archive::kFormat2Word && bytes.size() < archive::kFormat2HeaderSize)
+        return "the archive is shorter than its 28-byte header";
+    if (word >> 31 && word != archive::kFormat2Word)
+        return "the archive's first word counts a negative number of entries, or names a later "
+               "format than this packer reads";
+    return "the archive's header counts a negative total";
+}
+
+// Reads an archive in memory with the installer's checks, its name rule included, handing every
+// decoded entry to `visit` in order. Fails at the first fault.
+Failure ReadArchive(const std::vector<unsigned char>& bytes, const EntryVisitor& visit,
+                    ArchiveSummary& summary) {
+    archive::ArchiveReader reader(bytes.data(), bytes.size());
+    if (!reader.ReadHeader()) return Fail(HeaderProblem(reader, bytes));
+    summary.header = reader.GetHeader();
+    summary.archiveSize = bytes.size();
+    const int32_t count = summary.header.entryCount;
+    for (int32_t index = 0; index < count; ++index) {
+        archive::ReadEntry entry;
+        const archive::EntryError error = reader.Next(entry);
+        if (error != archive::EntryError::None)
+            return Fail("entry " + std::to_string(index + 1) + " of " + std::to_string(count) +
+                        (entry.name.empty() ? "" : " (" + Utf16ToUtf8(entry.name) + ")") + ": " +
+                        (entry.nameFault != EntryNameFault::None ? Describe(entry.nameFault)
+                                                                 : archive::Describe(error)));
+        summary.decodedSize += entry.size;
+        visit(entry);
+    }
+    if (const archive::EntryError error = reader.Finish(); error != archive::EntryError::None)
+        return Fail(std::string("after the last entry: ") + archive::Describe(error));
+    summary.trailing = reader.TrailingBytes();
+    if (summary.header.format == 2) {
+        // Every block was checked on the way; this only counts them by codec.
+        archive::BlockDirectory directory;
+        const size_t rest = bytes.size() - archive::kFormat2HeaderSize;
+        if (directory.Open(summary.header, bytes.data() + archive::kFormat2HeaderSize, rest) ==
+            archive::EntryError::None)
+            for (uint32_t b = 0; b < directory.BlockCount(); ++b) {
+                archive::BlockRecord block;
+                if (directory.Block(b, block) == archive::EntryError::None)
+                    ++summary.blocks[size_t(block.codec)];
+            }
+    }
     return {};
 }
 
 }  // namespace
 
 Failure ListArchive(const fs::path& path, std::ostream& out) {
-    std::ifstream in;
-    uint64_t size = 0;
-    if (Failure failure = OpenArchive(path, in, size)) return failure;
-    return ListArchive(in, size, out);
+    std::vector<unsigned char> bytes;
+    if (Failure failure = ReadWholeFile(path, bytes)) return failure;
+    return ListArchive(bytes, out);
 }
 
 Failure ListArchive(std::istream& in, uint64_t size, std::ostream& out) {
+    std::vector<unsigned char> bytes;
+    try {
+        bytes.resize(size_t(size));
+    } catch (const std::bad_alloc&) {
+        return Fail("not enough memory to read the archive");
+    }
+    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    bytes.resize(size_t(in.gcount()));
+    return ListArchive(bytes, out);
+}
+
+Failure ListArchive(const std::vector<unsigned char>& bytes, std::ostream& out) {
     ArchiveSummary summary;
+    std::u16string previous;  // the name a repeat shares its content with
+    std::u16string first;
+    uint64_t contents = 0;
     const Failure failure = ReadArchive(
-        in, size,
-        [&](const std::u16string& name, const archive::EntryDecoder& decoder) {
+        bytes,
+        [&](const archive::ReadEntry& entry) {
             char sizes[48];
-            std::snprintf(sizes, sizeof sizes, "%12d %12d  ", decoder.Size(),
-                          decoder.CompressedSize());
-            out << sizes << Utf16ToUtf8(name) << '\n';
+            std::snprintf(sizes, sizeof sizes, "%12d %12lld  ", entry.size,
+                          static_cast<long long>(entry.storedBytes));
+            out << sizes << Utf16ToUtf8(entry.name);
+            if (entry.repeat) {
+                out << " = " << Utf16ToUtf8(first);
+            } else {
+                first = entry.name;
+                ++contents;
+            }
+            out << '\n';
         },
         summary);
     if (failure) return failure;
-    out << std::max<int32_t>(summary.header.entryCount, 0) << " entries, " << summary.decodedSize
-        << " bytes decoded, " << size << " bytes of archive\n";
+    const int32_t entries = std::max<int32_t>(summary.header.entryCount, 0);
+    out << "format " << summary.header.format << ": " << entries << " entries, ";
+    if (summary.header.format == 2)
+        out << contents << " distinct contents, " << summary.header.blockCount << " blocks ("
+            << summary.blocks[0] << " stored, " << summary.blocks[1] << " deflate, "
+            << summary.blocks[2] << " zstd), ";
+    out << summary.decodedSize << " bytes decoded, " << summary.archiveSize
+        << " bytes of archive\n";
     if (summary.decodedSize != summary.header.totalSize)
         out << "warning: the header's total is " << summary.header.totalSize
             << ", so progress will not end at exactly 100%\n";
@@ -336,16 +378,15 @@ Failure ExtractEntry(const fs::path& path, const std::string& name, const fs::pa
     auto wanted = Utf8ToUtf16(name);
     if (!wanted) return Fail(name + ": the name is not valid UTF-8");
     std::replace(wanted->begin(), wanted->end(), u'/', u'\\');
-    std::ifstream in;
-    uint64_t size = 0;
-    if (Failure failure = OpenArchive(path, in, size)) return failure;
+    std::vector<unsigned char> bytes;
+    if (Failure failure = ReadWholeFile(path, bytes)) return failure;
     std::optional<std::string> data;
     ArchiveSummary summary;
     const Failure failure = ReadArchive(
-        in, size,
-        [&](const std::u16string& entryName, const archive::EntryDecoder& decoder) {
-            if (!data && entryName == *wanted)
-                data.emplace(reinterpret_cast<const char*>(decoder.Data()), size_t(decoder.Size()));
+        bytes,
+        [&](const archive::ReadEntry& entry) {
+            if (!data && entry.name == *wanted)
+                data.emplace(reinterpret_cast<const char*>(entry.data), size_t(entry.size));
         },
         summary);
     if (failure) return failure;
