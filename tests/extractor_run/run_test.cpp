@@ -1,6 +1,6 @@
-// Whole runs of the worker on this program's own payload resource (four entries: "a.txt",
-// "dict\pos_dict\prob_emit.utf8", "empty.dat", "vivevadiz.exe"), with cancellation and the ending
-// of running copies of the product.
+// Whole runs of the worker on this program's own payload resource (four entries, grouped by type:
+// "empty.dat", "a.txt", "dict\pos_dict\prob_emit.utf8", "vivevadiz.exe"), with cancellation and the
+// ending of running copies of the product.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@ using namespace testing_support;
 
 namespace {
 
-const wchar_t* const kNames[] = {L"a.txt", L"dict\\pos_dict\\prob_emit.utf8", L"empty.dat",
+const wchar_t* const kNames[] = {L"empty.dat", L"a.txt", L"dict\\pos_dict\\prob_emit.utf8",
                                  L"vivevadiz.exe"};
 constexpr int32_t kTotal = 20000 + 800 + 0 + 34;
 
@@ -45,13 +45,14 @@ TEST(ExtractorRun, WritesThePayloadWithBeginProgressAndDone) {
     EXPECT_EQ(reports[0].totalSize, kTotal);
     for (size_t i = 0; i < 4; ++i) EXPECT_EQ(reports[i + 1].name, kNames[i]);
     const auto fractions = delegate.Fractions();
-    EXPECT_EQ(fractions.front(), 20000.0f / float(kTotal));
+    EXPECT_EQ(fractions.front(), 0.0f);
+    EXPECT_EQ(fractions[1], 20000.0f / float(kTotal));
     EXPECT_EQ(fractions.back(), 1.0f);
     for (size_t i = 1; i < fractions.size(); ++i) EXPECT_GE(fractions[i], fractions[i - 1]);
     for (const auto& r : reports) EXPECT_NE(r.threadId, GetCurrentThreadId());
 
     EXPECT_EQ(FileContent(JoinPath(folder, L"a.txt")).size(), 20000u);
-    EXPECT_EQ(FileContent(JoinPath(folder, kNames[1])).substr(0, 8), "B -3.14\n");
+    EXPECT_EQ(FileContent(JoinPath(folder, kNames[2])).substr(0, 8), "B -3.14\n");
     EXPECT_EQ(FileContent(JoinPath(folder, L"empty.dat")), "");
     EXPECT_EQ(FileContent(JoinPath(folder, L"vivevadiz.exe")),
               "stands in for the product program\n");
