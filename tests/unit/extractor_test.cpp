@@ -27,6 +27,7 @@
 #include "platform/com_ptr.h"
 #include "platform/unique_handle.h"
 #include "tests/support/archive_builder.h"
+#include "tests/support/block_archive_builder.h"
 #include "tests/support/recording_delegate.h"
 
 using namespace testing_support;
@@ -117,6 +118,11 @@ TEST_F(ExtractArchiveTest, EmptyArchiveBeginsAndEndsWithoutFiles) {
     ASSERT_EQ(Extract(ArchiveBuilder().Add(u"never.txt", "x").Build(0, 1)), ExtractResult::Done);
     EXPECT_EQ(m_delegate.Sequence(), "B");
     EXPECT_FALSE(FileExists(Target(L"never.txt")));
+    // Format 2 has a directory even when empty: a damaged one fails the run.
+    BlockArchiveBuilder empty;
+    ASSERT_EQ(Extract(empty.Build()), ExtractResult::Done);
+    empty.header.check = 0x12345678;
+    ASSERT_EQ(Extract(empty.Build()), ExtractResult::Failed);
 }
 
 TEST_F(ExtractArchiveTest, NegativeEntryCountFailsWithoutBegin) {
