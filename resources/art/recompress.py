@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Lossless recompression of the skin's PNGs, and of the PNG inside app.ico.
 
-Each picture is re-encoded by zopflipng and, when that result is not kept,
-by optipng with every reduction off.  A result replaces the picture only if
-it is smaller, is still 8-bit RGBA without extra chunks, and decodes to the
-very same pixels; otherwise the picture stays as it was.
+Each picture is re-encoded by zopflipng, once with the filters it picks and
+once with filters chosen row by row by brute force, and, when neither result
+is kept, by optipng with every reduction off.  The smallest result replaces
+the picture only if it is smaller, is still 8-bit RGBA without extra chunks,
+and decodes to the very same pixels; otherwise the picture stays as it was.
 """
 import io
 import os
@@ -40,10 +41,11 @@ def pixels(data):
 
 
 def encoders(src, dst):
-    # zopflipng may pick a palette for a picture with few colours; optipng
-    # with -nx never changes colour type or bit depth.
-    yield ["zopflipng", "-y", src, dst]
-    yield ["optipng", "-quiet", "-o7", "-strip", "all", "-nx", "-out", dst, src]
+    # (command, fallback): zopflipng may pick a palette for a picture with few
+    # colours; optipng with -nx never changes colour type or bit depth.
+    yield ["zopflipng", "-y", src, dst], False
+    yield ["zopflipng", "-y", "--filters=b", src, dst], False
+    yield ["optipng", "-quiet", "-o7", "-strip", "all", "-nx", "-out", dst, src], True
 
 
 def smallest(data):
@@ -54,7 +56,9 @@ def smallest(data):
         with open(src, "wb") as f:
             f.write(data)
         dst = os.path.join(tmp, "out.png")
-        for cmd in encoders(src, dst):
+        for cmd, fallback in encoders(src, dst):
+            if fallback and best is not data:
+                break
             # zopflipng keeps an existing output that is smaller than its own
             if os.path.exists(dst):
                 os.remove(dst)
@@ -65,7 +69,6 @@ def smallest(data):
                 out = f.read()
             if len(out) < len(best) and plain_rgba8(out) and pixels(out) == want:
                 best = out
-                break
     return best
 
 
