@@ -1052,30 +1052,23 @@ scenario_silent_stdout_never_read() {
         "the log is the record: every entry and the outcome"
 }
 
-# setup.exe (a copy) whose payload entry $3 has a damaged check sum, written to $4.
+# setup.exe (a copy) whose payload entry $3 no longer decodes (corrupt_entry.py), written to $4;
+# prints the entry the installer fails at.
 corrupt_setup() {  # setup payload.dat entry-name out
-    python3 - "$@" <<'PY'
+    local damaged="$4.dat" failing
+    failing=$(python3 "$here/corrupt_entry.py" "$2" "$damaged" "$3") || return 1
+    python3 - "$1" "$2" "$damaged" "$4" <<'PY' || return 1
 import sys
-setup, dat, name, out = sys.argv[1:]
+setup, dat, damaged, out = sys.argv[1:]
 exe = bytearray(open(setup, 'rb').read())
 archive = open(dat, 'rb').read()
 base = exe.find(archive)
 assert base >= 0 and exe.find(archive, base + 1) < 0, "the payload is in setup.exe once"
-word = lambda at: int.from_bytes(archive[at:at + 4], 'little')
-count, at = word(0), 8
-for _ in range(count):
-    length = word(at)
-    entry = archive[at + 4:at + 4 + 2 * length].decode('utf-16-le')
-    at += 4 + 2 * length
-    compressed = word(at + 4)
-    at += 8
-    if entry == name:
-        exe[base + at + compressed - 1] ^= 0xFF  # the last byte of the block's Adler-32
-        open(out, 'wb').write(exe)
-        sys.exit(0)
-    at += compressed
-sys.exit("no entry " + name)
+exe[base:base + len(archive)] = open(damaged, 'rb').read()
+open(out, 'wb').write(exe)
 PY
+    rm -f "$damaged"
+    echo "$failing"
 }
 
 # /S that fails: a damaged payload entry, and a folder that cannot be made. No window, exit 2,
@@ -1083,17 +1076,20 @@ PY
 scenario_silent_failure() {
     open_sandbox en 96
     mkdir -p "$WINE_SANDBOX/corrupt"
-    local bad='data\d20\f30.txt' copy="$WINE_SANDBOX/corrupt/setup.exe" log="$drive_c/failed.log"
-    corrupt_setup "$SETUP" "$PAYLOAD_DAT" "$bad" "$copy" || fail "a damaged copy of setup.exe is made"
+    local bad copy="$WINE_SANDBOX/corrupt/setup.exe" log="$drive_c/failed.log"
+    # The entry that fails is the first of the damaged block's.
+    bad=$(corrupt_setup "$SETUP" "$PAYLOAD_DAT" 'data\d20\f30.txt' "$copy") ||
+        fail "a damaged copy of setup.exe is made"
     run_unattended "\"$(windows_path "$copy")\" /S /LOG=C:\\failed.log /D=C:\\Corrupt"
     check "[ $rc -eq 2 ]" "a damaged payload: exit 2 (got $rc)"
     check "no_window_seen" "a damaged payload: no window, not even on failure ($(probe_summary))"
-    check "[ ! -e '$drive_c/Corrupt/data/d20/f30.txt' ] && [ ! -e '$drive_c/Corrupt/vivevadiz.exe' ]" \
+    local bad_path=${bad//\\//}
+    check "[ ! -e '$drive_c/Corrupt/$bad_path' ] && [ ! -e '$drive_c/Corrupt/vivevadiz.exe' ]" \
         "the damaged entry and what follows it are not written"
     check "! has_uninstall_key && [ ! -e \"$(start_menu_folder)\" ] && [ ! -e \"$(desktop_link en)\" ]" \
         "nothing is registered"
     check "[ \"\$(log_texts '$log' | grep '^entry ' | tail -n 1)\" = 'entry $bad' ]" "the last entry logged is the damaged one"
-    local reason="entry $(re "$bad"): a block that is not a valid zlib stream"
+    local reason="entry $(re "$bad"): a block whose decoded bytes fail their check"
     check_log_steps "$log" "a damaged payload" \
         "installer 2\.0\.0, command line: .*" "product VivevaDiz: .*" \
         "install folder chosen: C:\\\\Corrupt \(given on the command line\)" "install folder C:\\\\Corrupt" \
