@@ -249,8 +249,8 @@ scenario_cancel_while_installing() {
 }
 
 # The product still runs from the install folder when a command-line update into it begins. It
-# holds the payload's first entry open without sharing, as Windows holds a running program's
-# files, so the update succeeds only if the product is gone before the first file is written.
+# holds one of the payload's first entries open without sharing, as Windows holds a running
+# program's files, so the update succeeds only if the product is gone before that file is written.
 scenario_update_running_product() {
     open_sandbox en 96
     local dir="$drive_c/Running" first='data\d10\f1.txt'
