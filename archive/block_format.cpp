@@ -81,6 +81,10 @@ uint64_t BlockDirectory::TrailingBytes() const {
     return used < m_dataSize ? m_dataSize - used : 0;
 }
 
+bool BlockDirectory::BlocksFit() const {
+    return m_blockOffsets.empty() || m_blockOffsets.back() <= m_dataSize;
+}
+
 EntryError BlockDirectory::Block(uint32_t index, BlockRecord& block) const {
     if (index >= m_header.blockCount) return EntryError::BadReference;
     const unsigned char* record = m_directory + size_t(index) * kBlockRecordSize;
@@ -187,6 +191,7 @@ EntryError EntryCursor::Finish(uint64_t namedSizes) const {
     if (m_at != m_end) return EntryError::EntryTableLength;
     if (namedSizes != uint64_t(uint32_t(m_directory.GetHeader().totalSize)))
         return EntryError::TotalMismatch;
+    if (!m_directory.BlocksFit()) return EntryError::BlockOutside;
     return EntryError::None;
 }
 

@@ -68,8 +68,10 @@ public:
     const Header& GetHeader() const { return m_header; }
     uint32_t BlockCount() const { return m_header.blockCount; }
     uint32_t ContentCount() const { return m_header.contentCount; }
-    // Bytes after the last block, which a reader ignores; valid once every block was checked.
+    // Bytes after the last block, which a reader ignores.
     uint64_t TrailingBytes() const;
+    // Whether the last block ends within the archive, named by a content or not.
+    bool BlocksFit() const;
 
     // Block `index` whose fields pass the block rules and whose bytes lie within the archive.
     EntryError Block(uint32_t index, BlockRecord& block) const;
@@ -109,7 +111,8 @@ public:
     // The next entry; its name is filled once read, also when its reference then fails.
     EntryError Next(EntryRecord& entry);
     uint32_t Read() const { return m_read; }
-    // After the last entry: every content named, the table used exactly, the total right.
+    // After the last entry: every content named, the table used exactly, the total right, every
+    // block within the archive.
     // `namedSizes` is the sum of the sizes of the contents the entries named, once per entry.
     EntryError Finish(uint64_t namedSizes) const;
 

@@ -6,18 +6,25 @@
 // exactly when an independent streaming inflate of its block ends inside the block with the
 // declared size, and then with the same bytes; nothing past the input is read; the bytes held for
 // entries not yet handed over stay within the budget; nothing is allocated beyond what the input's
-// blocks could decode to.
+// blocks could decode to. Format-2 input goes through ArchiveReader and the block pool
+// (CBlockDecodeAhead) instead: the pool, on one thread and on two, must hand over the same entries
+// with the same bytes and fail at the same entry with the same reason as the reader alone.
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "archive/archive_format.h"
+#include "archive/archive_reader.h"
+#include "archive/block_decode_ahead.h"
+#include "archive/block_format.h"
 #include "archive/decode_ahead.h"
 #include "archive/entry_name.h"
 #include "fuzz/allocation_watch.h"
 #include "fuzz/archive_oracle.h"
+#include "fuzz/block_reseal.h"
 #include "fuzz/check.h"
 #include "tools/pack/packer.h"
 
@@ -67,6 +74,97 @@ Run ReadAsWorker(const uint8_t* data, size_t size, const DecodeOptions& options)
     return run;
 }
 
+// What a format-2 run handed over: each good entry's name and bytes, and how it ended.
+struct BlockRun {
+    bool headerRead = false;
+    std::vector<std::u16string> names;
+    std::vector<std::string> bytes;
+    archive::EntryError error = archive::EntryError::None;
+    bool operator==(const BlockRun& other) const {
+        return headerRead == other.headerRead && names == other.names && bytes == other.bytes &&
+               error == other.error;
+    }
+};
+
+BlockRun ReadBlocksAlone(const uint8_t* data, size_t size) {
+    BlockRun run;
+    archive::ArchiveReader reader(data, size);
+    run.headerRead = reader.ReadHeader();
+    if (!run.headerRead) {
+        run.error = reader.HeaderError();
+        return run;
+    }
+    for (int32_t i = 0; i < reader.GetHeader().entryCount; ++i) {
+        archive::ReadEntry entry;
+        run.error = reader.Next(entry);
+        if (run.error != archive::EntryError::None) return run;
+        fuzz::AllocationWatch::Pause pause;
+        run.names.push_back(entry.name);
+        run.bytes.emplace_back(reinterpret_cast<const char*>(entry.data), size_t(entry.size));
+    }
+    run.error = reader.Finish();
+    return run;
+}
+
+// As the worker takes them: the last entry carries the checks of the whole (with its bytes), an
+// unsafe name is handed over unsafe.
+BlockRun ReadBlocksOnPool(const uint8_t* data, size_t size, const DecodeOptions& options) {
+    BlockRun run;
+    fuzz::InPlaceSource source(data, size);
+    archive::Header header;
+    run.headerRead = archive::ReadHeader(source, header);
+    if (!run.headerRead) {
+        run.error = archive::EntryError::ShortRead;
+        return run;
+    }
+    const std::atomic<bool> cancel{false};
+    DecodeStats stats;
+    {
+        CBlockDecodeAhead ahead(source, header, options, cancel, stats);
+        for (int32_t i = 0; i < header.entryCount; ++i) {
+            const AheadEntry& entry = ahead.Next();
+            fuzz::AllocationWatch::Pause pause;
+            run.error = entry.error;
+            // The pool opens the directory itself: its faults arrive with the first entry.
+            if (i == 0 && run.error == archive::EntryError::DirectoryDamaged) {
+                run.headerRead = false;
+                break;
+            }
+            if (run.error == archive::EntryError::None && !entry.safe)
+                run.error = archive::EntryError::UnsafeName;
+            const bool endCheck = run.error == archive::EntryError::UnnamedContent ||
+                                  run.error == archive::EntryError::EntryTableLength ||
+                                  run.error == archive::EntryError::TotalMismatch;
+            if (run.error != archive::EntryError::None &&
+                !(i + 1 == header.entryCount && endCheck && entry.nameRead && entry.safe))
+                break;
+            run.names.emplace_back(entry.name.begin(), entry.name.end());
+            run.bytes.emplace_back(reinterpret_cast<const char*>(entry.data), size_t(entry.size));
+        }
+    }
+    FUZZ_CHECK(stats.peakHeld <= stats.budget, "the bytes held stay within the budget");
+    return run;
+}
+
+void CompareBlockRuns(const uint8_t* data, size_t size, const DecodeOptions (&runs)[3]) {
+    // Two blocks of the largest size the input's bytes could justify per thread, the entry being
+    // handed over, and the pool's threads.
+    const size_t justified =
+        4 * size_t(std::min<uint64_t>(
+                archive::kMaxBlockSize,
+                archive::MaxBlockDecodedSize(archive::Codec::Zstd, uint32_t(size)))) +
+        16 * size + (2 << 20);
+    // With no entry the worker asks the pool for nothing, so there is nothing to compare.
+    if (size < 8 || fuzz::LittleEndian32(data + 4) == 0) return;
+    const BlockRun alone = ReadBlocksAlone(data, size);
+    for (const DecodeOptions& options : runs) {
+        fuzz::AllocationWatch watch;
+        const BlockRun pooled = ReadBlocksOnPool(data, size, options);
+        FUZZ_CHECK(watch.Peak() <= justified, "memory the input justifies");
+        FUZZ_CHECK(pooled == alone, "the pool hands over what the reader alone reads");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -76,6 +174,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         {2, kHeadroom, 0},   // every entry on the pool, little room beyond the largest
         {2, kHeadroom, 64},  // entries under 64 bytes decoded by the writer at their turn
     };
+    if (size >= 4 && fuzz::LittleEndian32(data) >> 31) {
+        CompareBlockRuns(data, size, runs);
+        std::vector<uint8_t> resealed;
+        if (fuzz::Resealed(data, size, resealed))
+            CompareBlockRuns(resealed.data(), resealed.size(), runs);
+        return 0;
+    }
     // Held at once: what the budget allows (twice the largest entry, or it plus the headroom), a
     // name and a decoder's state per entry in the window, and the pool's threads.
     const size_t justified =

@@ -8,15 +8,22 @@
 // or 30 code lengths, a repeat past the code lengths, a precode of one codeword). Such a stream
 // still needs its Adler-32 and the exact size to pass; zlib's own words name the construct, and
 // any other disagreement fails.
+//
+// Format 2's deflate blocks are compared the same way: the block decoder against zlib's raw
+// inflate, which must end exactly at the block's end with the declared size and the block's check.
 #include <zlib.h>
 
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive/archive_format.h"
+#include "archive/block_codec.h"
+#include "archive/block_format.h"
 #include "fuzz/archive_oracle.h"
+#include "fuzz/block_reseal.h"
 #include "fuzz/check.h"
 
 namespace {
@@ -77,9 +84,65 @@ void Compare(const uint8_t* block, const archive::EntrySizes& sizes) {
                "the same bytes as uncompress2");
 }
 
+// zlib's raw inflate of a format-2 deflate block: good when it ends exactly at the block's end
+// with the declared size and the bytes have the block's check.
+bool ZlibAcceptsBlock(const archive::BlockRecord& block, std::string& bytes, std::string& reason) {
+    z_stream z{};
+    if (inflateInit2(&z, -15) != Z_OK) return false;
+    bytes.assign(size_t(block.decodedSize) + 1, '\0');
+    z.next_in = const_cast<Bytef*>(block.stored);
+    z.avail_in = block.storedSize;
+    z.next_out = reinterpret_cast<Bytef*>(bytes.data());
+    z.avail_out = uInt(bytes.size());
+    const int status = inflate(&z, Z_FINISH);
+    reason = z.msg ? z.msg : "";
+    bytes.resize(bytes.size() - z.avail_out);
+    const bool exact = status == Z_STREAM_END && z.avail_in == 0;
+    inflateEnd(&z);
+    return exact && bytes.size() == block.decodedSize &&
+           uint32_t(crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), uInt(bytes.size()))) ==
+               block.check;
+}
+
+void CompareBlocks(const uint8_t* data, size_t size) {
+    fuzz::InPlaceSource source(data, size);
+    archive::Header header;
+    if (!archive::ReadHeader(source, header) || header.format != 2) return;
+    archive::BlockDirectory directory;
+    if (directory.Open(header, data + source.Position(), size - source.Position()) !=
+        archive::EntryError::None)
+        return;
+    archive::BlockDecoder decoder;
+    for (uint32_t b = 0; b < directory.BlockCount(); ++b) {
+        archive::BlockRecord block;
+        if (directory.Block(b, block) != archive::EntryError::None ||
+            block.codec != archive::Codec::Deflate)
+            continue;
+        std::string zlibBytes, reason;
+        const bool zlibGood = ZlibAcceptsBlock(block, zlibBytes, reason);
+        std::unique_ptr<unsigned char[]> out(new unsigned char[block.decodedSize]);
+        const bool good = decoder.Decode(block, out.get()) == archive::EntryError::None;
+        if (good && !zlibGood) {
+            FUZZ_CHECK(IsReservedCode(reason),
+                       "only a reserved deflate code separates the decoders");
+            continue;
+        }
+        FUZZ_CHECK(good == zlibGood, "the same verdict on a deflate block as zlib's raw inflate");
+        if (good)
+            FUZZ_CHECK(std::memcmp(out.get(), zlibBytes.data(), block.decodedSize) == 0,
+                       "the same bytes as zlib's raw inflate");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size >= 4 && fuzz::LittleEndian32(data) >> 31) {
+        CompareBlocks(data, size);
+        std::vector<uint8_t> resealed;
+        if (fuzz::Resealed(data, size, resealed)) CompareBlocks(resealed.data(), resealed.size());
+        return 0;
+    }
     fuzz::InPlaceSource source(data, size);
     archive::Header header;
     if (!archive::ReadHeader(source, header)) return 0;

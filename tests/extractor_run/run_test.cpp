@@ -1,6 +1,6 @@
-// Whole runs of the worker on this program's own payload resource (four entries: "a.txt",
-// "dict\pos_dict\prob_emit.utf8", "empty.dat", "vivevadiz.exe"), with cancellation and the ending
-// of running copies of the product.
+// Whole runs of the worker on this program's own payload resource (four entries, grouped by type:
+// "empty.dat", "a.txt", "dict\pos_dict\prob_emit.utf8", "vivevadiz.exe"), with cancellation and the
+// ending of running copies of the product.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -23,7 +23,6 @@ using namespace testing_support;
 
 namespace {
 
-// The packer's order: by type, the main program last.
 const wchar_t* const kNames[] = {L"empty.dat", L"a.txt", L"dict\\pos_dict\\prob_emit.utf8",
                                  L"vivevadiz.exe"};
 constexpr int32_t kTotal = 20000 + 800 + 0 + 34;

@@ -1,41 +1,12 @@
-"""Copies an archive with the entry NAME damaged, so that it no longer decodes, and prints the name
-of the entry a reader fails at: corrupt_entry.py IN OUT NAME. Format 1 flips the last byte of the
-entry's zlib stream (its Adler-32), failing NAME itself; format 2 flips the check of the first block
-NAME's content lies in, with the directory's own check made again, failing the first entry that
-reads that block."""
+"""Copies an archive with one byte of an entry's stored block flipped, so that the entry no longer
+decodes: corrupt_entry.py IN OUT NAME. In format 1 the byte lies in the entry's own zlib block; in
+format 2 inside the solid block that holds the entry's content with others, and the entry the
+installer fails at (the first whose content lies in that block) is written to OUT.entry."""
 import struct
 import sys
-import zlib
 
 source, target, wanted = sys.argv[1], sys.argv[2], sys.argv[3]
 data = bytearray(open(source, "rb").read())
-
-
-def done(failing):
-    open(target, "wb").write(data)
-    print(failing)
-    sys.exit(0)
-
-
-def format2():
-    entries, _, contents, blocks, directory, _ = struct.unpack_from("<IIIIII", data, 4)
-    block_table, content_table = 28, 28 + 16 * blocks
-    first_block = lambda c: struct.unpack_from("<II", data, content_table + 16 * c)
-    names, offset = [], content_table + 16 * contents
-    for _ in range(entries):
-        content, length = struct.unpack_from("<II", data, offset)
-        names.append((data[offset + 8:offset + 8 + 2 * length].decode("utf-16-le"), content))
-        offset += 8 + 2 * length
-    for name, content in names:
-        block, count = first_block(content)
-        if name == wanted:
-            if count == 0:
-                sys.exit(wanted + " is empty")
-            data[block_table + 16 * block + 12] ^= 0xFF
-            check = zlib.crc32(bytes(data[0:24]) + bytes(data[28:28 + directory]))
-            struct.pack_into("<I", data, 24, check)
-            done(next(n for n, c in names if first_block(c)[1] and first_block(c)[0] == block))
-    sys.exit("no entry " + wanted)
 
 
 def format1():
@@ -48,10 +19,40 @@ def format1():
         _, packed = struct.unpack_from("<ii", data, offset)
         offset += 8
         if name == wanted:
-            data[offset + packed - 1] ^= 0xFF
-            done(name)
+            data[offset + packed // 2] ^= 0xFF
+            open(target, "wb").write(data)
+            sys.exit(0)
         offset += packed
     sys.exit("no entry " + wanted)
 
 
-format2() if struct.unpack_from("<I", data, 0)[0] == 0x80000002 else format1()
+def format2():
+    _, entries, _, contents, blocks, directory, _ = struct.unpack_from("<7I", data, 0)
+    at = 28
+    stored = [struct.unpack_from("<I", data, at + 16 * b + 4)[0] for b in range(blocks)]
+    at += 16 * blocks
+    table = [struct.unpack_from("<4I", data, at + 16 * c) for c in range(contents)]
+    at += 16 * contents
+    named = []
+    for _ in range(entries):
+        content, length = struct.unpack_from("<II", data, at)
+        named.append((data[at + 8:at + 8 + 2 * length].decode("utf-16-le"), content))
+        at += 8 + 2 * length
+    content = next((c for name, c in named if name == wanted), None)
+    if content is None:
+        sys.exit("no entry " + wanted)
+    first, count, _, size = table[content]
+    if size == 0 or count != 1:
+        sys.exit(wanted + " does not lie inside one block")
+    sharing = [c for c, (f, n, _, s) in enumerate(table) if s and n == 1 and f == first]
+    if len(sharing) < 2:
+        sys.exit(wanted + "'s block holds no other content: not a solid block")
+    start = 28 + directory + sum(stored[:first])
+    data[start + stored[first] // 2] ^= 0xFF
+    open(target, "wb").write(data)
+    failing = next(name for name, c in named if c == sharing[0])
+    open(target + ".entry", "w", encoding="utf-8").write(failing)
+
+
+(word,) = struct.unpack_from("<I", data, 0)
+format2() if word >> 31 else format1()

@@ -249,8 +249,8 @@ scenario_cancel_while_installing() {
 }
 
 # The product still runs from the install folder when a command-line update into it begins. It
-# holds one of the payload's first entries open without sharing, as Windows holds a running
-# program's files, so the update succeeds only if the product is gone before that file is written.
+# holds the payload's first entry open without sharing, as Windows holds a running program's
+# files, so the update succeeds only if the product is gone before the first file is written.
 scenario_update_running_product() {
     open_sandbox en 96
     local dir="$drive_c/Running" first='data\d10\f1.txt'
@@ -475,11 +475,26 @@ skip() { echo "SKIPPED: $*"; wine_sandbox_close; exit 77; }
 # Every program of the prefix has ended, within a minute.
 all_ended() { timeout 60 wineserver -w || fail "the prefix's programs still ran after 60 s"; }
 
+# The archive's first word, as hex: format 1's entry count, or format 2's 80000002.
+archive_word() { od -An -tx4 -N4 "$1" | tr -d ' '; }
+
 scenario_update_broken_entry() {
     open_sandbox en 96
+    check "[ \$(( 0x\$(archive_word '$PAYLOAD_DAT') >> 31 )) -eq 0 ] && [ \"\$(archive_word '${V2_BROKEN_ENTRY%.entry}')\" = 80000002 ]" \
+        "version 1 is packed as format 1, version 2 as format 2"
     install_v1 'C:\Product' "$drive_c/Product"
     expect_failure "a corrupt entry near the end" "$SETUP_V2_BROKEN" 'C:\Product' go
     check_still_v1 "a corrupt entry near the end"
+
+    # Unattended, the log names the entry the damaged block fails at (the first of its contents)
+    # and why.
+    local broken="$drive_c/broken.log" first
+    first=$(cat "$V2_BROKEN_ENTRY")
+    run_unattended "\"$(windows_path "$SETUP_V2_BROKEN")\" /S /LOG=C:\\broken.log /D=C:\\Product"
+    check "[ $rc -eq 2 ]" "a damaged solid block: exit 2 (got $rc)"
+    check_still_v1 "a damaged solid block"
+    check "log_matches '$broken' 'failed: entry $(re "$first"): a block (whose decoded bytes fail their check|that is not a valid .+)'" \
+        "the log names the entry the damaged block fails at ($first) and the reason"
 
     expect_failure "a fresh installation with a corrupt entry" "$SETUP_V2_BROKEN" 'C:\Fresh\Product' go
     check "[ ! -e '$drive_c/Fresh' ]" "a failed fresh installation leaves no folder, nor the one above it"
@@ -1052,23 +1067,30 @@ scenario_silent_stdout_never_read() {
         "the log is the record: every entry and the outcome"
 }
 
-# setup.exe (a copy) whose payload entry $3 no longer decodes (corrupt_entry.py), written to $4;
-# prints the entry the installer fails at.
+# setup.exe (a copy) whose payload entry $3 has a damaged check sum, written to $4.
 corrupt_setup() {  # setup payload.dat entry-name out
-    local damaged="$4.dat" failing
-    failing=$(python3 "$here/corrupt_entry.py" "$2" "$damaged" "$3") || return 1
-    python3 - "$1" "$2" "$damaged" "$4" <<'PY' || return 1
+    python3 - "$@" <<'PY'
 import sys
-setup, dat, damaged, out = sys.argv[1:]
+setup, dat, name, out = sys.argv[1:]
 exe = bytearray(open(setup, 'rb').read())
 archive = open(dat, 'rb').read()
 base = exe.find(archive)
 assert base >= 0 and exe.find(archive, base + 1) < 0, "the payload is in setup.exe once"
-exe[base:base + len(archive)] = open(damaged, 'rb').read()
-open(out, 'wb').write(exe)
+word = lambda at: int.from_bytes(archive[at:at + 4], 'little')
+count, at = word(0), 8
+for _ in range(count):
+    length = word(at)
+    entry = archive[at + 4:at + 4 + 2 * length].decode('utf-16-le')
+    at += 4 + 2 * length
+    compressed = word(at + 4)
+    at += 8
+    if entry == name:
+        exe[base + at + compressed - 1] ^= 0xFF  # the last byte of the block's Adler-32
+        open(out, 'wb').write(exe)
+        sys.exit(0)
+    at += compressed
+sys.exit("no entry " + name)
 PY
-    rm -f "$damaged"
-    echo "$failing"
 }
 
 # /S that fails: a damaged payload entry, and a folder that cannot be made. No window, exit 2,
@@ -1076,20 +1098,17 @@ PY
 scenario_silent_failure() {
     open_sandbox en 96
     mkdir -p "$WINE_SANDBOX/corrupt"
-    local bad copy="$WINE_SANDBOX/corrupt/setup.exe" log="$drive_c/failed.log"
-    # The entry that fails is the first of the damaged block's.
-    bad=$(corrupt_setup "$SETUP" "$PAYLOAD_DAT" 'data\d20\f30.txt' "$copy") ||
-        fail "a damaged copy of setup.exe is made"
+    local bad='data\d20\f30.txt' copy="$WINE_SANDBOX/corrupt/setup.exe" log="$drive_c/failed.log"
+    corrupt_setup "$SETUP" "$PAYLOAD_DAT" "$bad" "$copy" || fail "a damaged copy of setup.exe is made"
     run_unattended "\"$(windows_path "$copy")\" /S /LOG=C:\\failed.log /D=C:\\Corrupt"
     check "[ $rc -eq 2 ]" "a damaged payload: exit 2 (got $rc)"
     check "no_window_seen" "a damaged payload: no window, not even on failure ($(probe_summary))"
-    local bad_path=${bad//\\//}
-    check "[ ! -e '$drive_c/Corrupt/$bad_path' ] && [ ! -e '$drive_c/Corrupt/vivevadiz.exe' ]" \
+    check "[ ! -e '$drive_c/Corrupt/data/d20/f30.txt' ] && [ ! -e '$drive_c/Corrupt/vivevadiz.exe' ]" \
         "the damaged entry and what follows it are not written"
     check "! has_uninstall_key && [ ! -e \"$(start_menu_folder)\" ] && [ ! -e \"$(desktop_link en)\" ]" \
         "nothing is registered"
     check "[ \"\$(log_texts '$log' | grep '^entry ' | tail -n 1)\" = 'entry $bad' ]" "the last entry logged is the damaged one"
-    local reason="entry $(re "$bad"): a block whose decoded bytes fail their check"
+    local reason="entry $(re "$bad"): a block that is not a valid zlib stream"
     check_log_steps "$log" "a damaged payload" \
         "installer 2\.0\.0, command line: .*" "product VivevaDiz: .*" \
         "install folder chosen: C:\\\\Corrupt \(given on the command line\)" "install folder C:\\\\Corrupt" \
