@@ -36,6 +36,7 @@ struct CBlockDecodeAhead::Unit {
     size_t nextTask = 0;
     size_t pending = 0;
     EntryError error = EntryError::None;
+    size_t failedTask = 0;  // the block `error` is of: the first in order, whichever ends first
 };
 
 // A content read ahead: where its bytes will lie, or why it cannot be read.
@@ -268,8 +269,9 @@ void CBlockDecodeAhead::RunTask(Unit& unit, size_t task, archive::BlockDecoder& 
                                  : decoder.Decode(block, unit.buffer.bytes.get() + unit.at[task]);
     m_stats.decoded.fetch_add(1, std::memory_order_relaxed);
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (error != EntryError::None && unit.error == EntryError::None) {
+    if (error != EntryError::None && (unit.error == EntryError::None || task < unit.failedTask)) {
         unit.error = error;
+        unit.failedTask = task;
         m_firstFailure = std::min(m_firstFailure, unit.sequence);
     }
     if (--unit.pending == 0) m_ready.notify_all();

@@ -35,7 +35,8 @@ uint64_t MaxBlockDecodedSize(Codec codec, uint32_t storedSize) {
 }
 
 uint32_t Crc32(const void* data, size_t size, uint32_t crc) {
-    return libdeflate_crc32(crc, data, size);
+    // libdeflate gives 0 for a null buffer, which an empty one may be.
+    return size ? libdeflate_crc32(crc, data, size) : crc;
 }
 
 void PutFormat2Header(const Header& header, unsigned char out[kFormat2HeaderSize]) {
@@ -50,6 +51,7 @@ void PutFormat2Header(const Header& header, unsigned char out[kFormat2HeaderSize
 
 EntryError BlockDirectory::Open(const Header& header, const unsigned char* rest, size_t restSize) {
     m_header = header;
+    if (!rest && restSize) return EntryError::ShortRead;
     if (header.format != 2 || header.directorySize > restSize) return EntryError::DirectoryDamaged;
     const uint64_t tables = uint64_t(header.blockCount) * kBlockRecordSize +
                             uint64_t(header.contentCount) * kContentRecordSize;

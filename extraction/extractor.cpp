@@ -268,7 +268,15 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
     if (!archive::ReadHeader(source, header))
         return Fail(L"the archive's header is cut short or damaged");
     if (m_delegate) m_delegate->OnExtractBegin(*this, header.entryCount, header.totalSize);
-    if (header.entryCount == 0) return ExtractResult::Done;
+    if (header.entryCount == 0) {
+        // An empty archive of format 2 still has a directory, which must pass its check.
+        archive::BlockDirectory directory;
+        const size_t rest = size_t(source.Remaining());
+        if (header.format == 2 &&
+            directory.Open(header, source.ReadInPlace(rest), rest) != archive::EntryError::None)
+            return Fail(L"the archive's directory is cut short or damaged");
+        return ExtractResult::Done;
+    }
     // Checked before the first write, so that a drive too small changes nothing at all; a run of
     // the whole payload has checked it before ending the product.
     if (!m_spaceChecked && !HasRoomFor(header)) return Fail(NoRoomReason());

@@ -287,6 +287,18 @@ const std::vector<Case>& Cases() {
          EntryError::ChecksumMismatch, cut},
         {"a stored block's check one off", Base, [](B b) { ++b.blocks[1].check; }, nullptr,
          EntryError::ChecksumMismatch, solid},
+        // The pool decodes a cut content's blocks at once: the reason is still the first block's.
+        {"a cut content's first block failing its check, its second not decoding", Base,
+         [](B b) {
+             std::string large;
+             for (int line = 0; large.size() < (4u << 20); ++line)
+                 large += "line " + std::to_string(line) + " of a large file\n";
+             b.blocks[2] = CompressedBlock(Codec::Zstd, large);
+             ++b.blocks[2].check;
+             b.blocks[3].codec = uint8_t(Codec::Zstd);
+             b.contents[3].size = uint32_t(large.size() + kCutB.size());
+         },
+         nullptr, EntryError::ChecksumMismatch, cut},
         {"a codec number this reader does not know", Base, [](B b) { b.blocks[3].codec = 3; },
          nullptr, EntryError::UnknownCodec, cut},
         {"codec 255", Base, [](B b) { b.blocks[4].codec = 255; }, nullptr, EntryError::UnknownCodec,
