@@ -632,3 +632,34 @@ TEST(Pack, BothFormatsRoundTripThroughTheSharedReader) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Pack, AFileThatChangedAfterItWasCollectedLeavesNoArchive) {
+    struct Case {
+        const char* what;
+        std::string replacement;
+    };
+    const std::vector<Case> cases = {
+        {"same size, other bytes", std::string(3000, 'y')},
+        {"grown", std::string(3001, 'x')},
+        {"shrunk", std::string(2999, 'x')},
+    };
+    for (const auto& c : cases) {
+        TempFolder in, out;
+        in.Write("a.txt", std::string(3000, 'x'));
+        in.Write("b.txt", "bravo");
+        std::vector<pack::SourceFile> collected;
+        ASSERT_FALSE(pack::CollectFiles(in.path(), "", collected));
+        in.Write("a.txt", c.replacement);
+        const fs::path archivePath = out.path() / "p.dat";
+        const auto failure = pack::WriteBlockArchive(collected, archivePath, {}, {});
+        ASSERT_TRUE(failure) << c.what;
+        EXPECT_NE(failure.message.find("changed while packing"), std::string::npos)
+            << c.what << ": " << failure.message;
+        EXPECT_FALSE(fs::exists(archivePath)) << c.what;
+        EXPECT_FALSE(fs::exists(out.path() / "p.dat.partial")) << c.what;
+    }
+}
+
+}  // namespace

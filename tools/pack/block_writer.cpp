@@ -154,7 +154,7 @@ Failure WriteBlockArchive(const std::vector<SourceFile>& files, const fs::path& 
     ContentReader reader(contents);
     CompressionPool pool(options.threads, options.levels);
     // Enough blocks ahead to keep every thread busy while the oldest is written.
-    const size_t ahead = 2 * size_t(pool.Threads());
+    const size_t ahead = size_t(pool.Threads()) + 1;
     std::vector<WrittenBlock> written;
     uint64_t done = 0, archiveBytes = placeholder.size();
     auto writeNext = [&]() -> Failure {

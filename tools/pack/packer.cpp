@@ -143,6 +143,14 @@ void FillManifest(std::vector<SourceFile>& files) {
     }
 }
 
+Failure RefuseTotal(const std::vector<SourceFile>& files) {
+    const uint64_t total = TotalSize(files);
+    if (total > kFormatLimit)
+        return Fail("the files add up to " + std::to_string(total) +
+                    " bytes; the archive holds less than 2 GiB in all");
+    return {};
+}
+
 }  // namespace
 
 Failure CollectFiles(const fs::path& folder, const std::string& last,
@@ -157,15 +165,12 @@ Failure CollectFiles(const fs::path& folder, const std::string& last,
     if (Failure failure = RefuseKeyCollisions(files)) return failure;
     if (!last.empty())
         if (Failure failure = MoveToEnd(last, folder, files)) return failure;
+    // Checked before the files are read for sharing, and again with the list's own size.
+    if (Failure failure = RefuseTotal(files)) return failure;
     if (format == Format::Two)
         if (Failure failure = GroupIdenticalFiles(files, !last.empty())) return failure;
     FillManifest(files);
-
-    const uint64_t total = TotalSize(files);
-    if (total > kFormatLimit)
-        return Fail("the files add up to " + std::to_string(total) +
-                    " bytes; the archive holds less than 2 GiB in all");
-    return {};
+    return RefuseTotal(files);
 }
 
 uint64_t TotalSize(const std::vector<SourceFile>& files) {
