@@ -11,8 +11,6 @@ using archive::EntryError;
 
 namespace {
 
-// Blocks ahead per pool thread: each thread has one to decode while the writer takes another.
-constexpr size_t kUnitsPerThread = 2;
 
 void RaiseToAtLeast(std::atomic<uint64_t>& value, uint64_t candidate) {
     uint64_t seen = value.load(std::memory_order_relaxed);
@@ -130,8 +128,9 @@ const CBlockDecodeAhead::Slot* CBlockDecodeAhead::FindSlot(uint32_t content) con
 // Reads contents ahead in order, each into the unit of its blocks, and lets the units in while the
 // window and the budget allow. Reading stops at the first content that breaks a rule.
 void CBlockDecodeAhead::Fill() {
-    const size_t window =
-        m_options.threads == 0 ? 1 : (size_t(m_options.threads) + 1) * kUnitsPerThread;
+    // The writer's unit and one per pool thread: a block decodes in far less time than its files
+    // take to write, so more ahead would only hold memory.
+    const size_t window = size_t(m_options.threads) + 1;
     while (m_waiting || !m_fillEnded) {
         if (m_waiting) {
             bool admitted = false;
