@@ -11,7 +11,6 @@ using archive::EntryError;
 
 namespace {
 
-
 void RaiseToAtLeast(std::atomic<uint64_t>& value, uint64_t candidate) {
     uint64_t seen = value.load(std::memory_order_relaxed);
     while (seen < candidate && !value.compare_exchange_weak(seen, candidate)) {

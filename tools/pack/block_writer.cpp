@@ -62,8 +62,7 @@ private:
     uint32_t m_crc = 0;
 };
 
-std::vector<unsigned char> Directory(const BlockPlan& plan,
-                                     const std::vector<WrittenBlock>& blocks,
+std::vector<unsigned char> Directory(const BlockPlan& plan, const std::vector<WrittenBlock>& blocks,
                                      const std::vector<SourceFile>& files,
                                      const std::vector<uint32_t>& contentOf) {
     std::vector<unsigned char> out;
@@ -165,8 +164,8 @@ Failure WriteBlockArchive(const std::vector<SourceFile>& files, const fs::path& 
         archiveBytes += block.stored.size();
         done += block.decodedSize;
         if (progress) progress(done, total);
-        written.push_back({block.codec, uint32_t(block.stored.size()), block.decodedSize,
-                           block.check});
+        written.push_back(
+            {block.codec, uint32_t(block.stored.size()), block.decodedSize, block.check});
         return {};
     };
     for (const PlannedBlock& planned : plan.blocks) {
