@@ -237,7 +237,11 @@ scenario_cancel_while_installing() {
     start_setup
     drive set-text $PATH_EDIT 'C:\cancelled'
     drive click $INSTALL
+    # Held from its first data file on and let go only in steps, so that the driver's own time,
+    # which grows with the machine's load, never lets the run go by.
+    stop_mid_run 'd'
     drive click $CLOSE
+    run_steps 20
     check "visible $STATUS" "the close button is inert on the installing page"
     # Closed while files are still being staged: once the final step has begun it completes.
     stop_mid_run
@@ -441,6 +445,16 @@ expect_failure() {  # what setup.exe args...
     drive click $CLOSE
     drive wait-gone 10000 || fail "$what: the failure page closes"
     wait_setup 2
+}
+
+# Lets a stopped setup.exe run COUNT times 10 ms, and stops it again.
+run_steps() {  # count
+    local i
+    for ((i = 0; i < $1; i++)); do
+        kill -CONT "$setup_pid"
+        sleep 0.01
+        kill -STOP "$setup_pid"
+    done
 }
 
 # Stops setup.exe once its status line names a data file, so that it is known to be mid-run.
