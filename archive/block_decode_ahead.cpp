@@ -9,16 +9,6 @@
 
 using archive::EntryError;
 
-namespace {
-
-void RaiseToAtLeast(std::atomic<uint64_t>& value, uint64_t candidate) {
-    uint64_t seen = value.load(std::memory_order_relaxed);
-    while (seen < candidate && !value.compare_exchange_weak(seen, candidate)) {
-    }
-}
-
-}  // namespace
-
 // What one decoding hands over: a block, which solid contents share, or the blocks of one content
 // cut into blocks, joined in one buffer.
 struct CBlockDecodeAhead::Unit {
@@ -239,7 +229,7 @@ bool CBlockDecodeAhead::Admit(Unit& unit) {
         }
         unit.buffer.capacity = need;
         m_held += need;
-        RaiseToAtLeast(m_stats.peakHeld, m_held);
+        m_stats.RaisePeakHeld(m_held);
     }
     unit.base = unit.buffer.bytes.get();
     return true;

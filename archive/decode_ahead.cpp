@@ -19,12 +19,6 @@ constexpr uint64_t kDefaultHeadroom = uint64_t(56) << 20;
 // Decoding 256 KiB takes about as long as creating one file under Wine (0.3 ms).
 constexpr uint32_t kDefaultPoolFrom = 256 * 1024;
 
-void RaiseToAtLeast(std::atomic<uint64_t>& value, uint64_t candidate) {
-    uint64_t seen = value.load(std::memory_order_relaxed);
-    while (seen < candidate && !value.compare_exchange_weak(seen, candidate)) {
-    }
-}
-
 }  // namespace
 
 unsigned DecodeThreadCount(unsigned hardwareThreads) {
@@ -210,7 +204,7 @@ bool CDecodeAhead::Admit(Job& job) {
     m_held += growth + copy;
     job.copyCharge = copy;
     job.slot = std::move(slot);
-    RaiseToAtLeast(m_stats.peakHeld, m_held);
+    m_stats.RaisePeakHeld(m_held);
     return true;
 }
 

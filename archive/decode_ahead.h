@@ -39,6 +39,13 @@ struct DecodeStats {
     std::atomic<uint64_t> peakHeld{0};  // most bytes held at once for entries not yet written
     std::atomic<uint64_t> budget{0};    // the budget at the end
     std::atomic<unsigned> threads{0};   // pool threads that ran
+
+    // Raises peakHeld to `held` when that is more, whichever thread sees it first.
+    void RaisePeakHeld(uint64_t held) {
+        uint64_t seen = peakHeld.load(std::memory_order_relaxed);
+        while (seen < held && !peakHeld.compare_exchange_weak(seen, held)) {
+        }
+    }
 };
 
 // One entry as the writer gets it, in archive order. A run stops at the first entry that is not
