@@ -49,6 +49,12 @@ CBlockDecodeAhead::CBlockDecodeAhead(archive::ByteSource& source, const archive:
     if (m_openError == EntryError::None) {
         m_entries = std::make_unique<archive::EntryCursor>(m_directory);
         m_contents = std::make_unique<archive::ContentCursor>(m_directory);
+        for (uint32_t b = 0; b < m_directory.BlockCount(); ++b) {
+            archive::BlockRecord block;
+            if (m_directory.Block(b, block) == EntryError::None &&
+                block.codec != archive::Codec::Stored)
+                m_blockRoom = std::max<uint64_t>(m_blockRoom, block.decodedSize);
+        }
     }
     m_threads = StartPoolThreads(options.threads, [this] { PoolThread(); });
     m_stats.threads = unsigned(m_threads.size());
@@ -201,7 +207,9 @@ void CBlockDecodeAhead::ReleaseBefore(uint32_t content) {
 // always gets in, so the run always moves on.
 bool CBlockDecodeAhead::Admit(Unit& unit) {
     if (unit.inPlace) return true;
-    const uint64_t need = unit.size;
+    // A block's buffer has room for the largest block, so that every later block fits the idle
+    // ones: memory touched for the first time costs far more than the bytes it holds.
+    const uint64_t need = unit.blocks.size() == 1 ? std::max(unit.size, m_blockRoom) : unit.size;
     m_largest = std::max(m_largest, need);
     const uint64_t budget = DecodeBudget(m_largest, m_options.headroom);
     m_stats.budget = budget;

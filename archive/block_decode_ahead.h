@@ -55,6 +55,7 @@ private:
     std::unique_ptr<unsigned char[]> m_copy;  // the archive, from a source that cannot lend it
     archive::BlockDirectory m_directory;
     archive::EntryError m_openError = archive::EntryError::None;
+    uint64_t m_blockRoom = 0;  // the largest block that is decoded, not lent in place
 
     // The writer's thread only.
     std::unique_ptr<archive::EntryCursor> m_entries;

@@ -14,13 +14,13 @@
 #include <windows.h>
 #include <psapi.h>
 #include <shlobj.h>
-#include <libdeflate.h>
 
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "archive/archive_reader.h"
 #include "extraction/extractor.h"
 #include "files/paths.h"
 #include "files/tree_removal.h"
@@ -48,48 +48,34 @@ private:
     }
 };
 
-uint32_t U32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-// Walks the payload straight from the resource, decoding each entry into reused memory.
+// Walks the payload straight from the resource with the sequential reader: each entry decoded on
+// this thread into the reader's own memory (a stored block is not copied).
 class PayloadWalk {
 public:
     bool Open() {
         const ResourceBytes payload = FindResourceBytes(L"DAT", MAKEINTRESOURCEW(148));
-        m_at = static_cast<const unsigned char*>(payload.data);
-        if (!m_at) return false;
-        m_left = U32(m_at);
-        m_at += 8;
+        if (!payload.data) return false;
+        m_reader = std::make_unique<archive::ArchiveReader>(
+            static_cast<const unsigned char*>(payload.data), payload.size);
+        if (!m_reader->ReadHeader()) return false;
+        m_left = m_reader->GetHeader().entryCount;
         return true;
     }
     // False at the end or on a fault.
     bool Next(std::wstring& name, const unsigned char*& data, uint32_t& size) {
-        if (m_left == 0) return false;
+        if (m_left <= 0) return false;
         --m_left;
-        const uint32_t nameLength = U32(m_at);
-        name.assign(reinterpret_cast<const wchar_t*>(m_at + 4), nameLength);
-        m_at += 4 + 2 * nameLength;
-        size = U32(m_at);
-        const uint32_t compressed = U32(m_at + 4);
-        m_at += 8;
-        if (size > m_out.size()) m_out.resize(size);
-        if (libdeflate_zlib_decompress(m_decompressor.get(), m_at, compressed, m_out.data(), size,
-                                       nullptr) != LIBDEFLATE_SUCCESS)
-            return false;
-        m_at += compressed;
-        data = m_out.data();
+        archive::ReadEntry entry;
+        if (m_reader->Next(entry) != archive::EntryError::None) return false;
+        name.assign(entry.name.begin(), entry.name.end());
+        data = entry.data;
+        size = uint32_t(entry.size);
         return true;
     }
 
 private:
-    const unsigned char* m_at = nullptr;
-    uint32_t m_left = 0;
-    std::vector<unsigned char> m_out = std::vector<unsigned char>(1);
-    struct Free {
-        void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
-    };
-    std::unique_ptr<libdeflate_decompressor, Free> m_decompressor{libdeflate_alloc_decompressor()};
+    std::unique_ptr<archive::ArchiveReader> m_reader;
+    int32_t m_left = 0;
 };
 
 bool Floor(const std::wstring& folder) {
@@ -293,6 +279,10 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"one-writer") ok = WithExtractor(folder, DefaultDecodeOptions(), WriteOptions{});
     if (mode == L"single") ok = WithExtractor(folder, DecodeOptions{0, 0}, WriteOptions{});
     if (mode == L"floor") ok = Floor(folder);
+    if (mode == L"x-d1w8") { auto d = DefaultDecodeOptions(); d.threads = 1; ok = WithExtractor(folder, d, DefaultWriteOptions()); }
+    if (mode == L"x-d2w0") ok = WithExtractor(folder, DefaultDecodeOptions(), WriteOptions{});
+    if (mode == L"x-d0w8") ok = WithExtractor(folder, DecodeOptions{0, 0}, DefaultWriteOptions());
+    if (mode == L"x-d2w2") { auto w = DefaultWriteOptions(); w.threads = 2; w.depth = 4; ok = WithExtractor(folder, DefaultDecodeOptions(), w); }
     if (mode == L"costs") ok = Costs(folder);
     if (mode == L"removal") ok = Removal(folder);
     QueryPerformanceCounter(&end);
