@@ -1,8 +1,10 @@
 #pragma once
 // Decodes the blocks of a format-2 archive ahead of the entry being written, one block per pool
 // thread, and hands the entries back strictly in archive order. A stored block is handed out in
-// place, with no copy; what is held for blocks not yet written stays within the same budget as
-// format 1's pool, counted in decoded blocks and joined contents.
+// place, with no copy; a content cut into blocks is handed out a block at a time, as pieces, so
+// that what is held stays at a few blocks whatever the size of a file; that stays within the same
+// budget as format 1's pool. A content cut into blocks that several entries name is decoded
+// again for each of them rather than held whole.
 
 #include <atomic>
 #include <condition_variable>
@@ -29,6 +31,7 @@ public:
     CBlockDecodeAhead& operator=(const CBlockDecodeAhead&) = delete;
 
     const AheadEntry& Next() override;
+    archive::EntryError NextPiece(const unsigned char*& data, uint32_t& size) override;
 
 private:
     struct Unit;
@@ -39,14 +42,19 @@ private:
     };
 
     const AheadEntry& Fail(archive::EntryError error);
+    void CountNamings();
     void Fill();
-    std::unique_ptr<Unit> MakeUnit(const archive::ContentRecord& content);
+    Unit* MakeUnits(const archive::ContentRecord& content, uint32_t index);
     const Slot* FindSlot(uint32_t content) const;
+    bool IsWaiting(const Unit* unit) const;
     void ReleaseBefore(uint32_t content);
+    void ReleaseFront();
+    void EndPieces();
+    Unit* FrontUnit();
     bool Admit(Unit& unit);
     void WaitFor(Unit& unit);
-    void RunTask(Unit& unit, size_t task, archive::BlockDecoder& decoder);
-    bool FindWork(Unit*& unit, size_t& task);
+    void RunTask(Unit& unit, archive::BlockDecoder& decoder);
+    Unit* FindWork();
     void PoolThread();
 
     const DecodeOptions m_options;
@@ -56,15 +64,18 @@ private:
     archive::BlockDirectory m_directory;
     archive::EntryError m_openError = archive::EntryError::None;
     uint64_t m_blockRoom = 0;  // the largest block that is decoded, not lent in place
+    std::vector<uint32_t> m_namings;  // entries naming each content
 
     // The writer's thread only.
     std::unique_ptr<archive::EntryCursor> m_entries;
     std::unique_ptr<archive::ContentCursor> m_contents;
-    std::deque<Slot> m_slots;         // contents read ahead, from the entries' current one on
-    std::unique_ptr<Unit> m_waiting;  // read, not yet let in by the budget
-    Unit* m_lastUnit = nullptr;       // the unit the last content read ahead lies in
-    uint32_t m_lastBlock = 0;         // its first block
+    std::deque<Slot> m_slots;  // contents read ahead, from the entries' current one on
+    std::deque<std::unique_ptr<Unit>> m_waiting;  // read, not yet let in by the budget
+    Unit* m_lastUnit = nullptr;  // the solid block the last content read ahead lies in
+    uint32_t m_lastBlock = 0;    // its block
     bool m_fillEnded = false;
+    Unit* m_piece = nullptr;    // the piece the writer has now
+    uint32_t m_piecesLeft = 0;  // of the entry being written
     uint64_t m_namedSizes = 0;
     archive::BlockDecoder m_decoder;
     AheadEntry m_entry;

@@ -238,6 +238,7 @@ void CDecodeAhead::Decode(Job& job) {
     job.entry.error = decoder.Decode(job.block, job.sizes);
     job.entry.data = decoder.Data();
     job.entry.size = decoder.Size();
+    job.entry.pieceSize = uint32_t(std::max(job.entry.size, 0));
     m_stats.decoded.fetch_add(1, std::memory_order_relaxed);
 }
 

@@ -57,6 +57,9 @@ struct AheadEntry {
     archive::EntryError error = archive::EntryError::None;
     const unsigned char* data = nullptr;
     int32_t size = 0;
+    // Bytes at `data`: the whole entry, or the first piece of one that comes in pieces (format 2's
+    // content cut into blocks, a block at a time), whose rest NextPiece gives.
+    uint32_t pieceSize = 0;
 };
 
 // The entries of a run in archive order, whichever the archive's format: what the writer takes.
@@ -66,6 +69,10 @@ public:
     // The next entry, once decoded; it stays valid until the next call. Not to be called again
     // after an entry that is not good, nor more than the header's entry count times.
     virtual const AheadEntry& Next() = 0;
+    // The next piece of the entry Next gave last, valid until the next call; only while the
+    // pieces given so far hold less than its size. A piece that cannot be read gives its reason,
+    // and the run stops there.
+    virtual archive::EntryError NextPiece(const unsigned char*& data, uint32_t& size) = 0;
 };
 
 class CDecodeAhead final : public AheadEntries {
@@ -80,6 +87,10 @@ public:
     CDecodeAhead& operator=(const CDecodeAhead&) = delete;
 
     const AheadEntry& Next() override;
+    // Its entries never come in pieces.
+    archive::EntryError NextPiece(const unsigned char*&, uint32_t&) override {
+        return archive::EntryError::ShortRead;
+    }
 
 private:
     struct Slot;

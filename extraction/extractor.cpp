@@ -71,6 +71,28 @@ std::wstring Widen(archive::EntryError error) {
     return std::wstring(text.begin(), text.end());
 }
 
+// The pieces after an entry's first, as the writer asks for them: why one could not be read is
+// kept for the run's failure, in the archive reader's words.
+class CEntryPieces final : public FilePieces {
+public:
+    explicit CEntryPieces(AheadEntries& entries) : m_entries(entries) {}
+    bool Next(const void*& data, uint32_t& size) override {
+        const unsigned char* bytes = nullptr;
+        m_error = m_entries.NextPiece(bytes, size);
+        if (m_error != archive::EntryError::None) {
+            SetLastError(ERROR_INVALID_DATA);
+            return false;
+        }
+        data = bytes;
+        return true;
+    }
+    archive::EntryError Error() const { return m_error; }
+
+private:
+    AheadEntries& m_entries;
+    archive::EntryError m_error = archive::EntryError::None;
+};
+
 // What the final step set aside and could not delete: each item, and what becomes of it.
 void LogDiscard(CRunLog& log, const CStagedInstall& staging) {
     LogDeletedAtRestart(log, staging.DeletedAtRestart());
@@ -338,8 +360,13 @@ ExtractResult CExtractor::ExtractEntries(IStream* stream) {
         const float fraction = progress.Next(entry.size);
         if (m_delegate) m_delegate->OnExtractProgress(*this, entry.name, fraction);
         SetLastError(ERROR_SUCCESS);
-        if (!staging.Stage(entry.name, entry.data, entry.size))
+        CEntryPieces pieces(*ahead);
+        const FileBytes bytes{entry.data, entry.pieceSize, entry.size, &pieces};
+        if (!staging.Stage(entry.name, bytes)) {
+            if (pieces.Error() != archive::EntryError::None)
+                return failWith(L"entry " + entry.name + L": " + Widen(pieces.Error()));
             return fail(WriteFailure{entry.name, GetLastError()});
+        }
     }
     if (const auto failure = writer.Finish()) return FailToStage(*failure);
     // Past this point the run is not cancelled: it completes or undoes itself.

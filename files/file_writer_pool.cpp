@@ -60,15 +60,16 @@ bool CFileWriterPool::HasRoom(const Job& job) const {
            (m_held == 0 || m_held + job.held <= m_options.bytesInFlight);
 }
 
-bool CFileWriterPool::Write(const std::wstring& target, const void* data, int32_t count,
+bool CFileWriterPool::Write(const std::wstring& target, const FileBytes& bytes,
                             const std::wstring& name) {
-    if (m_threads.empty() || count < 0) return WriteFileBytes(target, data, count);
+    const int32_t count = bytes.total;
+    if (m_threads.empty() || count < 0) return WriteFileBytes(target, bytes);
     auto job = std::make_unique<Job>();
     job->target = target;
     job->key = EntryNameKey(target);
     job->name = name;
     job->count = count;
-    const bool copy = uint32_t(count) <= m_options.largestCopied;
+    const bool copy = !bytes.InPieces() && uint32_t(count) <= m_options.largestCopied;
     if (copy) job->held = uint64_t(count);
     {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -89,11 +90,11 @@ bool CFileWriterPool::Write(const std::wstring& target, const void* data, int32_
     try {
         if (copy) {
             job->bytes.reset(new (std::nothrow) unsigned char[count ? size_t(count) : 1]);
-            if (job->bytes) std::memcpy(job->bytes.get(), data, size_t(count));
+            if (job->bytes) std::memcpy(job->bytes.get(), bytes.data, size_t(count));
         }
         if (!job->bytes) {
             // Too large to copy, or no memory for the copy: written here, closed on the pool.
-            job->file = WriteOpenFile(target, data, count);
+            job->file = WriteOpenFile(target, bytes);
             if (!job->file) {
                 const DWORD error = GetLastError();
                 {

@@ -21,6 +21,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "files/file_bytes.h"
+
 struct WriteOptions {
     // Pool threads. 0: each file is created, written and closed by the caller at its turn.
     unsigned threads = 0;
@@ -58,12 +60,16 @@ public:
     CFileWriterPool(const CFileWriterPool&) = delete;
     CFileWriterPool& operator=(const CFileWriterPool&) = delete;
 
-    // Writes `count` bytes to `target`, whose folder exists, as WriteFileBytes does; `name` names
-    // the file in a failure. Waits first for room, and while an earlier file of the same name is
-    // still open, since the later content must remain. False, with the last error set, only for a
-    // file that failed here; a failure on the pool is kept for Finish.
+    // Writes the bytes to `target`, whose folder exists, as WriteFileBytes does; `name` names the
+    // file in a failure. Waits first for room, and while an earlier file of the same name is
+    // still open, since the later content must remain. A file that comes in pieces is written here
+    // and only closed on the pool. False, with the last error set, only for a file that failed
+    // here; a failure on the pool is kept for Finish.
+    bool Write(const std::wstring& target, const FileBytes& bytes, const std::wstring& name);
     bool Write(const std::wstring& target, const void* data, int32_t count,
-               const std::wstring& name);
+               const std::wstring& name) {
+        return Write(target, FileBytes::Whole(data, count), name);
+    }
     // True once a file handed over has failed: nothing after it is worth handing over.
     bool HasFailed() const { return m_failed.load(std::memory_order_acquire); }
     // The run is cancelled: files handed over and not yet begun are not written, since the

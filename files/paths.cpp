@@ -86,8 +86,8 @@ bool PrepareEntryTarget(const std::wstring& target, CKnownFolders* known) {
     return origin == CKnownFolders::Origin::Created || !IsProtectedFile(target);
 }
 
-CFileHandle WriteOpenFile(const std::wstring& target, const void* data, int32_t count) {
-    if (count < 0) return CFileHandle();
+CFileHandle WriteOpenFile(const std::wstring& target, const FileBytes& bytes) {
+    if (bytes.total < 0 || int64_t(bytes.size) > int64_t(bytes.total)) return CFileHandle();
     CFileHandle file = CreateEntryFile(target);
     if (!file && GetLastError() == ERROR_PATH_NOT_FOUND) {
         // The folder went away during the run: make it again, once.
@@ -97,10 +97,28 @@ CFileHandle WriteOpenFile(const std::wstring& target, const void* data, int32_t 
         file = CreateEntryFile(target);
     }
     if (!file) return file;
-    DWORD written = 0;
-    if (WriteFile(file, data, DWORD(count), &written, nullptr) && written == DWORD(count))
-        return file;
-    const DWORD error = GetLastError();
+    const void* data = bytes.data;
+    uint32_t size = bytes.size;
+    uint64_t done = 0;
+    DWORD error = ERROR_SUCCESS;
+    for (;;) {
+        DWORD written = 0;
+        if (!WriteFile(file, data, DWORD(size), &written, nullptr) || written != size) {
+            error = GetLastError();
+            break;
+        }
+        done += size;
+        if (done == uint64_t(bytes.total)) return file;
+        SetLastError(ERROR_SUCCESS);
+        if (!bytes.rest || !bytes.rest->Next(data, size)) {
+            error = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_INVALID_DATA;
+            break;
+        }
+        if (size == 0 || done + size > uint64_t(bytes.total)) {
+            error = ERROR_INVALID_DATA;
+            break;
+        }
+    }
     FILE_DISPOSITION_INFO remove{TRUE};
     SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove);
     CloseEntryFile(std::move(file));
@@ -108,14 +126,13 @@ CFileHandle WriteOpenFile(const std::wstring& target, const void* data, int32_t 
     return CFileHandle();
 }
 
-bool WriteFileBytes(const std::wstring& target, const void* data, int32_t count) {
-    CFileHandle file = WriteOpenFile(target, data, count);
+bool WriteFileBytes(const std::wstring& target, const FileBytes& bytes) {
+    CFileHandle file = WriteOpenFile(target, bytes);
     if (!file) return false;
     CloseEntryFile(std::move(file));
     return true;
 }
 
-bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count,
-                    CKnownFolders* known) {
-    return count >= 0 && PrepareEntryTarget(target, known) && WriteFileBytes(target, data, count);
+bool WriteEntryFile(const std::wstring& target, const FileBytes& bytes, CKnownFolders* known) {
+    return bytes.total >= 0 && PrepareEntryTarget(target, known) && WriteFileBytes(target, bytes);
 }

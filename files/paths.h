@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "files/file_bytes.h"
 #include "platform/unique_handle.h"
 
 // Folder + name with exactly one backslash between them; only one separator on each side is looked
@@ -35,16 +36,27 @@ private:
 // file can be written. With `known`, as WriteEntryFile.
 bool PrepareEntryTarget(const std::wstring& target, CKnownFolders* known);
 
-// Creates or truncates `target`, whose folder exists, and writes `count` bytes in one call; a
+// Creates or truncates `target`, whose folder exists, and writes the bytes, a call per piece; a
 // folder that has gone away is made again, once. The file, still open, only when it now holds
-// exactly those bytes; a file whose write fails part-way is removed, and the last error tells why.
-CFileHandle WriteOpenFile(const std::wstring& target, const void* data, int32_t count);
+// exactly those bytes; a file whose write fails part-way, or whose next piece cannot be had, is
+// removed, and the last error tells why.
+CFileHandle WriteOpenFile(const std::wstring& target, const FileBytes& bytes);
+inline CFileHandle WriteOpenFile(const std::wstring& target, const void* data, int32_t count) {
+    return WriteOpenFile(target, FileBytes::Whole(data, count));
+}
 
 // WriteOpenFile, then the file's close.
-bool WriteFileBytes(const std::wstring& target, const void* data, int32_t count);
+bool WriteFileBytes(const std::wstring& target, const FileBytes& bytes);
+inline bool WriteFileBytes(const std::wstring& target, const void* data, int32_t count) {
+    return WriteFileBytes(target, FileBytes::Whole(data, count));
+}
 
 // PrepareEntryTarget, then WriteFileBytes. True only when the file now holds exactly those bytes; a
 // file whose write fails part-way is removed, so no cut-short file is left under the real name.
 // With `known`, a folder it lists is not looked for again, and one made or found is added to it.
-bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count,
+bool WriteEntryFile(const std::wstring& target, const FileBytes& bytes,
                     CKnownFolders* known = nullptr);
+inline bool WriteEntryFile(const std::wstring& target, const void* data, int32_t count,
+                           CKnownFolders* known = nullptr) {
+    return WriteEntryFile(target, FileBytes::Whole(data, count), known);
+}

@@ -26,6 +26,7 @@
 #include "fuzz/archive_oracle.h"
 #include "fuzz/block_reseal.h"
 #include "fuzz/check.h"
+#include "tests/support/ahead_bytes.h"
 #include "tools/pack/packer.h"
 
 namespace {
@@ -138,8 +139,17 @@ BlockRun ReadBlocksOnPool(const uint8_t* data, size_t size, const DecodeOptions&
             if (run.error != archive::EntryError::None &&
                 !(i + 1 == header.entryCount && endCheck && entry.nameRead && entry.safe))
                 break;
+            FUZZ_CHECK(entry.pieceSize <= uint32_t(entry.size) &&
+                           entry.pieceSize <= archive::kMaxBlockSize,
+                       "a piece is at most a block and its entry");
+            std::string bytes;
+            const archive::EntryError pieces = testing_support::JoinPieces(ahead, entry, bytes);
+            if (pieces != archive::EntryError::None) {
+                run.error = pieces;
+                break;
+            }
             run.names.emplace_back(entry.name.begin(), entry.name.end());
-            run.bytes.emplace_back(reinterpret_cast<const char*>(entry.data), size_t(entry.size));
+            run.bytes.push_back(std::move(bytes));
         }
     }
     FUZZ_CHECK(stats.peakHeld <= stats.budget, "the bytes held stay within the budget");

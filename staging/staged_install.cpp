@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "archive/entry_name.h"
 #include "files/disk_flush.h"
@@ -53,13 +55,64 @@ bool IsFolderAt(const std::wstring& path) {
     return IsFolder(GetFileAttributesW(path.c_str()));
 }
 
-bool SameBytes(HANDLE file, const void* data, int32_t count, std::vector<unsigned char>& buffer) {
+// A refusal of the installer's own, told as the system would tell it, for the log.
+bool RefuseWith(DWORD error) {
+    SetLastError(error);
+    return false;
+}
+
+bool SameBytes(HANDLE file, const void* data, uint32_t count, std::vector<unsigned char>& buffer) {
     buffer.resize(size_t(count));
     DWORD read = 0;
     return count == 0 ||
            (ReadFile(file, buffer.data(), DWORD(count), &read, nullptr) && read == DWORD(count) &&
             std::memcmp(buffer.data(), data, size_t(count)) == 0);
 }
+
+// The bytes of a file in pieces whose first `prefix` bytes are the installed file's, which were
+// found the same: those are read again from the installed file, then the piece that differed and
+// the rest follow as they come.
+class CPrefixFromFile final : public FilePieces {
+public:
+    CPrefixFromFile(HANDLE file, uint64_t prefix, const void* piece, uint32_t pieceSize,
+                    FilePieces& rest, std::vector<unsigned char>& buffer)
+        : m_file(file),
+          m_left(prefix),
+          m_piece(piece),
+          m_pieceSize(pieceSize),
+          m_rest(rest),
+          m_buffer(buffer) {}
+
+    // The first piece: the file read from its start.
+    bool Start(const void*& data, uint32_t& size) {
+        return SetFilePointerEx(m_file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) && Next(data, size);
+    }
+    bool Next(const void*& data, uint32_t& size) override {
+        if (m_left == 0) {
+            if (!m_piece) return m_rest.Next(data, size);
+            data = m_piece;
+            size = m_pieceSize;
+            m_piece = nullptr;
+            return true;
+        }
+        const uint32_t chunk = uint32_t(std::min<uint64_t>(m_left, m_buffer.size()));
+        DWORD read = 0;
+        if (!ReadFile(m_file, m_buffer.data(), chunk, &read, nullptr)) return false;
+        if (read != chunk) return RefuseWith(ERROR_HANDLE_EOF);
+        m_left -= chunk;
+        data = m_buffer.data();
+        size = chunk;
+        return true;
+    }
+
+private:
+    HANDLE m_file;
+    uint64_t m_left;
+    const void* m_piece;
+    uint32_t m_pieceSize;
+    FilePieces& m_rest;
+    std::vector<unsigned char>& m_buffer;
+};
 
 // The name of the file at `path` as the folder spells it, which may differ in letter case.
 std::wstring SpelledName(const std::wstring& path) {
@@ -69,11 +122,6 @@ std::wstring SpelledName(const std::wstring& path) {
     return search ? std::wstring(found.cFileName) : std::wstring();
 }
 
-// A refusal of the installer's own, told as the system would tell it, for the log.
-bool RefuseWith(DWORD error) {
-    SetLastError(error);
-    return false;
-}
 
 // The staging folder and the folders a fresh installation makes above it: administrators and the
 // system may change what is in them, users (the product's own, unelevated) read and run it.
@@ -167,13 +215,13 @@ bool CStagedInstall::MakeMissingFolders(const std::wstring& parent, SECURITY_ATT
     }
 }
 
-bool CStagedInstall::Stage(const std::wstring& name, const void* data, int32_t count) {
-    if (m_state != State::Staging || count < 0) return false;
+bool CStagedInstall::Stage(const std::wstring& name, const FileBytes& bytes) {
+    if (m_state != State::Staging || bytes.total < 0) return false;
     if (name.empty() || IsPathSeparator(name.back())) return false;
     // In the form Windows gives it, so that every key and path of one file is the same.
     const std::wstring relative = PlainEntryName(name);
     if (relative.empty()) return false;
-    if (m_fresh) return WriteStaged(name, relative, data, count);
+    if (m_fresh) return WriteStaged(name, relative, bytes);
     // Left alone or not, the new version has it: it is not the old version's to retire.
     m_payloadFiles.insert(EntryNameKey(relative));
     const FolderCheck folder = CheckFolder(ParentFolder(relative));
@@ -181,11 +229,11 @@ bool CStagedInstall::Stage(const std::wstring& name, const void* data, int32_t c
         case FolderCheck::Verdict::FileInTheWay:
             return RefuseWith(ERROR_ALREADY_EXISTS);
         case FolderCheck::Verdict::NewFolder:
-            return StageInNewFolder(name, relative, folder.newFolder, data, count);
+            return StageInNewFolder(name, relative, folder.newFolder, bytes);
         case FolderCheck::Verdict::AllThere:
             break;
     }
-    return StageInExistingFolder(name, relative, data, count);
+    return StageInExistingFolder(name, relative, bytes);
 }
 
 CStagedInstall::FolderCheck CStagedInstall::CheckFolder(const std::wstring& folder) {
@@ -206,17 +254,16 @@ CStagedInstall::FolderCheck CStagedInstall::CheckFolder(const std::wstring& fold
 }
 
 bool CStagedInstall::StageInNewFolder(const std::wstring& entry, const std::wstring& name,
-                                      const std::wstring& newFolder, const void* data,
-                                      int32_t count) {
+                                      const std::wstring& newFolder, const FileBytes& bytes) {
     if (m_plannedFolders.insert(EntryNameKey(newFolder)).second)
         m_plan.push_back(CommitStep{CommitKind::NewFolder, newFolder, 0, L""});
-    return WriteStaged(entry, name, data, count);
+    return WriteStaged(entry, name, bytes);
 }
 
 bool CStagedInstall::StageInExistingFolder(const std::wstring& entry, const std::wstring& name,
-                                           const void* data, int32_t count) {
+                                           const FileBytes& bytes) {
     const std::wstring key = EntryNameKey(name);
-    if (m_plannedFiles.count(key)) return WriteStaged(entry, name, data, count);
+    if (m_plannedFiles.count(key)) return WriteStaged(entry, name, bytes);
 
     const std::wstring target = m_layout.Installed(name);
     WIN32_FILE_ATTRIBUTE_DATA existing{};
@@ -224,7 +271,7 @@ bool CStagedInstall::StageInExistingFolder(const std::wstring& entry, const std:
         if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
         m_plannedFiles.insert(key);
         m_plan.push_back(CommitStep{CommitKind::NewFile, name, 0, L""});
-        return WriteStaged(entry, name, data, count);
+        return WriteStaged(entry, name, bytes);
     }
     if (existing.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return RefuseWith(ERROR_ACCESS_DENIED);
@@ -233,9 +280,27 @@ bool CStagedInstall::StageInExistingFolder(const std::wstring& entry, const std:
     const CFileHandle old(CreateFileW(target.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!old) return false;
-    if (existing.nFileSizeHigh == 0 && existing.nFileSizeLow == DWORD(count) &&
-        SameBytes(old, data, count, m_compareBuffer))
-        return true;  // already there as it should be: left alone, times and all
+    // What the comparison took of a file in pieces is read again from the installed file, whose
+    // bytes were found the same up to there.
+    FileBytes toWrite = bytes;
+    std::optional<CPrefixFromFile> prefix;
+    if (existing.nFileSizeHigh == 0 && existing.nFileSizeLow == DWORD(bytes.total)) {
+        const void* piece = bytes.data;
+        uint32_t size = bytes.size;
+        uint64_t same = 0;
+        while (SameBytes(old, piece, size, m_compareBuffer)) {
+            same += size;
+            if (same == uint64_t(bytes.total))
+                return true;  // already there as it should be: left alone, times and all
+            if (!bytes.rest || !bytes.rest->Next(piece, size)) return false;
+            if (size == 0 || same + size > uint64_t(bytes.total)) return RefuseWith(ERROR_INVALID_DATA);
+        }
+        if (same > 0) {
+            prefix.emplace(old, same, piece, size, *bytes.rest, m_compareBuffer);
+            toWrite.rest = &*prefix;
+            if (!prefix->Start(toWrite.data, toWrite.size)) return false;
+        }
+    }
     // Windows refuses to overwrite these with a normal file; the installer keeps to that rule.
     constexpr DWORD kProtected =
         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -244,15 +309,14 @@ bool CStagedInstall::StageInExistingFolder(const std::wstring& entry, const std:
     if (spelled.empty()) return false;
     m_plannedFiles.insert(key);
     m_plan.push_back(CommitStep{CommitKind::ChangedFile, name, uint32_t(m_plan.size()), spelled});
-    return WriteStaged(entry, name, data, count);
+    return WriteStaged(entry, name, toWrite);
 }
 
 bool CStagedInstall::WriteStaged(const std::wstring& entry, const std::wstring& name,
-                                 const void* data, int32_t count) {
+                                 const FileBytes& bytes) {
     const std::wstring target = m_layout.Staged(name);
-    if (!m_writer) return WriteEntryFile(target, data, count, &m_stagedFolders);
-    return PrepareEntryTarget(target, &m_stagedFolders) &&
-           m_writer->Write(target, data, count, entry);
+    if (!m_writer) return WriteEntryFile(target, bytes, &m_stagedFolders);
+    return PrepareEntryTarget(target, &m_stagedFolders) && m_writer->Write(target, bytes, entry);
 }
 
 void CStagedInstall::PlanRetiredFiles() {

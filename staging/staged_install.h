@@ -45,7 +45,11 @@ public:
     // Stages one entry: `name` is its name from the archive. False when it cannot be written, or an
     // existing file that must be replaced cannot be (held open by another program, read-only,
     // hidden or system, a folder).
-    bool Stage(const std::wstring& name, const void* data, int32_t count);
+    // A file that comes in pieces is compared with the installed one piece by piece.
+    bool Stage(const std::wstring& name, const FileBytes& bytes);
+    bool Stage(const std::wstring& name, const void* data, int32_t count) {
+        return Stage(name, FileBytes::Whole(data, count));
+    }
     // Hands the staged files to `writer`, which writes them on other threads. It must be finished
     // before Commit or Rollback, so that nothing is written or open during them.
     void WriteThrough(CFileWriterPool* writer) { m_writer = writer; }
@@ -90,16 +94,15 @@ private:
 
     // `entry` is the name as the archive gives it, for the writer to name in a failure.
     bool StageInNewFolder(const std::wstring& entry, const std::wstring& name,
-                          const std::wstring& newFolder, const void* data, int32_t count);
+                          const std::wstring& newFolder, const FileBytes& bytes);
     bool StageInExistingFolder(const std::wstring& entry, const std::wstring& name,
-                               const void* data, int32_t count);
+                               const FileBytes& bytes);
     // `folder` is relative and ends in a backslash.
     FolderCheck CheckFolder(const std::wstring& folder);
     // Makes each level from m_createdFrom down to `parent` with `access`, failing at one that is
     // there already.
     bool MakeMissingFolders(const std::wstring& parent, SECURITY_ATTRIBUTES* access);
-    bool WriteStaged(const std::wstring& entry, const std::wstring& name, const void* data,
-                     int32_t count);
+    bool WriteStaged(const std::wstring& entry, const std::wstring& name, const FileBytes& bytes);
     // Plans, first, the moves that set aside each file the installed version's list names and this
     // payload does not have, when it is a plain file where its name says.
     void PlanRetiredFiles();

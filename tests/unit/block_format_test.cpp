@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <string>
@@ -8,6 +9,7 @@
 #include "archive/archive_reader.h"
 #include "archive/block_decode_ahead.h"
 #include "archive/block_format.h"
+#include "tests/support/ahead_bytes.h"
 #include "tests/support/block_archive_builder.h"
 
 using archive::Codec;
@@ -92,9 +94,14 @@ Outcome ReadThroughPool(const Bytes& bytes, unsigned threads) {
             if (outcome.error != EntryError::None &&
                 !(last && IsEndCheck(outcome.error) && entry.safe && entry.data))
                 break;
+            std::string content;
+            const EntryError pieces = testing_support::JoinPieces(ahead, entry, content);
+            if (pieces != EntryError::None) {
+                outcome.error = pieces;
+                break;
+            }
             outcome.names.emplace_back(entry.name.begin(), entry.name.end());
-            outcome.contents.emplace_back(reinterpret_cast<const char*>(entry.data),
-                                          size_t(entry.size));
+            outcome.contents.push_back(content);
         }
     }
     EXPECT_LE(stats.peakHeld.load(), stats.budget.load())
@@ -159,6 +166,23 @@ BlockArchiveBuilder ManyBlocks() {
     return b;
 }
 constexpr int kManyEntries = int(kManyBlocks) * 6;
+// A content cut into more blocks than the pool decodes at once, by turns stored, zstd and
+// deflate, named by three entries (each reads it again), then a solid block of two contents.
+constexpr uint32_t kPieces = 6;
+BlockArchiveBuilder ManyPieces() {
+    BlockArchiveBuilder b;
+    for (uint32_t i = 0; i < kPieces; ++i)
+        b.AddBlock(Codec(i % 3), std::string(500 + 100 * i, char('k' + i)) + std::to_string(i));
+    b.AddBlock(Codec::Zstd, kSolid);
+    b.AddWholeBlocks(0, kPieces);
+    b.AddContent(kPieces, 1, 0, 17);
+    b.AddContent(kPieces, 1, 17, uint32_t(kSolid.size() - 17));
+    b.AddEntry(0, u"big.bin").AddEntry(0, u"copy\\big.bin").AddEntry(0, u"copy\\big2.bin");
+    b.AddEntry(1, u"one.txt").AddEntry(2, u"vivevadiz.exe");
+    return b;
+}
+constexpr int kPieceEntries = 5;
+
 // The content the first entry of each content is.
 constexpr size_t kSolidEntry = 2, kCutEntry = 4, kEmptyEntry = 5, kLastEntry = 7;
 
@@ -287,7 +311,7 @@ const std::vector<Case>& Cases() {
          EntryError::ChecksumMismatch, cut},
         {"a stored block's check one off", Base, [](B b) { ++b.blocks[1].check; }, nullptr,
          EntryError::ChecksumMismatch, solid},
-        // The pool decodes a cut content's blocks at once: the reason is still the first block's.
+        // The pool hands a cut content's blocks over as they come: the reason is the first block's.
         {"a cut content's first block failing its check, its second not decoding", Base,
          [](B b) {
              std::string large;
@@ -383,6 +407,12 @@ const std::vector<Case>& Cases() {
 
         // Many blocks, read ahead by the pool.
         {"many blocks", ManyBlocks, [](B) {}, nullptr, EntryError::None, kManyEntries},
+        {"a content in more pieces than the pool holds, named three times", ManyPieces, [](B) {},
+         nullptr, EntryError::None, kPieceEntries},
+        {"a content in pieces, its fifth block's check one off", ManyPieces,
+         [](B b) { ++b.blocks[4].check; }, nullptr, EntryError::ChecksumMismatch, 0},
+        {"a content in pieces, a stored block's check one off", ManyPieces,
+         [](B b) { ++b.blocks[3].check; }, nullptr, EntryError::ChecksumMismatch, 0},
         {"many blocks, one near the end with its check one off", ManyBlocks,
          [](B b) { ++b.blocks[kManyBlocks - 3].check; }, nullptr, EntryError::ChecksumMismatch,
          kManyEntries - 18},
@@ -451,6 +481,29 @@ TEST(BlockFormat, EachFaultFailsAtItsEntryAndEverythingBeforeReadsAsWithout) {
             EXPECT_EQ(ReadThroughPool(bytes, threads), sequential);
         }
     }
+}
+
+// On the writer's thread alone a buffer is reused for every decoded block, the largest's size,
+// however many pieces and passes there are.
+TEST(BlockFormat, OneThreadHoldsOneBufferOfTheLargestBlock) {
+    const BlockArchiveBuilder builder = ManyPieces();
+    const Bytes bytes = builder.Build();
+    archive::MemorySource source(bytes.data(), bytes.size());
+    archive::Header header;
+    ASSERT_TRUE(archive::ReadHeader(source, header));
+    const std::atomic<bool> cancel{false};
+    DecodeStats stats;
+    CBlockDecodeAhead ahead(source, header, DecodeOptions{0, 4096, 0}, cancel, stats);
+    for (int i = 0; i < kPieceEntries; ++i) {
+        const AheadEntry& entry = ahead.Next();
+        std::string content;
+        ASSERT_EQ(testing_support::JoinPieces(ahead, entry, content), EntryError::None);
+    }
+    uint32_t largest = 0;  // stored blocks are handed out in place
+    for (const BlockSpec& block : builder.blocks)
+        if (block.codec != uint8_t(Codec::Stored)) largest = std::max(largest, block.decodedSize);
+    EXPECT_EQ(stats.peakHeld.load(), largest);
+    EXPECT_EQ(stats.decoded.load(), int32_t(3 * kPieces + 1)) << "each entry reads the pieces again";
 }
 
 TEST(BlockFormat, TheBaseArchiveHoldsWhatItWasBuiltFrom) {

@@ -173,6 +173,69 @@ TEST(StagedInstall, UpdateReplacesWhatChangedAndLeavesWhatIsTheSame) {
     EXPECT_FALSE(Journal());
 }
 
+// A file's bytes in pieces, as the archive hands over a content cut into blocks.
+class CPiecesOf final : public FilePieces {
+public:
+    explicit CPiecesOf(std::vector<std::string> pieces) : m_pieces(std::move(pieces)) {}
+    FileBytes Bytes() {
+        int32_t total = 0;
+        for (const std::string& piece : m_pieces) total += int32_t(piece.size());
+        return FileBytes{m_pieces[0].data(), uint32_t(m_pieces[0].size()), total, this};
+    }
+    bool Next(const void*& data, uint32_t& size) override {
+        if (++m_next >= m_pieces.size()) return false;
+        data = m_pieces[m_next].data();
+        size = uint32_t(m_pieces[m_next].size());
+        return true;
+    }
+
+private:
+    std::vector<std::string> m_pieces;
+    size_t m_next = 0;
+};
+
+// An update compares a file that comes in pieces with the installed one piece by piece: the same
+// file is left alone, and one that differs only in a later piece is still written whole, what the
+// comparison took read again from the installed file. On the caller's thread and on the pool.
+TEST(StagedInstall, UpdateOfAFileInPiecesComparesAndWritesItWhole) {
+    const std::string a(3000, 'a'), b(2000, 'b'), c = "the tail";
+    for (unsigned threads : {0u, 2u}) {
+        SCOPED_TRACE(threads);
+        Installed v1;
+        Write(v1.folder + L"\\same.bin", a + b + c);
+        Write(v1.folder + L"\\late.bin", a + b + "the TAIL");
+        Write(v1.folder + L"\\early.bin", "A" + a.substr(1) + b + c);
+        const auto before = TreeListing(v1.folder);
+        {
+            CStagedInstall staging(v1.folder, kKey);
+            WriteStats stats;
+            WriteOptions options = DefaultWriteOptions();
+            options.threads = threads;
+            CFileWriterPool writer(options, stats);
+            if (threads) staging.WriteThrough(&writer);
+            ASSERT_TRUE(staging.Begin());
+            for (const wchar_t* name : {L"same.bin", L"late.bin", L"early.bin"}) {
+                CPiecesOf pieces({a, b, c});
+                ASSERT_TRUE(staging.Stage(name, pieces.Bytes())) << name[0];
+            }
+            std::wstring planned;
+            for (const CommitStep& step : staging.Plan()) planned += step.name + L" ";
+            EXPECT_EQ(planned, L"late.bin early.bin ");
+            ASSERT_FALSE(writer.Finish());
+            ASSERT_TRUE(staging.Commit());
+        }
+        for (const wchar_t* name : {L"same.bin", L"late.bin", L"early.bin"})
+            EXPECT_EQ(FileContent(v1.folder + L"\\" + name), a + b + c);
+        const auto after = TreeListing(v1.folder);
+        const auto same = std::find_if(before.begin(), before.end(), [](const std::string& line) {
+            return line.rfind("same.bin", 0) == 0;
+        });
+        ASSERT_NE(same, before.end());
+        EXPECT_NE(std::find(after.begin(), after.end(), *same), after.end())
+            << "the same file keeps its time";
+    }
+}
+
 // What the installed version's list names and the new version lacks goes with the final step; what
 // the list does not name, and what the new version has (identical or not), stays.
 TEST(StagedInstall, UpdateRetiresWhatTheNewVersionDropped) {
