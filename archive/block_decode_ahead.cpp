@@ -124,6 +124,7 @@ const AheadEntry& CBlockDecodeAhead::Next() {
     m_entry.size = int32_t(slot.size);
     if (slot.pieces > 0) {
         // This entry's own pass over the content's blocks: the first unit not yet handed out.
+        // Without the naming counts (no memory for them) a repeat finds no pass of its own.
         Unit* first = FrontUnit();
         if (!first || first->lastContent != slot.content) return Fail(EntryError::OutOfMemory);
         WaitFor(*first);
@@ -151,7 +152,8 @@ EntryError CBlockDecodeAhead::NextPiece(const unsigned char*& data, uint32_t& si
     ReleaseFront();  // the piece before: the first unit of all
     --m_piecesLeft;
     Unit* unit = FrontUnit();
-    const EntryError error = !unit ? EntryError::OutOfMemory : (WaitFor(*unit), unit->error);
+    if (unit) WaitFor(*unit);
+    const EntryError error = unit ? unit->error : EntryError::OutOfMemory;
     if (error != EntryError::None) {
         m_piecesLeft = 0;
         Fail(error);

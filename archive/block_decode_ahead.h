@@ -46,7 +46,6 @@ private:
     void Fill();
     Unit* MakeUnits(const archive::ContentRecord& content, uint32_t index);
     const Slot* FindSlot(uint32_t content) const;
-    bool IsWaiting(const Unit* unit) const;
     void ReleaseBefore(uint32_t content);
     void ReleaseFront();
     void EndPieces();
@@ -63,7 +62,7 @@ private:
     std::unique_ptr<unsigned char[]> m_copy;  // the archive, from a source that cannot lend it
     archive::BlockDirectory m_directory;
     archive::EntryError m_openError = archive::EntryError::None;
-    uint64_t m_blockRoom = 0;  // the largest block that is decoded, not lent in place
+    uint64_t m_blockRoom = 0;         // the largest block that is decoded, not lent in place
     std::vector<uint32_t> m_namings;  // entries naming each content
 
     // The writer's thread only.

@@ -279,10 +279,6 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"one-writer") ok = WithExtractor(folder, DefaultDecodeOptions(), WriteOptions{});
     if (mode == L"single") ok = WithExtractor(folder, DecodeOptions{0, 0}, WriteOptions{});
     if (mode == L"floor") ok = Floor(folder);
-    if (mode == L"x-d1w8") { auto d = DefaultDecodeOptions(); d.threads = 1; ok = WithExtractor(folder, d, DefaultWriteOptions()); }
-    if (mode == L"x-d2w0") ok = WithExtractor(folder, DefaultDecodeOptions(), WriteOptions{});
-    if (mode == L"x-d0w8") ok = WithExtractor(folder, DecodeOptions{0, 0}, DefaultWriteOptions());
-    if (mode == L"x-d2w2") { auto w = DefaultWriteOptions(); w.threads = 2; w.depth = 4; ok = WithExtractor(folder, DefaultDecodeOptions(), w); }
     if (mode == L"costs") ok = Costs(folder);
     if (mode == L"removal") ok = Removal(folder);
     QueryPerformanceCounter(&end);

@@ -122,7 +122,6 @@ std::wstring SpelledName(const std::wstring& path) {
     return search ? std::wstring(found.cFileName) : std::wstring();
 }
 
-
 // The staging folder and the folders a fresh installation makes above it: administrators and the
 // system may change what is in them, users (the product's own, unelevated) read and run it.
 // Protected, so that a parent which lets users write (a drive's root does) passes nothing on: no
@@ -293,7 +292,8 @@ bool CStagedInstall::StageInExistingFolder(const std::wstring& entry, const std:
             if (same == uint64_t(bytes.total))
                 return true;  // already there as it should be: left alone, times and all
             if (!bytes.rest || !bytes.rest->Next(piece, size)) return false;
-            if (size == 0 || same + size > uint64_t(bytes.total)) return RefuseWith(ERROR_INVALID_DATA);
+            if (size == 0 || same + size > uint64_t(bytes.total))
+                return RefuseWith(ERROR_INVALID_DATA);
         }
         if (same > 0) {
             prefix.emplace(old, same, piece, size, *bytes.rest, m_compareBuffer);

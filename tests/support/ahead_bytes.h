@@ -20,7 +20,7 @@ inline archive::EntryError JoinPieces(AheadEntries& entries, const AheadEntry& e
         bytes.append(reinterpret_cast<const char*>(data), size);
     }
     return bytes.size() == size_t(entry.size) ? archive::EntryError::None
-                                               : archive::EntryError::SizeMismatch;
+                                              : archive::EntryError::SizeMismatch;
 }
 
 }  // namespace testing_support

@@ -503,7 +503,8 @@ TEST(BlockFormat, OneThreadHoldsOneBufferOfTheLargestBlock) {
     for (const BlockSpec& block : builder.blocks)
         if (block.codec != uint8_t(Codec::Stored)) largest = std::max(largest, block.decodedSize);
     EXPECT_EQ(stats.peakHeld.load(), largest);
-    EXPECT_EQ(stats.decoded.load(), int32_t(3 * kPieces + 1)) << "each entry reads the pieces again";
+    EXPECT_EQ(stats.decoded.load(), int32_t(3 * kPieces + 1))
+        << "each entry reads the pieces again";
 }
 
 TEST(BlockFormat, TheBaseArchiveHoldsWhatItWasBuiltFrom) {
