@@ -181,7 +181,9 @@ bool Costs(const std::wstring& folder) {
     PayloadWalk walk;
     if (!walk.Open()) return false;
     CallClock clock;
-    CTraceBuffer trace(stdout);
+    // The trace is written on a thread of its own: it must be done before the results are printed
+    // to the same output, or its lines land inside them.
+    auto trace = std::make_unique<CTraceBuffer>(stdout);
     std::wstring name;
     const unsigned char* data = nullptr;
     uint32_t size = 0;
@@ -215,11 +217,11 @@ bool Costs(const std::wstring& folder) {
             return 0;
         });
         clock.Time(Trace, [&] {
-            trace.AddLine(name);
+            trace->AddLine(name);
             return 0;
         });
     }
-    trace.Flush();
+    trace.reset();
     clock.Print(names, Kinds);
     return true;
 }
