@@ -1,7 +1,8 @@
 #include "files/paths.h"
 
 #include <windows.h>
-#include <shlobj.h>
+
+#include <vector>
 
 #include "archive/entry_name.h"
 #include "files/entry_file.h"
@@ -41,27 +42,32 @@ std::wstring FolderAbove(const std::wstring& folder) {
     return folder.size() > 1 ? ParentFolder(folder.substr(0, folder.size() - 1)) : std::wstring();
 }
 
-// Finds or makes the folder; false when it cannot be made. Every folder above one that exists
-// exists too, so `known` learns them all.
+// Finds or makes the folder; false when a level cannot be made (already-exists means a file stands
+// where a folder must go). The missing levels are made one by one from the highest down, not by
+// the shell's call, which notifies the shell of each level at a cost under Wine of several
+// milliseconds per folder, more than its files take. Every folder above one that exists exists
+// too, so `known` learns them all.
 bool EnsureFolder(const std::wstring& folder, CKnownFolders* known, CKnownFolders::Origin& origin) {
+    std::vector<std::wstring> missing;
+    std::wstring level = folder;
+    while (!level.empty() && !(known && known->Find(level)) && !IsFolder(level)) {
+        missing.push_back(level);
+        level = FolderAbove(level);
+    }
     origin = CKnownFolders::Origin::Found;
-    if (!IsFolder(folder)) {
-        origin = CKnownFolders::Origin::Created;
-        const std::wstring above = FolderAbove(folder);
-        // Below a folder known to exist one level is missing: make just that, without the shell's
-        // change notifications, which cost more under Wine than the files themselves. Otherwise
-        // all missing levels at once; already-exists means a file stands where the folder must go.
-        const bool made =
-            known && !above.empty() && known->Find(above)
-                ? CreateDirectoryW(folder.substr(0, folder.size() - 1).c_str(), nullptr) != FALSE
-                : SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr) == ERROR_SUCCESS;
-        if (!made) return false;
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        CKnownFolders::Origin made = CKnownFolders::Origin::Created;
+        if (!CreateDirectoryW(WithoutTrailingSeparators(*it).c_str(), nullptr)) {
+            // Made meanwhile by another thread of the run: used as found.
+            if (GetLastError() != ERROR_ALREADY_EXISTS || !IsFolder(*it)) return false;
+            made = CKnownFolders::Origin::Found;
+        }
+        if (known) known->Remember(*it, made);
+        origin = made;
     }
     if (!known) return true;
-    known->Remember(folder, origin);
-    for (std::wstring above = FolderAbove(folder); !above.empty() && !known->Find(above);
-         above = FolderAbove(above))
-        known->Remember(above, CKnownFolders::Origin::Found);
+    for (; !level.empty() && !known->Find(level); level = FolderAbove(level))
+        known->Remember(level, CKnownFolders::Origin::Found);
     return true;
 }
 

@@ -31,7 +31,7 @@ private:
     std::unordered_map<std::wstring, Origin> m_folders;
 };
 
-// Makes the target's folder (all missing levels at once) and refuses a read-only, hidden or system
+// Makes the target's folder (every missing level, from the highest down) and refuses a read-only, hidden or system
 // file at the target in a folder the run did not make: what must happen in archive order before a
 // file can be written. With `known`, as WriteEntryFile.
 bool PrepareEntryTarget(const std::wstring& target, CKnownFolders* known);

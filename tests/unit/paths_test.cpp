@@ -87,9 +87,16 @@ TEST(WriteEntryFile, KnownFoldersAreLookedForOnceAndMadeAgainWhenTheyGo) {
     ASSERT_TRUE(RemoveDirectoryW(JoinPath(root, L"a\\b").c_str()));
     ASSERT_TRUE(WriteEntryFile(JoinPath(root, L"a\\b\\three.txt"), "3", 1, &known));
     EXPECT_EQ(FileContent(JoinPath(root, L"a\\b\\three.txt")), "3");
-    // A file where a folder must go still fails below a known folder.
+    // A file where a folder must go still fails below a known folder, and one two levels above the
+    // target's folder fails it too, leaving the file as it was.
     ASSERT_TRUE(WriteEntryFile(JoinPath(root, L"a\\file"), "f", 1, &known));
     EXPECT_FALSE(WriteEntryFile(JoinPath(root, L"a\\file\\x.txt"), "x", 1, &known));
+    EXPECT_FALSE(WriteEntryFile(JoinPath(root, L"a\\file\\d\\e\\x.txt"), "x", 1, &known));
+    EXPECT_EQ(FileContent(JoinPath(root, L"a\\file")), "f");
+    // Several missing levels below a known folder are all made, and known from then on.
+    ASSERT_TRUE(WriteEntryFile(JoinPath(root, L"a\\c\\d\\e\\f\\four.txt"), "4", 1, &known));
+    EXPECT_EQ(FileContent(JoinPath(root, L"a\\c\\d\\e\\f\\four.txt")), "4");
+    EXPECT_NE(known.Find(JoinPath(root, L"a\\c\\d\\")), nullptr);
     // A read-only file in a folder the run found, not made, is still refused.
     const std::wstring found = JoinPath(MakeSandboxFolder(), L"ro.txt");
     ASSERT_TRUE(WriteEntryFile(found, "old", 3));
