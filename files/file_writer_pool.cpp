@@ -47,7 +47,7 @@ CFileWriterPool::CFileWriterPool(const WriteOptions& options, WriteStats& stats)
 CFileWriterPool::~CFileWriterPool() {
     Finish();
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<CSlimLock> lock(m_lock);
         m_stop = true;
     }
     m_work.notify_all();
@@ -72,7 +72,7 @@ bool CFileWriterPool::Write(const std::wstring& target, const FileBytes& bytes,
     const bool copy = !bytes.InPieces() && uint32_t(count) <= m_options.largestCopied;
     if (copy) job->held = uint64_t(count);
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
+        std::unique_lock<CSlimLock> lock(m_lock);
         if (!HasRoom(*job)) {
             m_callerWaits = true;
             m_done.wait(lock, [&] { return HasRoom(*job); });
@@ -98,7 +98,7 @@ bool CFileWriterPool::Write(const std::wstring& target, const FileBytes& bytes,
             if (!job->file) {
                 const DWORD error = GetLastError();
                 {
-                    std::lock_guard<std::mutex> lock(m_mutex);
+                    std::lock_guard<CSlimLock> lock(m_lock);
                     Done(*job, true, ERROR_SUCCESS);  // the caller reports it
                 }
                 SetLastError(error);
@@ -108,7 +108,7 @@ bool CFileWriterPool::Write(const std::wstring& target, const FileBytes& bytes,
         Enqueue(std::move(job));
     } catch (...) {
         if (job) {
-            std::lock_guard<std::mutex> lock(m_mutex);
+            std::lock_guard<CSlimLock> lock(m_lock);
             Done(*job, false, ERROR_NOT_ENOUGH_MEMORY);
         }
         throw;
@@ -119,7 +119,7 @@ bool CFileWriterPool::Write(const std::wstring& target, const FileBytes& bytes,
 void CFileWriterPool::Enqueue(std::unique_ptr<Job>&& job) {
     bool wake;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<CSlimLock> lock(m_lock);
         m_queue.push_back(std::move(job));
         wake = m_idle > 0;
     }
@@ -129,7 +129,7 @@ void CFileWriterPool::Enqueue(std::unique_ptr<Job>&& job) {
 }
 
 unsigned CFileWriterPool::DropQueued() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<CSlimLock> lock(m_lock);
     unsigned dropped = 0;
     std::deque<std::unique_ptr<Job>> kept;
     for (std::unique_ptr<Job>& job : m_queue) {
@@ -146,7 +146,7 @@ unsigned CFileWriterPool::DropQueued() {
 }
 
 std::optional<WriteFailure> CFileWriterPool::Finish() {
-    std::unique_lock<std::mutex> lock(m_mutex);
+    std::unique_lock<CSlimLock> lock(m_lock);
     if (m_pending) {
         m_callerWaits = true;
         m_done.wait(lock, [&] { return m_pending == 0; });
@@ -170,7 +170,7 @@ void CFileWriterPool::Done(Job& job, bool written, DWORD error) {
 }
 
 void CFileWriterPool::PoolThread() {
-    std::unique_lock<std::mutex> lock(m_mutex);
+    std::unique_lock<CSlimLock> lock(m_lock);
     for (;;) {
         if (m_queue.empty() && !m_stop) {
             ++m_idle;

@@ -10,11 +10,9 @@
 #include <windows.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -22,6 +20,7 @@
 #include <vector>
 
 #include "files/file_bytes.h"
+#include "platform/slim_lock.h"
 
 struct WriteOptions {
     // Pool threads. 0: each file is created, written and closed by the caller at its turn.
@@ -94,9 +93,9 @@ private:
     WriteStats& m_stats;
     std::atomic<bool> m_failed{false};
 
-    std::mutex m_mutex;
-    std::condition_variable m_work;
-    std::condition_variable m_done;
+    CSlimLock m_lock;
+    CSlimCondition m_work;
+    CSlimCondition m_done;
     std::deque<std::unique_ptr<Job>> m_queue;
     std::unordered_set<std::wstring> m_open;  // keys (EntryNameKey) of files not yet closed
     unsigned m_pending = 0;                   // files handed over and not yet closed
