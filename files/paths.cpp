@@ -59,7 +59,11 @@ bool EnsureFolder(const std::wstring& folder, CKnownFolders* known, CKnownFolder
         CKnownFolders::Origin made = CKnownFolders::Origin::Created;
         if (!CreateDirectoryW(WithoutTrailingSeparators(*it).c_str(), nullptr)) {
             // Made meanwhile by another thread of the run: used as found.
-            if (GetLastError() != ERROR_ALREADY_EXISTS || !IsFolder(*it)) return false;
+            const DWORD error = GetLastError();
+            if (error != ERROR_ALREADY_EXISTS || !IsFolder(*it)) {
+                SetLastError(error);
+                return false;
+            }
             made = CKnownFolders::Origin::Found;
         }
         if (known) known->Remember(*it, made);
