@@ -34,7 +34,8 @@ public:
     // Returns with `lock` held and `ready()` true.
     template <class Ready>
     void wait(std::unique_lock<CSlimLock>& lock, Ready ready) {
-        while (!ready()) SleepConditionVariableSRW(&m_condition, &lock.mutex()->m_lock, INFINITE, 0);
+        while (!ready())
+            SleepConditionVariableSRW(&m_condition, &lock.mutex()->m_lock, INFINITE, 0);
     }
     void notify_one() { WakeConditionVariable(&m_condition); }
     void notify_all() { WakeAllConditionVariable(&m_condition); }
