@@ -594,15 +594,15 @@ TEST(FileWriterPool, HandOversThatWaitForRoomAndForAnEarlierNameLoseNoWakeUp) {
     // Room for one file at a time, and eight names taken in turn: each hand-over waits for the
     // file before it to close, and each name for its earlier file; a lost wake-up hangs here, and
     // a later content overtaken by an earlier one shows in what is left.
-    for (const WriteOptions options : {WriteOptions{8, 1, 1 << 20, 1 << 20},
-                                       WriteOptions{3, 4, 64, 1 << 20}}) {
+    for (const WriteOptions options :
+         {WriteOptions{8, 1, 1 << 20, 1 << 20}, WriteOptions{3, 4, 64, 1 << 20}}) {
         WriteStats stats;
         CFileWriterPool pool(options, stats);
         for (int i = 0; i < 400; ++i) {
             const std::wstring name = L"n" + std::to_wstring(i % 8) + L".txt";
             const std::string bytes = std::to_string(i);
-            ASSERT_TRUE(pool.Write(folder + L"\\" + name, bytes.data(), int32_t(bytes.size()),
-                                   name));
+            ASSERT_TRUE(
+                pool.Write(folder + L"\\" + name, bytes.data(), int32_t(bytes.size()), name));
         }
         EXPECT_FALSE(pool.Finish());
         EXPECT_LE(stats.peakFiles.load(), options.depth);
