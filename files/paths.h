@@ -31,9 +31,9 @@ private:
     std::unordered_map<std::wstring, Origin> m_folders;
 };
 
-// Makes the target's folder (every missing level, from the highest down) and refuses a read-only, hidden or system
-// file at the target in a folder the run did not make: what must happen in archive order before a
-// file can be written. With `known`, as WriteEntryFile.
+// Makes the target's folder (every missing level, from the highest down) and refuses a read-only,
+// hidden or system file at the target in a folder the run did not make: what must happen in
+// archive order before a file can be written. With `known`, as WriteEntryFile.
 bool PrepareEntryTarget(const std::wstring& target, CKnownFolders* known);
 
 // Creates or truncates `target`, whose folder exists, and writes the bytes, a call per piece; a
