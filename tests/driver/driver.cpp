@@ -35,10 +35,10 @@
 //   driver answer EXE ID           presses button ID (IDYES 6, IDOK 1...) of that dialog box and
 //                                  waits until it has gone
 //   driver watch-windows EXE MS    watches every process named EXE that starts after this command
-//                                  until all of them have ended (MS at most), looking for their
-//                                  top-level windows the whole time; prints "watching" once ready,
-//                                  then "started N", "windows M" (visible ones) and a line per
-//                                  window seen; exit 1 when none started or one still runs
+//                                  until none has run for half a second (MS at most), looking for
+//                                  their top-level windows the whole time; prints "watching" once
+//                                  ready, then "started N", "windows M" (visible ones) and a line
+//                                  per window seen; exit 1 when none started or one still runs
 //   driver run COMMAND-LINE        starts that exact command line (no quoting added), waits for it
 //                                  and exits with its exit code, as a deployment tool does; one
 //                                  still running after 120 s is ended, and the driver exits with
@@ -187,6 +187,10 @@ int WatchWindows(const wchar_t* exeName, int ms) {
         std::set<HWND> visible;  // shown at any time it was looked at
     } seen;
     const DWORD start = GetTickCount();
+    // A process that starts another and ends may leave a moment in which neither is listed (a
+    // copy created suspended under load): the watch ends only after none has run for a while.
+    constexpr DWORD kQuiet = 500;
+    DWORD lastRunning = start;
     bool ended = false;
     while (int(GetTickCount() - start) < ms) {
         std::set<DWORD> running;
@@ -194,6 +198,7 @@ int WatchWindows(const wchar_t* exeName, int ms) {
             if (!before.count(id)) running.insert(id);
         seen.processes.insert(running.begin(), running.end());
         if (!running.empty()) {
+            lastRunning = GetTickCount();
             struct Poll {
                 const std::set<DWORD>* running;
                 Seen* seen;
@@ -218,7 +223,7 @@ int WatchWindows(const wchar_t* exeName, int ms) {
                     return TRUE;
                 },
                 reinterpret_cast<LPARAM>(&poll));
-        } else if (!seen.processes.empty()) {
+        } else if (!seen.processes.empty() && GetTickCount() - lastRunning >= kQuiet) {
             ended = true;
             break;
         }
