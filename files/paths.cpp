@@ -45,8 +45,10 @@ std::wstring FolderAbove(const std::wstring& folder) {
 // Finds or makes the folder; false when a level cannot be made (already-exists means a file stands
 // where a folder must go). The missing levels are made one by one from the highest down, not by
 // the shell's call, which notifies the shell of each level at a cost under Wine of several
-// milliseconds per folder, more than its files take. Every folder above one that exists exists
-// too, so `known` learns them all.
+// milliseconds per folder, more than its files take. By path: every level made lies below one
+// that exists, which for the installation is the staging folder or a folder in it, and only
+// administrators and the system may change those. Every folder above one that exists exists too,
+// so `known` learns them all.
 bool EnsureFolder(const std::wstring& folder, CKnownFolders* known, CKnownFolders::Origin& origin) {
     std::vector<std::wstring> missing;
     std::wstring level = folder;
